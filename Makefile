@@ -1,0 +1,43 @@
+# The two everyday commands: `make example` and `make test`.
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE ?= cmake
+
+.PHONY: all build build-sanitize example test test-release test-sanitize bench format format-check clean
+
+all: build
+
+build:
+	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=Release
+	$(CMAKE) --build build -j $(JOBS)
+
+build-sanitize:
+	$(CMAKE) -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON
+	$(CMAKE) --build build-sanitize -j $(JOBS)
+
+# Runs the bundled example analysis (the dune meadow data) and shows its results.
+example: build
+	@bash examples/run_example.sh
+
+test-release: build
+	cd build && ctest --output-on-failure -j $(JOBS)
+
+test-sanitize: build-sanitize
+	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# Every test, in the Release build and again under the address and
+# undefined-behaviour sanitizers.
+test: format-check test-release test-sanitize
+
+bench:
+	$(CMAKE) -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BENCHMARKS=ON -DBUILD_TESTING=OFF
+	$(CMAKE) --build build-bench -j $(JOBS)
+	@ls build-bench/bench/ 2>/dev/null
+
+format:
+	find src tests bench -name '*.cpp' -o -name '*.hpp' | xargs clang-format -i
+
+format-check:
+	@find src tests bench -name '*.cpp' -o -name '*.hpp' | xargs clang-format --dry-run --Werror
+
+clean:
+	rm -rf build build-sanitize build-bench

@@ -1,0 +1,34 @@
+#include "core/errors.hpp"
+
+#include "core/arrays.hpp"
+#include "core/console.hpp"
+#include "core/text_output.hpp"
+
+namespace quorvel::core {
+
+void fatal_error(const std::string& message, int status) { throw FatalError(message, status, true, false); }
+
+void stop_run(const std::string& message, int status) { throw FatalError(message, status, false, true); }
+
+void stop_at_end_of_input(const std::string& message) {
+  throw FatalError(message + kNoMoreInput, kEndOfInputStatus, false, false);
+}
+
+void allocation_failure(const char* message) { fatal_error(message, 1); }
+
+int report_fatal_error(const FatalError& error) {
+  if (error.log_to_error_file()) {
+    try {
+      echo_to_file(kErrorFile, error.what());
+    } catch (const FatalError& write_error) {
+      // The log itself cannot be written: that failure ends the run.
+      return report_fatal_error(write_error);
+    }
+  } else {
+    console_print(error.what());
+  }
+  if (error.wait_for_key()) wait_for_key();
+  return error.status();
+}
+
+}  // namespace quorvel::core

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace quorvel::core {
+
+/// How a fatal condition ends the run. Deep code throws it; the entry point
+/// catches it once, shows the message, logs it, pauses and exits.
+class FatalError : public std::runtime_error {
+ public:
+  FatalError(std::string message, int status, bool log_to_error_file, bool wait_for_key)
+      : std::runtime_error(message),
+        status_(status),
+        log_to_error_file_(log_to_error_file),
+        wait_for_key_(wait_for_key) {}
+
+  /// Exit status of the run.
+  int status() const { return status_; }
+  /// True when the message is also appended to "error.txt".
+  bool log_to_error_file() const { return log_to_error_file_; }
+  /// True when the program waits for one key before ending.
+  bool wait_for_key() const { return wait_for_key_; }
+
+ private:
+  int status_;
+  bool log_to_error_file_;
+  bool wait_for_key_;
+};
+
+/// The error log of the working directory; only ever appended to.
+inline constexpr const char* kErrorFile = "error.txt";
+
+/// Unrecoverable condition: the message goes to the console and to
+/// "error.txt"; the run ends with `status` (1, or 87 for an over-long field).
+[[noreturn]] void fatal_error(const std::string& message, int status = 1);
+
+/// Reported error: the message goes to the console only, the program waits
+/// for a key and ends with `status`.
+[[noreturn]] void stop_run(const std::string& message, int status);
+
+/// Suffix added to a question that cannot be answered at end of input.
+inline constexpr const char* kNoMoreInput = "\nNo more input: stopping.\n";
+/// Exit status of a run stopped because standard input ended.
+inline constexpr int kEndOfInputStatus = 2;
+
+/// Standard input ended where the run needs an answer: the message (the
+/// question or warning that was pending) is followed by "No more input".
+[[noreturn]] void stop_at_end_of_input(const std::string& message);
+
+/// Shows and logs a caught FatalError as the run ends, pauses where it asks
+/// to, and returns the exit status. Used by the entry point only.
+int report_fatal_error(const FatalError& error);
+
+}  // namespace quorvel::core

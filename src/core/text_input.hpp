@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace quorvel::core {
+
+/// A text file open for reading, closed when it goes out of scope.
+/// Lines are read as by a 100000-byte line buffer: at most 99999 characters,
+/// line feed included; a longer line comes in pieces, each taken as a line.
+/// A carriage return before the line feed (files saved on Windows) is dropped,
+/// so such files read exactly like files with plain line feeds.
+class TextInput {
+ public:
+  TextInput() = default;
+
+  /// Opens `file_name` for reading; false when it cannot be opened (or is a
+  /// folder).
+  bool open(const std::string& file_name);
+  bool is_open() const { return static_cast<bool>(file_); }
+  const std::string& name() const { return name_; }
+
+  /// Reads the next line into `line`, line feed kept. Returns false at end of
+  /// file (nothing read).
+  bool read_line(std::string& line);
+
+  /// Back to the first line.
+  void rewind();
+
+  /// Reads lines until one begins with `keyword` (compared over the keyword's
+  /// length); that line is left in `line`. Returns false at end of file.
+  bool find_keyword_line(const std::string& keyword, std::string& line);
+
+  void close() { file_.reset(); }
+
+ private:
+  struct Closer {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  std::unique_ptr<std::FILE, Closer> file_;
+  std::string name_;
+};
+
+/// True when `line` begins with `keyword`.
+inline bool starts_with(const std::string& line, const std::string& keyword) {
+  return line.compare(0, keyword.size(), keyword) == 0;
+}
+
+}  // namespace quorvel::core

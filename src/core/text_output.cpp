@@ -1,0 +1,46 @@
+#include "core/text_output.hpp"
+
+#include <cstdio>
+#include <memory>
+
+#include "core/console.hpp"
+#include "core/errors.hpp"
+
+namespace quorvel::core {
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+void append_or_stop(const std::string& file_name, const std::string& text) {
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(file_name.c_str(), "a"));
+  if (!file) {
+    // The text, not the file name, is what the user is shown: it is the
+    // report that could not be saved.
+    stop_run("error in writing " + text + " : cannot open file", 3);
+  }
+  std::fwrite(text.data(), 1, text.size(), file.get());
+}
+
+}  // namespace
+
+void echo_to_file(const std::string& file_name, const std::string& text) {
+  console_print(text);
+  append_or_stop(file_name, text);
+}
+
+void append_to_file(const std::string& file_name, const std::string& text) { append_or_stop(file_name, text); }
+
+bool empty_file(const std::string& file_name) {
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(file_name.c_str(), "w"));
+  return static_cast<bool>(file);
+}
+
+bool file_is_readable(const std::string& file_name) {
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(file_name.c_str(), "r"));
+  return static_cast<bool>(file);
+}
+
+}  // namespace quorvel::core

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Runs one end-to-end case: run_case.sh BINARY CASE_DIR RUN_DIR
+#   CASE_DIR/args             command-line arguments (default: instr.txt)
+#   CASE_DIR/stdin            console input (default: none, standard input closed)
+#   CASE_DIR/status           expected exit status (default: 0)
+#   CASE_DIR/expected/<file>  reviewed expected output; console.txt is the console
+# Every other file of CASE_DIR is an input, copied to a scratch RUN_DIR first.
+# Time stamps and clock seeds are masked before comparing.
+set -u
+binary=$1 case_dir=$2 run_dir=$3
+rm -rf "$run_dir" && mkdir -p "$run_dir"
+(cd "$case_dir" && find . -path ./expected -prune -o -type f ! -name args ! -name stdin ! -name status -print |
+  while read -r f; do mkdir -p "$run_dir/$(dirname "$f")"; cp "$f" "$run_dir/$f"; done)
+args=instr.txt
+[ -f "$case_dir/args" ] && args=$(cat "$case_dir/args")
+expected_status=0
+[ -f "$case_dir/status" ] && expected_status=$(cat "$case_dir/status")
+input=/dev/null
+[ -f "$case_dir/stdin" ] && input="$case_dir/stdin"
+
+cd "$run_dir"
+# shellcheck disable=SC2086
+timeout 120 "$binary" $args <"$input" >console.txt 2>stderr.txt
+status=$?
+failed=0
+if [ "$status" != "$expected_status" ]; then
+  echo "exit status $status, expected $expected_status"
+  cat stderr.txt
+  failed=1
+fi
+mask() {
+  sed -E -e 's/^(Analyses finished at ).*/\1<time>/' -e 's/^(Current local time and date: ).*/\1<time>/' \
+    -e 's/(Random seed: )-?[0-9]+$/\1<seed>/' "$1"
+}
+if [ -d "$case_dir/expected" ]; then
+  for expected in "$case_dir"/expected/*; do
+    name=$(basename "$expected")
+    if [ ! -f "$name" ]; then
+      echo "missing output file $name"
+      failed=1
+      continue
+    fi
+    if ! diff -u <(mask "$expected") <(mask "$name") >"$name.diff"; then
+      echo "output $name differs from the expected file:"
+      head -n 60 "$name.diff"
+      failed=1
+    fi
+  done
+fi
+exit $failed

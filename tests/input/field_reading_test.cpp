@@ -1,0 +1,113 @@
+#include "input/field_reading.hpp"
+
+#include <gtest/gtest.h>
+
+#include "input/open_retry.hpp"
+#include "support/test_support.hpp"
+
+namespace quorvel::input {
+namespace {
+
+const std::string kFile = "data.txt";
+
+TEST(FieldReading, NextFieldSkipsOneTabAndRefusesEmptyFields) {
+  const std::string line = "a\tb\n";
+  EXPECT_STREQ(next_field(line.c_str(), kFile, 4), "b\n");
+  const std::string empty = "a\t\tb\n";
+  EXPECT_STOPS(next_field(empty.c_str(), kFile, 4), "\ntwo consecutive tabs on line 4 from file data.txt", 1);
+  EXPECT_STREQ(next_field_allow_empty(empty.c_str(), kFile, 4), "\tb\n");
+  EXPECT_STOPS(next_field("a b\n", kFile, 2), "\ntab not found one column missing on line 2 from file data.txt", 1);
+}
+
+TEST(FieldReading, NameFieldTrimsSpacesAndKeepsALastLineFeed) {
+  std::string name;
+  read_name_field("  Poa annua  \tmore", name, 49, kFile, 1);
+  EXPECT_EQ(name, "Poa annua");
+  read_name_field("Poa annua\n", name, 49, kFile, 1);
+  EXPECT_EQ(name, "Poa annua\n");
+  read_name_field(std::string(60, 'x').c_str(), name, 49, kFile, 1);
+  EXPECT_EQ(name, std::string(49, 'x'));
+  EXPECT_STOPS(read_name_field("   \n", name, 49, kFile, 7),
+               "\ncannot read string from    \n on line 7 from file data.txt", 1);
+  EXPECT_STOPS(read_name_field("abc", name, 100000, kFile, 7), "\nnumber of characters to read exceeds max allowed",
+               87);
+}
+
+TEST(FieldReading, WordFieldTakesTheFirstWord) {
+  std::string word;
+  read_word_field("Poa annua\tx", word, 49, kFile, 1);
+  EXPECT_EQ(word, "Poa");
+  read_word_field(std::string(70, 'y').c_str(), word, 50, kFile, 1);
+  EXPECT_EQ(word.size(), 50u);
+}
+
+TEST(FieldReading, NumbersFollowFormattedInputRules) {
+  double d = 0;
+  read_double_field("1.5e-3\t", d, kFile, 1);
+  EXPECT_DOUBLE_EQ(d, 0.0015);
+  float f = 0;
+  read_float_field("  -2.25xyz", f, kFile, 1);
+  EXPECT_FLOAT_EQ(f, -2.25f);
+  EXPECT_STOPS(read_double_field("\t3", d, kFile, 5), "\ncannot read float from \t3 on line 5 from file data.txt", 1);
+  EXPECT_STOPS(read_float_field("abc\n", f, kFile, 6), "\ncannot read float from abc on line 6 from file data.txt", 1);
+  EXPECT_STOPS(read_double_field("inf", d, kFile, 6), "\ncannot read float from inf on line 6 from file data.txt", 1);
+  int i = 0;
+  EXPECT_TRUE(scan_int(" 010", i));
+  EXPECT_EQ(i, 10);
+  EXPECT_FALSE(scan_int("x1", i));
+}
+
+TEST(FieldReading, CommentLines) {
+  EXPECT_TRUE(is_comment_line("/* note"));
+  EXPECT_TRUE(is_comment_line("// note"));
+  EXPECT_TRUE(is_comment_line("\"quoted"));
+  EXPECT_FALSE(is_comment_line("/ half"));
+}
+
+class DataLines : public testing::WorkDirTest {};
+
+TEST_F(DataLines, ReadingPastTheLastLineStopsWithTheLineNumber) {
+  testing::write_file(kFile, "one\ntwo\r\n");
+  core::TextInput file;
+  ASSERT_TRUE(file.open(kFile));
+  std::string line;
+  int line_number = 0;
+  read_data_line(file, line, kFile, line_number);
+  read_data_line(file, line, kFile, line_number);
+  EXPECT_EQ(line, "two\n");
+  EXPECT_STOPS(read_data_line(file, line, kFile, line_number),
+               "\nEnd of file encountered before END message on line 3 from file data.txt", 1);
+}
+
+TEST_F(DataLines, OverlongLinesComeInPieces) {
+  testing::write_file(kFile, std::string(150000, 'a') + "\nend\n");
+  core::TextInput file;
+  ASSERT_TRUE(file.open(kFile));
+  std::string line;
+  ASSERT_TRUE(file.read_line(line));
+  EXPECT_EQ(line.size(), 99999u);
+  ASSERT_TRUE(file.read_line(line));
+  EXPECT_EQ(line.size(), 150001u - 99999u);
+  ASSERT_TRUE(file.read_line(line));
+  EXPECT_EQ(line, "end\n");
+  EXPECT_FALSE(file.read_line(line));
+}
+
+TEST_F(DataLines, OpenRetryStopsWhenNoUserIsLeft) {
+  core::TextInput file;
+  const std::string warning =
+      "\nWarning: cannot open the file containing the plot list \"missing.txt\".\nIf it is being used by another "
+      "application, close it first.\nIf it does not exist in the specified directory, bring it first.\nThen press "
+      "Return.\n";
+  EXPECT_STOPS(open_data_file(file, "missing.txt", "the plot list"), warning + "\nNo more input: stopping.\n", 2);
+  EXPECT_EQ(console_output(), warning);
+
+  // A key press after the user brought the file: the retry succeeds.
+  set_console_input("k");
+  testing::write_file("late.txt", "x\n");
+  open_file_wait_return(file, "late.txt", true);
+  EXPECT_TRUE(file.is_open());
+}
+
+}  // namespace
+}  // namespace quorvel::input
