@@ -1,0 +1,1 @@
+# target_sources(quorvel_driver PRIVATE ...) for the instruction file reader.

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+
+#include "core/arrays.hpp"
+
+namespace quorvel::randomization {
+
+/// Summary of one randomization test of one statistic: the observed value,
+/// the distribution of the N permuted values and the P-values (single precision).
+struct TestSummary {
+  float observed = 0;
+  float mean = 0;
+  float sd = 0;         // divisor N - 1
+  float ci95_low = 0;   // 0 when N < 40
+  float ci95_high = 0;  // 0 when N < 40
+  float ci99_low = 0;   // 0 when N < 200
+  float ci99_high = 0;  // 0 when N < 200
+  float p_lower = 0;    // H1: obs < exp
+  float p_upper = 0;    // H1: obs > exp
+  float p_two_sided = 0;
+  std::int32_t valid_count = 0;     // set by the callers that count valid randomizations
+  std::int32_t distinct_count = 0;  // number of different permuted values
+  std::int32_t object = 0;          // object permuted (individual-level writer)
+};
+
+/// Matrix of summaries over inclusive row and column ranges.
+using TestSummaryMatrix = core::Matrix<TestSummary>;
+
+}  // namespace quorvel::randomization

@@ -1,0 +1,1 @@
+# quorvel_unit_test(...) for the instruction file reader.
