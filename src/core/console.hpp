@@ -19,7 +19,8 @@ void console_printf(const char* format, ...) __attribute__((format(printf, 1, 2)
 bool console_read_line(std::string& line);
 
 /// Reads one line where the run cannot go on without an answer: at end of
-/// input the run stops with `pending_message` and "No more input" (status 2).
+/// input the run stops with `pending_message` (which the caller has just shown)
+/// and "No more input" (status 2).
 std::string console_ask_line(const std::string& pending_message);
 
 /// Reads one key without echo (raw mode on a terminal, one character

@@ -11,7 +11,7 @@ void fatal_error(const std::string& message, int status) { throw FatalError(mess
 void stop_run(const std::string& message, int status) { throw FatalError(message, status, false, true); }
 
 void stop_at_end_of_input(const std::string& message) {
-  throw FatalError(message + kNoMoreInput, kEndOfInputStatus, false, false);
+  throw FatalError(message + kNoMoreInput, kEndOfInputStatus, false, false, message.size());
 }
 
 void allocation_failure(const char* message) { fatal_error(message, 1); }
@@ -25,7 +25,7 @@ int report_fatal_error(const FatalError& error) {
       return report_fatal_error(write_error);
     }
   } else {
-    console_print(error.what());
+    console_print(std::string(error.what()).substr(error.shown()));
   }
   if (error.wait_for_key()) wait_for_key();
   return error.status();

@@ -9,11 +9,12 @@ namespace quorvel::core {
 /// catches it once, shows the message, logs it, pauses and exits.
 class FatalError : public std::runtime_error {
  public:
-  FatalError(std::string message, int status, bool log_to_error_file, bool wait_for_key)
+  FatalError(std::string message, int status, bool log_to_error_file, bool wait_for_key, std::size_t shown = 0)
       : std::runtime_error(message),
         status_(status),
         log_to_error_file_(log_to_error_file),
-        wait_for_key_(wait_for_key) {}
+        wait_for_key_(wait_for_key),
+        shown_(shown) {}
 
   /// Exit status of the run.
   int status() const { return status_; }
@@ -21,11 +22,14 @@ class FatalError : public std::runtime_error {
   bool log_to_error_file() const { return log_to_error_file_; }
   /// True when the program waits for one key before ending.
   bool wait_for_key() const { return wait_for_key_; }
+  /// Length of the beginning of the message that is already on the console.
+  std::size_t shown() const { return shown_; }
 
  private:
   int status_;
   bool log_to_error_file_;
   bool wait_for_key_;
+  std::size_t shown_;
 };
 
 /// The error log of the working directory; only ever appended to.
@@ -45,7 +49,8 @@ inline constexpr const char* kNoMoreInput = "\nNo more input: stopping.\n";
 inline constexpr int kEndOfInputStatus = 2;
 
 /// Standard input ended where the run needs an answer: the message (the
-/// question or warning that was pending) is followed by "No more input".
+/// question or warning that was pending, just shown on the console) is
+/// followed by "No more input".
 [[noreturn]] void stop_at_end_of_input(const std::string& message);
 
 /// Shows and logs a caught FatalError as the run ends, pauses where it asks
