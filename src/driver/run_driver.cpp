@@ -1,16 +1,117 @@
 #include "driver/run_driver.hpp"
 
+#include <string>
+#include <vector>
+
 #include "core/console.hpp"
 #include "core/constants.hpp"
 #include "core/errors.hpp"
+#include "core/format.hpp"
+#include "core/text_output.hpp"
+#include "driver/data_description.hpp"
+#include "driver/instruction_file.hpp"
+#include "driver/load_data.hpp"
+#include "driver/run_state.hpp"
+#include "driver/start_up.hpp"
 
 namespace quorvel::driver {
 
-int run_program(int /*argc*/, char** /*argv*/) {
-  try {
-    core::console_printf("Quorvel %s - Spatial & Phylogenetic Analysis of Community Diversity \n", kVersion);
-    core::console_print("             Program written by the Quorvel developers\n");
+using core::console_print;
+using core::format;
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: quorvel [INSTRUCTION_FILE [RESULT_FILE]]\n"
+    "\n"
+    "Runs the analysis described by INSTRUCTION_FILE, a text file of keyword lines\n"
+    "(see README.md). The program changes to the folder of INSTRUCTION_FILE, reads\n"
+    "the data files it names there and appends its results to the main result file:\n"
+    "the one named by \"MAIN RESULT FILE\" in the instruction file, else RESULT_FILE,\n"
+    "else the name asked for on the console (\"out.txt\" by default).\n"
+    "Without arguments the program asks for the instruction file.\n"
+    "\n"
+    "  --help     show this text\n"
+    "  --version  show the version\n";
+
+void print_banner() {
+  console_print(format("Quorvel %s - Spatial & Phylogenetic Analysis of Community Diversity \n", kVersion));
+  console_print("             Program written by the Quorvel developers\n");
+}
+
+// Outputs given as "1" go to the main result file.
+void resolve_main_result_outputs(RunSettings& settings) {
+  for (std::string* output :
+       {&settings.plot_phylodiversity_output, &settings.lineage_through_time_output,
+        &settings.node_decomposition_output, &settings.pairwise_indices_output, &settings.tree_interpretation_output}) {
+    if (*output == "1") *output = settings.main_result_file;
+  }
+}
+
+void write_end_stamp(const std::string& main_result_file) {
+  for (;;) {
+    std::FILE* file = std::fopen(main_result_file.c_str(), "a");
+    if (file) {
+      std::fclose(file);
+      break;
+    }
+    const std::string warning = format(
+        "\nWarning: cannot open output file %s.\nIf it is being used by another application, close it first. Then "
+        "press Return.\n",
+        main_result_file.c_str());
+    console_print(warning);
+    core::wait_for_key_or_stop(warning);
+  }
+  const std::string now = core::local_time_text();
+  console_print(format("Current local time and date: %s", now.c_str()));
+  core::append_to_file(main_result_file, format("\n\nAnalyses finished at %s\n\n\n", now.c_str()));
+}
+
+int run(const std::vector<std::string>& arguments) {
+  print_banner();
+  RunState state;
+  state.random_seed = -clock_seed();
+  state.instruction_file = ask_instruction_file_name(arguments);
+
+  RunSettings& settings = state.settings;
+  settings.main_result_file.clear();
+  read_instruction_file(state.instruction_file, settings);
+  if (settings.random_seed_keyword > 0) state.random_seed = -settings.random_seed_keyword;
+  // Shown positive: the number to give to "RANDOM SEED" to repeat the run.
+  console_print(format("\nRandom seed: %i\n", -state.random_seed));
+
+  state.codes = derive_codes(settings);
+  if (settings.main_result_file.empty()) {
+    settings.main_result_file = ask_result_file_name(arguments, [&](const std::string& candidate) {
+      RunSettings trial = settings;
+      trial.main_result_file = candidate;
+      return output_conflict_messages(trial, state.instruction_file);
+    });
+  }
+  resolve_main_result_outputs(settings);
+
+  load_run_data(state);
+  write_data_description(state);
+  choose_analysis_level(state);
+
+  write_end_stamp(settings.main_result_file);
+  return 0;
+}
+
+}  // namespace
+
+int run_program(int argc, char** argv) {
+  std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  if (!arguments.empty() && arguments[0] == "--help") {
+    console_print(kUsage);
     return 0;
+  }
+  if (!arguments.empty() && arguments[0] == "--version") {
+    console_print(format("Quorvel %s\n", kVersion));
+    return 0;
+  }
+  try {
+    return run(arguments);
   } catch (const core::FatalError& error) {
     return core::report_fatal_error(error);
   }

@@ -92,6 +92,12 @@ struct RunSettings {
   std::string nexus_tree_output;
   std::string conversion_output;
   std::string reduce_to_clade;
+
+  // How the outputs were named, for the check that no output overwrites an
+  // input and for the emptying of the main result file.
+  bool empty_main_result_file = false;  // "MAIN RESULT FILE" (not "ADD TO ...") named it
+  std::string main_result_keyword;      // keyword that named main_result_file, empty if none
+  std::string conversion_keyword;       // which of the two CONVERT keywords named conversion_output
 };
 
 }  // namespace quorvel::driver

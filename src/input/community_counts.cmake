@@ -1,1 +1,1 @@
-# target_sources(quorvel_input PRIVATE ...) for this group of readers.
+target_sources(quorvel_input PRIVATE community_counts.cpp)

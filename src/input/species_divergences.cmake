@@ -1,1 +1,2 @@
-# target_sources(quorvel_input PRIVATE ...) for this group of readers.
+#Reader of the table of divergences between species.
+target_sources(quorvel_input PRIVATE species_divergences.cpp)

@@ -1,1 +1,3 @@
-# quorvel_unit_test(...) for the instruction file reader.
+quorvel_unit_test(instruction_file_tests
+  SOURCES instruction_file_test.cpp instruction_keywords_test.cpp instruction_prescans_test.cpp
+  LIBS quorvel_driver)

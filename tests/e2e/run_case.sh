@@ -30,11 +30,11 @@ if [ "$status" != "$expected_status" ]; then
 fi
 mask() {
   sed -E -e 's/^(Analyses finished at ).*/\1<time>/' -e 's/^(Current local time and date: ).*/\1<time>/' \
-    -e 's/(Random seed: )-?[0-9]+$/\1<seed>/' "$1"
+    -e "s/(Random seed: |RANDOM SEED : )-?[0-9]+\$/\\1<seed>/" "$1"
 }
 if [ -d "$case_dir/expected" ]; then
-  for expected in "$case_dir"/expected/*; do
-    name=$(basename "$expected")
+  while read -r name; do
+    expected="$case_dir/expected/$name"
     if [ ! -f "$name" ]; then
       echo "missing output file $name"
       failed=1
@@ -45,6 +45,6 @@ if [ -d "$case_dir/expected" ]; then
       head -n 60 "$name.diff"
       failed=1
     fi
-  done
+  done < <(cd "$case_dir/expected" && find . -type f | sed 's|^\./||' | sort)
 fi
 exit $failed

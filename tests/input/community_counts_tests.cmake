@@ -1,1 +1,1 @@
-# quorvel_unit_test(...) for this group of readers.
+quorvel_unit_test(community_counts_tests SOURCES community_counts_test.cpp LIBS quorvel_input)

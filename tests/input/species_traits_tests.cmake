@@ -1,1 +1,1 @@
-# quorvel_unit_test(...) for this group of readers.
+quorvel_unit_test(species_traits_tests SOURCES species_traits_test.cpp trait_distances_file_test.cpp LIBS quorvel_input)

@@ -46,9 +46,9 @@ core::FatalError expect_fatal(const std::function<void()>& action);
 }  // namespace quorvel::testing
 
 /// Asserts that `statement` stops the run with exactly `message` and `status`.
-#define EXPECT_STOPS(statement, expected_message, expected_status)                                                               \
+#define EXPECT_STOPS(statement, expected_message, expected_status)                                             \
   do {                                                                                                         \
     const ::quorvel::core::FatalError quorvel_error_ = ::quorvel::testing::expect_fatal([&]() { statement; }); \
-    EXPECT_EQ(std::string(quorvel_error_.what()), std::string(expected_message));                                       \
-    EXPECT_EQ(quorvel_error_.status(), (expected_status));                                                              \
+    EXPECT_EQ(std::string(quorvel_error_.what()), std::string(expected_message));                              \
+    EXPECT_EQ(quorvel_error_.status(), (expected_status));                                                     \
   } while (0)

@@ -1,0 +1,154 @@
+#include "driver/data_description.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/console.hpp"
+#include "core/constants.hpp"
+#include "core/format.hpp"
+#include "core/text_output.hpp"
+
+namespace quorvel::driver {
+
+using core::format;
+
+namespace {
+
+void open_for_appending_or_wait(const std::string& file_name) {
+  for (;;) {
+    std::FILE* file = std::fopen(file_name.c_str(), "a");
+    if (file) {
+      std::fclose(file);
+      return;
+    }
+    const std::string warning = format(
+        "\nWarning: cannot open output file %s.\nIf it is being used by another application, close it first. Then "
+        "press Return.\n",
+        file_name.c_str());
+    core::console_print(warning);
+    core::wait_for_key_or_stop(warning);
+  }
+}
+
+const char* data_type_text(int data_type) {
+  switch (data_type) {
+    case 0:
+      return "\nType of data: presence/absence (only 0 and 1 found)";
+    case 1:
+      return "\nType of data: relative abundances (non-integers found)";
+    default:
+      return "\nType of data: individual count (only integers found)";
+  }
+}
+
+}  // namespace
+
+void write_data_description(const RunState& state) {
+  const RunSettings& settings = state.settings;
+  const std::string& out = settings.main_result_file;
+  auto echo = [&out](const std::string& text) { core::echo_to_file(out, text); };
+
+  open_for_appending_or_wait(out);
+  core::console_print("\n\n\n\n\n");
+  core::append_to_file(out, format("\nQuorvel %s - Spatial & Phylogenetic Analysis of Community Diversity \n"
+                                   "             Program written by the Quorvel developers\n",
+                                   kVersion));
+  echo(format("\nInstruction file : \"%s\"", state.instruction_file.c_str()));
+  echo(format("\nMain output file : \"%s\"", out.c_str()));
+  echo("\n\n\nDescription of main data features and instructions :");
+
+  if (settings.n_matrix_plots != 0 && settings.n_individuals == 0) {
+    const std::string& source =
+        settings.species_plot_matrix_source.empty() ? settings.triplet_file : settings.species_plot_matrix_source;
+    echo(format("\n\nSPECIES PLOT DATA (from file: %s)", source.c_str()));
+    echo(format("\n# plots: %i", settings.n_matrix_plots));
+    echo(format("\n# species found : %i", settings.n_matrix_species));
+    echo(data_type_text(state.data_type));
+    if (settings.n_plot_categories != 0) {
+      echo(format("\n# plot categories (from file: %s): %i", settings.plot_list_source.c_str(), state.n_categories));
+    }
+    if (!settings.pairwise_categories_source.empty()) {
+      echo(format("\nCategories of plot pairs defined from file: %s", settings.pairwise_categories_source.c_str()));
+    }
+  }
+
+  if (state.n_distance_intervals != 0 && settings.n_matrix_plots != 0) {
+    echo(format("\n\nINTER-PLOT DISTANCE INTERVALS : %i", state.n_distance_intervals));
+    std::string limits = "\nMax dist=";
+    for (int k = 1; k <= state.n_distance_intervals; ++k) limits += format("  %.1f", state.distance_limits[k]);
+    echo(limits);
+    if (!settings.inter_plot_distances_source.empty()) {
+      echo(format("\n    Inter-plot distances given in file: %s", settings.inter_plot_distances_source.c_str()));
+    } else {
+      echo(format("\n    Inter-plot distances computed from plot coordinates given in file: %s",
+                  settings.plot_list_source.c_str()));
+    }
+  }
+
+  if (settings.n_divergence_levels != 0) {
+    std::string levels = "\n\nTAXONOMIC LEVELS (taxonomic distance between taxa from level):\n";
+    for (int level = 0; level <= settings.n_divergence_levels; ++level) {
+      levels += format("  %s (%g),", settings.phyletic_level_names[level].c_str(),
+                       static_cast<double>(settings.level_divergences[level]));
+    }
+    echo(levels);
+  }
+
+  if (state.codes.phylogeny_kind == kTaxonomy) {
+    echo(
+        format("\n\nTAXONOMIC TREE : %i species, %i nodes, %i taxonomic levels\n(divergence between species is the "
+               "divergence attributed to the lowest common taxonomic level)",
+               state.codes.n_species, state.n_tree_nodes, settings.n_divergence_levels));
+  } else if (settings.n_tree_species != 0) {
+    if (settings.n_tree_species > 0) {
+      echo(
+          format("\n\nULTRAMETRIC PHYLOGENETIC TREE (file: %s): %i species, %i nodes\n(divergence between species "
+                 "expressed as the age of most recent common ancestor, that is half the sum of the lengths of "
+                 "branches linking the species)",
+                 settings.tree_file.c_str(), settings.n_tree_species, state.n_tree_nodes));
+    } else {
+      echo(
+          format("\n\nPHYLOGENETIC TREE (file: %s): %i species, %i nodes\n(divergence between species expressed as "
+                 "the sum of the lengths of branches linking the species)",
+                 settings.tree_file.c_str(), -settings.n_tree_species, state.n_tree_nodes));
+    }
+  }
+
+  if (settings.n_trait_species != 0) {
+    echo(format("\n\nSPECIES TRAITS (from file: %s)", settings.species_traits_file.c_str()));
+    if (!settings.species_se_traits_file.empty()) {
+      echo(format(" - standard errors given (in file: %s)", settings.species_se_traits_file.c_str()));
+    }
+    echo(format("\n# species : %i", settings.n_trait_species));
+    echo(format("\n# of variables : %i", settings.n_trait_variables));
+    std::string names = "\n  Trait names (# categ obs): ";
+    for (int j = 0; j <= settings.n_trait_variables; ++j) {
+      names += format("%s(%i)  ", settings.trait_variable_names[j].c_str(), settings.trait_variable_categories[j]);
+    }
+    echo(names);
+  }
+
+  if (settings.n_trait_distance_species != 0) {
+    echo(format("\n\nINTER-SPECIES TRAIT DISTANCES (from file: %s)", settings.trait_distances_file.c_str()));
+    echo(format("\n# species : %i", settings.n_trait_distance_species));
+    echo(format("\n# of variables : %i", std::abs(settings.trait_distance_layout)));
+  }
+
+  if (state.n_divergence_intervals > 2) {
+    echo(format("\n\nDIVERGENCE INTERVALS : %i", state.n_divergence_intervals));
+    std::string limits = "\nMax divergence=";
+    for (int m = 1; m <= state.n_divergence_intervals; ++m) limits += format("  %.1f", state.divergence_limits[m]);
+    echo(limits);
+  }
+
+  if (settings.n_phylogeny_tests != 0 && settings.n_phylogeny_randomizations != 0) {
+    echo(format("\n\nPHYLOGENY TESTS : %i tests (%i permutations)", settings.n_phylogeny_tests,
+                settings.n_phylogeny_randomizations));
+  }
+  if (!settings.reduce_to_clade.empty()) {
+    echo(format("\n\nDATA REDUCED TO CLADE (for community structure analyses): %s", settings.reduce_to_clade.c_str()));
+  }
+  echo(format("\n\nRANDOM SEED : %i", -state.random_seed));
+}
+
+}  // namespace quorvel::driver

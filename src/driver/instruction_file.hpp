@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+#include "driver/run_settings.hpp"
+
+namespace quorvel::driver {
+
+/// Reads the instruction file `instruction_file` into `settings`: every
+/// keyword line, the pre-scans of the data files it names (counts, headers,
+/// tree text, test definitions) and the final consistency checks. Every
+/// setting is reset first, except `main_result_file`, which the caller sets
+/// (empty) before the call. The main result file named by "MAIN RESULT FILE"
+/// is emptied only once the whole file was read and checked. Stops the run
+/// (core::FatalError) on every error the reader reports.
+void read_instruction_file(const std::string& instruction_file, RunSettings& settings);
+
+/// Messages for every output file of `settings` (main result file, "WRITE",
+/// "CONVERT" and "NODE DECOMPOSITION" outputs; "1" excepted) that is a file the
+/// run reads (the instruction file or a data source); empty when there is none.
+/// The driver calls it again after asking for the main result file.
+std::string output_conflict_messages(const RunSettings& settings, const std::string& instruction_file);
+
+/// Number of tips of a Newick text, from its first characters up to the first
+/// ";": (number of ":") - (number of "(") + 1 when the root has no branch length.
+int count_tree_tips(const std::string& tree_text);
+
+}  // namespace quorvel::driver

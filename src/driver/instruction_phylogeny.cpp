@@ -1,0 +1,293 @@
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "core/console.hpp"
+#include "core/constants.hpp"
+#include "core/errors.hpp"
+#include "core/format.hpp"
+#include "driver/instruction_file.hpp"
+#include "driver/instruction_reader.hpp"
+#include "input/field_reading.hpp"
+#include "input/open_retry.hpp"
+
+namespace quorvel::driver {
+
+namespace {
+
+std::string not_found_message(const char* what, const std::string& file_name, const char* keyword) {
+  return core::format(
+      "\nERROR: %s not found in file \"%s\".\nNo line beginning with \"%s\" was found. \nPress any key to stop the "
+      "programm now.\n",
+      what, file_name.c_str(), keyword);
+}
+
+// The block a keyword reads: the rest of the instruction file (inline data)
+// or a separate file opened with the open retry.
+struct Block {
+  LineSource file;
+  LineSource* lines = nullptr;
+  std::string name;
+};
+
+void open_block(Block& block, InstructionContext& context, const std::string& word, const char* what) {
+  if (is_inline_argument(word)) {
+    block.lines = &context.source;
+    block.name = context.instruction_file;
+    return;
+  }
+  input::open_data_file(block.file.file, word, what);
+  block.file.name = word;
+  block.lines = &block.file;
+  block.name = word;
+}
+
+// ---- Phylogeny randomization tests ----
+
+// Options of one test line, searched anywhere in the line.
+void read_test_options(const std::string& line, RunSettings& s, int t) {
+  s.test_species_pool[t] = 0.0f;
+  s.test_restriction[t] = 0.0f;
+  s.test_age_limit[t] = 0.0f;
+  const auto after = [&line](const char* option) -> const char* {
+    const std::size_t found = line.find(option);
+    return found == std::string::npos ? nullptr : line.c_str() + found + std::strlen(option);
+  };
+  float value = 0.0f;
+  if (const char* p = after("WITHIN CLADE")) {
+    s.test_restriction[t] = -1.0f;
+    std::string clade;
+    if (input::scan_word(p, clade, kNameLimit)) s.test_clade_names[t] = clade;
+  }
+  // An age limit wins over a clade: it is looked at last.
+  if (const char* p = after("WITHIN AGE")) {
+    if (input::scan_float(p, value)) s.test_restriction[t] = value;
+  }
+  if (after("PERMUTE ALL TREE SPECIES")) s.test_species_pool[t] = -1.0f;
+  if (after("PERMUTE SAMPLED SPECIES")) s.test_species_pool[t] = 0.0f;
+  if (const char* p = after("PERMUTE SPECIES WITH ABUNDANCE RATIO <")) {
+    if (input::scan_float(p, value)) s.test_species_pool[t] = value;
+  }
+  if (const char* p = after("PERMUTE SPECIES WITH OCCURRENCE RATIO <")) {
+    if (input::scan_float(p, value)) s.test_species_pool[t] = -value;
+  }
+}
+
+// ---- Trees ----
+
+void read_tree(InstructionContext& context, const std::string& line, const KeywordRecord& record, int sign) {
+  std::string word;
+  if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
+  Block block;
+  open_block(block, context, word, "the dated phylogenetic tree");
+  std::string text;
+  int announced = 0;
+  if (is_inline_argument(word)) {
+    scan_numbers(after_keyword_text(line, record.keyword), &announced, 1);
+    if (announced > 2) read_whole_line(*block.lines, text);
+  } else {
+    // "PHYLOGENETIC TREE" or "ULTRAMETRIC PHYLO": 17 characters recognise the header.
+    const std::string header_prefix(record.keyword, 17);
+    std::string header;
+    if (block.lines->find_keyword_line(header_prefix, header)) {
+      const char* numbers = after_keyword_text(header, record.keyword);
+      scan_numbers(numbers ? numbers : header.c_str() + header_prefix.size(), &announced, 1);
+      if (announced > 2) read_whole_line(*block.lines, text);
+    } else {
+      block.lines->rewind();
+      read_whole_line(*block.lines, text);
+    }
+  }
+  RunSettings& s = context.settings;
+  s.tree_text = text;
+  s.n_tree_species = sign * count_tree_tips(text);
+  s.tree_file = block.name;
+}
+
+// Species rows of an inter-species matrix: after the first line, up to the
+// first empty line or line beginning with a tab. `first_words` collects the
+// first word of every row to the end of the file.
+int count_matrix_rows(LineSource& lines, std::vector<std::string>* first_words) {
+  std::string line;
+  int rows = 0;
+  bool counting = true;
+  while (lines.read(line)) {
+    if (line[0] == '\t' || line[0] == '\n' || line[0] == '\r') counting = false;
+    if (counting) ++rows;
+    if (!first_words) {
+      if (!counting) break;
+      continue;
+    }
+    std::string word;
+    if (input::scan_word(line.c_str(), word)) first_words->push_back(word);
+  }
+  return rows;
+}
+
+}  // namespace
+
+void handle_taxonomic_divergences(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  std::string word;
+  if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
+  Block block;
+  open_block(block, context, word, "the taxonomic levels");
+  int levels = 0;
+  if (is_inline_argument(word)) {
+    scan_numbers(after_keyword_text(line, record.keyword), &levels, 1);
+  } else {
+    std::string header;
+    if (!block.lines->find_keyword_line(record.keyword, header)) {
+      core::stop_run(not_found_message("taxonomic classification", block.name, record.keyword), 1);
+    }
+    if (scan_numbers(after_keyword_text(header, record.keyword), &levels, 1) < 1) {
+      core::stop_run(core::format("\n\nERROR: in file %s, \"TAXONOMIC DIVERGENCES\" must be followed by the number "
+                                  "of levels.\nPress any key to stop.",
+                                  block.name.c_str()),
+                     0);
+    }
+  }
+  RunSettings& s = context.settings;
+  s.taxonomic_divergences_source = block.name;
+  if (levels <= 0) {
+    s.n_divergence_levels = 0;
+    return;
+  }
+  std::string names;
+  std::string divergences;
+  if (!block.lines->read(names) || !block.lines->read(divergences)) {
+    core::stop_run(core::format("\n\nERROR: in file %s, \"TAXONOMIC DIVERGENCES\" must be followed by two lines: the "
+                                "%d level names and their %d divergences.\nPress any key to stop.",
+                                block.name.c_str(), levels, levels),
+                   0);
+  }
+  // Line numbers of the two block lines, for the field readers' messages.
+  const int divergence_line = block.lines->line_number;
+  const int names_line = divergence_line - 1;
+  s.phyletic_level_names = core::name_table(0, levels);
+  s.level_divergences = core::vector(0, levels);
+  const char* name_cell = names.c_str();
+  const char* value_cell = divergences.c_str();
+  for (int j = 0; j < levels; ++j) {
+    if (j > 0) {
+      name_cell = input::next_field(name_cell, block.name, names_line);
+      value_cell = input::next_field(value_cell, block.name, divergence_line);
+    }
+    s.phyletic_level_names[j] = header_field(name_cell, kNameLimit);
+    input::read_float_field(value_cell, s.level_divergences[j + 1], block.name, divergence_line);
+  }
+  s.phyletic_level_names[levels] = "ALL";
+  s.level_divergences[0] = 0.0f;
+  s.n_divergence_levels = levels - 1;
+}
+
+void handle_phylogenetic_tree(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  read_tree(context, line, record, -1);
+}
+
+void handle_ultrametric_tree(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  read_tree(context, line, record, +1);
+}
+
+void handle_phylogeny_tests(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  std::string word;
+  if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
+  Block block;
+  open_block(block, context, word, "phylogenetic tests");
+  int counts[2] = {0, 0};
+  if (is_inline_argument(word)) {
+    scan_numbers(after_keyword_text(line, record.keyword), counts, 2);
+  } else {
+    std::string header;
+    if (!block.lines->find_keyword_line(record.keyword, header)) {
+      core::stop_run(not_found_message("phylogeny randomization tests", block.name, record.keyword), 1);
+    }
+    scan_numbers(after_keyword_text(header, record.keyword), counts, 2);
+  }
+  RunSettings& s = context.settings;
+  s.n_phylogeny_tests = counts[0];
+  s.n_phylogeny_randomizations = counts[1];
+  if (counts[0] > kMaxPhylogenyTests) {
+    // Tests beyond the limit would have no definition: they are not run.
+    core::console_print(
+        core::format("\n\"PHYLOGENY RANDOMIZATION TESTS\" announces %d tests: only the first %d are read and run.\n",
+                     counts[0], kMaxPhylogenyTests));
+    s.n_phylogeny_tests = kMaxPhylogenyTests;
+  }
+  std::string test_line;
+  for (int t = 1; t <= s.n_phylogeny_tests; ++t) {
+    if (!block.lines->read(test_line)) test_line.clear();
+    read_test_options(test_line, s, t);
+  }
+  s.phylogeny_tests_source = block.name;
+}
+
+void handle_trait_distances(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  std::string word;
+  if (!word_after_keyword(line, record.keyword, word)) return;  // nothing named: ignored
+  LineSource file;
+  file.name = word;
+  input::open_file_generic(file.file, word);
+  RunSettings& s = context.settings;
+  std::string header;
+  if (file.find_keyword_line("INTER-SPECIES TRAIT DI", header)) {
+    int counts[2] = {0, 0};
+    if (scan_numbers(after_keyword_text(header, record.keyword), counts, 2) < 2) {
+      core::stop_run(core::format("\n\nERROR: in file %s, \"INTER-SPECIES TRAIT DISTANCES\" must be followed by two "
+                                  "numbers (# species, layout).\nPress any key to stop.",
+                                  word.c_str()),
+                     0);
+    }
+    s.n_trait_distance_species = counts[0];
+    s.trait_distance_layout = counts[1];
+  } else {
+    file.rewind();
+    std::string first;
+    file.read(first);
+    // A square matrix names its columns by species, and some row repeats one
+    // of its first two column names; a list has other column headers.
+    std::string a;
+    std::string b;
+    const char* position = first.c_str();
+    input::scan_word(position, a, kMaxLineLength, &position);
+    input::scan_word(position, b, kMaxLineLength, &position);
+    std::vector<std::string> first_words;
+    s.n_trait_distance_species = count_matrix_rows(file, &first_words);
+    const bool square = std::any_of(first_words.begin(), first_words.end(), [&](const std::string& w) {
+      return (!a.empty() && w == a) || (!b.empty() && w == b);
+    });
+    s.trait_distance_layout = square ? -1 : count_filled_cells(first, 2);
+  }
+  s.trait_distances_file = word;
+}
+
+void handle_species_divergences(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  std::string word;
+  if (!word_after_keyword(line, record.keyword, word)) return;  // nothing named: ignored
+  RunSettings& s = context.settings;
+  if (is_inline_argument(word)) {
+    scan_numbers(after_keyword_text(line, record.keyword), &s.n_divergence_species, 1);
+    s.inter_species_divergences_source = context.instruction_file;
+    return;
+  }
+  LineSource file;
+  file.name = word;
+  input::open_file_generic(file.file, word);
+  std::string header;
+  if (file.find_keyword_line(record.keyword, header)) {
+    if (scan_numbers(after_keyword_text(header, record.keyword), &s.n_divergence_species, 1) < 1) {
+      core::stop_run(core::format("\n\nERROR: in file %s, \"INTER-SPECIES DIVERGENCES\" must be followed by the "
+                                  "number of species.\nPress any key to stop.",
+                                  word.c_str()),
+                     0);
+    }
+  } else {
+    file.rewind();
+    std::string first;
+    file.read(first);
+    s.n_divergence_species = count_matrix_rows(file, nullptr);
+  }
+  s.inter_species_divergences_source = word;
+}
+
+}  // namespace quorvel::driver

@@ -1,0 +1,172 @@
+#include <cstdlib>
+
+#include "core/console.hpp"
+#include "core/constants.hpp"
+#include "core/errors.hpp"
+#include "core/format.hpp"
+#include "driver/instruction_reader.hpp"
+#include "input/community_counts.hpp"
+#include "input/field_reading.hpp"
+#include "input/open_retry.hpp"
+
+namespace quorvel::driver {
+
+namespace {
+
+// Limits of the pairwise selection tests of one selection test.
+constexpr int kMaxPairwiseSelectionTests = 100;
+
+constexpr const char* kPairwiseCountError =
+    "\n\nERROR: cannot read number of pairwise selection tests. \nPress any key to stop";
+
+}  // namespace
+
+void handle_selection_tests(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  const char* argument = after_first_tab(line);
+  if (!argument) {
+    core::stop_run(
+        core::format("\n\nERROR: \"%s\" must be followed by a tabulation.\nPress any key to stop.", record.keyword), 0);
+  }
+  std::string word;
+  if (!input::scan_word(argument, word)) stop_missing_argument(record);
+  LineSource file;
+  LineSource* lines = &context.source;
+  std::string source_name = context.instruction_file;
+  int n = 0;
+  if (is_inline_argument(word)) {
+    scan_numbers(argument, &n, 1);
+  } else {
+    input::open_data_file(file.file, word, "selection tests");
+    file.name = source_name = word;
+    lines = &file;
+    std::string header;
+    if (!file.find_keyword_line(std::string(record.keyword, static_cast<std::size_t>(record.compared_length)),
+                                header)) {
+      core::stop_run(core::format("\nERROR: selection tests not found in file \"%s\".\nNo line beginning with "
+                                  "\"SELECTION TESTS\" was found. \nPress any key to stop the programm now.\n",
+                                  word.c_str()),
+                     1);
+    }
+    if (scan_numbers(after_first_tab(header), &n, 1) < 1) {
+      core::stop_run(core::format("\n\nERROR: cannot read the number of selection tests after \"SELECTION TESTS\" in "
+                                  "file %s.\nPress any key to stop.",
+                                  word.c_str()),
+                     0);
+    }
+  }
+  const int n_tests = std::abs(n);
+  if (n_tests > kMaxSelectionTests) {
+    core::stop_run(core::format("\n\nERROR:The number of selection tests (%d) is higher than the max allowed (%d)",
+                                n_tests, kMaxSelectionTests + 1),
+                   0);
+  }
+  RunSettings& s = context.settings;
+  s.selection_test_counts = core::ivector(0, n_tests);
+  s.selection_test_counts[0] = n;
+  std::string test_line;
+  for (int j = 1; j <= n_tests; ++j) {
+    int count = 0;
+    if (!lines->read(test_line) || scan_numbers(after_first_tab(test_line), &count, 1) < 1) {
+      core::stop_run(kPairwiseCountError, 0);
+    }
+    if (std::abs(count) > kMaxPairwiseSelectionTests) {
+      core::console_print(
+          core::format("\n\nERROR: The number of pairwise selection tests (%d) is higher than the max allowed (%d)",
+                       count, kMaxPairwiseSelectionTests));
+    }
+    s.selection_test_counts[j] = count;
+  }
+  s.selection_tests_source = source_name;
+}
+
+void handle_plot_list(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  std::string word;
+  if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
+  RunSettings& s = context.settings;
+  int counts[3] = {0, 0, 0};
+  if (is_inline_argument(word)) {
+    scan_numbers(after_keyword_text(line, record.keyword), counts, 3);
+    s.plot_list_source = context.instruction_file;
+  } else {
+    LineSource file;
+    input::open_data_file(file.file, word, "the plot list");
+    std::string header;
+    if (file.find_keyword_line(record.keyword, header)) {
+      scan_numbers(after_keyword_text(header, record.keyword), counts, 3);
+    } else {
+      // Without a keyword line the header says which columns there are:
+      // plot and category; plot, x and y; or plot, x, y and category.
+      file.rewind();
+      std::string first;
+      file.read(first);
+      const char* position = first.c_str();
+      std::string column;
+      int words = 0;
+      while (words < 4 && input::scan_word(position, column, kMaxLineLength, &position)) ++words;
+      counts[1] = words >= 3 ? 2 : 0;
+      counts[2] = (words == 2 || words == 4) ? -1 : 0;
+      std::string row;
+      while (file.read(row) && begins_with_letter_or_digit(row)) ++counts[0];
+    }
+    s.plot_list_source = word;
+  }
+  s.n_listed_plots = counts[0];
+  s.n_plot_coordinates = counts[1];
+  s.n_plot_categories = counts[2];
+}
+
+// The two forms of community data replace each other, so that the counts
+// always belong to the source the driver reads.
+void handle_species_plot_matrix(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  std::string word;
+  if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
+  RunSettings& s = context.settings;
+  if (is_inline_argument(word)) {
+    int counts[2] = {0, 0};
+    scan_numbers(after_keyword_text(line, record.keyword), counts, 2);
+    s.n_matrix_species = counts[0];
+    s.n_matrix_plots = counts[1];
+    s.species_plot_matrix_source = context.instruction_file;
+  } else {
+    input::count_species_plot_matrix(word, s.n_matrix_species, s.n_matrix_plots);
+    s.species_plot_matrix_source = word;
+  }
+  s.triplet_file.clear();
+}
+
+void handle_triplets(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  std::string word;
+  if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
+  RunSettings& s = context.settings;
+  input::count_triplets(word, s.n_matrix_plots, s.n_matrix_species);
+  s.triplet_file = word;
+  s.species_plot_matrix_source.clear();
+}
+
+void handle_select_plot_pairs(InstructionContext& context, const std::string& line, const KeywordRecord&) {
+  RunSettings& s = context.settings;
+  const auto word_after = [&line](std::size_t length, const char*& position, std::string& word) {
+    if (!position) position = line.c_str() + length;
+    word.clear();
+    input::scan_word(position, word, kNameLimit, &position);
+  };
+  const char* position = nullptr;
+  if (core::starts_with(line, "SELECT PLOT PAIRS WITHIN CATEGORY")) {
+    s.pair_selection_mode = 1;
+    word_after(33, position, s.pair_category_1);
+  }
+  position = nullptr;
+  if (core::starts_with(line, "SELECT PLOT PAIRS BETWEEN CATEGORIES")) {
+    s.pair_selection_mode = 2;
+    word_after(36, position, s.pair_category_1);
+    word_after(36, position, s.pair_category_2);
+  }
+  std::string category;
+  const char* after = after_keyword_text(line, "SELECT PLOT PAIRS OF CATEGORY");
+  if (after && input::scan_word(after, category, kNameLimit)) {
+    s.pair_selection_mode = 3;
+    s.pair_category_1 = category;
+  }
+}
+
+}  // namespace quorvel::driver

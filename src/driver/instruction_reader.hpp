@@ -1,0 +1,129 @@
+#pragma once
+
+#include <string>
+
+#include "core/text_input.hpp"
+#include "driver/run_settings.hpp"
+
+namespace quorvel::driver {
+
+// Shared state and helpers of the instruction-file reader; the keyword
+// handlers live in several files, one per kind of data.
+
+/// A text file read line by line with the number of the last line read, so
+/// that messages can name the line.
+struct LineSource {
+  core::TextInput file;
+  std::string name;
+  int line_number = 0;
+
+  /// Reads the next line (line feed kept); false at end of file.
+  bool read(std::string& line) {
+    if (!file.read_line(line)) return false;
+    ++line_number;
+    return true;
+  }
+  /// Back to the first line.
+  void rewind() {
+    file.rewind();
+    line_number = 0;
+  }
+  /// Reads up to the first line beginning with `keyword`; false at end of file.
+  bool find_keyword_line(const std::string& keyword, std::string& line) {
+    while (read(line)) {
+      if (core::starts_with(line, keyword)) return true;
+    }
+    return false;
+  }
+};
+
+/// The reading of one instruction file.
+struct InstructionContext {
+  const std::string& instruction_file;
+  LineSource& source;  // the instruction file, positioned after the current line
+  RunSettings& settings;
+  bool read_failed = false;  // a category count could not be read (stops at the end)
+  bool individuals_given = false;
+  bool plot_list_given = false;
+};
+
+/// One keyword of the instruction file.
+struct KeywordRecord;
+using KeywordHandler = void (*)(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+
+struct KeywordRecord {
+  const char* keyword;  // full keyword text
+  int compared_length;  // number of leading characters that recognise it
+  KeywordHandler handler;
+  const char* missing_argument_message;  // fatal message when the argument is missing, or nullptr
+  std::string RunSettings::*name_field;  // the name it sets, for the generic handlers
+  int RunSettings::*count_field;         // the count it sets, for the generic handlers
+};
+
+// ---- Scanning of keyword lines (scan-format rules: a blank of the keyword
+// text matches any run of white space; numbers are decimal). ----
+
+/// Position after the full keyword text at the start of `line`, or nullptr
+/// when the line does not carry the whole text (e.g. "INDIVIDUALS" read as
+/// "INDIVIDUAL" carries it; "DISTANCE INTERVAL" does not).
+const char* after_keyword_text(const std::string& line, const char* keyword);
+
+/// First white-space-delimited word after the full keyword text; false when
+/// there is none.
+bool word_after_keyword(const std::string& line, const char* keyword, std::string& word);
+
+/// Reads up to `count` whole numbers after `position`, stopping at the first
+/// that cannot be read; returns how many were read.
+int scan_numbers(const char* position, int* values, int count);
+
+/// Text after the first tabulation of `line`, or nullptr when it has none.
+const char* after_first_tab(const std::string& line);
+
+/// True when a keyword argument stands for inline data (a decimal digit first).
+inline bool is_inline_argument(const std::string& word) { return !word.empty() && word[0] >= '0' && word[0] <= '9'; }
+
+/// Number of cells after the first `skipped_tabs` tabulations of `line`,
+/// counted up to the first empty cell or the line end.
+int count_filled_cells(const std::string& line, int skipped_tabs);
+
+/// True when `line` begins with an ASCII letter or digit (a data row of a list).
+bool begins_with_letter_or_digit(const std::string& line);
+
+/// Stops the run with the keyword's missing-argument message (status 0).
+[[noreturn]] void stop_missing_argument(const KeywordRecord& record);
+
+/// Reads one whole line, however long (a Newick text may exceed the line
+/// buffer), without its line end; false at end of file.
+bool read_whole_line(LineSource& source, std::string& text);
+
+/// Copies a field of a header line (up to its tab or the line end), spaces
+/// trimmed, at most `limit` characters.
+std::string header_field(const char* position, int limit);
+
+// ---- Keyword handlers, by kind of data. ----
+
+// Species lists and individuals (instruction_species_lists.cpp).
+void handle_species_traits(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_species_taxonomy(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_individuals(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+
+// Phylogeny (instruction_phylogeny.cpp).
+void handle_taxonomic_divergences(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_phylogenetic_tree(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_ultrametric_tree(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_phylogeny_tests(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_trait_distances(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_species_divergences(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+
+// Plots, community data and selection tests (instruction_plot_data.cpp).
+void handle_selection_tests(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_plot_list(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_species_plot_matrix(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_triplets(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_select_plot_pairs(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+
+/// Final consistency checks (instruction_checks.cpp): every failed check's
+/// message, concatenated; empty when the settings can be analysed together.
+std::string final_check_messages(const InstructionContext& context);
+
+}  // namespace quorvel::driver

@@ -1,0 +1,253 @@
+#include <unordered_set>
+
+#include "core/console.hpp"
+#include "core/constants.hpp"
+#include "core/errors.hpp"
+#include "core/format.hpp"
+#include "driver/instruction_reader.hpp"
+#include "input/field_reading.hpp"
+#include "input/open_retry.hpp"
+
+namespace quorvel::driver {
+
+namespace {
+
+// Header cells of a categorical variable read "#<number of categories> name".
+constexpr int kVariableFieldLimit = 55;
+
+// The list whose header and rows a keyword reads: the instruction file itself
+// (inline data) or a separate file, with the name messages give.
+struct ListSource {
+  LineSource file;
+  LineSource* lines = nullptr;
+  std::string name;
+};
+
+// Where a keyword argument leads: after the first tabulation of the line.
+// Returns that text and its first word; stops when either is missing.
+const char* argument_after_tab(const std::string& line, const KeywordRecord& record, std::string& word) {
+  const char* argument = after_first_tab(line);
+  if (!argument || !input::scan_word(argument, word)) stop_missing_argument(record);
+  return argument;
+}
+
+void open_list(ListSource& list, InstructionContext& context, const std::string& word, const char* what) {
+  if (is_inline_argument(word)) {
+    list.lines = &context.source;
+    list.name = context.instruction_file;
+    return;
+  }
+  input::open_data_file(list.file.file, word, what);
+  list.file.name = word;
+  list.lines = &list.file;
+  list.name = word;
+}
+
+std::string next_line(LineSource& lines) {
+  std::string line;
+  lines.read(line);
+  return line;
+}
+
+// One variable cell of a header: "#k name" for a variable of k categories,
+// otherwise the name of a quantitative variable. Returns false when "#" is
+// not followed by a readable number.
+bool read_variable_cell(const char* position, std::string& name, int& categories) {
+  const std::string cell = header_field(position, kVariableFieldLimit);
+  categories = 0;
+  if (cell.empty() || cell[0] != '#') {
+    name = cell.substr(0, kNameLimit);
+    return true;
+  }
+  const char* after = nullptr;
+  if (!input::scan_int(cell.c_str() + 1, categories, &after)) {
+    name = cell;
+    return false;
+  }
+  if (!input::scan_word(after, name, kNameLimit)) name.clear();
+  return true;
+}
+
+// Header of a species list: species column, then `n_variables` variables
+// whose "#k" cells give their numbers of categories.
+void read_trait_header(InstructionContext& context, const std::string& header, const ListSource& list,
+                       int n_variables) {
+  RunSettings& s = context.settings;
+  s.trait_variable_names = core::name_table(0, n_variables);
+  s.trait_variable_categories = core::ivector(0, n_variables);
+  s.trait_variable_names[0] = header_field(header.c_str(), kNameLimit);
+  s.phyletic_level_names[0] = s.trait_variable_names[0];
+  const char* position = header.c_str();
+  for (int j = 1; j <= n_variables; ++j) {
+    position = input::next_field(position, list.name, list.lines->line_number);
+    if (!read_variable_cell(position, s.trait_variable_names[j], s.trait_variable_categories[j])) {
+      core::console_print(core::format("\n\nERROR: Species list: cannot read the number of categories of variable %s",
+                                       s.trait_variable_names[j].c_str()));
+      context.read_failed = true;
+    }
+  }
+}
+
+// Rows of a list without header line: up to the first that does not begin
+// with a letter or a digit.
+int count_list_rows(LineSource& lines) {
+  std::string line;
+  int rows = 0;
+  while (lines.read(line) && begins_with_letter_or_digit(line)) ++rows;
+  return rows;
+}
+
+// The counts and header line shared by the species trait and taxonomy lists.
+// Returns false (message printed) when the counts cannot be read.
+bool read_list_counts(InstructionContext& context, const std::string& line, const KeywordRecord& record,
+                      const char* what, const char* inline_error, const char* header_error, ListSource& list,
+                      int counts[2], std::string& header) {
+  std::string word;
+  const char* argument = argument_after_tab(line, record, word);
+  open_list(list, context, word, what);
+  if (is_inline_argument(word)) {
+    if (scan_numbers(argument, counts, 2) < 2) {
+      core::console_print(inline_error);
+      return false;
+    }
+    header = next_line(*list.lines);
+    return true;
+  }
+  std::string keyword_line;
+  if (list.lines->find_keyword_line(std::string(record.keyword, static_cast<std::size_t>(record.compared_length)),
+                                    keyword_line)) {
+    if (scan_numbers(after_keyword_text(keyword_line, record.keyword), counts, 2) < 2) {
+      core::console_print(header_error);
+      return false;
+    }
+    header = next_line(*list.lines);
+    return true;
+  }
+  list.lines->rewind();
+  header = next_line(*list.lines);
+  counts[1] = count_filled_cells(header, 1);
+  counts[0] = count_list_rows(*list.lines);
+  // Messages about the header name its line, the first of the file.
+  list.lines->line_number = 1;
+  return true;
+}
+
+}  // namespace
+
+void handle_species_traits(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  ListSource list;
+  int counts[2] = {0, 0};
+  std::string header;
+  if (!read_list_counts(context, line, record, "the species list",
+                        "\n\nERROR: Species traits: cannot read the number of species or variables",
+                        "\n\nERROR: Species traits: cannot read the number of species or traits", list, counts,
+                        header)) {
+    return;
+  }
+  RunSettings& s = context.settings;
+  s.n_trait_species = counts[0];
+  s.n_trait_variables = counts[1] > 0 ? counts[1] : 0;
+  read_trait_header(context, header, list, s.n_trait_variables);
+  s.trait_variable_categories[0] = s.n_trait_species;
+  s.species_traits_file = list.name;
+}
+
+void handle_species_taxonomy(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  ListSource list;
+  int counts[2] = {0, 0};
+  std::string header;
+  if (!read_list_counts(context, line, record, "the species taxonomy",
+                        "\n\nERROR: Species taxonomy: cannot read the number of species or taxonomic levels",
+                        "\n\nERROR: Species taxonomy: cannot read the number of species or variables", list, counts,
+                        header)) {
+    return;
+  }
+  RunSettings& s = context.settings;
+  s.n_taxonomy_species = counts[0];
+  s.n_taxonomy_columns = (counts[1] > 0 ? counts[1] : 0) + 1;
+  s.taxonomy_level_names = core::name_table(0, s.n_taxonomy_columns - 1);
+  s.taxonomy_level_sizes = core::ivector(0, s.n_taxonomy_columns - 1);
+  s.taxonomy_level_names[0] = header_field(header.c_str(), kNameLimit);
+  s.phyletic_level_names[0] = s.taxonomy_level_names[0];
+  const char* position = header.c_str();
+  for (int j = 1; j < s.n_taxonomy_columns; ++j) {
+    position = input::next_field(position, list.name, list.lines->line_number);
+    s.taxonomy_level_names[j] = header_field(position, kNameLimit);
+  }
+  s.taxonomy_level_sizes.fill(s.n_taxonomy_species);
+  s.species_taxonomy_file = list.name;
+}
+
+void handle_individuals(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  if (!after_first_tab(line)) {
+    core::stop_run(
+        core::format("\n\nERROR: \"%s\" must be followed by a tabulation.\nPress any key to stop.", record.keyword), 0);
+  }
+  std::string word;
+  const char* argument = argument_after_tab(line, record, word);
+  ListSource list;
+  open_list(list, context, word, "the individual list");
+  int counts[2] = {0, 0};
+  bool counts_read = false;
+  if (is_inline_argument(word)) {
+    counts_read = scan_numbers(argument, counts, 2) == 2;
+  } else {
+    std::string keyword_line;
+    counts_read = list.lines->find_keyword_line(record.keyword, keyword_line) &&
+                  scan_numbers(after_first_tab(keyword_line), counts, 2) == 2;
+  }
+  // The four fixed columns (group, x, y, species) must exist.
+  if (!counts_read || counts[1] < 0) {
+    core::console_print("\n\nERROR: Can not read the number of individuals or of variables of the individual list");
+    return;
+  }
+  RunSettings& s = context.settings;
+  s.n_individuals = counts[0];
+  s.n_individual_columns = counts[1] + 4;
+  s.individual_column_names = core::name_table(0, s.n_individual_columns - 1);
+  s.individual_column_categories = core::ivector(0, s.n_individual_columns - 1);
+
+  const std::string header = next_line(*list.lines);
+  s.individual_column_names[0] = header_field(header.c_str(), kNameLimit);
+  const char* position = header.c_str();
+  for (int j = 1; j < s.n_individual_columns; ++j) {
+    position = input::next_field(position, list.name, list.lines->line_number);
+    if (j <= 3) {
+      s.individual_column_names[j] = header_field(position, kNameLimit);
+    } else if (!read_variable_cell(position, s.individual_column_names[j], s.individual_column_categories[j])) {
+      core::console_print(
+          core::format("\n\nERROR: Individual list: cannot read the number of categories of variable %s",
+                       s.individual_column_names[j].c_str()));
+      context.read_failed = true;
+    }
+  }
+
+  // The distinct species of the individuals become the species of the run.
+  std::unordered_set<std::string> species;
+  std::string row;
+  int rows = 0;
+  while (rows < s.n_individuals && list.lines->read(row)) {
+    ++rows;
+    const char* cell = row.c_str();
+    for (int k = 0; k < 3; ++k) cell = input::next_field(cell, list.name, list.lines->line_number);
+    std::string name;
+    input::read_name_field(cell, name, kLongNameLimit, list.name, list.lines->line_number);
+    input::strip_line_end(name);
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    species.insert(name);
+  }
+  if (rows < s.n_individuals) {
+    core::stop_run(
+        core::format("\n\nERROR: in the indivual list in file %s, only %i individuals found for %i announced",
+                     list.name.c_str(), rows, s.n_individuals),
+        0);
+  }
+  s.n_matrix_species = static_cast<int>(species.size());
+  s.individual_column_categories[0] = s.n_individuals;
+  s.individual_column_categories[1] = 0;
+  s.individual_column_categories[2] = 0;
+  s.individual_column_categories[3] = s.n_matrix_species;
+  s.individual_list_source = list.name;
+}
+
+}  // namespace quorvel::driver

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <string>
+
+#include "core/arrays.hpp"
+#include "driver/run_settings.hpp"
+#include "phylogeny/tree_node.hpp"
+
+namespace quorvel::driver {
+
+/// Kinds of phyletic relationships given to the run.
+enum PhylogenyKind { kNoPhylogeny = 0, kTaxonomy = 1, kUltrametricTree = 2, kOtherTree = 3, kDivergenceFile = 4 };
+/// Kinds of trait data given to the run.
+enum TraitKind { kNoTraits = 0, kSpeciesTraits = 1, kTraitDistances = 2 };
+/// What the analyses work on.
+enum AnalysisLevel { kNoLevel = 0, kIndividualLevel = 1, kPlotLevel = 2, kGroupedIndividuals = 3, kSpeciesOnly = 4 };
+
+/// The codes the driver derives from the settings right after the
+/// instruction file was read; they tell the analyses what data they have.
+struct DerivedCodes {
+  int phylogeny_kind = kNoPhylogeny;
+  int trait_kind = kNoTraits;
+  bool has_abundances = false;
+  int n_species = 0;
+  int spatial_kind = 1;  // 1 pairwise values without positions, 2 with positions
+  int n_reported_indices = 4;
+  int analysis_level = kNoLevel;
+};
+
+/// Computes phylogeny_kind, trait_kind, has_abundances and n_species.
+DerivedCodes derive_codes(const RunSettings& settings);
+
+/// Every table of a run, owned by the driver from loading to the end.
+struct RunState {
+  RunSettings settings;
+  std::string instruction_file;
+  int random_seed = 0;  // the generator state: negative at start-up
+  DerivedCodes codes;
+
+  // Community data.
+  core::NameTable species_names;  // [0..n_species]
+  core::NameTable plot_names;     // [0..plots]
+  core::DMatrix abundances;       // [0..plots][0..n_species], row 0 the whole data set
+  int data_type = 0;              // 0 presence/absence, 1 relative abundances, 2 counts
+  core::DVector plot_x, plot_y;   // [0..plots]
+  core::IVector plot_category;    // [0..plots]
+  core::NameTable category_names;
+  int n_categories = 0;
+  core::NameTable plot_list_titles;  // column titles of the plot list
+  core::DMatrix plot_distances;      // [0..plots][0..plots]; 2 x 2 placeholder with [0][0] = 0 when none
+
+  // Species traits: values [0..V][0..S] (value or category index; row 0 = species
+  // index), standard errors of the same shape, category labels per variable.
+  core::FMatrix traits;
+  core::FMatrix trait_se;
+  core::Vector<core::NameTable> trait_category_names;
+  core::IVector trait_categories_found;  // [0..V], 0 = number of species
+  // Inter-species trait distances: matrices [1..M], each [0..S][0..S], and their names [0..M].
+  core::Vector<core::FMatrix> trait_distances;
+  core::NameTable trait_distance_names;
+
+  // Phylogeny: the tree (or the taxonomic tree), the species-tip maps and the
+  // divergence matrix.
+  phylogeny::NodeTable nodes;
+  int n_tips = 0;
+  int n_tree_nodes = 0;           // last node index of the tree
+  core::IVector leaf_of_species;  // [0..n_species], 0 = species without tip
+  core::IVector species_of_leaf;  // [0..n_tips], 0 = tip of no species
+  core::FMatrix divergences;      // [0..n_species][0..n_species]; [0][0] tells the origin
+  float max_divergence = 0;
+  // Taxonomic tree: variable of each level, taxa per level, members of each
+  // taxon, taxon of each species, all over levels 0..H+1.
+  core::IVector level_variable;
+  core::IVector taxa_per_level;
+  core::IMatrix first_member;
+  core::IMatrix last_member;
+  core::IMatrix species_taxon;
+
+  // Intervals.
+  int n_distance_intervals = 0;
+  core::DVector distance_limits;
+  int n_divergence_intervals = 2;
+  core::DVector divergence_limits;  // [1..R]
+  int n_regression_intervals = 0;
+  core::DVector regression_limits;
+
+  // Selection tests: texts[t][0] the base-population test, [1..|k|] the pairwise tests.
+  core::Vector<core::NameTable> selection_test_texts;
+};
+
+}  // namespace quorvel::driver

@@ -1,0 +1,153 @@
+#include "driver/start_up.hpp"
+
+#include <unistd.h>
+
+#include <ctime>
+
+#include "core/console.hpp"
+#include "core/errors.hpp"
+#include "core/format.hpp"
+#include "core/text_input.hpp"
+#include "core/text_output.hpp"
+#include "input/field_reading.hpp"
+
+namespace quorvel::driver {
+
+using core::console_print;
+using core::format;
+
+int seed_from_time(int hours, int minutes, int seconds) {
+  int seed = seconds == 0 ? 1 : seconds;
+  if (minutes != 0) seed *= minutes;
+  if (hours != 0) seed *= hours;
+  return seed;
+}
+
+int clock_seed() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return seed_from_time(local.tm_hour, local.tm_min, local.tm_sec);
+}
+
+void split_instruction_path(const std::string& path, std::string& folder, std::string& file_name) {
+  const std::size_t separator = path.find_last_of("/\\");
+  if (separator == std::string::npos) {
+    folder.clear();
+    file_name = path;
+  } else {
+    folder = path.substr(0, separator == 0 ? 1 : separator);
+    file_name = path.substr(separator + 1);
+  }
+}
+
+namespace {
+
+// First word of an answer, or empty.
+std::string first_word(const std::string& line) {
+  std::string word;
+  input::scan_word(line.c_str(), word);
+  return word;
+}
+
+constexpr const char* kInstructionPrompt =
+    "\n\nEnter the name of the instruction file (with ext)\n  or press RETURN to create a new instruction file\n\n"
+    "  Instruction file: ";
+
+}  // namespace
+
+std::string ask_instruction_file_name(const std::vector<std::string>& arguments) {
+  std::string name;
+  console_print("\n\n\n\nINSTRUCTION FILE NAME");
+  if (!arguments.empty()) {
+    std::string folder;
+    split_instruction_path(arguments[0], folder, name);
+    if (!folder.empty() && chdir(folder.c_str()) != 0) {
+      console_print(format("\n\nWARNING: Cannot change to the folder \"%s\"\n", folder.c_str()));
+    }
+    console_print(format("\n\n  Instruction file: %s", name.c_str()));
+  }
+  while (name.empty()) {
+    console_print(kInstructionPrompt);
+    name = first_word(core::console_ask_line(kInstructionPrompt));
+    if (name.empty()) {
+      // Building an instruction file through menus is not offered by this
+      // version: ask for an existing one instead.
+      console_print(
+          "\n\nThe interactive creation of an instruction file is not available in this version.\n"
+          "Please write an instruction file with a text editor (see README.md) and enter its name.\n");
+    }
+  }
+  core::TextInput probe;
+  while (!probe.open(name)) {
+    const std::string warning = format(
+        "\n\nWARNING: Cannot open instruction file \"%s\"\n  If it is being used by another application, close it "
+        "first, then press Return\n  Otherwise enter a new name for the instruction file\n",
+        name.c_str());
+    console_print(warning);
+    const std::string answer = first_word(core::console_ask_line(warning));
+    if (!answer.empty()) name = answer;
+  }
+  return name;
+}
+
+std::string ask_result_file_name(const std::vector<std::string>& arguments,
+                                 const std::function<std::string(const std::string&)>& refusal) {
+  std::string name;
+  if (arguments.size() < 2) {
+    console_print(
+        "\n\n\nEnter the name of the results file (with ext)\n  or press RETURN for the default results file "
+        "\"out.txt\"\n\n  Results file: ");
+    std::string line;
+    core::console_read_line(line);  // end of input: the default name
+    name = first_word(line);
+    if (name.empty()) {
+      name = "out.txt";
+      console_print(name);
+    }
+  } else {
+    name = arguments[1];
+    console_print(format("\n  Results file: %s", name.c_str()));
+  }
+  for (;;) {
+    // A results file that is one of the run's own inputs would be erased or
+    // mixed with data: ask for another name before touching it.
+    for (std::string message = refusal ? refusal(name) : ""; !message.empty(); message = refusal ? refusal(name) : "") {
+      const std::string question = message + "\n  Enter a new name for the results file\n";
+      console_print(question);
+      const std::string answer = first_word(core::console_ask_line(question));
+      if (!answer.empty()) name = answer;
+    }
+    while (core::file_is_readable(name)) {
+      console_print(format(
+          "\n\n\nWARNING: The results file \"%s\" already exists.\n  Enter 'a' or press Return to add the new results "
+          "to the end of the file\n  Enter 'e' to erase the present content of the file\n  Otherwise, enter a new "
+          "name for the results file\n",
+          name.c_str()));
+      std::string line;
+      core::console_read_line(line);  // end of input: keep the content and append
+      const std::string answer = first_word(line);
+      if (answer.empty() || answer == "a" || answer == "A") break;
+      if (answer == "e" || answer == "E") {
+        core::empty_file(name);
+        break;
+      }
+      name = answer;
+    }
+    // Append mode: opening creates the file if needed and never erases it.
+    std::FILE* file = std::fopen(name.c_str(), "a");
+    if (file) {
+      std::fclose(file);
+      return name;
+    }
+    const std::string warning = format(
+        "\nWARNING: Cannot open results file \"%s\".\nIf it is being used by another application, close it first. "
+        "Then press Return.\n  Otherwise, enter a new name for the results file\n",
+        name.c_str());
+    console_print(warning);
+    const std::string answer = first_word(core::console_ask_line(warning));
+    if (!answer.empty()) name = answer;
+  }
+}
+
+}  // namespace quorvel::driver

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quorvel::driver {
+
+/// The seed of a run from the local time: seconds (1 if 0), times the minutes
+/// and then the hours when they are not 0 (1 .. 59 x 59 x 23).
+int clock_seed();
+
+/// The seed from given clock fields (same rule as clock_seed).
+int seed_from_time(int hours, int minutes, int seconds);
+
+/// Splits a command-line path into its folder (up to the last "/" or "\",
+/// empty when there is none) and its file name.
+void split_instruction_path(const std::string& path, std::string& folder, std::string& file_name);
+
+/// Obtains the instruction file: from the first argument (changing to its
+/// folder) or from the prompt, then checks that it can be opened, asking again
+/// while it cannot. `arguments` excludes the program name.
+std::string ask_instruction_file_name(const std::vector<std::string>& arguments);
+
+/// Obtains the main result file when the instruction file named none: from the
+/// second argument or the prompt ("out.txt" by default), with the question
+/// whether to append to or erase an existing file. At end of input the file
+/// is kept and results are appended: nothing is erased by a default.
+/// `refusal`, when given, returns a message for a name that must not be used
+/// (a file the run reads); another name is then asked before anything is
+/// erased.
+std::string ask_result_file_name(const std::vector<std::string>& arguments,
+                                 const std::function<std::string(const std::string&)>& refusal = {});
+
+}  // namespace quorvel::driver

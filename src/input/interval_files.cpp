@@ -1,0 +1,200 @@
+#include "input/interval_files.hpp"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/errors.hpp"
+#include "core/format.hpp"
+#include "core/text_input.hpp"
+#include "input/field_reading.hpp"
+#include "input/open_retry.hpp"
+
+namespace quorvel::input {
+
+namespace {
+
+// What tells the three interval files apart: their keyword (and how much of
+// it is compared when looking for the keyword line) and their messages.
+struct IntervalFileKind {
+  const char* keyword;
+  int compared_length;
+  const char* open_warning_start;  // leading line feeds and the opening words
+  const char* contents;            // "distance intervals" and the like
+  const char* too_many_word;       // "distance" or "time"
+};
+
+constexpr IntervalFileKind kDistanceIntervals{"DISTANCE INTERVALS", 17, "\n\nWarning", "distance intervals",
+                                              "distance"};
+constexpr IntervalFileKind kRegressionIntervals{"REGRESSION DISTANCE INTERVALS", 28, "\nWarning",
+                                                "regression distance intervals", "distance"};
+constexpr IntervalFileKind kDivergenceIntervals{"DIVERGENCE INTERVALS", 13, "\n\nWarning", "divergence intervals",
+                                                "time"};
+
+// Opens the file and reads its keyword line (required); returns the number
+// of intervals it announces, checked against the limit.
+int open_at_keyword(core::TextInput& file, const std::string& file_name, const IntervalFileKind& kind) {
+  open_with_warning(file, file_name,
+                    core::format("%s: cannot open the file containing %s \"%s\".\nIf it is being used by another "
+                                 "application, close it first.\nIf it does not exist in the specified directory, "
+                                 "bring it first.\nThen press Return.\n",
+                                 kind.open_warning_start, kind.contents, file_name.c_str()));
+  std::string line;
+  if (!file.find_keyword_line(std::string(kind.keyword, static_cast<std::size_t>(kind.compared_length)), line)) {
+    core::stop_run(core::format("\n\nERROR: %s not found in file \"%s\".\nNo line beginning with \"%s\" was found. "
+                                "\nPress any key to stop the programm now.\n",
+                                kind.contents, file_name.c_str(), kind.keyword),
+                   1);
+  }
+  int n = 0;
+  if (!core::starts_with(line, kind.keyword) || !scan_int(line.c_str() + std::strlen(kind.keyword), n)) {
+    core::stop_run(core::format("\n\nERROR: In file \"%s\", no number of intervals follows \"%s\".\nPress any key "
+                                "to stop",
+                                file_name.c_str(), kind.keyword),
+                   0);
+  }
+  if (std::abs(n) >= kIntervalCountLimit) {
+    core::stop_run(core::format("\n\nERROR:The number of %s intervals given (=%d) is higher than max allowed "
+                                "(=%d)\nPress any key to stop",
+                                kind.too_many_word, std::abs(n), kIntervalCountLimit),
+                   0);
+  }
+  return n;
+}
+
+// Walks the cells of the limits line. An empty cell counts as a missing
+// limit: it is never read as the number of the cell after it.
+class LimitCells {
+ public:
+  explicit LimitCells(const std::string& line) : line_(line), position_(nullptr) {}
+
+  bool next(double& value) {
+    if (position_ == nullptr) {
+      position_ = line_.c_str();
+    } else {
+      const char* tab = std::strchr(position_, '\t');
+      if (!tab) return false;
+      position_ = tab + 1;
+    }
+    const char* p = position_;
+    while (*p == ' ') ++p;
+    if (*p == '\t' || *p == '\n' || *p == '\0') return false;
+    return scan_double(p, value);
+  }
+
+ private:
+  const std::string& line_;
+  const char* position_;
+};
+
+[[noreturn]] void stop_on_missing_limits(const IntervalFileKind& kind, int announced, int found) {
+  core::stop_run(core::format("\n\nERROR: %d %s announced but only %d found. \nPress any key to stop", announced,
+                              kind.contents, found),
+                 0);
+}
+
+void read_plain_intervals(const std::string& file_name, int& n_intervals, core::DVector& limits,
+                          const IntervalFileKind& kind) {
+  core::TextInput file;
+  n_intervals = open_at_keyword(file, file_name, kind);
+  limits = core::dvector(0, std::max(kIntervalCountLimit, std::abs(n_intervals) + 3));
+  if (n_intervals <= 0) return;
+  std::string line;
+  if (!file.read_line(line)) line.clear();
+  LimitCells cells(line);
+  for (int i = 1; i <= n_intervals; ++i) {
+    if (!cells.next(limits[i])) stop_on_missing_limits(kind, n_intervals, i - 1);
+  }
+}
+
+}  // namespace
+
+void read_distance_intervals(const std::string& file_name, int& n_intervals, core::DVector& limits) {
+  read_plain_intervals(file_name, n_intervals, limits, kDistanceIntervals);
+}
+
+void read_regression_intervals(const std::string& file_name, int& n_intervals, core::DVector& limits) {
+  read_plain_intervals(file_name, n_intervals, limits, kRegressionIntervals);
+}
+
+void read_divergence_intervals(const std::string& file_name, int& n_intervals, core::DVector& limits,
+                               float max_divergence) {
+  core::TextInput file;
+  const int announced = open_at_keyword(file, file_name, kDivergenceIntervals);
+  n_intervals = announced;
+  limits = core::dvector(0, std::max(kIntervalCountLimit, std::abs(n_intervals) + 3));
+  if (n_intervals <= 0) return;
+  std::string line;
+  if (!file.read_line(line)) line.clear();
+  LimitCells cells(line);
+  double value = 0;
+  if (!cells.next(value)) stop_on_missing_limits(kDivergenceIntervals, announced, 0);
+  limits[1] = 0;  // the first limit is 0, read or put there
+  const auto check_increasing = [&limits](int i) {
+    if (limits[i] <= limits[i - 1]) {
+      core::stop_run(
+          "\n\nERROR: divergence intervals must be given by increasing divergences. \nPress any key to "
+          "stop",
+          0);
+    }
+  };
+  int n_read = 1;
+  int next = 2;
+  if (value != 0) {
+    // Interval 1 is always divergence 0 (pairs of conspecifics): a file
+    // that starts above 0 gets that interval put first.
+    ++n_intervals;
+    limits[2] = value;
+    check_increasing(2);
+    next = 3;
+  }
+  for (int i = next; i <= n_intervals; ++i) {
+    if (!cells.next(limits[i])) stop_on_missing_limits(kDivergenceIntervals, announced, n_read);
+    ++n_read;
+    check_increasing(i);
+  }
+  // Divergences above the last limit would fall in no interval: the last
+  // interval then reaches the largest divergence between species.
+  if (static_cast<double>(max_divergence) > limits[n_intervals]) {
+    ++n_intervals;
+    limits[n_intervals] = static_cast<double>(max_divergence);
+  }
+}
+
+void read_selection_tests(const std::string& file_name, const core::IVector& counts,
+                          core::Vector<core::NameTable>& texts) {
+  core::TextInput file;
+  open_data_file(file, file_name, "selection tests");
+  std::string line;
+  if (!file.find_keyword_line("SELECTION TEST", line)) {
+    core::stop_run(core::format("\nERROR: selection tests not found in file \"%s\".\nNo line beginning with "
+                                "\"SELECTION TESTS\" was found. \nPress any key to stop the programm now.\n",
+                                file_name.c_str()),
+                   1);
+  }
+  const int n_tests = std::max(counts[0], 0);
+  texts = core::Vector<core::NameTable>(1, n_tests);
+  // Test texts may hold spaces; the last cell of a line loses its line feed
+  // and the blanks before it.
+  const auto clean = [](std::string& text) {
+    strip_line_end(text);
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+  };
+  constexpr int kTestTextLimit = 1001;
+  int line_number = 0;
+  for (int t = 1; t <= n_tests; ++t) {
+    const int n_pairwise = std::abs(counts[t]);
+    texts[t] = core::name_table(0, n_pairwise);
+    read_data_line(file, line, file_name, line_number);
+    read_name_field(line.c_str(), texts[t][0], kTestTextLimit, file_name, 0);
+    clean(texts[t][0]);
+    const char* position = next_field(line.c_str(), file_name, line_number);  // the count k
+    for (int r = 1; r <= n_pairwise; ++r) {
+      position = next_field(position, file_name, line_number);
+      read_name_field(position, texts[t][r], kTestTextLimit, file_name, line_number);
+      clean(texts[t][r]);
+    }
+  }
+}
+
+}  // namespace quorvel::input

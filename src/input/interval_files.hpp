@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+
+#include "core/arrays.hpp"
+
+namespace quorvel::input {
+
+/// Largest number of intervals (in absolute value) an interval file may
+/// announce, plus one.
+inline constexpr int kIntervalCountLimit = 102;
+
+/// Reads the upper limits of the inter-plot distance classes from the line
+/// after the required "DISTANCE INTERVALS n" keyword line. Sets n (a zero or
+/// negative n reads no limits; subsystem 5 gives it its meaning) and
+/// allocates limits [0..max(102, |n| + 3)] as doubles: limit 0 = 0, limits
+/// 1..n in file order (not required to increase). Stops the run on a missing
+/// keyword line (status 1), |n| >= 102 or missing limits (status 0).
+void read_distance_intervals(const std::string& file_name, int& n_intervals, core::DVector& limits);
+
+/// The twin of read_distance_intervals for the "REGRESSION DISTANCE
+/// INTERVALS n" keyword line: the limits of the distance classes of the
+/// regressions.
+void read_regression_intervals(const std::string& file_name, int& n_intervals, core::DVector& limits);
+
+/// Reads the divergence interval limits after the required "DIVERGENCE
+/// INTERVALS n" keyword line: limit 0 = 0; a first limit other than 0 gets a
+/// limit 0 put before it (interval 1 is always divergence 0, pairs of
+/// conspecifics); limits must increase; when `max_divergence` exceeds the
+/// last limit, one more interval up to it is appended. Sets n and allocates
+/// limits [0..max(102, n + 3)] (doubles).
+void read_divergence_intervals(const std::string& file_name, int& n_intervals, core::DVector& limits,
+                               float max_divergence);
+
+/// Reads the selection tests after the required "SELECTION TESTS" keyword
+/// line. `counts` holds the number of tests T at index 0 and the number k_t
+/// of pairwise tests of test t at index t (its sign belongs to the test).
+/// Allocates texts [1..T], each [0..|k_t|]: row 0 the base-population test,
+/// rows 1..|k_t| the pairwise tests (texts of up to 1001 characters, spaces
+/// kept, line feed removed).
+void read_selection_tests(const std::string& file_name, const core::IVector& counts,
+                          core::Vector<core::NameTable>& texts);
+
+}  // namespace quorvel::input

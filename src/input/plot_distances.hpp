@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+#include "core/arrays.hpp"
+
+namespace quorvel::input {
+
+/// Pairwise values need distinct plot names: when two of names[1..P] agree
+/// over 49 characters, prints `warning`, writes every name to "error.txt"
+/// (echoed on the console) and stops the run (status 0, empty message).
+void check_distinct_plot_names(int n_plots, const core::NameTable& plot_names, const std::string& warning);
+
+/// Reads the inter-plot distances file: optional keyword line, the number E
+/// of entry lines, then E lines "plot<TAB>plot<TAB>distance" (comment lines
+/// skipped and not counted; an "END" line may end them early after the
+/// user's consent). Allocates distances [0..P][0..P], every cell first
+/// MISSING_VALUE, and stores each distance symmetrically. Entries naming a
+/// plot absent from the matrix are ignored; a pair given two different
+/// distances stops the run (status 0); missing pairs are reported and keep
+/// MISSING_VALUE.
+void read_plot_distances(const std::string& file_name, int n_plots, const core::NameTable& plot_names,
+                         core::DMatrix& distances);
+
+}  // namespace quorvel::input

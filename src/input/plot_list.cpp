@@ -1,0 +1,133 @@
+#include "input/plot_list.hpp"
+
+#include <cstring>
+#include <vector>
+
+#include "core/console.hpp"
+#include "core/constants.hpp"
+#include "core/errors.hpp"
+#include "core/format.hpp"
+#include "core/text_input.hpp"
+#include "input/field_reading.hpp"
+#include "input/open_retry.hpp"
+#include "input/species_plot_matrix.hpp"
+
+namespace quorvel::input {
+
+namespace {
+
+// Optional keyword line ahead of the data.
+constexpr const char* kPlotListKeyword = "PLOT LIST";
+
+// Column titles of the header: the first word, then one word after each tab
+// for the columns the layout has. A title the header lacks stays empty.
+void read_column_titles(const std::string& header, int n_coordinates, bool has_categories,
+                        core::NameTable& column_titles) {
+  column_titles = core::name_table(0, 3);
+  const char* position = header.c_str();
+  scan_word(position, column_titles[0], kLongNameLimit);
+  const bool wanted[4] = {true, n_coordinates >= 1, n_coordinates >= 2, has_categories};
+  for (int column = 1; column <= 3; ++column) {
+    if (!wanted[column]) continue;
+    const char* tab = std::strchr(position, '\t');
+    if (!tab) break;
+    position = tab + 1;
+    if (*position != '\t') scan_word(position, column_titles[column], kLongNameLimit);
+  }
+}
+
+[[noreturn]] void stop_on_missing_cell(const std::string& file_name, const std::string& plot, const char* what) {
+  core::stop_run(core::format("\nERROR: in plot list in %s, the line of plot %s has no %s.\nPress any key to stop.",
+                              file_name.c_str(), plot.c_str(), what),
+                 0);
+}
+
+// The next cell of a plot line; a line that ends before it stops the run.
+const char* next_cell(const char* position, const std::string& file_name, const std::string& plot, const char* what) {
+  const char* tab = std::strchr(position, '\t');
+  if (!tab) stop_on_missing_cell(file_name, plot, what);
+  return tab + 1;
+}
+
+// A coordinate cell: its number, or 0 when it holds none (an empty cell is
+// never read as the number of the cell after it).
+double coordinate_at(const char* cell) {
+  const char* p = cell;
+  while (*p == ' ') ++p;
+  double value = 0;
+  if (*p == '\t' || *p == '\n' || !scan_double(p, value)) return 0;
+  return value;
+}
+
+}  // namespace
+
+void read_plot_list(const std::string& file_name, int n_plots, int n_listed, const core::NameTable& plot_names,
+                    int n_coordinates, core::DVector& x, core::DVector& y, int& n_categories,
+                    core::NameTable& category_names, core::IVector& plot_category, core::NameTable& column_titles) {
+  core::TextInput file;
+  open_data_file(file, file_name, "the plot list");
+  std::string line;
+  if (!file.find_keyword_line(kPlotListKeyword, line)) file.rewind();
+  const bool has_categories = n_categories != 0;
+  if (!file.read_line(line)) line.clear();
+  read_column_titles(line, n_coordinates, has_categories, column_titles);
+
+  x = core::dvector(0, n_plots);
+  y = core::dvector(0, n_plots);
+  plot_category = core::ivector(0, n_plots);
+  std::vector<std::string> categories;  // names in order of first appearance
+  std::vector<bool> found(static_cast<std::size_t>(n_plots) + 1, false);
+  int n_found = 0;
+  std::string name;
+  for (int l = 1; l <= n_listed && n_found < n_plots && file.read_line(line); ++l) {
+    read_word_field(line.c_str(), name, kNameLimit, file_name, 0);
+    const int p = find_name(plot_names, n_plots, name);
+    if (p == 0) continue;
+    if (found[static_cast<std::size_t>(p)]) {
+      // A plot listed twice must not count twice: another plot would then be
+      // missed without notice. The later line is the one kept.
+      core::console_printf("\nWARNING: in plot list in %s, plot %s is listed more than once: its last line is used",
+                           file_name.c_str(), name.c_str());
+    } else {
+      found[static_cast<std::size_t>(p)] = true;
+      ++n_found;
+    }
+    const char* position = line.c_str();
+    if (n_coordinates >= 1) {
+      position = next_cell(position, file_name, name, "x coordinate cell");
+      x[p] = coordinate_at(position);
+    }
+    if (n_coordinates >= 2) {
+      position = next_cell(position, file_name, name, "y coordinate cell");
+      y[p] = coordinate_at(position);
+    }
+    if (has_categories) {
+      position = next_cell(position, file_name, name, "category cell");
+      std::string category;
+      if (*position == '\t' || !scan_word(position, category, kNameLimit)) {
+        stop_on_missing_cell(file_name, name, "category name");
+      }
+      int index = 0;
+      for (std::size_t k = 0; k < categories.size(); ++k) {
+        if (categories[k] == category) index = static_cast<int>(k) + 1;
+      }
+      if (index == 0) {
+        categories.push_back(category);
+        index = static_cast<int>(categories.size());
+      }
+      plot_category[p] = index;
+    }
+  }
+  file.close();
+
+  n_categories = static_cast<int>(categories.size());
+  category_names = core::name_table(0, n_categories);
+  for (int k = 1; k <= n_categories; ++k) category_names[k] = categories[static_cast<std::size_t>(k) - 1];
+  if (n_found < n_plots) {
+    core::stop_run(core::format("ERROR: in plot list in %s, %i plots from the species-plot matrix are missing",
+                                file_name.c_str(), n_plots - n_found),
+                   0);
+  }
+}
+
+}  // namespace quorvel::input

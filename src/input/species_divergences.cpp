@@ -1,0 +1,98 @@
+#include "input/species_divergences.hpp"
+
+#include <cstring>
+#include <unordered_map>
+
+#include "core/constants.hpp"
+#include "core/errors.hpp"
+#include "core/format.hpp"
+#include "core/text_input.hpp"
+#include "input/field_reading.hpp"
+#include "input/open_retry.hpp"
+
+namespace quorvel::input {
+
+namespace {
+
+// Index of a species named `name` (compared over its first 49 characters),
+// 0 when the data have no such species.
+class SpeciesIndex {
+ public:
+  SpeciesIndex(int n_species, const core::NameTable& species_names) {
+    for (int s = n_species; s >= 1; --s) index_[species_names[s].substr(0, kNameLimit)] = s;
+  }
+  int find(const std::string& name) const {
+    const auto found = index_.find(name.substr(0, kNameLimit));
+    return found == index_.end() ? 0 : found->second;
+  }
+
+ private:
+  std::unordered_map<std::string, int> index_;
+};
+
+// First word of the cell at `position` (up to its tab or line end); empty
+// for an empty cell.
+std::string cell_word(const char* position) {
+  const char* end = position;
+  while (*end && *end != '\t' && *end != '\n') ++end;
+  std::string word;
+  scan_word(std::string(position, end).c_str(), word);
+  return word;
+}
+
+void store_divergence(const std::string& file_name, const core::NameTable& species_names, int row, int column,
+                      float value, core::FMatrix& divergences) {
+  if (row == 0 || column == 0) return;  // a species the data do not have
+  const int i = row < column ? row : column;
+  const int j = row < column ? column : row;
+  const float stored = divergences[i][j];
+  if (stored == MISSING_VALUE_F) {
+    divergences[i][j] = value;
+    divergences[j][i] = value;
+  } else if (stored != value) {
+    core::stop_run(core::format("\nWARNING: In data for pairwise distances in \"%s\", the distance between \"%s\" and "
+                                "\"%s\" is redefined: first value= %f, second value= %f",
+                                file_name.c_str(), species_names[i].c_str(), species_names[j].c_str(),
+                                static_cast<double>(stored), static_cast<double>(value)),
+                   0);
+  }
+}
+
+}  // namespace
+
+void read_species_divergences(const std::string& file_name, int n_species, const core::NameTable& species_names,
+                              int n_table_species, core::FMatrix& divergences) {
+  core::TextInput file;
+  open_file_wait_return(file, file_name, false);
+  std::string line;
+  if (!file.find_keyword_line("INTER-SPECIES DIVERGENCES", line)) file.rewind();
+  divergences.fill(MISSING_VALUE_F);
+
+  const SpeciesIndex index(n_species, species_names);
+  int line_number = 0;
+  read_data_line(file, line, file_name, line_number);
+  core::IVector column_species = core::ivector(0, n_table_species);
+  const char* position = line.c_str();
+  for (int c = 1; c <= n_table_species; ++c) {
+    position = next_field_allow_empty(position, file_name, line_number);
+    column_species[c] = index.find(cell_word(position));
+  }
+
+  for (int r = 1; r <= n_table_species; ++r) {
+    read_data_line(file, line, file_name, line_number);
+    const int row_species = index.find(cell_word(line.c_str()));
+    position = line.c_str();
+    for (int c = 1; c <= n_table_species; ++c) {
+      const char* tab = std::strchr(position, '\t');
+      if (tab == nullptr) break;  // the row ends early
+      position = tab + 1;
+      if (*position == '\n' || *position == '\0') break;
+      if (*position == '\t') continue;  // empty cell: no value
+      float value = 0;
+      read_float_field(position, value, file_name, line_number);
+      store_divergence(file_name, species_names, row_species, column_species[c], value, divergences);
+    }
+  }
+}
+
+}  // namespace quorvel::input

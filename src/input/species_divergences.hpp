@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+#include "core/arrays.hpp"
+
+namespace quorvel::input {
+
+/// Reads a square table of divergences between species into `divergences`
+/// [0..n_species][0..n_species] (floats). Every cell, (0, 0) included, is
+/// first set to MISSING_VALUE; values are stored symmetrically; names not
+/// among `species_names` [1..n_species] (first 49 characters) are dropped, so
+/// row and column 0 are never written. A table may give one or both
+/// triangles; a pair given twice with different values stops the run
+/// (status 0, after a key press) with the "is redefined" message.
+/// `n_table_species` is the number of rows and columns of the table. The
+/// file is opened with the Return-waiting retry and the data start after a
+/// line beginning with "INTER-SPECIES DIVERGENCES" (the first line when none).
+void read_species_divergences(const std::string& file_name, int n_species, const core::NameTable& species_names,
+                              int n_table_species, core::FMatrix& divergences);
+
+}  // namespace quorvel::input

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <string>
+
+#include "core/arrays.hpp"
+
+namespace quorvel::input {
+
+/// Data type codes of the community data.
+enum DataTypeCode { kPresenceAbsence = 0, kRelativeAbundances = 1, kIndividualCounts = 2 };
+
+/// Index (1..count) of `name` among names[1..count], comparing the first 49
+/// characters; 0 when absent. The first match wins.
+int find_name(const core::NameTable& names, int count, const std::string& name);
+
+/// True when two names agree over their first 49 characters.
+bool same_name(const std::string& a, const std::string& b);
+
+/// Updates the data type code with one value read: 1 once a value is not a
+/// whole number; 2 when whole values other than 0 and 1 appear; else 0.
+void update_data_type_code(int& data_type, double value);
+
+/// Ends the reading of community data whose raw values sit in cells (p, s),
+/// with plot totals in column 0 and species totals in row 0: sets the grand
+/// total (0, 0) and divides every cell (p, s), s >= 1, by its row total, so
+/// rows hold relative abundances. A plot of total 0 keeps relative
+/// abundances 0 and gets a console warning naming it.
+void finish_relative_abundances(int n_plots, int n_species, const core::NameTable& plot_names,
+                                core::DMatrix& abundances);
+
+/// Reads a species-plot matrix (header line of plot names, then one line per
+/// species: name and one value per plot). Allocates and fills plot_names
+/// [0..P], species_names [0..S] and abundances [0..P][0..S] (relative
+/// abundances, column 0 plot totals, row 0 the pooled sample, (0, 0) the
+/// grand total) and sets the data type code. A "SPECIES-PLOT MATRIX" keyword
+/// line, when present, stands just before the header line. A cell without a
+/// number (missing, empty or text) stops the run (status 0).
+void read_species_plot_matrix(const std::string& file_name, int n_plots, core::NameTable& plot_names, int n_species,
+                              core::NameTable& species_names, core::DMatrix& abundances, int& data_type);
+
+/// Writes the community data in the other form: as plot-abundance-species
+/// triplets when they came from a matrix (`matrix_source` not empty), as a
+/// species-plot matrix otherwise. Counts (code 2) are written back as the
+/// counts first read, relative abundances (code 1) as within-plot relative
+/// abundances, presences (code 0) as 1. A file that cannot be created is
+/// skipped silently.
+void write_converted_data(const std::string& conversion_file, const std::string& matrix_source, int data_type,
+                          int n_plots, int n_species, const core::DMatrix& abundances,
+                          const core::NameTable& plot_names, const core::NameTable& species_names);
+
+}  // namespace quorvel::input

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+
+#include "phylogeny/tree_node.hpp"
+
+namespace quorvel::phylogeny {
+
+/// The part of a Newick text that is read: everything before its first ';'.
+std::string newick_body(const std::string& tree_text);
+
+/// Number of ':' before the first ';'. The node table of a tree needs room
+/// for this number + 2 records (indices 0..C+1).
+int count_newick_colons(const std::string& tree_text);
+
+/// True when the root carries a branch length: the last ':' before the first
+/// ';' lies after the last ')'.
+bool newick_root_has_length(const std::string& tree_text);
+
+/// Number of tips announced by a Newick text: (number of ':') - (number of
+/// '(') + 1, one '(' more when the root carries a length.
+int count_newick_tips(const std::string& tree_text);
+
+/// Parses `tree_text` (only the part before its first ';') into `nodes`:
+/// tips 1..n in text order, root n+1, then the other internal nodes in the
+/// order of their opening parentheses. A root branch length gives an extra
+/// root n+1 whose only child is the written root. Zero-length internal
+/// branches are dissolved into polytomies and unlabelled single-child nodes
+/// are spliced out (both keep their index with upper_node 0). For an
+/// ultrametric tree, node ages are the path lengths from their first tip.
+/// `nodes` is (re)allocated over 0..max(C+1, N+1). Returns N, the last node.
+/// Stops the run (status 22, not logged) on unbalanced parentheses, a tip
+/// count other than `n_tips`, or an unreadable branch length.
+int read_newick_tree(const std::string& tree_text, bool ultrametric, int n_tips, NodeTable& nodes);
+
+}  // namespace quorvel::phylogeny

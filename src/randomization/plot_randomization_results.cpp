@@ -1,0 +1,169 @@
+#include <cmath>
+
+#include "core/format.hpp"
+#include "randomization/randomization_results.hpp"
+#include "randomization/result_cells.hpp"
+
+namespace quorvel::randomization {
+
+namespace {
+
+// Names and long column labels of statistic codes 1..6, for phylogenetic and
+// for trait data. The short labels drop the last tab.
+struct StatisticText {
+  const char* name;
+  const char* label;
+};
+
+constexpr StatisticText kPhylogeneticTexts[7] = {
+    {"", ""},
+    {"I", "\n\tDiw\tDia\tIst\t\t"},
+    {"P", "\n\tDpw\tDpa\tPst\t\t"},
+    {"P*", "\n\tDp*w\tDp*a\tP*st\t\t"},
+    {"PI", "\n\tDELTApw\tDELTApa\tPIst\t\t"},
+    {"", "\n\tDiw\tDia\tIst\t\t"},
+    {"", "\n\tDpw\tDpa\tPst\t\t"},
+};
+
+constexpr StatisticText kTraitTexts[7] = {
+    {"", ""},
+    {"I", "\n\tDiw\tDia\tIst\t\t"},
+    {"T", "\n\tDtw\tDta\tTst\t\t"},
+    {"T*", "\n\tDt*w\tDt*a\tT*st\t\t"},
+    {"TAU", "\n\tDELTAtw\tDELTAta\tTAUst\t\t"},
+    {"", "\n\tDiw\tDia\tIst\t\t"},
+    {"", "\n\tDtw\tDta\tTst\t\t"},
+};
+
+constexpr int kTraitData = 2;
+
+StatisticText statistic_text(int code, int data_kind) {
+  if (code < 1 || code > 6) return kPhylogeneticTexts[0];
+  return data_kind == kTraitData ? kTraitTexts[code] : kPhylogeneticTexts[code];
+}
+
+std::string category_name(const core::NameTable& names, int category) {
+  return category >= names.lo() && category <= names.hi() ? names[category] : std::string();
+}
+
+std::string mode_wording(float mode, int test_type) {
+  if (mode == -1.0f) {
+    return test_type == kTraitDistancesTest ? " : permute all species from the distance matrix"
+                                            : " : permute all species from the phylogenetic tree";
+  }
+  if (mode == 0.0f) return " : permute sampled species";
+  if (mode < -1.0f) {
+    return core::format(" : permute species with similar numbers of occurrences (max ratio of occurrences=%g)",
+                        std::fabs(static_cast<double>(mode)));
+  }
+  if (mode > 1.0f) {
+    return core::format(" : permute species with similar abundances (max ratio of abundances=%g)",
+                        static_cast<double>(mode));
+  }
+  return std::string();
+}
+
+std::string heading(int n_randomizations, int test_type, float clade_restriction, const std::string& clade_name,
+                    float mode, int category_kind, int first_category, int second_category,
+                    const core::NameTable& category_names) {
+  if (test_type == kLocationsTest) {
+    return "\n\nLOCATIONS RANDOMIZATION TESTS for spatial partition of diversity -> Ho: obs=exp (exp = mean value "
+           "after permutation)";
+  }
+  std::string text = test_type == kPhylogenyTest
+                         ? "\n\nPHYLOGENY RANDOMIZATION TEST for spatial partition of diversity"
+                         : "\n\nINTER-SPECIES TRAIT DISTANCES RANDOMIZATION TEST for spatial partition of diversity";
+  text += mode_wording(mode, test_type);
+  if (first_category != 0) {
+    if (category_kind == 1) {
+      text += core::format(" AMONG PLOTS FROM CATEGORY %s", category_name(category_names, first_category).c_str());
+    } else if (category_kind == 2) {
+      text +=
+          core::format(" AMONG PLOTS FROM CATEGORIES %s and %s", category_name(category_names, first_category).c_str(),
+                       category_name(category_names, second_category).c_str());
+    }
+  }
+  if (test_type != kPhylogenyTest) return text;
+  if (clade_restriction == -1.0f) {
+    text += core::format(" WITHIN CLADE \"%s\" (%i randomizations)", clade_name.c_str(), n_randomizations);
+  } else if (clade_restriction > 0) {
+    text += core::format(" WITHIN CLADES YOUNGER THAN AGE %f (%i randomizations)",
+                         static_cast<double>(clade_restriction), n_randomizations);
+  } else if (clade_restriction == 0) {
+    text += core::format(" OVER WHOLE PHYLOGENY (%i randomizations)", n_randomizations);
+  }
+  return text;
+}
+
+// "\nSTATISTICS:", the global (and pairwise) heading, the column labels and
+// the distance-class header.
+std::string block_header(const StatisticText& statistic, bool long_layout, int n_classes, int pairwise_kind) {
+  std::string text = "\nSTATISTICS:";
+  if (pairwise_kind == 0) {
+    text += core::format("\tGlobal %s-statistics", statistic.name);
+  } else {
+    text += core::format("\tGlobal %s-statistics \t\t\t\t\tPairwise %sst", statistic.name, statistic.name);
+  }
+  std::string label = statistic.label;
+  if (!long_layout && !label.empty()) label.pop_back();
+  text += label;
+  if (pairwise_kind == 2) {
+    for (int c = 1; c <= n_classes; ++c) text += core::format("\t%i", c);
+    text += "\taverage\t\tb-lin (slope linear dist)\tb-log (slope ln(dist))";
+  } else if (pairwise_kind == 1) {
+    text += "\taverage";
+  }
+  return text;
+}
+
+std::string p_cell(double value) { return value_cell("%.4f", value); }
+
+}  // namespace
+
+void write_plot_randomization_results(const std::string& file_name, int n_classes, int n_statistics,
+                                      const core::IVector& statistic_codes, int n_randomizations, int test_type,
+                                      float clade_restriction, const std::string& clade_name, float permutation_mode,
+                                      int category_kind, int first_category, int second_category,
+                                      const core::NameTable& category_names, int layout,
+                                      const TestSummaryMatrix& global, const TestSummaryMatrix& pairwise,
+                                      int pairwise_kind, int all_statistics, int data_kind) {
+  std::string text = heading(n_randomizations, test_type, clade_restriction, clade_name, permutation_mode,
+                             category_kind, first_category, second_category, category_names);
+  // The locations test permutes positions only: its global values cannot change.
+  const bool global_cells = test_type != kLocationsTest;
+  const int average = n_classes + 1;
+  for (int i = 1; i <= n_statistics; ++i) {
+    if (all_statistics == 0 && i != 4) continue;
+    if (test_type != kLocationsTest && (i == 1 || i == 5)) continue;
+    const StatisticText statistic = statistic_text(statistic_codes[i], data_kind);
+    if (layout == 0) {
+      text += block_header(statistic, false, n_classes, pairwise_kind);
+      text += "\n";
+      for (int r = 1; r <= 3; ++r) text += global_cells ? p_cell(global(i, r).p_two_sided) : "\t";
+      text += "\t\t";
+      if (pairwise_kind != 0) {
+        for (int c = 1; c <= average; ++c) text += p_cell(pairwise(i, c).p_two_sided);
+      }
+      text += "\t";
+      if (pairwise_kind == 2) text += p_cell(pairwise(i, -2).p_upper) + p_cell(pairwise(i, -1).p_upper);
+    } else {
+      text += "\n\n" + block_header(statistic, true, n_classes, pairwise_kind);
+      for (const SummaryRow& row : kSummaryRows) {
+        text += row.label;
+        for (int r = 1; r <= 4; ++r) text += global_cells ? summary_cell(row, global(i, r)) : "\t";
+        text += "\t";
+        if (pairwise_kind != 0) {
+          for (int c = 1; c <= average; ++c) text += summary_cell(row, pairwise(i, c));
+        }
+        if (pairwise_kind == 2) {
+          text += "\t" + summary_cell(row, pairwise(i, -2)) + summary_cell(row, pairwise(i, -1));
+        }
+      }
+      text += "\n";
+    }
+    text += "\n";
+  }
+  append_results(file_name, text);
+}
+
+}  // namespace quorvel::randomization

@@ -1,0 +1,50 @@
+#include "randomization/result_cells.hpp"
+
+#include <cstdio>
+#include <memory>
+
+#include "core/console.hpp"
+#include "core/format.hpp"
+
+namespace quorvel::randomization {
+
+const SummaryRow kSummaryRows[9] = {
+    {"\nN different permut val", nullptr, &TestSummary::distinct_count, "%i"},
+    {"\nObs val", &TestSummary::observed, nullptr, "%G"},
+    {"\nMean permut val", &TestSummary::mean, nullptr, "%G"},
+    {"\nSD permut val", &TestSummary::sd, nullptr, "%G"},
+    {"\n95%CI-inf", &TestSummary::ci95_low, nullptr, "%G"},
+    {"\n95%CI-sup", &TestSummary::ci95_high, nullptr, "%G"},
+    {"\nP(1-sided test, H1: obs<exp)", &TestSummary::p_lower, nullptr, "%.4f"},
+    {"\nP(1-sided test, H1: obs>exp)", &TestSummary::p_upper, nullptr, "%.4f"},
+    {"\nP(2-sided test, H1: obs<>exp)", &TestSummary::p_two_sided, nullptr, "%.4f"},
+};
+
+std::string value_cell(const char* format, double value) { return "\t" + core::format_cell(format, value); }
+
+std::string count_cell(std::int32_t count) { return count == 0 ? std::string("\t") : core::format("\t%i", count); }
+
+std::string summary_cell(const SummaryRow& row, const TestSummary& summary) {
+  if (row.count != nullptr) return count_cell(summary.*row.count);
+  return value_cell(row.format, summary.*row.value);
+}
+
+void append_results(const std::string& file_name, const std::string& text) {
+  struct Closer {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  std::unique_ptr<std::FILE, Closer> file(std::fopen(file_name.c_str(), "a"));
+  while (!file) {
+    const std::string warning = core::format(
+        "\nWARNING: Cannot open results file %c%s%c.\nIf it is being used by another application, close it "
+        "first. Then press Return.\n",
+        34, file_name.c_str(), 34);
+    core::console_print(warning);
+    core::console_ask_line(warning);
+    file.reset(std::fopen(file_name.c_str(), "a"));
+  }
+  core::console_print("\nWriting permutation results. Please, wait.");
+  std::fwrite(text.data(), 1, text.size(), file.get());
+}
+
+}  // namespace quorvel::randomization

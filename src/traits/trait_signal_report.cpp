@@ -1,0 +1,163 @@
+#include "traits/trait_signal_report.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "core/console.hpp"
+#include "core/constants.hpp"
+#include "core/format.hpp"
+#include "traits/trait_signal.hpp"
+
+namespace quorvel::traits {
+
+namespace {
+
+using randomization::TestSummary;
+
+// Opens the result file for appending, asking the user to free it while it
+// cannot be opened, and appends the whole section at once.
+void append_result_section(const std::string& file_name, const std::string& text) {
+  struct Closer {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  const std::string warning = core::format(
+      "\nWARNING: Cannot open results file %c%s%c.\nIf it is being used by another application, close it first. "
+      "Then press Return.\n",
+      '"', file_name.c_str(), '"');
+  std::unique_ptr<std::FILE, Closer> file(std::fopen(file_name.c_str(), "a"));
+  while (!file) {
+    core::console_print(warning);
+    core::console_ask_line(warning);
+    file.reset(std::fopen(file_name.c_str(), "a"));
+  }
+  std::fwrite(text.data(), 1, text.size(), file.get());
+}
+
+// One cell: a tab, then the value unless it is missing or undefined.
+std::string cell(const char* fmt, double value) { return "\t" + core::format_cell(fmt, value); }
+
+// The order in which the summary columns are written: correlations -1..-4,
+// the separator -5, slopes -6..-9.
+template <typename CellText>
+std::string signal_columns(int K, CellText&& text_of) {
+  std::string out;
+  for (int c = 2; c <= K; ++c) out += text_of(c);
+  out += "\t";
+  for (int c = kSignalCorrelationColumn; c >= kSignalFirstColumn; --c) {
+    out += c == kSignalSeparatorColumn ? std::string("\t") : text_of(c);
+  }
+  return out;
+}
+
+struct DetailRow {
+  const char* label;
+  const char* format;
+  double (*value)(const TestSummary&);
+};
+
+// The nine rows of the detailed results, in print order.
+const DetailRow kDetailRows[] = {
+    {"\nN different permut val\t", "%.0f", [](const TestSummary& s) { return static_cast<double>(s.distinct_count); }},
+    {"\nObs val\t", "%G", [](const TestSummary& s) { return static_cast<double>(s.observed); }},
+    {"\nMean permut val\t", "%G", [](const TestSummary& s) { return static_cast<double>(s.mean); }},
+    {"\nSD permut val\t", "%G", [](const TestSummary& s) { return static_cast<double>(s.sd); }},
+    {"\n95%CI-inf\t", "%G", [](const TestSummary& s) { return static_cast<double>(s.ci95_low); }},
+    {"\n95%CI-sup\t", "%G", [](const TestSummary& s) { return static_cast<double>(s.ci95_high); }},
+    {"\nP(1-sided test, H1: obs<exp)\t", "%.4f", [](const TestSummary& s) { return static_cast<double>(s.p_lower); }},
+    {"\nP(1-sided test, H1: obs>exp)\t", "%.4f", [](const TestSummary& s) { return static_cast<double>(s.p_upper); }},
+    {"\nP(2-sided test, H1: obs<>exp)\t", "%.4f",
+     [](const TestSummary& s) { return static_cast<double>(s.p_two_sided); }},
+};
+
+std::string test_heading(double mode, double clade_restriction, const std::string& clade_name, int n_randomizations) {
+  if (mode == kBrownianTestMode) {
+    return "\n\nBROWNIAN EVOLUTION TEST : compare autocorrelation coefficients with those expeced under Brownian trait "
+           "evolution";
+  }
+  std::string out = "\n\nPHYLOGENY RANDOMIZATION TEST for trait conservatism";
+  if (mode == -1) {
+    out += " : permute all species from the phylogenetic tree";
+  } else if (mode == 0) {
+    out += " : permute sampled species";
+  } else if (mode < -1) {
+    out += core::format(" : permute species with similar numbers of occurrences (max ratio of occurrences=%g)", -mode);
+  } else if (mode > 1) {
+    out += core::format(" : permute species with similar abundances (max ratio of abundances=%g)", mode);
+  }
+  if (clade_restriction == -1) {
+    out += core::format(" WITHIN CLADE \"%s\" (%i randomizations)", clade_name.c_str(), n_randomizations);
+  } else if (clade_restriction > 0) {
+    out += core::format(" WITHIN CLADES YOUNGER THAN AGE %f (%i randomizations)", clade_restriction, n_randomizations);
+  } else {
+    out += core::format(" OVER WHOLE PHYLOGENY (%i randomizations)", n_randomizations);
+  }
+  return out;
+}
+
+}  // namespace
+
+void write_trait_signal(const std::string& file_name, int n_variables, int n_distance_variables,
+                        const core::NameTable& names, int n_intervals, const core::DVector& limits,
+                        const core::FMatrix& result) {
+  const int K = n_intervals;
+  const bool distances = n_distance_variables > 0;
+  const int n_rows = distances ? n_distance_variables : n_variables;
+  std::string out = "\n\n\n\n\nANALYSIS OF : PHYLOGENY + TRAITS data";
+  out += distances ? "\n\nMean trait distance by divergence intervals\nUpper divergence limit:\t"
+                   : "\n\nAutocorrelation coefficients of traits by divergence intervals\nUpper divergence limit:\t";
+  for (int c = 2; c <= K; ++c) out += cell("%f", limits[c]);
+  out += "\t\tCorrelation coef with\t\t\t\t\tRegression slope on";
+  out += "\nNumber of species pairs:\t";
+  for (int c = 2; c <= K; ++c) out += core::format("\t%i", static_cast<int>(result[0][c]));
+  out +=
+      "\t\tdivergence\tln(divergence)\tsquared(divergence)\tsqrt(divergence)\t\tdivergence\tln(divergence)\t"
+      "squared(divergence)\tsqrt(divergence)";
+  out += "\nMean divergence between species:\t";
+  for (int c = 2; c <= K; ++c) out += cell("%f", result[-1][c]);
+  out += "\nVariables";
+  for (int v = 1; v <= n_rows; ++v) {
+    out += "\n" + names[v] + "\t";
+    out += signal_columns(K, [&](int c) { return cell("%f", result[v][c]); });
+  }
+  append_result_section(file_name, out);
+}
+
+void write_trait_signal_tests(const std::string& file_name, double mode, double clade_restriction,
+                              const std::string& clade_name, int n_randomizations, int n_intervals,
+                              const core::DVector& limits, int n_rows, const core::NameTable& names,
+                              const randomization::TestSummaryMatrix& summaries) {
+  const int K = n_intervals;
+  core::console_print("\nWriting permutation results. Please, wait.");
+  std::string out = test_heading(mode, clade_restriction, clade_name, n_randomizations);
+  out += "\n\nUpper divergence limit:\t";
+  for (int c = 2; c <= K; ++c) out += cell("%f", limits[c]);
+  out +=
+      "\t\tr-divergence\tr-ln(divergence)\tr-squared(divergence)\tr-sqrt(divergence)\t\tb-divergence\t"
+      "b-ln(divergence)\tb-squared(divergence)\tb-sqrt(divergence)";
+
+  // A cell of a value that was never defined stays empty in every row.
+  auto summary_cell = [&](int v, int c, const char* fmt, double (*value)(const TestSummary&)) {
+    const TestSummary& s = summaries(v, c);
+    if (!std::isfinite(s.observed)) return std::string("\t");
+    return cell(fmt, value(s));
+  };
+  const DetailRow& two_sided = kDetailRows[8];
+
+  out += "\nSummary results: P-values of bilateral tests for each variable";
+  for (int v = 1; v <= n_rows; ++v) {
+    out += "\n" + names[v] + "\t";
+    out += signal_columns(K, [&](int c) { return summary_cell(v, c, "%f", two_sided.value); });
+  }
+  out += "\n\nDetailed test results for each variable";
+  for (int v = 1; v <= n_rows; ++v) {
+    out += "\n\n" + names[v] + "\t\t";
+    for (const DetailRow& row : kDetailRows) {
+      out += row.label;
+      out += signal_columns(K, [&](int c) { return summary_cell(v, c, row.format, row.value); });
+    }
+  }
+  append_result_section(file_name, out);
+}
+
+}  // namespace quorvel::traits

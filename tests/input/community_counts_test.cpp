@@ -1,0 +1,117 @@
+#include "input/community_counts.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/test_support.hpp"
+
+namespace quorvel::input {
+namespace {
+
+using testing::write_file;
+
+class CommunityCounts : public testing::WorkDirTest {
+ protected:
+  std::pair<int, int> matrix(const std::string& text) {
+    write_file("m.txt", text);
+    int species = -1;
+    int plots = -1;
+    count_species_plot_matrix("m.txt", species, plots);
+    return {species, plots};
+  }
+  std::pair<int, int> triplets(const std::string& text) {
+    write_file("t.txt", text);
+    int plots = -1;
+    int species = -1;
+    count_triplets("t.txt", plots, species);
+    return {plots, species};
+  }
+};
+
+TEST_F(CommunityCounts, MatrixHeaderCountsPlotsUpToTheFirstEmptyCell) {
+  EXPECT_EQ(matrix("Species\tA\tB\t\tC\nsp1\t1\t0\t\t1\n"), std::make_pair(1, 2));
+  EXPECT_EQ(matrix("Species\tA\tB\tC\t\nsp1\t1\t0\t1\nsp2\t0\t1\t1\n"), std::make_pair(2, 3));
+  EXPECT_EQ(matrix("\tA\tB\r\nsp1\t1\t0\r\n"), std::make_pair(1, 2));
+  EXPECT_EQ(matrix("no plots\n"), std::make_pair(0, 0));
+  EXPECT_EQ(matrix(""), std::make_pair(0, 0));
+}
+
+TEST_F(CommunityCounts, MatrixSpeciesRunToATabLineOrTheEndAndCountBlankLines) {
+  EXPECT_EQ(matrix("x\tA\nsp1\t1\nsp2\t2\n\n"), std::make_pair(3, 1));  // the blank line is a species
+  EXPECT_EQ(matrix("x\tA\nsp1\t1\n\ttotal\nsp3\t1\n"), std::make_pair(1, 1));
+  EXPECT_EQ(matrix("x\tA\nsp1\t1\nsp2\t2"), std::make_pair(2, 1));
+}
+
+TEST_F(CommunityCounts, MatrixKeywordLineGivesTheCountsOrIntroducesTheHeader) {
+  EXPECT_EQ(matrix("comment\nSPECIES-PLOT MATRIX\t7\t4\nx\tA\nsp1\t1\n"), std::make_pair(7, 4));
+  // Without its counts, the block after the keyword line is counted.
+  EXPECT_EQ(matrix("notes\nSPECIES-PLOT MATRIX\nx\tA\tB\nsp1\t1\t1\nsp2\t0\t1\n"), std::make_pair(2, 2));
+}
+
+TEST_F(CommunityCounts, MatrixInsideAnInstructionFileIsFoundByItsKeywordLine) {
+  EXPECT_EQ(matrix("MAIN RESULT FILE\tout.txt\nSPECIES-PLOT MATRIX\t2\t3\nx\tA\tB\tC\nsp1\t1\t0\t1\nsp2\t1\t1\t1\n"),
+            std::make_pair(2, 3));
+}
+
+TEST_F(CommunityCounts, DuneMatrixHas30SpeciesIn20Plots) {
+  int species = 0;
+  int plots = 0;
+  count_species_plot_matrix(testing::data_path("input/counts/dune_matrix.txt"), species, plots);
+  EXPECT_EQ(species, 30);
+  EXPECT_EQ(plots, 20);
+}
+
+TEST_F(CommunityCounts, TripletsCountDistinctNamesOver49Characters) {
+  const std::string long_a = std::string(49, 'a') + "1";
+  const std::string long_b = std::string(49, 'a') + "2";  // the same name over 49 characters
+  EXPECT_EQ(triplets("P1\t3\tsp1\nP1\t1\tsp2\nP2\t0.5\tsp1\nP2\t2\t" + long_a + "\nP3\t1\t" + long_b + "\n"),
+            std::make_pair(3, 3));
+}
+
+TEST_F(CommunityCounts, TripletsStopAtTheFirstLineThatIsNotATriplet) {
+  EXPECT_EQ(triplets("P1\t3\tsp1\nP2\t1\tsp2\n\nP3\t1\tsp3\n"), std::make_pair(2, 2));
+  EXPECT_EQ(triplets("P1\t3\tsp1\ntotal\tmany\tsp9\n"), std::make_pair(1, 1));
+  EXPECT_EQ(triplets("P1\t3\n"), std::make_pair(0, 0));
+}
+
+TEST_F(CommunityCounts, TripletLastLineWithoutLineFeedIsCounted) {
+  EXPECT_EQ(triplets("P1\t3\tsp1\nP2\t1\tsp2"), std::make_pair(2, 2));
+}
+
+TEST_F(CommunityCounts, TripletKeywordLineIsSkipped) {
+  EXPECT_EQ(triplets("made by hand\nPLOT-ABUNDANCE-SPECIES TRIPLET\nP1\t1\tsp1\nP1\t2\tsp2\n"), std::make_pair(1, 2));
+  // The same block written inside an instruction file.
+  EXPECT_EQ(triplets("MAIN RESULT FILE\tout.txt\nPLOT-ABUNDANCE-SPECIES TRIPLET\tt.txt\nP1\t1\tsp1\nP2\t2\tsp1\n"),
+            std::make_pair(2, 1));
+}
+
+TEST_F(CommunityCounts, LargeTripletTablesAreCountedWhole) {
+  std::string text;
+  for (int i = 1; i <= 2500; ++i) {
+    text += "plot" + std::to_string(i) + "\t1\tsp" + std::to_string(i) + "\n";
+    text += "plot" + std::to_string(i) + "\t2\tsp" + std::to_string(i + 5000) + "\n";
+  }
+  EXPECT_EQ(triplets(text), std::make_pair(2500, 5000));
+  text.clear();
+  for (int i = 1; i <= 7500; ++i) text += "P" + std::to_string(i % 3) + "\t1\tsp" + std::to_string(i) + "\n";
+  EXPECT_EQ(triplets(text), std::make_pair(3, 7500));
+}
+
+TEST_F(CommunityCounts, MissingFilesAreAskedForAgain) {
+  int a = 0;
+  int b = 0;
+  EXPECT_STOPS(count_triplets("none.txt", a, b),
+               "\nWarning: cannot open the file containing plot-abundance-species triplets \"none.txt\".\nIf it is "
+               "being used by another application, close it first.\nIf it does not exist in the specified directory, "
+               "bring it first.\nThen press Return.\n\nNo more input: stopping.\n",
+               2);
+  // One key press later the file is there.
+  write_file("late.txt", "x\tA\nsp\t1\n");
+  set_console_input("k");
+  count_species_plot_matrix("late.txt", a, b);
+  EXPECT_EQ(a, 1);
+}
+
+}  // namespace
+}  // namespace quorvel::input

@@ -1,0 +1,148 @@
+#include "input/interval_files.hpp"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "support/test_support.hpp"
+
+namespace quorvel::input {
+namespace {
+
+using testing::data_path;
+using testing::write_file;
+
+class IntervalFiles : public testing::WorkDirTest {
+ protected:
+  std::vector<double> divergence_limits(const std::string& text, float max_divergence) {
+    write_file("i.txt", text);
+    read_divergence_intervals("i.txt", n, limits, max_divergence);
+    return values();
+  }
+  std::vector<double> distance_limits(const std::string& text) {
+    write_file("i.txt", text);
+    read_distance_intervals("i.txt", n, limits);
+    return values();
+  }
+  // Limits 0..n.
+  std::vector<double> values() const {
+    std::vector<double> v;
+    for (int i = 0; i <= n; ++i) v.push_back(limits[i]);
+    return v;
+  }
+
+  int n = -99;
+  core::DVector limits;
+};
+
+using Limits = std::vector<double>;
+
+TEST_F(IntervalFiles, DivergenceLimitsStartAtZero) {
+  EXPECT_EQ(divergence_limits("DIVERGENCE INTERVALS\t3\n0\t10\t20\n", 0), (Limits{0, 0, 10, 20}));
+  EXPECT_EQ(n, 3);
+  EXPECT_EQ(divergence_limits("DIVERGENCE INTERVALS\t3\n5\t10\t20\n", 0), (Limits{0, 0, 5, 10, 20}));
+  EXPECT_EQ(n, 4);
+}
+
+TEST_F(IntervalFiles, DivergenceLimitsReachTheLargestDivergence) {
+  EXPECT_EQ(divergence_limits("DIVERGENCE INTERVALS\t3\n0\t10\t20\n", 35), (Limits{0, 0, 10, 20, 35}));
+  EXPECT_EQ(divergence_limits("DIVERGENCE INTERVALS\t3\n0\t10\t20\n", 20), (Limits{0, 0, 10, 20}));
+  // 101 limits from 5 up, a 0 put first and the maximum appended: 103.
+  std::string line = "5";
+  for (int i = 2; i <= 101; ++i) line += "\t" + std::to_string(5 * i);
+  divergence_limits("DIVERGENCE INTERVALS\t101\n" + line + "\n", 1000);
+  EXPECT_EQ(n, 103);
+  EXPECT_EQ(limits[103], 1000);
+  EXPECT_EQ(limits[102], 505);
+}
+
+TEST_F(IntervalFiles, DivergenceLimitsMustIncreaseAndBeComplete) {
+  const char* increasing =
+      "\n\nERROR: divergence intervals must be given by increasing divergences. \nPress any key to stop";
+  EXPECT_STOPS(divergence_limits("DIVERGENCE INTERVALS\t3\n0\t10\t10\n", 0), increasing, 0);
+  EXPECT_STOPS(divergence_limits("DIVERGENCE INTERVALS\t2\n-5\t10\n", 0), increasing, 0);
+  EXPECT_STOPS(divergence_limits("DIVERGENCE INTERVALS\t3\n5\t10\n", 0),
+               "\n\nERROR: 3 divergence intervals announced but only 2 found. \nPress any key to stop", 0);
+  EXPECT_STOPS(divergence_limits("DIVERGENCE INTERVALS\t3\n0\t\t10\n", 0),
+               "\n\nERROR: 3 divergence intervals announced but only 1 found. \nPress any key to stop", 0);
+  EXPECT_STOPS(divergence_limits("DIVERGENCE INTERVALS\t102\n", 0),
+               "\n\nERROR:The number of time intervals given (=102) is higher than max allowed (=102)\nPress any key "
+               "to stop",
+               0);
+  EXPECT_STOPS(divergence_limits("DIVERGENCES\t3\n0\t1\t2\n", 0),
+               "\n\nERROR: divergence intervals not found in file \"i.txt\".\nNo line beginning with \"DIVERGENCE "
+               "INTERVALS\" was found. \nPress any key to stop the programm now.\n",
+               1);
+}
+
+TEST_F(IntervalFiles, DistanceLimitsAreTakenAsGiven) {
+  EXPECT_EQ(distance_limits("comment\nDISTANCE INTERVALS 3\n5\t2.5\t8\n"), (Limits{0, 5, 2.5, 8}));
+  EXPECT_EQ(distance_limits("DISTANCE INTERVALS\t-6\n"), (Limits{}));
+  EXPECT_EQ(n, -6);
+  std::string line = "1";
+  for (int i = 2; i <= 101; ++i) line += "\t" + std::to_string(i);
+  distance_limits("DISTANCE INTERVALS\t101\n" + line + "\n");
+  EXPECT_EQ(n, 101);
+  EXPECT_EQ(limits[101], 101);
+  EXPECT_STOPS(distance_limits("DISTANCE INTERVALS\t-102\n"),
+               "\n\nERROR:The number of distance intervals given (=102) is higher than max allowed (=102)\nPress any "
+               "key to stop",
+               0);
+  EXPECT_STOPS(distance_limits("DISTANCE INTERVALS\t3\n1\t2\n"),
+               "\n\nERROR: 3 distance intervals announced but only 2 found. \nPress any key to stop", 0);
+  EXPECT_STOPS(distance_limits("DISTANCE INTERVALS\t2\n"),
+               "\n\nERROR: 2 distance intervals announced but only 0 found. \nPress any key to stop", 0);
+}
+
+TEST_F(IntervalFiles, RegressionIntervalsHaveTheirOwnKeyword) {
+  write_file("i.txt", "DISTANCE INTERVALS\t1\n7\nREGRESSION DISTANCE INTERVALS\t2\n1\t3\n");
+  read_regression_intervals("i.txt", n, limits);
+  EXPECT_EQ(values(), (Limits{0, 1, 3}));
+  write_file("i.txt", "DISTANCE INTERVALS\t1\n7\n");
+  EXPECT_STOPS(read_regression_intervals("i.txt", n, limits),
+               "\n\nERROR: regression distance intervals not found in file \"i.txt\".\nNo line beginning with "
+               "\"REGRESSION DISTANCE INTERVALS\" was found. \nPress any key to stop the programm now.\n",
+               1);
+}
+
+TEST_F(IntervalFiles, FilesOfTheDataSets) {
+  read_divergence_intervals(data_path("input/community/dune_divint.txt"), n, limits, 300);
+  EXPECT_EQ(values(), (Limits{0, 0, 5.5, 30.5, 100.5, 200.5, 450}));
+  read_divergence_intervals(data_path("input/community/carni70_divint.txt"), n, limits, 53.8f);
+  EXPECT_EQ(n, 7);
+  EXPECT_EQ(limits[7], static_cast<double>(53.8f));
+  read_distance_intervals(data_path("input/community/mite_distint.txt"), n, limits);
+  EXPECT_EQ(values(), (Limits{0, 1.05, 2.05, 4.05, 6.05, 8.05}));
+  read_distance_intervals(data_path("input/community/mite_distint_eqfreq.txt"), n, limits);
+  EXPECT_EQ(n, -6);
+}
+
+TEST_F(IntervalFiles, SelectionTestTextsKeepTheirSpaces) {
+  write_file("s.txt", "notes\nSELECTION TESTS\t2\n x > 1 \t-2\tA = B\tdist < 5 \nall\t0\n");
+  core::IVector counts = core::ivector(0, 2);
+  counts[0] = 2;
+  counts[1] = -2;
+  counts[2] = 0;
+  core::Vector<core::NameTable> texts;
+  read_selection_tests("s.txt", counts, texts);
+  EXPECT_EQ(texts[1][0], "x > 1");
+  EXPECT_EQ(texts[1][1], "A = B");
+  EXPECT_EQ(texts[1][2], "dist < 5");
+  EXPECT_EQ(texts[2][0], "all");
+  write_file("s.txt", "SELECTION\t2\n");
+  EXPECT_STOPS(read_selection_tests("s.txt", counts, texts),
+               "\nERROR: selection tests not found in file \"s.txt\".\nNo line beginning with \"SELECTION TESTS\" was "
+               "found. \nPress any key to stop the programm now.\n",
+               1);
+}
+
+TEST_F(IntervalFiles, UnopenableFileIsAskedForUntilInputEnds) {
+  EXPECT_STOPS(read_divergence_intervals("absent.txt", n, limits, 0),
+               "\n\nWarning: cannot open the file containing divergence intervals \"absent.txt\".\nIf it is being "
+               "used by another application, close it first.\nIf it does not exist in the specified directory, bring "
+               "it first.\nThen press Return.\n\nNo more input: stopping.\n",
+               2);
+}
+
+}  // namespace
+}  // namespace quorvel::input

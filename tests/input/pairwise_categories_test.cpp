@@ -1,0 +1,101 @@
+#include "input/pairwise_categories.hpp"
+
+#include <gtest/gtest.h>
+
+#include "core/constants.hpp"
+#include "support/test_support.hpp"
+
+namespace quorvel::input {
+namespace {
+
+using testing::write_file;
+
+class PairwiseCategories : public testing::WorkDirTest {
+ protected:
+  void SetUp() override {
+    WorkDirTest::SetUp();
+    plot_names = core::name_table(0, 4);
+    const char* names[] = {"", "A", "B", "C", "D"};
+    for (int p = 1; p <= 4; ++p) plot_names[p] = names[p];
+  }
+  void read_categories(const std::string& text) {
+    write_file("c.txt", text);
+    read_pairwise_categories("c.txt", 4, plot_names, categories);
+  }
+
+  core::NameTable plot_names;
+  core::FMatrix categories;
+};
+
+TEST_F(PairwiseCategories, AsAMatrix) {
+  read_categories("\tA\tB\tC\tD\nA\t\t1\t2\t\nB\t1\t\t3\t1\nC\t2\t3\t\t1\nD\t\t1\t1\t\n");
+  EXPECT_FLOAT_EQ(categories(1, 2), 1);
+  EXPECT_FLOAT_EQ(categories(4, 3), 1);
+  EXPECT_EQ(categories(1, 4), MISSING_VALUE_F);
+  EXPECT_EQ(console_output(),
+            "\nThere are only 5 pairwise categories defined for 6 potential pairwise comparisons (excluding self "
+            "comparisons)\nPress any key to go on");
+}
+
+TEST_F(PairwiseCategories, AsAList) {
+  // B begins a later line, as in any complete list: still a list.
+  read_categories("PAIRWISE CATEGORIES\nA\tB\t1\nA\tC\t2\nA\tD\t3\nB\tC\t4\nB\tD\t5\nC\tD\t6\nE\tA\t7\n");
+  EXPECT_FLOAT_EQ(categories(2, 1), 1);
+  EXPECT_FLOAT_EQ(categories(3, 4), 6);
+  EXPECT_EQ(console_output(), "");
+  // A header with a label in its first cell is still told by its rows.
+  read_categories("Plot\tA\tB\tC\tD\nA\t\t1\t2\t3\nB\t1\t\t4\t5\nC\t2\t4\t\t6\nD\t3\t5\t6\t\n");
+  EXPECT_FLOAT_EQ(categories(2, 4), 5);
+}
+
+TEST_F(PairwiseCategories, MustAgree) {
+  EXPECT_STOPS(read_categories("\tA\tB\nA\t\t1\nB\t2\t\n"),
+               "\nIn data for pairwise categories in \"c.txt\", the category between \"A\" and \"B\" is redefined: "
+               "first value= 1.000000, second value= 2.000000",
+               0);
+  EXPECT_STOPS(read_categories("A\tB\tx\nA\tC\t2\n"), "\ncannot read float from x on line 1 from file c.txt", 1);
+}
+
+TEST_F(PairwiseCategories, DuplicatePlotNamesStop) {
+  plot_names[4] = "B";
+  EXPECT_STOPS(read_categories("A\tB\t1\n"), "", 0);
+  EXPECT_EQ(console_output(),
+            "\n\nWARNING: Not all plot names are different.\nTo define each pairwise category, all names must be "
+            "different.\nCheck in the file \"error.txt\" the list of names found.\nPress any key to stop the "
+            "program.\nA\nB\nC\nB");
+}
+
+TEST(PlotCategories, SelectionResolvesNames) {
+  core::NameTable names = core::name_table(0, 3);
+  names[1] = "BF";
+  names[2] = "SF";
+  names[3] = "NM";
+  int first = -1;
+  int second = -1;
+  select_plot_categories(3, names, 2, first, second, "NM", "BF");
+  EXPECT_EQ(first, 3);
+  EXPECT_EQ(second, 1);
+  select_plot_categories(3, names, 3, first, second, "12", "");
+  EXPECT_EQ(first, 12);
+}
+
+class PlotCategoryMessages : public testing::WorkDirTest {};
+
+TEST_F(PlotCategoryMessages, UnknownAndEqualNamesAreReported) {
+  core::NameTable names = core::name_table(0, 2);
+  names[1] = "BF";
+  names[2] = "SF";
+  int first = -1;
+  int second = -1;
+  select_plot_categories(2, names, 1, first, second, "XX", "");
+  EXPECT_EQ(first, 0);
+  EXPECT_EQ(console_output(),
+            "\n\"XX\" is not recognized as a plot category name; it must be one of the following name:\n   BF   SF");
+  select_plot_categories(2, names, 2, first, second, "SF", "SF");
+  EXPECT_EQ(first, 2);
+  EXPECT_EQ(second, 2);
+  EXPECT_NE(console_output().find("\nError: the two categories must be different"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quorvel::input

@@ -1,0 +1,83 @@
+#include "input/plot_distances.hpp"
+
+#include <gtest/gtest.h>
+
+#include "core/constants.hpp"
+#include "support/test_support.hpp"
+
+namespace quorvel::input {
+namespace {
+
+using testing::read_file;
+using testing::write_file;
+
+class PlotDistances : public testing::WorkDirTest {
+ protected:
+  void SetUp() override {
+    WorkDirTest::SetUp();
+    plot_names = core::name_table(0, 4);
+    const char* names[] = {"", "A", "B", "C", "D"};
+    for (int p = 1; p <= 4; ++p) plot_names[p] = names[p];
+  }
+  void read_distances(const std::string& text) {
+    write_file("d.txt", text);
+    read_plot_distances("d.txt", 4, plot_names, distances);
+  }
+
+  core::NameTable plot_names;
+  core::DMatrix distances;
+};
+
+const char* const kAllDistances = "6\nA\tB\t1\nA\tC\t2\nA\tD\t3\nB\tC\t4\nB\tD\t5\nC\tD\t6\n";
+
+TEST_F(PlotDistances, DistancesAreSymmetricAndRepeatsMustAgree) {
+  read_distances(
+      "INTER-PLOT DISTANCES\n8\n// comment\nA\tB\t1\nA\tC\t2\nA\tD\t3\nB\tC\t4\nB\tA\t1\nB\tD\t5\nC\tD\t6\n"
+      "X\tA\t9\n");
+  EXPECT_DOUBLE_EQ(distances(2, 1), 1);
+  EXPECT_DOUBLE_EQ(distances(3, 4), 6);
+  EXPECT_TRUE(is_missing(distances(1, 1)));
+  EXPECT_EQ(console_output(), "");
+
+  EXPECT_STOPS(read_distances("2\nA\tB\t1\nB\tA\t1.5\n"),
+               "\nIn data for pairwise distances in \"d.txt\", the distance between \"A\" and \"B\" is redefine: "
+               "first value= 1.000000, second value= 1.500000",
+               0);
+}
+
+TEST_F(PlotDistances, MissingDistancesAreReported) {
+  read_distances("5\nA\tB\t1\nA\tC\t2\nA\tD\t3\nB\tC\t4\nB\tD\t5\n");
+  EXPECT_TRUE(is_missing(distances(3, 4)));
+  EXPECT_EQ(console_output(),
+            "\nThere are only 5 pairwise distances defined for 6 potential pairwise comparisons (excluding self "
+            "comparisons)\nPress any key to go on");
+}
+
+TEST_F(PlotDistances, EarlyEndNeedsTheUsersConsent) {
+  const std::string warning =
+      "\nWARNING: END message encountered after only 1 elements of the distance matrix on line 2 from file d.txt"
+      "\nEnter 'g' if you want to go on anyway, otherwise press Return to stop the program.";
+  set_console_input("g\n");
+  read_distances("3\nA\tB\t1\nEND\nA\tC\t2\n");
+  EXPECT_DOUBLE_EQ(distances(1, 3), 2);
+  EXPECT_EQ(console_output().substr(0, warning.size()), warning);
+
+  set_console_input("\n");
+  EXPECT_STOPS(read_distances("3\nA\tB\t1\nEND\nA\tC\t2\n"), "", 1);
+  // Fewer lines than announced: the line reader's own stop.
+  EXPECT_STOPS(read_distances("3\nA\tB\t1\n"), "\nEnd of file encountered before END message on line 2 from file d.txt",
+               1);
+}
+
+TEST_F(PlotDistances, DuplicatePlotNamesStopAndAreListed) {
+  plot_names[3] = "A";
+  EXPECT_STOPS(read_distances(kAllDistances), "", 0);
+  EXPECT_EQ(read_file("error.txt"), "\nA\nB\nA\nD");
+  EXPECT_EQ(console_output(),
+            "\n\nWARNING: Not all individual or plot names are different.\nTo define each pairwise distance, all "
+            "names must be different.\nCheck in the file \"error.txt\" the list of names found.\nPress any key to "
+            "stop the program.\nA\nB\nA\nD");
+}
+
+}  // namespace
+}  // namespace quorvel::input

@@ -1,0 +1,101 @@
+#include "input/plot_list.hpp"
+
+#include <gtest/gtest.h>
+
+#include "support/test_support.hpp"
+
+namespace quorvel::input {
+namespace {
+
+using testing::data_path;
+using testing::write_file;
+
+class PlotList : public testing::WorkDirTest {
+ protected:
+  // Plot names M01..Mn or D01..Dn, as a matrix header gives them.
+  void set_plots(char letter, int n) {
+    n_plots = n;
+    plot_names = core::name_table(0, n);
+    for (int p = 1; p <= n; ++p) plot_names[p] = std::string(1, letter) + (p < 10 ? "0" : "") + std::to_string(p);
+  }
+  void read(const std::string& file, int n_listed, int n_coordinates, int categories) {
+    n_categories = categories;
+    read_plot_list(file, n_plots, n_listed, plot_names, n_coordinates, x, y, n_categories, category_names,
+                   plot_category, titles);
+  }
+
+  int n_plots = 0;
+  core::NameTable plot_names;
+  core::DVector x, y;
+  int n_categories = 0;
+  core::NameTable category_names;
+  core::IVector plot_category;
+  core::NameTable titles;
+};
+
+TEST_F(PlotList, DunePlotsHaveManagementCategories) {
+  set_plots('D', 20);
+  read(data_path("input/community/dune_plots.txt"), 20, 0, -1);
+  EXPECT_EQ(titles[0], "Plot");
+  EXPECT_EQ(titles[3], "Management");
+  ASSERT_EQ(n_categories, 4);
+  // Categories in order of first appearance: D01 SF, D02 BF, ...
+  EXPECT_EQ(category_names[1], "SF");
+  EXPECT_EQ(category_names[2], "BF");
+  EXPECT_EQ(plot_category[1], 1);
+  EXPECT_EQ(plot_category[2], 2);
+  EXPECT_EQ(plot_category[3], 1);
+  EXPECT_EQ(x[5], 0);
+}
+
+TEST_F(PlotList, MitePlotsHaveCoordinatesAndOptionalCategories) {
+  set_plots('M', 70);
+  read(data_path("input/community/mite_plots.txt"), 70, 2, 0);
+  EXPECT_EQ(titles[1], "x");
+  EXPECT_EQ(titles[2], "y");
+  EXPECT_EQ(n_categories, 0);
+  EXPECT_DOUBLE_EQ(x[1], 0.2);
+  EXPECT_DOUBLE_EQ(y[1], 0.1);
+  EXPECT_DOUBLE_EQ(x[2], 1);
+
+  read(data_path("input/community/mite_plots_topo.txt"), 70, 2, -1);
+  EXPECT_EQ(titles[3], "Topo");
+  ASSERT_EQ(n_categories, 2);
+  EXPECT_EQ(category_names[1], "Hummock");
+  EXPECT_EQ(category_names[2], "Blanket");
+  EXPECT_DOUBLE_EQ(y[2], 0.1);
+  int hummocks = 0;
+  for (int p = 1; p <= 70; ++p) hummocks += plot_category[p] == 1 ? 1 : 0;
+  EXPECT_EQ(hummocks, 26);
+}
+
+TEST_F(PlotList, ExtraPlotsAreIgnoredAndReadingStopsOnceAllAreFound) {
+  set_plots('M', 2);
+  // Z is no plot of the matrix; the line after M01 is never read.
+  write_file("p.txt", "PLOT LIST\t4\t2\t0\nCore\tx\ty\nZ\t9\t9\nM02\t3\t4\nM01\t\t2.5\nnot a plot line\n");
+  read("p.txt", 4, 2, 0);
+  EXPECT_DOUBLE_EQ(x[2], 3);
+  EXPECT_DOUBLE_EQ(x[1], 0);  // an empty coordinate cell leaves 0
+  EXPECT_DOUBLE_EQ(y[1], 2.5);
+  EXPECT_EQ(console_output(), "");
+}
+
+TEST_F(PlotList, MissingPlotsStopTheRun) {
+  set_plots('M', 3);
+  write_file("p.txt", "Core\tx\ty\nM01\t1\t1\nM01\t1\t2\nM03\t3\t3\n");
+  // M01 twice must not make up for M02.
+  EXPECT_STOPS(read("p.txt", 3, 2, 0), "ERROR: in plot list in p.txt, 1 plots from the species-plot matrix are missing",
+               0);
+  EXPECT_EQ(console_output(),
+            "\nWARNING: in plot list in p.txt, plot M01 is listed more than once: its last line is used");
+}
+
+TEST_F(PlotList, LineWithoutItsCategoryStops) {
+  set_plots('D', 2);
+  write_file("p.txt", "Plot\tHabitat\nD01\tdry\nD02\n");
+  EXPECT_STOPS(read("p.txt", 2, 0, -1),
+               "\nERROR: in plot list in p.txt, the line of plot D02 has no category cell.\nPress any key to stop.", 0);
+}
+
+}  // namespace
+}  // namespace quorvel::input

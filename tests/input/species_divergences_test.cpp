@@ -1,0 +1,72 @@
+#include "input/species_divergences.hpp"
+
+#include <gtest/gtest.h>
+
+#include "core/constants.hpp"
+#include "support/test_support.hpp"
+
+namespace quorvel::input {
+namespace {
+
+using quorvel::testing::write_file;
+
+class SpeciesDivergencesTest : public quorvel::testing::WorkDirTest {
+ protected:
+  void SetUp() override {
+    WorkDirTest::SetUp();
+    species_ = core::name_table(0, 4);
+    species_[1] = "A";
+    species_[2] = "B";
+    species_[3] = "C";
+    species_[4] = "D";  // absent from every table
+    divergences_ = core::matrix(0, 4, 0, 4);
+    divergences_[0][0] = -2;
+  }
+
+  void read(const std::string& text, int n_rows) {
+    write_file("div.txt", text);
+    read_species_divergences("div.txt", 4, species_, n_rows, divergences_);
+  }
+
+  // Data cells A..C against the expected 0 diagonal and A-B 2, A-C 4, B-C 3.
+  void expect_abc() {
+    const float expected[4][4] = {{0, 0, 0, 0}, {0, 0, 2, 4}, {0, 2, 0, 3}, {0, 4, 3, 0}};
+    for (int i = 1; i <= 3; ++i) {
+      for (int j = 1; j <= 3; ++j) EXPECT_EQ(divergences_[i][j], expected[i][j]) << i << "," << j;
+    }
+    for (int k = 0; k <= 4; ++k) {
+      EXPECT_EQ(divergences_[0][k], MISSING_VALUE_F) << k;  // row and column 0 are never written
+      EXPECT_EQ(divergences_[k][0], MISSING_VALUE_F) << k;
+      EXPECT_EQ(divergences_[4][k], MISSING_VALUE_F) << k;  // D: no value at all
+    }
+  }
+
+  core::NameTable species_;
+  core::FMatrix divergences_;
+};
+
+TEST_F(SpeciesDivergencesTest, FullSymmetricTableWithForeignSpecies) {
+  read("INTER-SPECIES DIVERGENCES\t4\n\tA\tX\tB\tC\nA\t0\t9\t2\t4\nX\t9\t0\t8\t7\nB\t2\t8\t0\t3\nC\t4\t7\t3\t0\n", 4);
+  expect_abc();
+}
+
+TEST_F(SpeciesDivergencesTest, UpperTriangleWithoutKeywordGivesTheSameMatrix) {
+  read("\tA\tB\tC\nA\t0\t2\t4\nB\t\t0\t3\nC\t\t\t0\n", 3);
+  expect_abc();
+  // Rows may end early; the mirror of a value may be repeated when equal.
+  read("\tC\tB\tA\nC\t0\nB\t3\t0\nA\t4\t2\t0\t\n", 3);
+  expect_abc();
+}
+
+TEST_F(SpeciesDivergencesTest, ConflictingMirrorValuesStopTheRun) {
+  EXPECT_STOPS(read("\tA\tB\nA\t0\t2\nB\t2.5\t0\n", 2),
+               "\nWARNING: In data for pairwise distances in \"div.txt\", the distance between \"A\" and \"B\" is "
+               "redefined: first value= 2.000000, second value= 2.500000",
+               0);
+  EXPECT_STOPS(read("\tA\tB\nA\t0\tx\nB\t2.5\t0\n", 2), "\ncannot read float from x on line 2 from file div.txt", 1);
+  EXPECT_STOPS(read("\tA\tB\nA\t0\t2\n", 2), "\nEnd of file encountered before END message on line 3 from file div.txt",
+               1);
+}
+
+}  // namespace
+}  // namespace quorvel::input

@@ -1,0 +1,136 @@
+#include "input/species_plot_matrix.hpp"
+
+#include <gtest/gtest.h>
+
+#include "support/test_support.hpp"
+
+namespace quorvel::input {
+namespace {
+
+using testing::data_path;
+using testing::read_file;
+using testing::write_file;
+
+class SpeciesPlotMatrix : public testing::WorkDirTest {
+ protected:
+  // Reads `text` (written to "m.txt") as a matrix of P plots and S species.
+  void read(const std::string& text, int n_plots, int n_species) {
+    write_file("m.txt", text);
+    read_species_plot_matrix("m.txt", n_plots, plots, n_species, species, abundances, data_type);
+  }
+
+  core::NameTable plots;
+  core::NameTable species;
+  core::DMatrix abundances;
+  int data_type = -1;
+};
+
+TEST_F(SpeciesPlotMatrix, DataTypeCodeFollowsTheValues) {
+  struct Case {
+    const char* cells;
+    int code;
+  };
+  const Case cases[] = {
+      {"1\t0\n", kPresenceAbsence},      {"1\t3\n", kIndividualCounts},   {"3\t0.5\n", kRelativeAbundances},
+      {"0.5\t3\n", kRelativeAbundances}, {"2e0\t1\n", kIndividualCounts},
+  };
+  for (const Case& c : cases) {
+    read(std::string("sp\tA\tB\nx\t1\t1\ny\t") + c.cells, 2, 2);
+    EXPECT_EQ(data_type, c.code) << c.cells;
+  }
+}
+
+TEST_F(SpeciesPlotMatrix, CellsHoldRelativeAbundancesAndTotals) {
+  // Plot totals 10 and 20; grand total 30.
+  read("Species\tA\tB\nx\t4\t5\ny\t6\t15\n", 2, 2);
+  EXPECT_EQ(plots[1], "A");
+  EXPECT_EQ(plots[2], "B");
+  EXPECT_EQ(species[2], "y");
+  EXPECT_DOUBLE_EQ(abundances(1, 0), 10);
+  EXPECT_DOUBLE_EQ(abundances(2, 0), 20);
+  EXPECT_DOUBLE_EQ(abundances(0, 0), 30);
+  EXPECT_DOUBLE_EQ(abundances(1, 1), 0.4);
+  EXPECT_DOUBLE_EQ(abundances(2, 2), 0.75);
+  EXPECT_DOUBLE_EQ(abundances(0, 1), 9.0 / 30);
+  EXPECT_DOUBLE_EQ(abundances(0, 2), 21.0 / 30);
+  EXPECT_EQ(data_type, kIndividualCounts);
+}
+
+TEST_F(SpeciesPlotMatrix, HeaderGivesTheAnnouncedPlotsAndNamesKeepSpaces) {
+  // A header label, plots A and B, an empty cell, then C: two plots counted.
+  read("label\tA\tB\t\tC\n  Poa annua \t1\t2\t\t9\n", 2, 1);
+  EXPECT_EQ(plots[2], "B");
+  EXPECT_EQ(species[1], "Poa annua");
+  EXPECT_DOUBLE_EQ(abundances(0, 0), 3);
+  EXPECT_STOPS(read("label\tA\n x\t1\n", 2, 1),
+               "\nERROR: In species-plot file m.txt, the header line names only 1 plots; 2 were announced.\n"
+               "Press any key to stop.",
+               0);
+}
+
+TEST_F(SpeciesPlotMatrix, KeywordLineStandsBeforeTheHeader) {
+  read("notes\nSPECIES-PLOT MATRIX\t1\t2\n\tP1\tP2\nsp\t2\t0\n", 2, 1);
+  EXPECT_EQ(plots[1], "P1");
+  EXPECT_EQ(species[1], "sp");
+  // Inline data: the block of an instruction file, found by its keyword.
+  read("MAIN RESULT FILE\tout.txt\nSPECIES-PLOT MATRIX\t1\t2\n\tP1\tP2\nsp\t2\t4\nPLOT LIST\t2\t0\t1\n", 2, 1);
+  EXPECT_DOUBLE_EQ(abundances(0, 0), 6);
+}
+
+TEST_F(SpeciesPlotMatrix, MissingOrEmptyCellsStopNamingSpeciesAndPlot) {
+  const std::string message =
+      "ERROR: In species-plot file m.txt, cannot read the number of individuals of species y in plot B ";
+  EXPECT_STOPS(read("\tA\tB\nx\t1\t1\ny\t1\n", 2, 2), message, 0);        // short row
+  EXPECT_STOPS(read("\tA\tB\nx\t1\t1\ny\t1\t\n", 2, 2), message, 0);      // empty last cell
+  EXPECT_STOPS(read("\tA\tB\nx\t1\t1\ny\t1\t \t3\n", 2, 2), message, 0);  // blank cell
+  EXPECT_STOPS(read("\tA\tB\nx\t1\t1\ny\t1\tabc\n", 2, 2), message, 0);   // text
+}
+
+TEST_F(SpeciesPlotMatrix, BlankLineCountedAsSpeciesStopsTheRun) {
+  EXPECT_STOPS(read("\tA\nx\t1\n\n", 1, 2), "\ncannot read string from \n on line 0 from file m.txt", 1);
+}
+
+TEST_F(SpeciesPlotMatrix, EmptyPlotKeepsZerosAndIsReported) {
+  read("\tA\tEmpty\tB\nx\t1\t0\t3\ny\t1\t0\t0\n", 3, 2);
+  EXPECT_DOUBLE_EQ(abundances(2, 0), 0);
+  EXPECT_EQ(abundances(2, 1), 0);
+  EXPECT_EQ(abundances(2, 2), 0);
+  EXPECT_DOUBLE_EQ(abundances(0, 1), 4.0 / 5);
+  EXPECT_EQ(console_output(),
+            "\nWARNING: plot Empty has no individuals (total 0): its relative abundances are set to 0");
+}
+
+TEST_F(SpeciesPlotMatrix, ConversionWritesEachCodeInBothForms) {
+  read("\tA\tB\nx\t4\t0\ny\t6\t15\n", 2, 2);
+  write_converted_data("t.txt", "m.txt", data_type, 2, 2, abundances, plots, species);
+  EXPECT_EQ(read_file("t.txt"), "A\t4\tx\nA\t6\ty\nB\t15\ty\n");
+  write_converted_data("m2.txt", "", data_type, 2, 2, abundances, plots, species);
+  EXPECT_EQ(read_file("m2.txt"), "\tA\tB\nx\t4\t0\ny\t6\t15");
+
+  write_converted_data("t.txt", "m.txt", kRelativeAbundances, 2, 2, abundances, plots, species);
+  EXPECT_EQ(read_file("t.txt"), "A\t0.4\tx\nA\t0.6\ty\nB\t1\ty\n");
+  write_converted_data("m2.txt", "", kPresenceAbsence, 2, 2, abundances, plots, species);
+  EXPECT_EQ(read_file("m2.txt"), "\tA\tB\nx\t1\t0\ny\t1\t1");
+  write_converted_data("t.txt", "m.txt", kPresenceAbsence, 2, 2, abundances, plots, species);
+  EXPECT_EQ(read_file("t.txt"), "A\t1\tx\nA\t1\ty\nB\t1\ty\n");
+  // A file that cannot be created is skipped without a word.
+  write_converted_data("no/such/dir.txt", "m.txt", data_type, 2, 2, abundances, plots, species);
+  EXPECT_EQ(console_output(), "");
+}
+
+TEST_F(SpeciesPlotMatrix, ReadsTheDuneMatrix) {
+  read_species_plot_matrix(data_path("input/community/dune_matrix.txt"), 20, plots, 30, species, abundances, data_type);
+  EXPECT_EQ(data_type, kIndividualCounts);
+  EXPECT_EQ(plots[1], "D01");
+  EXPECT_EQ(plots[20], "D20");
+  EXPECT_EQ(species[1], "Achimill");
+  // Achimill in D02: 3 of a plot total of 42.
+  EXPECT_DOUBLE_EQ(abundances(2, 0), 42);
+  EXPECT_NEAR(abundances(2, 1) * abundances(2, 0), 3, 1e-12);
+  double sum = 0;
+  for (int s = 1; s <= 30; ++s) sum += abundances(0, s);
+  EXPECT_NEAR(sum, 1, 1e-12);
+}
+
+}  // namespace
+}  // namespace quorvel::input

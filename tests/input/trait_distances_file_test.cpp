@@ -1,0 +1,92 @@
+#include "input/trait_distances_file.hpp"
+
+#include <gtest/gtest.h>
+
+#include "core/constants.hpp"
+#include "support/test_support.hpp"
+
+namespace quorvel::input {
+namespace {
+
+using testing::data_path;
+using testing::write_file;
+
+class TraitDistances : public testing::WorkDirTest {
+ protected:
+  core::NameTable species_;
+  core::NameTable variables_;
+  core::Vector<core::FMatrix> distances_;
+};
+
+TEST_F(TraitDistances, HeadlessMatrixNamesItsVariableVarAndBuildsTheSpeciesList) {
+  const int n = read_trait_distances(data_path("input/traits/headless_matrix.txt"), 0, 3, kTraitDistanceMatrixLayout,
+                                     true, species_, variables_, distances_);
+  EXPECT_EQ(n, 3);
+  EXPECT_EQ(variables_[1], "var");
+  ASSERT_EQ(species_.hi(), 3);
+  EXPECT_EQ(species_[3], "C");
+  const core::FMatrix& d = distances_[1];
+  EXPECT_EQ(d.row_hi(), 3);
+  EXPECT_EQ(d[1][2], 1.5f);
+  EXPECT_EQ(d[2][1], 1.5f);
+  EXPECT_EQ(d[3][1], 2.0f);
+  EXPECT_EQ(d[2][3], MISSING_VALUE_F);  // empty cells on both sides
+  EXPECT_EQ(d[2][2], 0.0f);
+  EXPECT_EQ(d[0][0], MISSING_VALUE_F);
+}
+
+TEST_F(TraitDistances, ListLayoutWithKnownSpecies) {
+  species_ = core::name_table(0, 4);
+  species_[1] = "C";
+  species_[2] = "A";
+  species_[3] = "B";
+  species_[4] = "D";
+  const int n =
+      read_trait_distances(data_path("input/traits/pair_list.txt"), 4, 4, 2, false, species_, variables_, distances_);
+  EXPECT_EQ(n, 3);
+  EXPECT_EQ(console_output(),
+            "\n\nERROR: in inter-species trait distance matrix, 1 species from the species-plot matrix are missing");
+  EXPECT_EQ(variables_[1], "beak");
+  EXPECT_EQ(variables_[2], "mass");
+  EXPECT_EQ(distances_[1][2][3], 1.0f);   // A-B
+  EXPECT_EQ(distances_[1][1][2], 2.0f);   // C-A given twice with the same value
+  EXPECT_EQ(distances_[2][2][1], 20.0f);  // first line empty, second line gives it
+  EXPECT_EQ(distances_[2][1][3], 30.0f);
+  EXPECT_EQ(distances_[1][4][1], MISSING_VALUE_F);
+}
+
+TEST_F(TraitDistances, RedefinedDistancesStopTheRun) {
+  write_file("m.txt", "size\tA\tB\nA\t0\t1\nB\t2\t0\n");
+  EXPECT_STOPS(read_trait_distances("m.txt", 0, 2, kTraitDistanceMatrixLayout, true, species_, variables_, distances_),
+               "\nWARNING: In data for pairwise distances in \"m.txt\", the distance between \"A\" and \"B\" is "
+               "redefined: first value= 1.000000, second value= 2.000000",
+               0);
+  write_file("l.txt", "INTER-SPECIES TRAIT DISTANCES\t2\t1\nx\ty\tsize\nA\tB\t1\nB\tA\t3\n");
+  EXPECT_STOPS(read_trait_distances("l.txt", 0, 2, 1, true, species_, variables_, distances_),
+               "\nIn data for pairwise distances in \"l.txt\", the distance between \"A\" and \"B\" is redefine: "
+               "first value= 1.000000, second value= 3.000000",
+               0);
+}
+
+TEST_F(TraitDistances, BuildModeGrowsPastManySpecies) {
+  std::string text = "a\tb\td\n";
+  for (int k = 1; k < 40; ++k)
+    text += "s" + std::to_string(k) + "\ts" + std::to_string(k + 1) + "\t" + std::to_string(k) + "\n";
+  write_file("chain.txt", text);
+  const int n = read_trait_distances("chain.txt", 0, 39, 1, true, species_, variables_, distances_);
+  EXPECT_EQ(n, 40);
+  EXPECT_EQ(species_[40], "s40");
+  EXPECT_EQ(distances_[1].row_hi(), 40);
+  EXPECT_EQ(distances_[1][1][2], 1.0f);
+  EXPECT_EQ(distances_[1][40][39], 39.0f);
+  EXPECT_EQ(distances_[1][1][40], MISSING_VALUE_F);
+}
+
+TEST_F(TraitDistances, BadNumberNamesTheLine) {
+  write_file("m.txt", "size\tA\tB\nA\t0\tfar\nB\t1\t0\n");
+  EXPECT_STOPS(read_trait_distances("m.txt", 0, 2, kTraitDistanceMatrixLayout, true, species_, variables_, distances_),
+               "\ncannot read float from far on line 2 from file m.txt", 1);
+}
+
+}  // namespace
+}  // namespace quorvel::input

@@ -1,0 +1,99 @@
+#include "phylogeny/clade_reduction.hpp"
+
+#include <gtest/gtest.h>
+
+#include "core/constants.hpp"
+#include "phylogeny/species_distances_output.hpp"
+#include "phylogeny/tree_divergences.hpp"
+#include "phylogeny/tree_test_helpers.hpp"
+#include "support/test_support.hpp"
+
+namespace quorvel::phylogeny {
+namespace {
+
+using quorvel::testing::read_file;
+using testing::parse_tree;
+using testing::ParsedTree;
+
+class CladeOutputsTest : public quorvel::testing::WorkDirTest {
+ protected:
+  void SetUp() override {
+    WorkDirTest::SetUp();
+    tree_ = parse_tree("((A:1,B:1)X:1,C:2)R;", true);
+    species_ = core::name_table(0, 4);
+    species_[1] = "A";
+    species_[2] = "B";
+    species_[3] = "C";
+    species_[4] = "Z";  // not in the tree
+    plots_ = core::name_table(0, 2);
+    plots_[1] = "P1";
+    plots_[2] = "P2";
+    map_species_to_tips(tree_.nodes, tree_.n_tips, 4, species_, leaf_of_species_, species_of_leaf_);
+    seen_output_ = console_output().size();
+    abundances_ = core::dmatrix(0, 2, 0, 4);
+    const double rows[3][5] = {{8, 0.25, 0, 0.5, 0.25}, {4, 0.5, 0, 0.25, 0.25}, {4, 0, 0, 0.5, 0.5}};
+    for (int p = 0; p <= 2; ++p) {
+      for (int s = 0; s <= 4; ++s) abundances_[p][s] = rows[p][s];
+    }
+  }
+
+  bool reduce(const std::string& clade) {
+    return reduce_data_to_clade(clade, tree_.nodes, tree_.n_tips, tree_.n_nodes, 4, leaf_of_species_, 2, plots_,
+                                abundances_);
+  }
+
+  // Console output since the last call (the set-up warns about species Z).
+  std::string new_output() {
+    const std::string all = console_output();
+    const std::string fresh = all.substr(seen_output_);
+    seen_output_ = all.size();
+    return fresh;
+  }
+
+  std::size_t seen_output_ = 0;
+  ParsedTree tree_;
+  core::NameTable species_, plots_;
+  core::IVector leaf_of_species_, species_of_leaf_;
+  core::DMatrix abundances_;
+};
+
+TEST_F(CladeOutputsTest, ReductionKeepsTheCladeAndRenormalises) {
+  EXPECT_TRUE(reduce("X"));
+  EXPECT_DOUBLE_EQ(abundances_[0][0], 0.25);
+  EXPECT_DOUBLE_EQ(abundances_[0][1], 1);
+  EXPECT_DOUBLE_EQ(abundances_[1][1], 1);
+  for (int s = 3; s <= 4; ++s) EXPECT_EQ(abundances_[1][s], 0);
+  // A plot with no species of the clade: total 0, relative abundances 0.
+  for (int s = 0; s <= 4; ++s) EXPECT_EQ(abundances_[2][s], 0) << s;
+  EXPECT_EQ(new_output(), "\nWARNING: plot P2 holds no species of clade X: its total is 0");
+}
+
+TEST_F(CladeOutputsTest, WholeTreeCladeDropsOnlySpeciesWithoutTip) {
+  EXPECT_TRUE(reduce("R"));
+  EXPECT_DOUBLE_EQ(abundances_[0][0], 0.75);
+  EXPECT_DOUBLE_EQ(abundances_[0][3], 0.5 / 0.75);
+  EXPECT_EQ(abundances_[2][4], 0);
+  EXPECT_DOUBLE_EQ(abundances_[2][3], 1);
+}
+
+TEST_F(CladeOutputsTest, UnknownCladeChangesNothing) {
+  EXPECT_FALSE(reduce("Y"));
+  EXPECT_FALSE(reduce("A"));  // tips are not clades
+  EXPECT_EQ(abundances_[0][0], 8);
+  EXPECT_EQ(new_output(), "");
+}
+
+TEST_F(CladeOutputsTest, DivergenceListHasOneLinePerPairWithEmptyMissingCells) {
+  core::FMatrix d = core::matrix(0, 4, 0, 4);
+  d[0][0] = 1;
+  compute_tree_divergences(tree_.nodes, 4, leaf_of_species_, d);
+  write_species_divergence_list("distances.txt", 4, species_, d);
+  EXPECT_EQ(read_file("distances.txt"), "\nA\tB\t1.000000\nA\tC\t2.000000\nA\tZ\t\nB\tC\t2.000000\nB\tZ\t\nC\tZ\t");
+  write_species_divergence_list("distances.txt", 3, species_, d);
+  EXPECT_EQ(read_file("distances.txt"), "\nA\tB\t1.000000\nA\tC\t2.000000\nB\tC\t2.000000");
+  write_species_divergence_list("no_such_folder/distances.txt", 3, species_, d);
+  EXPECT_EQ(new_output(), "");
+}
+
+}  // namespace
+}  // namespace quorvel::phylogeny
