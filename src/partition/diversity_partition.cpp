@@ -1,0 +1,283 @@
+#include "partition/diversity_partition.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+#include "core/constants.hpp"
+#include "partition/partition_kernel.hpp"
+
+namespace quorvel::partition {
+
+namespace {
+
+// A pair's values by quantity: X[q * (R + 1) + m], columns m = 0..R.
+constexpr int kF = 0;   // proportion of pairs of individuals (I)
+constexpr int kM = 1;   // mean divergence between individuals (P)
+constexpr int kMs = 2;  // ... between individuals of distinct species (P*)
+constexpr int kSP = 3;  // proportion of pairs of species (S)
+constexpr int kMS = 4;  // mean divergence between species (PI)
+constexpr int kQuantities = 5;
+
+// Table of each quantity.
+IntervalPartition& table_of(PartitionTables& tables, int quantity) {
+  static constexpr int kCode[kQuantities] = {kStatisticI, kStatisticP, kStatisticPStar, 0, kStatisticPI};
+  return quantity == kSP ? tables.species_pairs : tables.interval[kCode[quantity]];
+}
+
+// Pairwise matrix of each statistic code and the quantity it is made of.
+constexpr int kQuantityOfCode[5] = {0, kF, kM, kMs, kMS};
+
+double ratio_or_missing(double numerator, double denominator) {
+  if (denominator == 0.0 || is_missing(numerator) || is_missing(denominator)) return MISSING_VALUE;
+  return numerator / denominator;
+}
+
+// Turns a pair's raw interval sums into proportions and means: column 0 over
+// every divergence, column m >= 2 the means restricted to divergences <= t[m].
+void finish_pair(const double* raw, int R, bool undefined_draws, double* X) {
+  using namespace kernel;
+  const int R1 = R + 1;
+  double* F = X + kF * R1;
+  double* M = X + kM * R1;
+  double* Ms = X + kMs * R1;
+  double* SP = X + kSP * R1;
+  double* MS = X + kMS * R1;
+  double TF = 0, TM = 0, TSP = 0, TMS = 0;
+  for (int m = 1; m <= R; ++m) {
+    TF += raw[kRawF * R1 + m];
+    TM += raw[kRawM * R1 + m];
+  }
+  for (int m = 2; m <= R; ++m) {
+    TSP += raw[kRawSP * R1 + m];
+    TMS += raw[kRawMS * R1 + m];
+  }
+  Ms[1] = MISSING_VALUE;
+  SP[1] = MISSING_VALUE;
+  MS[1] = MISSING_VALUE;
+
+  if (!undefined_draws && TF != 0.0) {
+    for (int m = 1; m <= R; ++m) {
+      F[m] = raw[kRawF * R1 + m] / TF;
+      M[m] = raw[kRawM * R1 + m] / TF;
+    }
+    F[0] = 1.0 - F[1];
+    M[0] = TM / TF;
+    Ms[0] = ratio_or_missing(M[0], 1.0 - F[1]);
+    double cF = F[1];
+    double cM = M[1];
+    for (int m = 2; m <= R; ++m) {
+      cF += F[m];
+      cM += M[m];
+      Ms[m] = ratio_or_missing(cM, cF - F[1]);
+      M[m] = ratio_or_missing(cM, cF);
+    }
+  } else {
+    // No pair of individuals (or a single individual drawn twice).
+    for (int m = 0; m <= R; ++m) F[m] = M[m] = Ms[m] = MISSING_VALUE;
+  }
+
+  SP[0] = 1.0;
+  if (TSP != 0.0) {
+    for (int m = 2; m <= R; ++m) {
+      SP[m] = raw[kRawSP * R1 + m] / TSP;
+      MS[m] = raw[kRawMS * R1 + m] / TSP;
+    }
+    MS[0] = TMS / TSP;
+    double cSP = 0, cMS = 0;
+    for (int m = 2; m <= R; ++m) {
+      cSP += SP[m];
+      cMS += MS[m];
+      MS[m] = ratio_or_missing(cMS, cSP);
+    }
+  } else {
+    // A plot of one species, or two plots sharing their single species.
+    MS[0] = MISSING_VALUE;
+    for (int m = 2; m <= R; ++m) SP[m] = MS[m] = MISSING_VALUE;
+  }
+}
+
+float pairwise_statistic(double within_k, double within_l, double among) {
+  if (is_missing(within_k) || is_missing(within_l) || is_missing(among) || among == 0.0) return MISSING_VALUE_F;
+  return static_cast<float>(1.0 - ((within_k + within_l) / 2.0) / among);
+}
+
+// Species lists of plots 1..n (species with a non-zero frequency, only for
+// plots with a non-zero total), in the workspace's compact form.
+void build_species_lists(PartitionWorkspace& ws, int n, int s, const core::DMatrix& A) {
+  ws.list_start.assign(static_cast<std::size_t>(n) + 2, 0);
+  ws.list_species.clear();
+  ws.list_abundance.clear();
+  for (int k = 0; k <= n; ++k) {
+    ws.list_start[static_cast<std::size_t>(k)] = static_cast<int>(ws.list_species.size());
+    if (k == 0 || A(k, 0) == 0.0) continue;
+    const double* row = &A(k, 1);
+    for (int j = 0; j < s; ++j) {
+      if (row[j] != 0.0) {
+        ws.list_species.push_back(j);
+        ws.list_abundance.push_back(row[j]);
+      }
+    }
+  }
+  ws.list_start[static_cast<std::size_t>(n) + 1] = static_cast<int>(ws.list_species.size());
+}
+
+// Mean divergences among the species of the pooled sample (step "species
+// pool"): unweighted (DELTAp) and weighted by the product of the pooled
+// abundances (Dp*), overall and cumulated by interval.
+void species_pool(const PartitionWorkspace& ws, const std::vector<int>& pool, const core::DMatrix& A, int R,
+                  PartitionTables& tables) {
+  IntervalPartition& Pstar = tables.interval[kStatisticPStar];
+  IntervalPartition& PI = tables.interval[kStatisticPI];
+  IntervalPartition& S = tables.species_pairs;
+  std::vector<double> W(static_cast<std::size_t>(R) + 1, 0.0), K(static_cast<std::size_t>(R) + 1, 0.0);
+  for (int m = 0; m <= R; ++m) Pstar(2, m) = PI(2, m) = S(2, m) = 0.0;
+  const double total = A(0, 0);
+  const int s = ws.n_species;
+  double total_x = 0, total_pairs = 0;
+  for (std::size_t p = 0; p < pool.size(); ++p) {
+    const int i = pool[p];
+    const double ai = A(0, i + 1) * total;
+    for (std::size_t q = p + 1; q < pool.size(); ++q) {
+      const int j = pool[q];
+      const std::size_t cell = static_cast<std::size_t>(i) * s + j;
+      const int slot = ws.slot_of_pair[cell];
+      if (slot == ws.n_slots) continue;
+      const double d = ws.divergence_of_pair[cell];
+      const int m = ws.value_slots ? ws.interval_of_slot[static_cast<std::size_t>(slot)] : slot + 1;
+      const double x = ai * (A(0, j + 1) * total);
+      W[static_cast<std::size_t>(m)] += x;
+      Pstar(2, 0) += d * x;
+      Pstar(2, m) += d * x;
+      PI(2, 0) += d;
+      PI(2, m) += d;
+      S(2, m) += 1.0;
+      K[static_cast<std::size_t>(m)] += 1.0;
+      total_x += x;
+      total_pairs += 1.0;
+    }
+  }
+  Pstar(2, 0) = ratio_or_missing(Pstar(2, 0), total_x);
+  PI(2, 0) = ratio_or_missing(PI(2, 0), total_pairs);
+  for (int m = 3; m <= R; ++m) {
+    Pstar(2, m) += Pstar(2, m - 1);
+    PI(2, m) += PI(2, m - 1);
+    W[static_cast<std::size_t>(m)] += W[static_cast<std::size_t>(m) - 1];
+    K[static_cast<std::size_t>(m)] += K[static_cast<std::size_t>(m) - 1];
+  }
+  for (int m = 1; m <= R; ++m) {
+    Pstar(2, m) = ratio_or_missing(Pstar(2, m), W[static_cast<std::size_t>(m)]);
+    PI(2, m) = ratio_or_missing(PI(2, m), K[static_cast<std::size_t>(m)]);
+  }
+}
+
+}  // namespace
+
+void compute_diversity_partition(int n, int s, core::DMatrix& A, int data_type, const PairSelection& selection,
+                                 const core::FMatrix* divergences, int R, const core::DVector& limits,
+                                 PlotWeighting weighting, PartitionTables& tables, PartitionWorkspace& ws) {
+  const int R1 = R + 1;
+  const int width = kQuantities * R1;
+  kernel::code_divergences(ws, s, divergences, R, limits);
+
+  // Plot weights.
+  ws.weights.assign(static_cast<std::size_t>(n) + 1, 0.0);
+  double* w = ws.weights.data();
+  for (int k = 1; k <= n; ++k) {
+    const double total = A(k, 0);
+    w[k] = weighting == PlotWeighting::kEqual ? (total != 0.0 ? 1.0 : 0.0) : total;
+    w[0] += w[k];
+  }
+
+  // The species pool is read before the pooled frequencies are replaced.
+  std::vector<int>& pool = ws.pool;
+  pool.clear();
+  if (A(0, 0) != 0.0)
+    for (int j = 1; j <= s; ++j)
+      if (A(0, j) != 0.0) pool.push_back(j - 1);
+  for (int j = 1; j <= s; ++j) {
+    double sum = 0;
+    for (int k = 1; k <= n; ++k) sum += w[k] * A(k, j);
+    A(0, j) = w[0] != 0.0 ? sum / w[0] : 0.0;
+  }
+  build_species_lists(ws, n, s, A);
+  auto list_size = [&ws](int k) {
+    return ws.list_start[static_cast<std::size_t>(k) + 1] - ws.list_start[static_cast<std::size_t>(k)];
+  };
+
+  // Within-plot values of every weighted plot.
+  ws.within.assign(static_cast<std::size_t>(n + 1) * width, MISSING_VALUE);
+  ws.raw.assign(static_cast<std::size_t>(4) * R1, 0.0);
+  for (int k = 1; k <= n; ++k) {
+    if (w[k] == 0.0) continue;
+    bool undefined_draws = false;
+    kernel::within_plot_sums(ws, k, data_type, A(k, 0), ws.raw.data(), undefined_draws);
+    finish_pair(ws.raw.data(), R, undefined_draws, ws.within.data() + static_cast<std::size_t>(k) * width);
+  }
+
+  // Pairs, in the order k < l, with the global sums accumulated as they come.
+  ws.sums.assign(static_cast<std::size_t>(2) * width, 0.0);
+  double* among_sum = ws.sums.data();
+  double* within_sum = ws.sums.data() + width;
+  double among_weight = 0, within_weight = 0;
+  ws.pair.assign(static_cast<std::size_t>(width), MISSING_VALUE);
+  double* X = ws.pair.data();
+  std::vector<int>& partners = ws.partners;
+  for (int k = 1; k < n; ++k) {
+    if (w[k] == 0.0 || list_size(k) == 0) continue;
+    partners.clear();
+    for (int l = k + 1; l <= n; ++l)
+      if (w[l] != 0.0 && list_size(l) != 0 && selection.selects(k, l)) partners.push_back(l);
+    if (partners.empty()) continue;
+    kernel::plot_channel_sums(ws, k);
+    const double* Xk = ws.within.data() + static_cast<std::size_t>(k) * width;
+    for (int l : partners) {
+      kernel::pair_sums(ws, l, ws.raw.data());
+      finish_pair(ws.raw.data(), R, false, X);
+      const double* Xl = ws.within.data() + static_cast<std::size_t>(l) * width;
+      for (int code = kStatisticI; code <= kStatisticPI; ++code) {
+        const int q = kQuantityOfCode[code] * R1;
+        const float value = pairwise_statistic(Xk[q], Xl[q], X[q]);
+        tables.pairwise[code](k, l) = value;
+        tables.pairwise[code](l, k) = value;
+      }
+      const double wkl = w[k] * w[l];
+      for (int c = 0; c < width; ++c) {
+        among_sum[c] += wkl * X[c];
+        within_sum[c] += w[k] * Xk[c] + w[l] * Xl[c];
+      }
+      among_weight += wkl;
+      within_weight += w[k] + w[l];
+    }
+  }
+  if (n == 1) {
+    // A single plot: its own values are the within values.
+    within_weight = 1.0;
+    std::copy(ws.within.data() + width, ws.within.data() + 2 * width, within_sum);
+  }
+
+  for (int q = 0; q < kQuantities; ++q) {
+    IntervalPartition& T = table_of(tables, q);
+    for (int m = 0; m <= R; ++m) {
+      T(0, m) = ratio_or_missing(within_sum[q * R1 + m], within_weight);
+      T(1, m) = ratio_or_missing(among_sum[q * R1 + m], among_weight);
+    }
+  }
+  for (int code = kStatisticI; code <= kStatisticPI; ++code) {
+    const IntervalPartition& T = tables.interval[code];
+    const double ratio = ratio_or_missing(T(0, 0), T(1, 0));
+    tables.pairwise[code](0, 0) = is_missing(ratio) ? MISSING_VALUE_F : static_cast<float>(1.0 - ratio);
+  }
+
+  if (divergences) species_pool(ws, pool, A, R, tables);
+}
+
+void compute_diversity_partition(int n_plots, int n_species, core::DMatrix& abundances, int data_type,
+                                 const PairSelection& selection, const core::FMatrix* divergences, int n_intervals,
+                                 const core::DVector& limits, PlotWeighting weighting, PartitionTables& tables) {
+  PartitionWorkspace workspace;
+  compute_diversity_partition(n_plots, n_species, abundances, data_type, selection, divergences, n_intervals, limits,
+                              weighting, tables, workspace);
+}
+
+}  // namespace quorvel::partition

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "core/arrays.hpp"
+#include "partition/partition_types.hpp"
+#include "partition/partition_workspace.hpp"
+
+namespace quorvel::partition {
+
+/// Partition of diversity within and among plots (Gini-Simpson I, mean
+/// divergence between individuals P, between individuals of distinct species
+/// P*, between species PI), globally, for every selected plot pair and by
+/// divergence interval.
+///
+/// - `abundances`: doubles [0..n_plots][0..n_species]; column 0 the plot totals
+///   N_k, cells the relative frequencies; row 0 the pooled sample, whose cells
+///   1..s are overwritten with the weighted pooled frequencies. The species
+///   pool is the set of species with a non-zero row-0 cell on entry.
+/// - `data_type`: 0 presence/absence, 1 relative abundances, 2 counts (pairs of
+///   individuals of one species are then drawn without replacement).
+/// - `divergences`: floats [0..s][0..s] (element [0][0] not read), or null for
+///   divergence 0 within and 1 between species. Trait distances may be passed
+///   instead for the trait statistics. A MISSING_VALUE divergence leaves the
+///   species pair out of every sum.
+/// - `limits`: t[1..n_intervals], increasing, t[1] = 0.
+/// - `tables`: from make_partition_tables; pairwise cells of pairs that are not
+///   computed keep their value. Unguarded ratios give MISSING_VALUE.
+/// - `workspace`: reused storage; one per thread. Calls on different
+///   workspaces and outputs may run concurrently.
+void compute_diversity_partition(int n_plots, int n_species, core::DMatrix& abundances, int data_type,
+                                 const PairSelection& selection, const core::FMatrix* divergences, int n_intervals,
+                                 const core::DVector& limits, PlotWeighting weighting, PartitionTables& tables,
+                                 PartitionWorkspace& workspace);
+
+/// The same with a workspace of its own (for single calls).
+void compute_diversity_partition(int n_plots, int n_species, core::DMatrix& abundances, int data_type,
+                                 const PairSelection& selection, const core::FMatrix* divergences, int n_intervals,
+                                 const core::DVector& limits, PlotWeighting weighting, PartitionTables& tables);
+
+}  // namespace quorvel::partition

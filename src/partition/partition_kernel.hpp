@@ -1,0 +1,51 @@
+#pragma once
+
+#include "core/arrays.hpp"
+#include "partition/partition_workspace.hpp"
+
+// The inner sums of the diversity partition. For one pair of plots (k, l) and
+// one divergence interval m the partition needs
+//   F[m]  = sum over species i of k, j of l with d(i,j) in m of a_ki a_lj,
+//   M[m]  = the same sum weighted by d(i,j),
+//   SP[m] = number of such species pairs with d(i,j) != 0,
+//   MS[m] = the sum of those d(i,j).
+// These are bilinear forms of the plots' abundance and presence vectors. For a
+// plot k the kernel first forms, for every species j, the partial sums over the
+// species of k (the "channels" of j: one per slot and sum); the sums of every
+// pair (k, l) are then dot products of plot l's sparse vectors with them. This
+// costs (species of k) x (all species) once per plot plus (species of l) x
+// (channels) per pair, instead of (species of k) x (species of l) searches of
+// the interval per pair.
+namespace quorvel::partition::kernel {
+
+/// Index of a quantity in a pair's raw sums: raw[q * (R + 1) + m], m = 1..R.
+inline constexpr int kRawF = 0;
+inline constexpr int kRawM = 1;
+inline constexpr int kRawSP = 2;
+inline constexpr int kRawMS = 3;
+
+/// Codes the divergence matrix (or, when `divergences` is null, divergence 0
+/// within a species and 1 between species) for the interval limits t[1..R];
+/// does nothing when the workspace already holds the same coding.
+void code_divergences(PartitionWorkspace& ws, int n_species, const core::FMatrix* divergences, int n_intervals,
+                      const core::DVector& limits);
+
+/// Interval 1..R of divergence d: the smallest m with d <= t[m], at most R.
+int interval_of(double d, int n_intervals, const double* limits);
+
+/// Raw sums of plot k with itself (its species lists must be built). With
+/// count data the same-species term draws without replacement; a plot of a
+/// single individual sets `undefined_draws`.
+void within_plot_sums(const PartitionWorkspace& ws, int k, int data_type, double plot_total, double* raw,
+                      bool& undefined_draws);
+
+/// Number of channels per species of the current coding.
+int channel_count(const PartitionWorkspace& ws);
+
+/// Forms the channels of every species for plot k (first stage).
+void plot_channel_sums(PartitionWorkspace& ws, int k);
+
+/// Raw sums of the pair (k, l) from the channels of k (second stage).
+void pair_sums(PartitionWorkspace& ws, int l, double* raw);
+
+}  // namespace quorvel::partition::kernel

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/arrays.hpp"
+
+namespace quorvel::partition {
+
+/// Working storage of compute_diversity_partition, reused from call to call
+/// (a randomization test calls the partition thousands of times). It also
+/// keeps the divergence matrix in coded form, rebuilt only when the matrix or
+/// the interval limits change. One workspace per thread: it is never shared.
+/// Its contents are an implementation detail of the partition.
+struct PartitionWorkspace {
+  // --- Coded divergences (cache key: the matrix and the limits). ---
+  bool coded = false;  ///< the fields below describe the last divergences seen
+  bool has_divergences = false;
+  int n_species = 0;
+  int n_intervals = 0;
+  std::vector<double> limits;          ///< t[1..R] of the coding, 0-based
+  std::vector<float> divergence_copy;  ///< s*s, the matrix the coding was made from
+  /// Each species pair (0-based, row-major s*s) is coded as a slot. With few
+  /// distinct divergences (a classification) a slot is one divergence value;
+  /// otherwise a slot is one interval. The last slot collects the pairs
+  /// without a divergence, which are left out of every sum.
+  bool value_slots = false;
+  int n_slots = 0;  ///< slots with a value, missing slot excluded
+  std::vector<std::uint16_t> slot_of_pair;
+  std::vector<float> divergence_of_pair;  ///< 0 for missing pairs
+  std::vector<int> interval_of_slot;      ///< interval 1..R of each slot (value slots)
+  std::vector<double> value_of_slot;      ///< divergence of each value slot
+
+  // --- Per call. ---
+  std::vector<double> weights;    ///< w[0..n]
+  std::vector<int> list_start;    ///< species list of plot k: list_start[k]..list_start[k+1]
+  std::vector<int> list_species;  ///< 0-based species
+  std::vector<double> list_abundance;
+  std::vector<double> within;         ///< per plot, 5*(R+1) values
+  std::vector<double> pair;           ///< 5*(R+1) values of the current pair
+  std::vector<double> raw;            ///< per-interval raw sums of a pair, 4*(R+1)
+  std::vector<double> plot_channels;  ///< s*C partial sums of the current plot
+  std::vector<double> pair_channels;  ///< C sums of the current pair
+  std::vector<double> sums;           ///< global accumulation
+  std::vector<int> pool;              ///< species of the pooled sample
+  std::vector<int> partners;          ///< plots l > k paired with the current plot k
+};
+
+}  // namespace quorvel::partition

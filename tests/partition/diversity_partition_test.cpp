@@ -1,0 +1,205 @@
+#include "partition/diversity_partition.hpp"
+
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "core/constants.hpp"
+#include "partition_compare.hpp"
+#include "partition_fixtures.hpp"
+#include "reference_partition.hpp"
+
+namespace quorvel::partition {
+namespace {
+
+using testing::abundance_table;
+using testing::limits;
+
+struct BothRuns {
+  PartitionTables fast;
+  PartitionTables slow;
+};
+
+// Runs the fast partition and the reference loops on copies of the same data.
+BothRuns run_both(const core::DMatrix& A, int data_type, const core::FMatrix* D, const std::vector<double>& t,
+                  const PairSelection& selection = PairSelection(), PlotWeighting weighting = PlotWeighting::kEqual) {
+  const int n = A.row_hi();
+  const int s = A.col_hi();
+  const core::DVector limit = limits(t);
+  BothRuns run{make_partition_tables(n), make_partition_tables(n)};
+  core::DMatrix a = A, b = A;
+  compute_diversity_partition(n, s, a, data_type, selection, D, static_cast<int>(t.size()), limit, weighting, run.fast);
+  reference::compute_diversity_partition(n, s, b, data_type, selection, D, static_cast<int>(t.size()), limit, weighting,
+                                         run.slow);
+  EXPECT_TRUE(testing::same_partition(run.fast, run.slow, n, static_cast<int>(t.size())));
+  return run;
+}
+
+bool has_nan(const PartitionTables& t) {
+  for (int code = 1; code <= 4; ++code) {
+    for (int i = 0; i < t.pairwise[code].nrows() * t.pairwise[code].ncols(); ++i)
+      if (std::isnan(t.pairwise[code].data()[i])) return true;
+    for (int i = 0; i < t.interval[code].nrows() * t.interval[code].ncols(); ++i)
+      if (std::isnan(t.interval[code].data()[i])) return true;
+  }
+  for (int i = 0; i < t.species_pairs.nrows() * t.species_pairs.ncols(); ++i)
+    if (std::isnan(t.species_pairs.data()[i])) return true;
+  return false;
+}
+
+TEST(DiversityPartition, WorkedExampleWithoutDivergences) {
+  // Plot 1: species x and y at 0.5 each; plot 2: x and z at 0.5 each.
+  const core::DMatrix A = abundance_table({{0.5, 0.5, 0}, {0.5, 0, 0.5}});
+  const BothRuns run = run_both(A, kRelativeAbundanceData, nullptr, {0, 1});
+  const PartitionTables& t = run.fast;
+  EXPECT_DOUBLE_EQ(t.interval[kStatisticI][0][0], 0.5);
+  EXPECT_DOUBLE_EQ(t.interval[kStatisticI][1][0], 0.75);
+  EXPECT_FLOAT_EQ(t.pairwise[kStatisticI][0][0], 1.0f / 3);
+  EXPECT_FLOAT_EQ(t.pairwise[kStatisticI][1][2], 1.0f / 3);
+  EXPECT_FLOAT_EQ(t.pairwise[kStatisticI][2][1], 1.0f / 3);
+  // Every distinct-species pair has divergence 1: M equals F.
+  EXPECT_DOUBLE_EQ(t.interval[kStatisticP][0][0], 0.5);
+  EXPECT_FLOAT_EQ(t.pairwise[kStatisticP][0][0], 1.0f / 3);
+  EXPECT_DOUBLE_EQ(t.interval[kStatisticPStar][0][0], 1.0);
+  EXPECT_DOUBLE_EQ(t.interval[kStatisticPStar][1][0], 1.0);
+  EXPECT_FLOAT_EQ(t.pairwise[kStatisticPStar][0][0], 0.0f);
+  EXPECT_DOUBLE_EQ(t.interval[kStatisticPI][1][0], 1.0);
+  EXPECT_FLOAT_EQ(t.pairwise[kStatisticPI][0][0], 0.0f);
+  // Without a divergence matrix there is no species pool.
+  EXPECT_DOUBLE_EQ(t.interval[kStatisticPI][2][0], 0.0);
+}
+
+TEST(DiversityPartition, CountsDrawPairsOfOneSpeciesWithoutReplacement) {
+  // One plot with counts 3 and 1: the same-species terms are 0.75 (3-1)/3 and 0.
+  const core::DMatrix A = abundance_table({{3, 1}});
+  const BothRuns run = run_both(A, kCountData, nullptr, {0, 1});
+  const PartitionTables& t = run.fast;
+  const double same = 0.75 * (0.75 * 4 - 1) / 3;
+  const double distinct = 2 * 0.75 * 0.25;
+  EXPECT_DOUBLE_EQ(t.interval[kStatisticI][0][0], 1 - same / (same + distinct));
+  EXPECT_DOUBLE_EQ(t.interval[kStatisticI][0][1], same / (same + distinct));
+  EXPECT_DOUBLE_EQ(t.interval[kStatisticPStar][0][0], 1.0);
+  // One plot: no among value and no global statistic.
+  EXPECT_TRUE(is_missing(t.interval[kStatisticI][1][0]));
+  for (int code = 1; code <= 4; ++code) EXPECT_EQ(t.pairwise[code][0][0], MISSING_VALUE_F) << code;
+}
+
+TEST(DiversityPartition, PlotsWithoutCommonSpecies) {
+  const core::DMatrix A = abundance_table({{0.5, 0.5, 0, 0}, {0, 0, 0.25, 0.75}});
+  const BothRuns run = run_both(A, kRelativeAbundanceData, nullptr, {0, 1});
+  const double dk = 0.5, dl = 1 - (0.25 * 0.25 + 0.75 * 0.75);
+  EXPECT_DOUBLE_EQ(run.fast.interval[kStatisticI][1][0], 1.0);
+  EXPECT_FLOAT_EQ(run.fast.pairwise[kStatisticI][1][2], static_cast<float>(1 - (dk + dl) / 2));
+}
+
+TEST(DiversityPartition, DivergenceBeyondTheLastLimitFallsInTheLastInterval) {
+  const core::FMatrix D = testing::divergence_matrix(3, {{5, 0.5f}, {5}});
+  const core::DMatrix A = abundance_table({{1, 1, 0}, {0, 1, 1}});
+  const BothRuns run = run_both(A, kRelativeAbundanceData, &D, {0, 1, 2});
+  const IntervalPartition& I = run.fast.interval[kStatisticI];
+  // Plot 1: pairs (a,b) and (b,a) at divergence 5, in interval 3.
+  EXPECT_DOUBLE_EQ(I[0][3], 0.5);
+  EXPECT_DOUBLE_EQ(I[0][2], 0.0);
+  // Species pool: three pairs, divergences 5, 0.5, 5.
+  EXPECT_NEAR(run.fast.interval[kStatisticPI][2][0], 10.5 / 3, 1e-12);
+  EXPECT_DOUBLE_EQ(run.fast.species_pairs[2][2], 1.0);
+  EXPECT_DOUBLE_EQ(run.fast.species_pairs[2][3], 2.0);
+  EXPECT_DOUBLE_EQ(run.fast.interval[kStatisticPI][2][3], 10.5 / 3);  // cumulative from interval 2
+}
+
+TEST(DiversityPartition, UndefinedRatiosAreMissingNeverNaN) {
+  // Plot 1 holds a single species: its mean divergences between species and
+  // between individuals of distinct species are undefined.
+  {
+    const core::DMatrix A = abundance_table({{1, 0, 0}, {0.5, 0.5, 0}, {0, 0.5, 0.5}});
+    const BothRuns run = run_both(A, kRelativeAbundanceData, nullptr, {0, 1});
+    EXPECT_FALSE(has_nan(run.fast));
+    EXPECT_TRUE(is_missing(run.fast.interval[kStatisticPI][0][0]));
+    EXPECT_TRUE(is_missing(run.fast.interval[kStatisticPStar][0][0]));
+    EXPECT_EQ(run.fast.pairwise[kStatisticPI][1][2], MISSING_VALUE_F);
+    EXPECT_EQ(run.fast.pairwise[kStatisticPI][0][0], MISSING_VALUE_F);
+    EXPECT_NE(run.fast.pairwise[kStatisticPI][2][3], MISSING_VALUE_F);
+    EXPECT_NE(run.fast.pairwise[kStatisticI][0][0], MISSING_VALUE_F);
+  }
+  // Two plots sharing their single species: no pair of distinct species at all.
+  {
+    const core::DMatrix A = abundance_table({{1, 0}, {1, 0}});
+    const BothRuns run = run_both(A, kRelativeAbundanceData, nullptr, {0, 1});
+    EXPECT_FALSE(has_nan(run.fast));
+    EXPECT_TRUE(is_missing(run.fast.interval[kStatisticPI][1][0]));
+    EXPECT_DOUBLE_EQ(run.fast.interval[kStatisticI][1][0], 0.0);
+    EXPECT_EQ(run.fast.pairwise[kStatisticI][1][2], MISSING_VALUE_F);  // among value 0
+  }
+  // A plot of a single individual: two different individuals cannot be drawn.
+  {
+    const core::DMatrix A = abundance_table({{1, 0}, {2, 3}});
+    const BothRuns run = run_both(A, kCountData, nullptr, {0, 1});
+    EXPECT_FALSE(has_nan(run.fast));
+    EXPECT_TRUE(is_missing(run.fast.interval[kStatisticI][0][0]));
+    EXPECT_FALSE(is_missing(run.fast.interval[kStatisticI][1][0]));
+    EXPECT_EQ(run.fast.pairwise[kStatisticI][1][2], MISSING_VALUE_F);
+  }
+  // No selected pair (every plot in a category of its own) and a pool of one species.
+  {
+    const core::DMatrix A = abundance_table({{1, 0}, {1, 0}});
+    const core::FMatrix D = testing::divergence_matrix(2, {{1}});
+    core::IVector categories = core::ivector(0, 2);
+    categories[1] = 1;
+    categories[2] = 2;
+    PairSelection within;
+    within.mode = 1;
+    within.categories = &categories;
+    const BothRuns run = run_both(A, kRelativeAbundanceData, &D, {0, 1}, within);
+    EXPECT_FALSE(has_nan(run.fast));
+    for (int code = 1; code <= 4; ++code) {
+      EXPECT_EQ(run.fast.pairwise[code][0][0], MISSING_VALUE_F);
+      EXPECT_EQ(run.fast.pairwise[code][1][2], MISSING_VALUE_F);
+      EXPECT_TRUE(is_missing(run.fast.interval[code][0][0]));
+    }
+    EXPECT_TRUE(is_missing(run.fast.interval[kStatisticPI][2][0]));
+    EXPECT_TRUE(is_missing(run.fast.interval[kStatisticPStar][2][0]));
+  }
+}
+
+TEST(DiversityPartition, SpeciesWithoutDivergencesAreLeftOut) {
+  // Species 3 has no divergence (no tip): the partition equals that of the
+  // data without it, the other frequencies renormalised.
+  const core::FMatrix full = testing::divergence_matrix(3, {{2, MISSING_VALUE_F}, {MISSING_VALUE_F}});
+  core::FMatrix with_gap = full;
+  with_gap[3][3] = MISSING_VALUE_F;
+  const core::FMatrix reduced = testing::divergence_matrix(2, {{2}});
+  const core::DMatrix A = abundance_table({{0.2, 0.3, 0.5}, {0.6, 0.2, 0.2}, {0.1, 0.1, 0.8}});
+  const core::DMatrix B = abundance_table({{0.4, 0.6}, {0.75, 0.25}, {0.5, 0.5}});
+  const BothRuns gap = run_both(A, kRelativeAbundanceData, &with_gap, {0, 1, 3});
+  const BothRuns without = run_both(B, kRelativeAbundanceData, &reduced, {0, 1, 3});
+  EXPECT_TRUE(testing::same_partition(gap.fast, without.fast, 3, 3));
+}
+
+TEST(DiversityPartition, PairsOutsideTheSelectionKeepTheirCells) {
+  const core::DMatrix A = abundance_table({{1, 2, 0}, {0, 1, 1}, {3, 0, 1}});
+  core::IVector categories = core::ivector(0, 3);
+  categories[1] = 1;
+  categories[2] = 2;
+  categories[3] = 1;
+  PairSelection within;
+  within.mode = 1;
+  within.categories = &categories;
+  const BothRuns run = run_both(A, kCountData, nullptr, {0, 1}, within);
+  EXPECT_NE(run.fast.pairwise[kStatisticI][1][3], MISSING_VALUE_F);
+  EXPECT_EQ(run.fast.pairwise[kStatisticI][1][2], MISSING_VALUE_F);
+  EXPECT_EQ(run.fast.pairwise[kStatisticI][2][3], MISSING_VALUE_F);
+}
+
+TEST(DiversityPartition, PooledFrequenciesAreWeightedByPlotTotals) {
+  core::DMatrix A = abundance_table({{1, 3}, {4, 0}});
+  PartitionTables t = make_partition_tables(2);
+  compute_diversity_partition(2, 2, A, kCountData, PairSelection(), nullptr, 2, limits({0, 1}),
+                              PlotWeighting::kPlotTotal, t);
+  EXPECT_DOUBLE_EQ(A[0][1], (4 * 0.25 + 4 * 1.0) / 8);
+  compute_diversity_partition(2, 2, A, kCountData, PairSelection(), nullptr, 2, limits({0, 1}), PlotWeighting::kEqual,
+                              t);
+  EXPECT_DOUBLE_EQ(A[0][1], (0.25 + 1.0) / 2);
+}
+
+}  // namespace
+}  // namespace quorvel::partition

@@ -1,0 +1,125 @@
+#include "partition/partition_report.hpp"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "core/constants.hpp"
+#include "core/errors.hpp"
+#include "partition/diversity_partition.hpp"
+#include "partition_fixtures.hpp"
+#include "support/test_support.hpp"
+
+namespace quorvel::partition {
+namespace {
+
+using quorvel::testing::data_path;
+using quorvel::testing::read_file;
+
+// Four plots on a line, five species, a small ultrametric tree.
+struct SmallCase {
+  core::DMatrix A;
+  core::FMatrix D;
+  core::DVector t;
+  core::DVector x, y;
+  core::IVector categories;
+  core::NameTable category_names;
+  PartitionTables tables;
+  DistanceClassTable classes;
+  RegressionRow rows[5];
+  StatisticSummary summary;
+  PartitionReportInput input;
+
+  SmallCase(int data_type, int selection_mode, int analysis_kind, int pairwise_mode) {
+    A = testing::abundance_table({{4, 2, 0, 1, 0}, {1, 0, 3, 0, 2}, {0, 5, 1, 1, 0}, {2, 2, 2, 0, 1}},
+                                 data_type == kPresenceAbsenceData);
+    D = testing::divergence_matrix(5, {{2, 8, 8, 20}, {8, 8, 20}, {3, 20}, {20}});
+    t = testing::limits({0, 2.5, 10, 30});
+    x = core::dvector(0, 4);
+    y = core::dvector(0, 4);
+    for (int k = 1; k <= 4; ++k) x[k] = 3.0 * k * k;
+    categories = core::ivector(0, 4);
+    category_names = core::name_table(0, 2);
+    category_names[1] = "wet";
+    category_names[2] = "dry";
+    for (int k = 1; k <= 4; ++k) categories[k] = k % 2 + 1;
+    tables = make_partition_tables(4);
+    PairSelection selection;
+    selection.mode = selection_mode;
+    selection.categories = &categories;
+    selection.key1 = selection_mode == 1 ? 2 : 0;
+    compute_diversity_partition(4, 5, A, data_type, selection, &D, 4, t, PlotWeighting::kEqual, tables);
+    PlotPositions positions;
+    positions.x = &x;
+    positions.y = &y;
+    classes = make_distance_class_table(pairwise_mode == 2 ? 2 : 0);
+    if (pairwise_mode == 2) {
+      classes.limit[1] = 20;
+      classes.limit[2] = 30;
+      assign_distance_classes(4, classes, positions, selection);
+    }
+    for (int code = 1; code <= 4; ++code) {
+      rows[code] = make_regression_row(classes.classes);
+      regress_on_distance(4, classes, selection, 2, positions, tables.pairwise[code], rows[code]);
+    }
+    summary = make_statistic_summary();
+    fill_statistic_summary(tables, summary);
+    input.result_file = "results.txt";
+    input.n_plots = 4;
+    input.classes = &classes;
+    input.selection = selection;
+    input.category_names = &category_names;
+    input.statistics = {1, 2, 3, 4};
+    input.regressions = rows;
+    input.summary = &summary;
+    input.tables = &tables;
+    input.n_intervals = analysis_kind == 1 ? 4 : 0;
+    input.limits = &t;
+    input.pairwise_mode = pairwise_mode;
+    input.data_type = data_type;
+    input.analysis_kind = analysis_kind;
+  }
+};
+
+class PartitionReport : public quorvel::testing::WorkDirTest {
+ protected:
+  void expect_report(const SmallCase& c, const std::string& expected_file) {
+    EXPECT_EQ(write_partition_results(c.input), 0);
+    EXPECT_EQ(read_file("results.txt"), read_file(data_path("partition/" + expected_file)));
+  }
+};
+
+TEST_F(PartitionReport, PhylogenyWithDistanceClassesAndIntervals) {
+  expect_report(SmallCase(kCountData, 0, 1, 2), "partition_report_phylogeny.txt");
+}
+
+TEST_F(PartitionReport, PresenceDataWriteOnlyThePIBlock) {
+  expect_report(SmallCase(kPresenceAbsenceData, 0, 1, 1), "partition_report_presence.txt");
+}
+
+TEST_F(PartitionReport, TraitsWithinOneCategory) {
+  expect_report(SmallCase(kRelativeAbundanceData, 1, 2, 1), "partition_report_traits.txt");
+}
+
+TEST_F(PartitionReport, AppendsToWhatTheFileHolds) {
+  quorvel::testing::write_file("results.txt", "before");
+  SmallCase c(kCountData, 0, 0, 0);
+  c.input.statistics = {1};
+  EXPECT_EQ(write_partition_results(c.input), 0);
+  EXPECT_EQ(read_file("results.txt"), "before" + partition_results_text(c.input));
+  EXPECT_EQ(partition_results_text(c.input).substr(0, 61),
+            "\n\n\n\n\nANALYSIS of : SPECIES-PLOT data for all pairs of plots\n\n");
+}
+
+TEST_F(PartitionReport, UnopenableFileWithoutAUserStops) {
+  std::filesystem::create_directory("results.txt");
+  SmallCase c(kCountData, 0, 1, 0);
+  const std::string warning =
+      "\nWARNING: Cannot open results file \"results.txt\".\nIf it is being used by another application, close it "
+      "first. Then press Return.\n";
+  EXPECT_STOPS(write_partition_results(c.input), warning + core::kNoMoreInput, core::kEndOfInputStatus);
+  EXPECT_EQ(console_output(), warning);
+}
+
+}  // namespace
+}  // namespace quorvel::partition
