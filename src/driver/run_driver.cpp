@@ -8,11 +8,13 @@
 #include "core/errors.hpp"
 #include "core/format.hpp"
 #include "core/text_output.hpp"
+#include "driver/analysis_sequence.hpp"
 #include "driver/data_description.hpp"
 #include "driver/instruction_file.hpp"
 #include "driver/load_data.hpp"
 #include "driver/run_state.hpp"
 #include "driver/start_up.hpp"
+#include "randomization/random_generator.hpp"
 
 namespace quorvel::driver {
 
@@ -70,13 +72,14 @@ void write_end_stamp(const std::string& main_result_file) {
 int run(const std::vector<std::string>& arguments) {
   print_banner();
   RunState state;
-  state.random_seed = -clock_seed();
+  state.random_seed = -randomization::clock_seed();
   state.instruction_file = ask_instruction_file_name(arguments);
 
   RunSettings& settings = state.settings;
   settings.main_result_file.clear();
   read_instruction_file(state.instruction_file, settings);
   if (settings.random_seed_keyword > 0) state.random_seed = -settings.random_seed_keyword;
+  state.generator = randomization::make_random_generator(state.random_seed);
   // Shown positive: the number to give to "RANDOM SEED" to repeat the run.
   console_print(format("\nRandom seed: %i\n", -state.random_seed));
 
@@ -93,6 +96,7 @@ int run(const std::vector<std::string>& arguments) {
   load_run_data(state);
   write_data_description(state);
   choose_analysis_level(state);
+  run_analysis_sequence(state);
 
   write_end_stamp(settings.main_result_file);
   return 0;

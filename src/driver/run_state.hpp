@@ -5,6 +5,7 @@
 #include "core/arrays.hpp"
 #include "driver/run_settings.hpp"
 #include "phylogeny/tree_node.hpp"
+#include "randomization/random_generator.hpp"
 
 namespace quorvel::driver {
 
@@ -34,7 +35,8 @@ DerivedCodes derive_codes(const RunSettings& settings);
 struct RunState {
   RunSettings settings;
   std::string instruction_file;
-  int random_seed = 0;  // the generator state: negative at start-up
+  int random_seed = 0;                       // the seed in use: negative, as the generator takes it
+  randomization::RandomGenerator generator;  // the run's single random stream
   DerivedCodes codes;
 
   // Community data.
@@ -83,6 +85,11 @@ struct RunState {
   core::DVector divergence_limits;  // [1..R]
   int n_regression_intervals = 0;
   core::DVector regression_limits;
+
+  // Trait distances between species for the trait sections: computed from the
+  // species traits, or the first matrix of the trait distance file.
+  core::FMatrix section_trait_distances;
+  bool has_trait_distances = false;
 
   // Selection tests: texts[t][0] the base-population test, [1..|k|] the pairwise tests.
   core::Vector<core::NameTable> selection_test_texts;

@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <ctime>
-
 #include "core/console.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
@@ -15,20 +13,6 @@ namespace quorvel::driver {
 
 using core::console_print;
 using core::format;
-
-int seed_from_time(int hours, int minutes, int seconds) {
-  int seed = seconds == 0 ? 1 : seconds;
-  if (minutes != 0) seed *= minutes;
-  if (hours != 0) seed *= hours;
-  return seed;
-}
-
-int clock_seed() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return seed_from_time(local.tm_hour, local.tm_min, local.tm_sec);
-}
 
 void split_instruction_path(const std::string& path, std::string& folder, std::string& file_name) {
   const std::size_t separator = path.find_last_of("/\\");

@@ -6,13 +6,6 @@
 
 namespace quorvel::driver {
 
-/// The seed of a run from the local time: seconds (1 if 0), times the minutes
-/// and then the hours when they are not 0 (1 .. 59 x 59 x 23).
-int clock_seed();
-
-/// The seed from given clock fields (same rule as clock_seed).
-int seed_from_time(int hours, int minutes, int seconds);
-
 /// Splits a command-line path into its folder (up to the last "/" or "\",
 /// empty when there is none) and its file name.
 void split_instruction_path(const std::string& path, std::string& folder, std::string& file_name);

@@ -15,16 +15,6 @@ namespace {
 using testing::read_file;
 using testing::write_file;
 
-TEST(StartUp, ClockSeedMultipliesNonZeroFields) {
-  EXPECT_EQ(seed_from_time(0, 0, 0), 1);
-  EXPECT_EQ(seed_from_time(0, 0, 17), 17);
-  EXPECT_EQ(seed_from_time(10, 0, 5), 50);
-  EXPECT_EQ(seed_from_time(23, 59, 59), 59 * 59 * 23);
-  const int seed = clock_seed();
-  EXPECT_GE(seed, 1);
-  EXPECT_LE(seed, 59 * 59 * 23);
-}
-
 TEST(StartUp, InstructionPathSplitsAtTheLastSeparatorOfEitherKind) {
   struct Case {
     const char* path;

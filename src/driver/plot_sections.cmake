@@ -1,0 +1,3 @@
+target_sources(quorvel_driver PRIVATE
+  plot_sections.cpp
+)

@@ -1,0 +1,1 @@
+# quorvel_unit_test(...) for the phylogeny x traits section.

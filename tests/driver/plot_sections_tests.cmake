@@ -1,0 +1,1 @@
+# quorvel_unit_test(...) for the plot-level sections and their tests.
