@@ -17,6 +17,15 @@ void append_to_file(const std::string& file_name, const std::string& text);
 /// cannot be created.
 bool empty_file(const std::string& file_name);
 
+/// Waits until the result file `file_name` can be opened for appending: while
+/// it cannot, shows "\nWARNING: Cannot open results file "<name>".\n..." and
+/// waits for the user's Return. At end of input the run stops (status 2).
+void wait_for_results_file(const std::string& file_name);
+
+/// The same for the main output file, with "\nWarning: cannot open output file
+/// <name>.\n..." and one key press per try.
+void wait_for_output_file(const std::string& file_name);
+
 /// True when `file_name` exists and can be opened for reading.
 bool file_is_readable(const std::string& file_name);
 

@@ -14,22 +14,6 @@ using core::format;
 
 namespace {
 
-void open_for_appending_or_wait(const std::string& file_name) {
-  for (;;) {
-    std::FILE* file = std::fopen(file_name.c_str(), "a");
-    if (file) {
-      std::fclose(file);
-      return;
-    }
-    const std::string warning = format(
-        "\nWarning: cannot open output file %s.\nIf it is being used by another application, close it first. Then "
-        "press Return.\n",
-        file_name.c_str());
-    core::console_print(warning);
-    core::wait_for_key_or_stop(warning);
-  }
-}
-
 const char* data_type_text(int data_type) {
   switch (data_type) {
     case 0:
@@ -48,7 +32,7 @@ void write_data_description(const RunState& state) {
   const std::string& out = settings.main_result_file;
   auto echo = [&out](const std::string& text) { core::echo_to_file(out, text); };
 
-  open_for_appending_or_wait(out);
+  core::wait_for_output_file(out);
   core::console_print("\n\n\n\n\n");
   core::append_to_file(out, format("\nQuorvel %s - Spatial & Phylogenetic Analysis of Community Diversity \n"
                                    "             Program written by the Quorvel developers\n",

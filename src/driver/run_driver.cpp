@@ -51,19 +51,7 @@ void resolve_main_result_outputs(RunSettings& settings) {
 }
 
 void write_end_stamp(const std::string& main_result_file) {
-  for (;;) {
-    std::FILE* file = std::fopen(main_result_file.c_str(), "a");
-    if (file) {
-      std::fclose(file);
-      break;
-    }
-    const std::string warning = format(
-        "\nWarning: cannot open output file %s.\nIf it is being used by another application, close it first. Then "
-        "press Return.\n",
-        main_result_file.c_str());
-    console_print(warning);
-    core::wait_for_key_or_stop(warning);
-  }
+  core::wait_for_output_file(main_result_file);
   const std::string now = core::local_time_text();
   console_print(format("Current local time and date: %s", now.c_str()));
   core::append_to_file(main_result_file, format("\n\nAnalyses finished at %s\n\n\n", now.c_str()));

@@ -283,19 +283,7 @@ std::string partition_results_text(const PartitionReportInput& in) {
 int write_partition_results(const PartitionReportInput& input) {
   const std::string text = partition_results_text(input);
   const std::string& name = input.result_file;
-  const std::string warning = core::format(
-      "\nWARNING: Cannot open results file %c%s%c.\nIf it is being used by another application, close it first. "
-      "Then press Return.\n",
-      '"', name.c_str(), '"');
-  for (;;) {
-    std::FILE* probe = std::fopen(name.c_str(), "a");
-    if (probe) {
-      std::fclose(probe);
-      break;
-    }
-    core::console_print(warning);
-    core::console_ask_line(warning);
-  }
+  core::wait_for_results_file(name);
   core::append_to_file(name, text);
   return 0;
 }

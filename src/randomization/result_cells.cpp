@@ -5,6 +5,7 @@
 
 #include "core/console.hpp"
 #include "core/format.hpp"
+#include "core/text_output.hpp"
 
 namespace quorvel::randomization {
 
@@ -30,21 +31,9 @@ std::string summary_cell(const SummaryRow& row, const TestSummary& summary) {
 }
 
 void append_results(const std::string& file_name, const std::string& text) {
-  struct Closer {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-  };
-  std::unique_ptr<std::FILE, Closer> file(std::fopen(file_name.c_str(), "a"));
-  while (!file) {
-    const std::string warning = core::format(
-        "\nWARNING: Cannot open results file %c%s%c.\nIf it is being used by another application, close it "
-        "first. Then press Return.\n",
-        34, file_name.c_str(), 34);
-    core::console_print(warning);
-    core::console_ask_line(warning);
-    file.reset(std::fopen(file_name.c_str(), "a"));
-  }
+  core::wait_for_results_file(file_name);
   core::console_print("\nWriting permutation results. Please, wait.");
-  std::fwrite(text.data(), 1, text.size(), file.get());
+  core::append_to_file(file_name, text);
 }
 
 }  // namespace quorvel::randomization

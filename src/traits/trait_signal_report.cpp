@@ -7,6 +7,7 @@
 #include "core/console.hpp"
 #include "core/constants.hpp"
 #include "core/format.hpp"
+#include "core/text_output.hpp"
 #include "traits/trait_signal.hpp"
 
 namespace quorvel::traits {
@@ -18,20 +19,8 @@ using randomization::TestSummary;
 // Opens the result file for appending, asking the user to free it while it
 // cannot be opened, and appends the whole section at once.
 void append_result_section(const std::string& file_name, const std::string& text) {
-  struct Closer {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-  };
-  const std::string warning = core::format(
-      "\nWARNING: Cannot open results file %c%s%c.\nIf it is being used by another application, close it first. "
-      "Then press Return.\n",
-      '"', file_name.c_str(), '"');
-  std::unique_ptr<std::FILE, Closer> file(std::fopen(file_name.c_str(), "a"));
-  while (!file) {
-    core::console_print(warning);
-    core::console_ask_line(warning);
-    file.reset(std::fopen(file_name.c_str(), "a"));
-  }
-  std::fwrite(text.data(), 1, text.size(), file.get());
+  core::wait_for_results_file(file_name);
+  core::append_to_file(file_name, text);
 }
 
 // One cell: a tab, then the value unless it is missing or undefined.
