@@ -125,6 +125,22 @@ void write_data_description(const RunState& state) {
     echo(limits);
   }
 
+  const int n_selection_tests = settings.selection_test_counts.empty() ? 0 : settings.selection_test_counts[0];
+  if (n_selection_tests != 0 && !state.selection_test_texts.empty()) {
+    echo(format("\n\nSELECTION TESTS for base population: %i tests", n_selection_tests));
+    for (int t = 1; t <= std::abs(n_selection_tests); ++t) {
+      const int k = settings.selection_test_counts[t];
+      const core::NameTable& texts = state.selection_test_texts[t];
+      echo(format("\nTest %i: %s\n    %i pairwise tests:", t, texts[0].c_str(), k));
+      for (int j = 1; j <= std::abs(k) && j <= texts.hi(); ++j) echo(format("  %s", texts[j].c_str()));
+      if (t % 10 == 0) {
+        core::console_print("\n\nCheck the values and press RETURN to continue");
+        std::string answer;
+        core::console_read_line(answer);  // a pause: at end of input it returns at once
+      }
+    }
+  }
+
   if (settings.n_phylogeny_tests != 0 && settings.n_phylogeny_randomizations != 0) {
     echo(format("\n\nPHYLOGENY TESTS : %i tests (%i permutations)", settings.n_phylogeny_tests,
                 settings.n_phylogeny_randomizations));

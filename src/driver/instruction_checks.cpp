@@ -1,5 +1,6 @@
 #include <sys/stat.h>
 
+#include "core/errors.hpp"
 #include "core/format.hpp"
 #include "driver/instruction_file.hpp"
 #include "driver/instruction_reader.hpp"
@@ -93,16 +94,54 @@ std::string output_conflict_messages(const RunSettings& s, const std::string& in
           output.keyword.c_str(), name.c_str());
       continue;
     }
+    bool reads_it = false;
     for (const NamedFile& source : sources) {
       if (source.name->empty() || !same_file(name, *source.name)) continue;
       messages += core::format(
           "\n\nERROR: %s names the file \"%s\", which \"%s\" reads: writing results to it would destroy its data.",
           output.keyword.c_str(), name.c_str(), source.keyword.c_str());
+      reads_it = true;
       break;
+    }
+    // These outputs are created anew: on the main result file they would
+    // erase the results written before them.
+    const bool created_anew = output.name == &s.phylogenetic_distances_output || output.name == &s.nexus_tree_output ||
+                              output.name == &s.conversion_output;
+    if (!reads_it && created_anew && !s.main_result_file.empty() && same_file(name, s.main_result_file)) {
+      messages += core::format(
+          "\n\nERROR: %s names the file \"%s\", which is the main result file: writing it would erase the results.",
+          output.keyword.c_str(), name.c_str());
     }
   }
   if (!messages.empty()) messages += "\nNo file has been written: give the results another name.";
   return messages;
+}
+
+// Data named in the instruction file must give something to analyse: a
+// source that yields no tree, no plots or no species is a mistake in the file
+// (a missing tabulation, a wrong file), not an empty analysis.
+void check_named_data(const RunSettings& settings) {
+  if (settings.n_individuals != 0) {
+    core::stop_run(
+        "\n\nERROR: \"INDIVIDUAL\": the analysis of individual lists is not available in this version of the "
+        "program.\nPress any key to stop.",
+        0);
+  }
+  if (!settings.tree_file.empty() && settings.n_tree_species == 0) {
+    core::stop_run(
+        core::format("\n\nERROR: no tree could be read from \"%s\": the tree must be one line of Newick text "
+                     "with branch lengths, ending with \";\".\nPress any key to stop.",
+                     settings.tree_file.c_str()),
+        0);
+  }
+  const std::string& community =
+      settings.species_plot_matrix_source.empty() ? settings.triplet_file : settings.species_plot_matrix_source;
+  if (!community.empty() && (settings.n_matrix_plots <= 0 || settings.n_matrix_species <= 0)) {
+    core::stop_run(core::format("\n\nERROR: no species or no plots could be read from \"%s\": check that its columns "
+                                "are separated by tabulations.\nPress any key to stop.",
+                                community.c_str()),
+                   0);
+  }
 }
 
 }  // namespace quorvel::driver

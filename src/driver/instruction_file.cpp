@@ -254,7 +254,9 @@ void read_instruction_file(const std::string& instruction_file, RunSettings& set
 
   const std::string messages = final_check_messages(context) + output_conflict_messages(settings, instruction_file);
   if (!messages.empty() || context.read_failed) core::stop_run(messages + "\nPress any key to stop.", 0);
+}
 
+void prepare_main_result_file(const RunSettings& settings) {
   if (settings.empty_main_result_file) core::empty_file(settings.main_result_file);
 }
 

@@ -11,7 +11,7 @@ namespace quorvel::driver {
 /// tree text, test definitions) and the final consistency checks. Every
 /// setting is reset first, except `main_result_file`, which the caller sets
 /// (empty) before the call. The main result file named by "MAIN RESULT FILE"
-/// is emptied only once the whole file was read and checked. Stops the run
+/// is not touched here: see prepare_main_result_file. Stops the run
 /// (core::FatalError) on every error the reader reports.
 void read_instruction_file(const std::string& instruction_file, RunSettings& settings);
 
@@ -20,6 +20,17 @@ void read_instruction_file(const std::string& instruction_file, RunSettings& set
 /// run reads (the instruction file or a data source); empty when there is none.
 /// The driver calls it again after asking for the main result file.
 std::string output_conflict_messages(const RunSettings& settings, const std::string& instruction_file);
+
+/// Empties the main result file named by "MAIN RESULT FILE" ("ADD TO MAIN
+/// RESULT FILE" keeps its content). Called once the instruction file has been
+/// read and every check has passed, so that a refused run erases nothing.
+void prepare_main_result_file(const RunSettings& settings);
+
+/// Stops the run (status 0) when data named in the instruction file give
+/// nothing to analyse (a tree file without a tree, a community file without
+/// plots or species) or are of a kind this version does not analyse
+/// (individual lists).
+void check_named_data(const RunSettings& settings);
 
 /// Number of tips of a Newick text, from its first characters up to the first
 /// ";": (number of ":") - (number of "(") + 1 when the root has no branch length.

@@ -72,7 +72,7 @@ void handle_selection_tests(InstructionContext& context, const std::string& line
     if (std::abs(count) > kMaxPairwiseSelectionTests) {
       core::console_print(
           core::format("\n\nERROR: The number of pairwise selection tests (%d) is higher than the max allowed (%d)",
-                       count, kMaxPairwiseSelectionTests));
+                       std::abs(count), kMaxPairwiseSelectionTests));
     }
     s.selection_test_counts[j] = count;
   }
@@ -124,6 +124,7 @@ void handle_species_plot_matrix(InstructionContext& context, const std::string& 
   if (is_inline_argument(word)) {
     int counts[2] = {0, 0};
     scan_numbers(after_keyword_text(line, record.keyword), counts, 2);
+    if (counts[0] < 0 || counts[1] < 0) stop_missing_argument(record);
     s.n_matrix_species = counts[0];
     s.n_matrix_plots = counts[1];
     s.species_plot_matrix_source = context.instruction_file;

@@ -1,6 +1,7 @@
 #include <cstdlib>
 
 #include "core/console.hpp"
+#include "core/constants.hpp"
 #include "core/format.hpp"
 #include "driver/load_data.hpp"
 #include "input/species_divergences.hpp"
@@ -103,6 +104,14 @@ void load_divergence_file(RunState& state) {
   state.divergences(0, 0) = -2.0f;
   input::read_species_divergences(settings.inter_species_divergences_source, n_species, state.species_names,
                                   settings.n_divergence_species, state.divergences);
+  // The largest divergence read closes the last divergence interval.
+  state.max_divergence = 0;
+  for (int i = 1; i <= n_species; ++i) {
+    for (int j = 1; j <= n_species; ++j) {
+      const float d = state.divergences(i, j);
+      if (d != MISSING_VALUE_F && d > state.max_divergence) state.max_divergence = d;
+    }
+  }
 }
 
 }  // namespace
@@ -131,7 +140,8 @@ void write_phylogeny_outputs(RunState& state) {
     phylogeny::write_species_divergence_list(settings.phylogenetic_distances_output, state.codes.n_species,
                                              state.species_names, state.divergences);
   }
-  if (!settings.reduce_to_clade.empty() && state.n_tree_nodes > 0) {
+  // The reduction works on species-plot data; without plots there is nothing to reduce.
+  if (!settings.reduce_to_clade.empty() && state.n_tree_nodes > 0 && settings.n_matrix_plots != 0) {
     phylogeny::reduce_data_to_clade(settings.reduce_to_clade, state.nodes, state.n_tips, state.n_tree_nodes,
                                     state.codes.n_species, state.leaf_of_species, settings.n_matrix_plots,
                                     state.plot_names, state.abundances);

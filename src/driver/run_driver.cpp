@@ -66,6 +66,8 @@ int run(const std::vector<std::string>& arguments) {
   RunSettings& settings = state.settings;
   settings.main_result_file.clear();
   read_instruction_file(state.instruction_file, settings);
+  check_named_data(settings);
+  prepare_main_result_file(settings);
   if (settings.random_seed_keyword > 0) state.random_seed = -settings.random_seed_keyword;
   state.generator = randomization::make_random_generator(state.random_seed);
   // Shown positive: the number to give to "RANDOM SEED" to repeat the run.

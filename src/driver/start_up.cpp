@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "core/console.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
@@ -46,8 +48,13 @@ std::string ask_instruction_file_name(const std::vector<std::string>& arguments)
   if (!arguments.empty()) {
     std::string folder;
     split_instruction_path(arguments[0], folder, name);
+    // Paths written with "\" (as on Windows) work here too.
+    std::replace(folder.begin(), folder.end(), '\\', '/');
     if (!folder.empty() && chdir(folder.c_str()) != 0) {
+      // Keep the whole path, so that the file asked for is the one named,
+      // never a file of the same name in the current folder.
       console_print(format("\n\nWARNING: Cannot change to the folder \"%s\"\n", folder.c_str()));
+      name = folder + "/" + name;
     }
     console_print(format("\n\n  Instruction file: %s", name.c_str()));
   }

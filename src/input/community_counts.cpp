@@ -32,7 +32,7 @@ bool read_keyword_counts(const std::string& line, int& n_species, int& n_plots) 
   const char* after = line.c_str() + std::string(kMatrixKeyword).size();
   int species = 0;
   int plots = 0;
-  if (!scan_int(after, species, &after) || !scan_int(after, plots)) return false;
+  if (!scan_int(after, species, &after) || !scan_int(after, plots) || species < 0 || plots < 0) return false;
   n_species = species;
   n_plots = plots;
   return true;

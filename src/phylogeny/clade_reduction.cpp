@@ -1,6 +1,7 @@
 #include "phylogeny/clade_reduction.hpp"
 
 #include "core/console.hpp"
+#include "core/constants.hpp"
 
 namespace quorvel::phylogeny {
 
@@ -9,7 +10,7 @@ bool reduce_data_to_clade(const std::string& clade_name, const NodeTable& nodes,
                           core::DMatrix& abundances) {
   int clade = 0;
   for (int k = n_tips + 1; k <= n_nodes && clade == 0; ++k) {
-    if (nodes[k].name == clade_name) clade = k;
+    if (nodes[k].name.compare(0, kNameLimit, clade_name, 0, kNameLimit) == 0) clade = k;
   }
   if (clade == 0) return false;
   const int first = nodes[clade].first_tip;

@@ -63,9 +63,10 @@ void map_species_to_tips(const NodeTable& nodes, int n_tips, int n_species, cons
   species_of_leaf = core::ivector(0, n_tips);
   std::unordered_map<std::string, int> species_index;
   species_index.reserve(static_cast<std::size_t>(n_species) * 2);
-  for (int s = n_species; s >= 1; --s) species_index[species_names[s]] = s;  // the first of equal names wins
+  // Names are the same when their first 49 characters are.
+  for (int s = n_species; s >= 1; --s) species_index[species_names[s].substr(0, kNameLimit)] = s;  // first wins
   for (int j = 1; j <= n_tips; ++j) {
-    const auto found = species_index.find(nodes[j].name);
+    const auto found = species_index.find(nodes[j].name.substr(0, kNameLimit));
     if (found == species_index.end()) continue;
     species_of_leaf[j] = found->second;
     leaf_of_species[found->second] = j;

@@ -37,6 +37,8 @@ TEST_F(InstructionTest, MainResultFileIsEmptiedOnlyAfterASuccessfulRead) {
   const RunSettings s = read("MAIN RESULT FILE\tout.txt\n");
   EXPECT_TRUE(s.empty_main_result_file);
   EXPECT_EQ(s.main_result_keyword, "MAIN RESULT FILE");
+  EXPECT_EQ(read_file("out.txt"), "old results\n");
+  prepare_main_result_file(s);
   EXPECT_TRUE(testing::read_file("out.txt").empty());
   EXPECT_TRUE(core::file_is_readable("out.txt"));
 }
@@ -149,6 +151,7 @@ TEST_F(InstructionTest, DuneInstructionFileReadsWhole) {
   EXPECT_EQ(s.phylogenetic_distances_output, "phylodist.txt");
   EXPECT_EQ(s.pairwise_indices_output, "pairwise.txt");
   EXPECT_EQ(s.main_result_file, "results.txt");
+  prepare_main_result_file(s);
   EXPECT_TRUE(core::file_is_readable("results.txt"));
 }
 

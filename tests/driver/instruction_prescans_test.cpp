@@ -240,7 +240,7 @@ TEST_F(InstructionTest, SelectionTestCountsInlineAndInAFile) {
   EXPECT_EQ(s.selection_test_counts[1], 3);
   EXPECT_EQ(s.selection_test_counts[2], -101);
   EXPECT_EQ(console_output(),
-            "\n\nERROR: The number of pairwise selection tests (-101) is higher than the max allowed (100)");
+            "\n\nERROR: The number of pairwise selection tests (101) is higher than the max allowed (100)");
   write_file("sel.txt", "notes\nSELECTION TESTS\t-1\n[]\t0\n");
   s = read("SELECTION TESTS\tsel.txt\n");
   EXPECT_EQ(s.selection_test_counts[0], -1);
