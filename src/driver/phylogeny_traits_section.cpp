@@ -1,7 +1,184 @@
 #include "driver/phylogeny_traits_section.hpp"
 
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "core/console.hpp"
+#include "core/constants.hpp"
+#include "core/format.hpp"
+#include "driver/phylogeny_traits_progress.hpp"
+#include "driver/phylogeny_traits_store.hpp"
+#include "randomization/permutation_summary.hpp"
+#include "randomization/phylogeny_permutation.hpp"
+#include "traits/brownian_traits.hpp"
+#include "traits/trait_signal.hpp"
+#include "traits/trait_signal_report.hpp"
+
 namespace quorvel::driver {
 
-void run_phylogeny_traits_section(RunState& /*state*/) {}
+namespace {
+
+// Tests of the phylogeny whose clade restriction marks them as meant for
+// other sections only.
+constexpr float kTestSkippedHere = -2.0f;
+// Phylogeny randomizations of this section always permute the species of
+// the run among their own tips.
+constexpr float kSampledSpecies = 0.0f;
+
+// The signal analysis reads either the species trait values (row v = trait
+// variable v) or, when trait distance matrices were given, one row per
+// distance variable.
+struct SignalLayout {
+  int n_trait_variables = 0;
+  int n_distance_variables = 0;  // W: 0 when the signal is measured on trait values
+  int n_rows = 0;                // V
+  const core::NameTable* names = nullptr;
+};
+
+SignalLayout signal_layout(const RunState& state) {
+  const RunSettings& settings = state.settings;
+  SignalLayout layout;
+  layout.n_trait_variables = settings.n_trait_variables;
+  layout.n_distance_variables = std::abs(settings.trait_distance_layout);
+  if (layout.n_distance_variables > 0) {
+    layout.n_rows = layout.n_distance_variables;
+    layout.names = &state.trait_distance_names;
+  } else {
+    layout.n_rows = settings.n_trait_variables;
+    layout.names = &settings.trait_variable_names;
+  }
+  return layout;
+}
+
+// Fills the conservatism table afresh (every cell MISSING_VALUE first) from
+// `trait_values` (observed or simulated) and `divergences` (observed or
+// randomized).
+void compute_signal(const RunState& state, const SignalLayout& layout, const core::FMatrix& trait_values,
+                    const core::FMatrix& divergences, core::FMatrix& table) {
+  table.fill(MISSING_VALUE_F);
+  traits::analyse_trait_signal(state.codes.n_species, state.n_divergence_intervals, state.divergence_limits,
+                               layout.n_trait_variables, state.settings.trait_variable_categories, trait_values,
+                               state.trait_distances, layout.n_distance_variables, divergences, table);
+}
+
+// Weight 1 at the tip of every species of the run: the permutations move
+// the sampled species among their own tips.
+core::FVector sampled_leaf_weights(const RunState& state) {
+  core::FVector weights = core::vector(1, std::max(state.n_tips, 1));
+  for (int s = 1; s <= state.codes.n_species; ++s) {
+    const int leaf = state.leaf_of_species[s];
+    if (leaf >= 1 && leaf <= state.n_tips) weights[leaf] = 1.0f;
+  }
+  return weights;
+}
+
+// Whether test t of the instruction file runs in this section: not reserved
+// for other sections, and without an abundance or occurrence ratio (this
+// section has no plots to weigh the species by).
+bool runs_in_this_section(const RunSettings& settings, int t) {
+  if (settings.test_restriction[t] == kTestSkippedHere) return false;
+  const float pool = settings.test_species_pool[t];
+  return pool >= -1.0f && pool <= 1.0f;
+}
+
+// Phylogeny randomization tests of trait conservatism: the species of the
+// run are permuted among their tips (within the test's clades), the
+// divergence matrix follows, and the signal is recomputed each time.
+void run_phylogeny_tests(RunState& state, const SignalLayout& layout, const core::FMatrix& observed,
+                         core::FMatrix& table) {
+  const RunSettings& settings = state.settings;
+  const int n_randomizations = settings.n_phylogeny_randomizations;
+  const int n_species = state.codes.n_species;
+  const core::FVector weights = sampled_leaf_weights(state);
+  core::FMatrix randomized = core::matrix(0, n_species, 0, n_species);
+  for (int t = 1; t <= settings.n_phylogeny_tests; ++t) {
+    if (!runs_in_this_section(settings, t)) continue;
+    core::console_print(core::format("\n\nPhylogeny randomization test %i\n", t));
+    SignalTestStore store =
+        make_signal_test_store(layout.n_rows, state.n_divergence_intervals, n_randomizations, observed);
+    for (int i = 1; i <= n_randomizations; ++i) {
+      // Mode 0 never recomputes divergences from the tree: no tree function.
+      randomization::permute_phylogeny(settings.test_age_limit[t], settings.test_restriction[t],
+                                       settings.test_clade_names[t], kSampledSpecies, state.nodes, state.n_tree_nodes,
+                                       state.n_tips, weights, n_species, state.leaf_of_species, state.species_of_leaf,
+                                       state.divergences, randomized, {}, state.generator);
+      compute_signal(state, layout, state.traits, randomized, table);
+      store_signal_values(store, i, table);
+      show_progress(i, n_randomizations);
+    }
+    randomization::TestSummaryMatrix summaries = make_signal_summaries(store);
+    summarize_signal_test(store, n_randomizations, summaries);
+    traits::write_trait_signal_tests(settings.main_result_file, kSampledSpecies, settings.test_restriction[t],
+                                     settings.test_clade_names[t], n_randomizations, state.n_divergence_intervals,
+                                     state.divergence_limits, layout.n_rows, *layout.names, summaries);
+  }
+}
+
+// Brownian evolution test: the traits are simulated along the tree (with
+// the observed missing values and, when given, measurement errors) and the
+// signal recomputed on the observed divergences.
+void run_brownian_test(RunState& state, const SignalLayout& layout, const core::FMatrix& observed,
+                       core::FMatrix& table) {
+  const RunSettings& settings = state.settings;
+  const int n_replicates = settings.n_brownian_replicates;
+  const int n_species = state.codes.n_species;
+  core::console_print("\n\nBrownian evolution test\n");
+  SignalTestStore store = make_signal_test_store(layout.n_rows, state.n_divergence_intervals, n_replicates, observed);
+  core::FMatrix simulated = core::matrix(0, settings.n_trait_variables, 0, n_species);
+  for (int i = 1; i <= n_replicates; ++i) {
+    traits::simulate_brownian_traits(state.generator, state.nodes, state.n_tree_nodes, state.n_tips,
+                                     state.species_of_leaf, settings.n_trait_variables, n_species, state.traits,
+                                     state.trait_se, simulated, settings.species_se_traits_file);
+    compute_signal(state, layout, simulated, state.divergences, table);
+    store_signal_values(store, i, table);
+    show_progress(i, n_replicates);
+  }
+  randomization::TestSummaryMatrix summaries = make_signal_summaries(store);
+  summarize_signal_test(store, n_replicates, summaries);
+  traits::write_trait_signal_tests(settings.main_result_file, traits::kBrownianTestMode, 0.0, std::string(),
+                                   n_replicates, state.n_divergence_intervals, state.divergence_limits, layout.n_rows,
+                                   *layout.names, summaries);
+}
+
+}  // namespace
+
+void run_phylogeny_traits_section(RunState& state) {
+  const RunSettings& settings = state.settings;
+  const SignalLayout layout = signal_layout(state);
+  // Species traits without a quantitative variable that varies carry no
+  // signal to measure; the driver has already said that the trait analyses
+  // are skipped.
+  if (state.codes.trait_kind == kSpeciesTraits && !state.has_trait_distances && layout.n_distance_variables == 0) {
+    return;
+  }
+  if (layout.n_distance_variables > 0 && state.trait_distances.hi() < layout.n_distance_variables) return;
+
+  core::console_print("\n\n\n\n\nAnalyse PHYLO x TRAITS data");
+  const int K = state.n_divergence_intervals;
+  core::FMatrix table = core::matrix(-1, layout.n_rows, kSignalStoreFirstColumn, K);
+  compute_signal(state, layout, state.traits, state.divergences, table);
+  traits::write_trait_signal(settings.main_result_file, layout.n_trait_variables, layout.n_distance_variables,
+                             *layout.names, K, state.divergence_limits, table);
+  // The observed table stays as it is; the tests work on their own copy.
+  const core::FMatrix observed = table;
+
+  const bool phylogeny_tests = settings.n_phylogeny_tests > 0 && settings.n_phylogeny_randomizations > 0;
+  // The simulated traits replace trait values; a signal measured on trait
+  // distance matrices does not read them.
+  const bool brownian_test = settings.n_brownian_replicates > 0 && state.codes.trait_kind == kSpeciesTraits &&
+                             layout.n_distance_variables == 0;
+  if (!phylogeny_tests && !brownian_test) return;
+  if (state.n_tips < 2 || state.n_tree_nodes <= state.n_tips) {
+    // Divergences read from a file come without a tree: there are no tips to
+    // permute species among and no branches to simulate evolution along.
+    core::console_print(
+        "\n\nNo phylogenetic tree: the phylogeny randomization and Brownian evolution tests of trait conservatism "
+        "are not run\n");
+    return;
+  }
+  if (phylogeny_tests) run_phylogeny_tests(state, layout, observed, table);
+  if (brownian_test) run_brownian_test(state, layout, observed, table);
+}
 
 }  // namespace quorvel::driver

@@ -29,7 +29,7 @@ if [ "$status" != "$expected_status" ]; then
   failed=1
 fi
 mask() {
-  sed -E -e 's/^(Analyses finished at ).*/\1<time>/' -e 's/^(Current local time and date: ).*/\1<time>/' \
+  sed -E -e 's/^(Analyses finished at ).*/\1<time>/' -e 's/(Current local time and date: ).*/\1<time>/' \
     -e "s/(Random seed: |RANDOM SEED : )-?[0-9]+\$/\\1<seed>/" "$1"
 }
 if [ -d "$case_dir/expected" ]; then
