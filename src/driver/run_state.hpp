@@ -91,6 +91,13 @@ struct RunState {
   core::FMatrix section_trait_distances;
   bool has_trait_distances = false;
 
+  // Pair selection of the plot-level sections, prepared once by the first of
+  // them (plots of other categories then have a total of 0 in `abundances`).
+  bool plot_pairs_prepared = false;
+  int pair_key1 = 0;                  // first category code (mode 3: the pairwise category)
+  int pair_key2 = 0;                  // second category code
+  core::FMatrix pairwise_categories;  // [0..plots][0..plots], selection mode 3
+
   // Selection tests: texts[t][0] the base-population test, [1..|k|] the pairwise tests.
   core::Vector<core::NameTable> selection_test_texts;
 };

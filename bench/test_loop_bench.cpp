@@ -1,0 +1,161 @@
+// A phylogeny randomization test recomputes the whole partition at every
+// randomization. This benchmark times one test of 999 randomizations (whole
+// tree, sampled species) on a forest census: 50 plots x 225 species with
+// counts, a classification-like ultrametric tree (genera of 3 species at age
+// 1, families of 3 genera at 2, orders of 5 families at 3, root at 4), with
+// one and two workers. The draws stay in one stream; only the partitions
+// run in parallel, so both timings compute the same values.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include "core/console.hpp"
+#include "driver/plot_section_data.hpp"
+#include "driver/plot_tests.hpp"
+#include "driver/run_state.hpp"
+#include "phylogeny/tree_divergences.hpp"
+
+namespace {
+
+using namespace quorvel;
+
+constexpr int kPlots = 50;
+constexpr int kSpecies = 225;
+
+// Groups of `size` consecutive nodes of the level below become one node of
+// age `age`; returns the new nodes.
+std::vector<int> group_level(phylogeny::NodeTable& nodes, int& next, const std::vector<int>& below, int size,
+                             float age) {
+  std::vector<int> level;
+  for (std::size_t first = 0; first < below.size(); first += static_cast<std::size_t>(size)) {
+    const int node = next++;
+    nodes[node].age = age;
+    nodes[node].first_tip = nodes[below[first]].first_tip;
+    for (std::size_t k = first; k < first + static_cast<std::size_t>(size) && k < below.size(); ++k) {
+      nodes[below[k]].upper_node = node;
+      nodes[below[k]].branch_length = age - nodes[below[k]].age;
+      nodes[node].last_tip = nodes[below[k]].last_tip;
+    }
+    level.push_back(node);
+  }
+  return level;
+}
+
+void build_tree(driver::RunState& state) {
+  // Tips 1..225, root 226, then orders, families and genera.
+  const int n_nodes = kSpecies + 1 + 5 + 25 + 75;
+  state.nodes = phylogeny::NodeTable(0, n_nodes + 1);
+  std::vector<int> tips;
+  for (int t = 1; t <= kSpecies; ++t) {
+    state.nodes[t].first_tip = state.nodes[t].last_tip = t;
+    state.nodes[t].name = "s" + std::to_string(t);
+    tips.push_back(t);
+  }
+  int next = kSpecies + 1 + 5 + 25;  // genera first, numbered after the orders and families
+  const std::vector<int> genera = group_level(state.nodes, next, tips, 3, 1.0f);
+  next = kSpecies + 1 + 5;
+  const std::vector<int> families = group_level(state.nodes, next, genera, 3, 2.0f);
+  next = kSpecies + 2;
+  const std::vector<int> orders = group_level(state.nodes, next, families, 5, 3.0f);
+  int root = kSpecies + 1;
+  const std::vector<int> top = group_level(state.nodes, root, orders, 5, 4.0f);
+  (void)top;
+  state.n_tips = kSpecies;
+  state.n_tree_nodes = n_nodes;
+  state.leaf_of_species = core::ivector(0, kSpecies);
+  state.species_of_leaf = core::ivector(0, kSpecies);
+  for (int j = 1; j <= kSpecies; ++j) state.leaf_of_species[j] = state.species_of_leaf[j] = j;
+  state.divergences = core::matrix(0, kSpecies, 0, kSpecies);
+  state.divergences(0, 0) = 1;
+  phylogeny::compute_tree_divergences(state.nodes, kSpecies, state.leaf_of_species, state.divergences);
+}
+
+void build_community(driver::RunState& state) {
+  std::mt19937 rng(1);
+  state.abundances = core::dmatrix(0, kPlots, 0, kSpecies);
+  std::vector<int> order(kSpecies);
+  for (int j = 0; j < kSpecies; ++j) order[static_cast<std::size_t>(j)] = j + 1;
+  std::lognormal_distribution<double> abundance(1.0, 1.2);
+  core::DMatrix& A = state.abundances;
+  for (int k = 1; k <= kPlots; ++k) {
+    std::shuffle(order.begin(), order.end(), rng);
+    const int present = std::uniform_int_distribution<int>(70, 110)(rng);
+    double total = 0;
+    for (int p = 0; p < present; ++p) {
+      const double count = std::ceil(abundance(rng));
+      A(k, order[static_cast<std::size_t>(p)]) = count;
+      total += count;
+    }
+    A(k, 0) = total;
+    for (int j = 1; j <= kSpecies; ++j) {
+      A(0, j) += A(k, j);
+      A(k, j) /= total;
+    }
+    A(0, 0) += total;
+  }
+  for (int j = 1; j <= kSpecies; ++j) A(0, j) /= A(0, 0);
+  state.data_type = 2;
+  state.plot_x = core::dvector(0, kPlots);
+  state.plot_y = core::dvector(0, kPlots);
+  state.plot_category = core::ivector(0, kPlots);
+  for (int k = 1; k <= kPlots; ++k) {
+    state.plot_x[k] = (k - 1) % 10 * 20.0;
+    state.plot_y[k] = (k - 1) / 10 * 20.0;
+  }
+  state.plot_distances = core::dmatrix(0, 1, 0, 1);
+  state.n_distance_intervals = 4;
+  state.distance_limits = core::dvector(0, 7);
+  for (int j = 1; j <= 4; ++j) state.distance_limits[j] = 30.0 * j;
+  state.n_divergence_intervals = 2;
+  state.divergence_limits = core::dvector(0, 2);
+  state.divergence_limits[2] = 1;
+}
+
+driver::RunState make_state(int threads) {
+  driver::RunState state;
+  driver::RunSettings& settings = state.settings;
+  settings.n_matrix_plots = kPlots;
+  settings.n_threads = threads;
+  settings.n_phylogeny_tests = 1;
+  settings.n_phylogeny_randomizations = 999;
+  settings.test_species_pool = core::vector(1, driver::kMaxPhylogenyTests);
+  settings.test_restriction = core::vector(1, driver::kMaxPhylogenyTests);
+  settings.test_age_limit = core::vector(1, driver::kMaxPhylogenyTests);
+  settings.test_clade_names = core::NameTable(1, driver::kMaxPhylogenyTests);
+  settings.main_result_file = "/dev/null";
+  state.codes.n_species = kSpecies;
+  state.codes.phylogeny_kind = driver::kUltrametricTree;
+  state.codes.spatial_kind = 2;
+  state.codes.analysis_level = driver::kPlotLevel;
+  state.codes.has_abundances = true;
+  build_community(state);
+  build_tree(state);
+  state.generator = randomization::make_random_generator(-4242);
+  return state;
+}
+
+void BM_PhylogenyTest999(benchmark::State& bench) {
+  std::FILE* sink = std::fopen("/dev/null", "w");
+  core::set_console_streams(nullptr, sink);
+  const int threads = static_cast<int>(bench.range(0));
+  for (auto _ : bench) {
+    bench.PauseTiming();
+    driver::RunState state = make_state(threads);
+    driver::PlotSection section =
+        driver::make_plot_section(state, &state.divergences, driver::kPhylogenyAnalysis, true);
+    driver::compute_observed_partition(state, section);
+    bench.ResumeTiming();
+    driver::run_phylogeny_section_tests(state, section);
+  }
+  core::set_console_streams(nullptr, nullptr);
+  std::fclose(sink);
+}
+
+BENCHMARK(BM_PhylogenyTest999)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,139 @@
+#include "driver/plot_section_data.hpp"
+
+#include <cstdlib>
+
+#include "core/constants.hpp"
+#include "core/format.hpp"
+#include "input/pairwise_categories.hpp"
+
+namespace quorvel::driver {
+
+void prepare_plot_pairs(RunState& state) {
+  if (state.plot_pairs_prepared) return;
+  state.plot_pairs_prepared = true;
+  const RunSettings& settings = state.settings;
+  const int mode = settings.pair_selection_mode;
+  if (mode == 0) return;
+  input::select_plot_categories(state.n_categories, state.category_names, mode, state.pair_key1, state.pair_key2,
+                                settings.pair_category_1, settings.pair_category_2);
+  const int n_plots = settings.n_matrix_plots;
+  if (mode == 3) {
+    input::read_pairwise_categories(settings.pairwise_categories_source, n_plots, state.plot_names,
+                                    state.pairwise_categories);
+    return;
+  }
+  if ((mode == 1 || mode == 2) && state.pair_key1 != 0) {
+    // Plots of the other categories leave the analysis: a plot of total 0
+    // has no weight and forms no pair.
+    core::DMatrix& A = state.abundances;
+    double total = 0;
+    for (int k = 1; k <= n_plots; ++k) {
+      const int category = state.plot_category[k];
+      if (category != state.pair_key1 && category != state.pair_key2) A(k, 0) = 0;
+      total += A(k, 0);
+    }
+    A(0, 0) = total;
+  }
+}
+
+PlotSection make_plot_section(const RunState& state, const core::FMatrix* distances, int analysis_kind,
+                              bool use_divergence_intervals) {
+  PlotSection section;
+  section.n_plots = state.settings.n_matrix_plots;
+  section.n_species = state.codes.n_species;
+  section.analysis_kind = analysis_kind;
+  section.distances = distances;
+  if (use_divergence_intervals) {
+    section.n_intervals = state.n_divergence_intervals;
+    section.limits = state.divergence_limits;
+  } else {
+    // Trait distances are not decomposed by interval: 0 (one species) and the rest.
+    section.n_intervals = 2;
+    section.limits = core::dvector(0, 2);
+    section.limits[1] = 0;
+    section.limits[2] = 1;
+  }
+  section.weighting = static_cast<partition::PlotWeighting>(state.settings.plot_weighting);
+  section.selection.mode = state.settings.pair_selection_mode;
+  section.selection.categories = &state.plot_category;
+  section.selection.key1 = state.pair_key1;
+  section.selection.key2 = state.pair_key2;
+  section.selection.pairwise_categories = state.pairwise_categories.empty() ? nullptr : &state.pairwise_categories;
+  section.positions.x = &state.plot_x;
+  section.positions.y = &state.plot_y;
+  section.positions.distances = &state.plot_distances;
+
+  const int n_classes = state.n_distance_intervals;
+  section.classes = partition::make_distance_class_table(n_classes);
+  for (int j = 1; j <= n_classes; ++j) section.classes.limit[j] = state.distance_limits[j];
+  if (n_classes != 0) {
+    partition::assign_distance_classes(section.n_plots, section.classes, section.positions, section.selection);
+  }
+  section.tables = partition::make_partition_tables(section.n_plots);
+  for (int code = partition::kStatisticI; code <= partition::kStatisticPI; ++code) {
+    section.rows[code] = partition::make_regression_row(section.classes.classes);
+    section.rows[code].fill(MISSING_VALUE_F);
+  }
+  section.summary = partition::make_statistic_summary();
+  return section;
+}
+
+void regress_statistics(const PlotSection& section, int n_categories, const partition::PlotPositions& positions,
+                        const partition::PartitionTables& tables, int first_code, int last_code,
+                        partition::RegressionRow* rows) {
+  for (int code = first_code; code <= last_code; ++code) {
+    partition::regress_on_distance(section.n_plots, section.classes, section.selection, n_categories, positions,
+                                   tables.pairwise[code], rows[code]);
+  }
+}
+
+void compute_observed_partition(RunState& state, PlotSection& section) {
+  partition::compute_diversity_partition(section.n_plots, section.n_species, state.abundances, state.data_type,
+                                         section.selection, section.distances, section.n_intervals, section.limits,
+                                         section.weighting, section.tables);
+  partition::fill_statistic_summary(section.tables, section.summary);
+  // Distance classes are never negative once fixed; without intervals the
+  // rows hold the mean over all pairs.
+  if (section.classes.classes >= 0) {
+    regress_statistics(section, state.n_categories, section.positions, section.tables, partition::kStatisticI,
+                       partition::kStatisticPI, section.rows);
+  }
+}
+
+std::string global_statistics_line(const PlotSection& section) {
+  const char* const plain[] = {"Ist", "Pst", "P*st", "PIst"};
+  const char* const traits[] = {"Ist", "Tst", "T*st", "TAUst"};
+  const char* const* names = section.analysis_kind == kTraitAnalysis ? traits : plain;
+  std::string line = "\n\n";
+  for (int code = partition::kStatisticI; code <= partition::kStatisticPI; ++code) {
+    const float value = section.tables.pairwise[code](0, 0);
+    if (code > partition::kStatisticI) line += "\t";
+    line += names[code - 1];
+    line += "=" + core::format_cell("%.4f", value == MISSING_VALUE_F ? MISSING_VALUE : value);
+  }
+  return line;
+}
+
+void write_section_report(const RunState& state, const PlotSection& section, int n_statistics, int n_intervals) {
+  partition::PartitionReportInput input;
+  input.result_file = state.settings.main_result_file;
+  input.n_plots = section.n_plots;
+  input.classes = &section.classes;
+  input.data_level = state.codes.analysis_level;
+  input.selection = section.selection;
+  input.category_names = &state.category_names;
+  for (int code = 1; code <= n_statistics; ++code) input.statistics.push_back(code);
+  input.regressions = section.rows;
+  input.summary = &section.summary;
+  input.tables = &section.tables;
+  input.n_intervals = n_intervals;
+  input.limits = &section.limits;
+  input.full_regression = false;
+  input.pairwise_mode = state.codes.spatial_kind;
+  input.data_type = state.data_type;
+  input.weighting = section.weighting;
+  input.analysis_kind = section.analysis_kind;
+  partition::write_partition_results(input);
+}
+
+}  // namespace quorvel::driver

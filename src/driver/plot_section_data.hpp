@@ -1,0 +1,68 @@
+#pragma once
+
+#include "core/arrays.hpp"
+#include "driver/run_state.hpp"
+#include "partition/distance_classes.hpp"
+#include "partition/distance_regression.hpp"
+#include "partition/diversity_partition.hpp"
+#include "partition/partition_report.hpp"
+#include "partition/partition_types.hpp"
+
+namespace quorvel::driver {
+
+/// Analysis kinds of a plot-level section (they name the statistics of the
+/// reports): no divergences, phylogenetic divergences, trait distances.
+inline constexpr int kPlainAnalysis = 0;
+inline constexpr int kPhylogenyAnalysis = 1;
+inline constexpr int kTraitAnalysis = 2;
+
+/// The observed analysis of one plot-level section, kept for its tests. The
+/// selection, positions and distances borrow tables of the RunState, which
+/// must outlive the section.
+struct PlotSection {
+  int n_plots = 0;
+  int n_species = 0;
+  int analysis_kind = kPlainAnalysis;
+  const core::FMatrix* distances = nullptr;  ///< divergences or trait distances; null: none
+  int n_intervals = 2;                       ///< R
+  core::DVector limits;                      ///< t[1..R]
+  partition::PlotWeighting weighting = partition::PlotWeighting::kEqual;
+  partition::PairSelection selection;
+  partition::DistanceClassTable classes;
+  partition::PlotPositions positions;
+  partition::PartitionTables tables;  ///< observed partition
+  partition::RegressionRow rows[5];   ///< observed rows [StatisticCode]
+  partition::StatisticSummary summary;
+};
+
+/// Prepares the pair selection once per run: the category codes of the
+/// selected categories (mode 3: the pairwise category number and its matrix,
+/// read here), and with mode 1 or 2 and a first code, drops the plots of other
+/// categories (total A[k][0] = 0) and sets A[0][0] to the total of the plots kept.
+void prepare_plot_pairs(RunState& state);
+
+/// A section over the run's plots: selection, plot positions, the distance
+/// classes fixed from the distance intervals (when there are any), the
+/// divergence intervals (`use_divergence_intervals`; otherwise 0 and 1).
+PlotSection make_plot_section(const RunState& state, const core::FMatrix* distances, int analysis_kind,
+                              bool use_divergence_intervals);
+
+/// Observed partition of the section (over the run's abundances, whose row 0
+/// the partition overwrites), its summary and the regression rows of I, P,
+/// P* and PI.
+void compute_observed_partition(RunState& state, PlotSection& section);
+
+/// Regression rows of statistics first_code..last_code of `tables` with the
+/// given plot positions (the section's classes and selection).
+void regress_statistics(const PlotSection& section, int n_categories, const partition::PlotPositions& positions,
+                        const partition::PartitionTables& tables, int first_code, int last_code,
+                        partition::RegressionRow* rows);
+
+/// The console line of the global statistics: "\n\nIst=%.4f\tPst=..." (or the
+/// trait names); an undefined value is left empty.
+std::string global_statistics_line(const PlotSection& section);
+
+/// Writes the partition section of the main result file for `section`.
+void write_section_report(const RunState& state, const PlotSection& section, int n_statistics, int n_intervals);
+
+}  // namespace quorvel::driver

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <functional>
+
+namespace quorvel::driver {
+
+/// True when the progress display shows randomization i of n: i a multiple
+/// of k = (n + 1) / 10, and, when n >= 100, also i <= k and a multiple of
+/// (n + 1) / 100 (integer divisions; a step of 0 shows nothing).
+bool shows_progress(int i, int n);
+
+/// Prints " %i" for randomization i of n when shows_progress says so.
+void display_progress(int i, int n);
+
+/// Number of workers of the randomization loops: `requested` when > 0 (the
+/// "THREADS" keyword), otherwise one per core (at least 1).
+int randomization_workers(int requested);
+
+/// Runs the randomizations of one test in bounded batches. Randomizations are
+/// independent once their permutation is drawn, so within a batch:
+///  1. `draw(slot, i)` runs for each randomization i in increasing order on the
+///     calling thread: it draws from the run's single random stream, so the
+///     stream is consumed exactly as by a one-by-one loop;
+///  2. `evaluate(slot, worker)` runs in parallel, each worker (0..workers-1)
+///     with storage of its own; it must depend only on the slot's draw;
+///  3. `keep(slot, i)` runs in increasing order on the calling thread and is
+///     followed by the progress display of i.
+/// Results are therefore identical for any number of workers. Slots are
+/// 0..batch_size-1. An exception thrown by a worker is rethrown here once
+/// every worker has stopped.
+class RandomizationBatches {
+ public:
+  using DrawStep = std::function<void(int slot, int randomization)>;
+  using EvaluateStep = std::function<void(int slot, int worker)>;
+  using KeepStep = std::function<void(int slot, int randomization)>;
+
+  RandomizationBatches(int workers, int batch_size);
+
+  int workers() const { return workers_; }
+  int batch_size() const { return batch_size_; }
+
+  /// Runs randomizations 1..n.
+  void run(int n, const DrawStep& draw, const EvaluateStep& evaluate, const KeepStep& keep) const;
+
+ private:
+  int workers_;
+  int batch_size_;
+};
+
+/// Randomizations held in memory at once by the test loops.
+inline constexpr int kRandomizationBatchSize = 64;
+
+}  // namespace quorvel::driver

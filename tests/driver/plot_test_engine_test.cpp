@@ -1,0 +1,120 @@
+// The batch engine of the randomization loops: progress display, stream
+// order, and identical results whatever the number of workers.
+#include "driver/plot_test_engine.hpp"
+
+#include <atomic>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/console.hpp"
+#include "support/test_support.hpp"
+
+namespace quorvel::driver {
+namespace {
+
+using testing::WorkDirTest;
+
+class ProgressDisplay : public WorkDirTest {};
+
+std::string progress_of(int n) {
+  std::string text;
+  for (int i = 1; i <= n; ++i) {
+    if (shows_progress(i, n)) text += " " + std::to_string(i);
+  }
+  return text;
+}
+
+TEST_F(ProgressDisplay, ShowsTensThenHundredsFor999) {
+  EXPECT_EQ(progress_of(999), " 10 20 30 40 50 60 70 80 90 100 200 300 400 500 600 700 800 900");
+  for (int i = 1; i <= 999; ++i) display_progress(i, 999);
+  EXPECT_EQ(console_output(), " 10 20 30 40 50 60 70 80 90 100 200 300 400 500 600 700 800 900");
+}
+
+TEST_F(ProgressDisplay, ShowsTenthsBelowOneHundredAndNothingForFewRandomizations) {
+  EXPECT_EQ(progress_of(99), " 10 20 30 40 50 60 70 80 90");
+  EXPECT_EQ(progress_of(49), " 5 10 15 20 25 30 35 40 45");
+  EXPECT_EQ(progress_of(5), "");
+  EXPECT_EQ(progress_of(0), "");
+  // 100 randomizations: k = 10, fine step 1: every i up to 10, then the tens.
+  EXPECT_EQ(progress_of(100), " 1 2 3 4 5 6 7 8 9 10 20 30 40 50 60 70 80 90 100");
+}
+
+// A toy test: each randomization draws a number from a shared stream, the
+// workers transform it, the keep step records it.
+struct ToyRun {
+  std::vector<int> drawn_order;
+  std::vector<long long> kept;
+  std::vector<int> kept_order;
+  std::vector<int> workers_seen;
+};
+
+ToyRun run_toy(int n, int workers, int batch_size) {
+  RandomizationBatches batches(workers, batch_size);
+  ToyRun run;
+  long long stream = 12345;
+  std::vector<long long> slot_draw(static_cast<std::size_t>(batch_size));
+  std::vector<long long> slot_result(static_cast<std::size_t>(batch_size));
+  std::vector<std::atomic<int>> used(static_cast<std::size_t>(workers) + 1);
+  const std::thread::id caller = std::this_thread::get_id();
+  batches.run(
+      n,
+      [&](int slot, int i) {
+        EXPECT_EQ(std::this_thread::get_id(), caller);
+        run.drawn_order.push_back(i);
+        stream = (stream * 48271) % 2147483647;
+        slot_draw[static_cast<std::size_t>(slot)] = stream;
+      },
+      [&](int slot, int worker) {
+        used[static_cast<std::size_t>(worker)]++;
+        long long value = slot_draw[static_cast<std::size_t>(slot)];
+        for (int k = 0; k < 1000; ++k) value = (value * 31 + k) % 1000003;
+        slot_result[static_cast<std::size_t>(slot)] = value;
+      },
+      [&](int slot, int i) {
+        EXPECT_EQ(std::this_thread::get_id(), caller);
+        run.kept_order.push_back(i);
+        run.kept.push_back(slot_result[static_cast<std::size_t>(slot)]);
+      });
+  for (int w = 0; w <= workers; ++w) {
+    if (used[static_cast<std::size_t>(w)] > 0) run.workers_seen.push_back(w);
+  }
+  return run;
+}
+
+TEST(RandomizationBatches, DrawsAndKeepsInOrderWithIdenticalResultsForAnyWorkerCount) {
+  const ToyRun one = run_toy(150, 1, 64);
+  std::vector<int> expected_order;
+  for (int i = 1; i <= 150; ++i) expected_order.push_back(i);
+  EXPECT_EQ(one.drawn_order, expected_order);
+  EXPECT_EQ(one.kept_order, expected_order);
+  EXPECT_EQ(one.workers_seen, std::vector<int>{0});
+  for (const auto& [workers, batch] : std::vector<std::pair<int, int>>{{2, 64}, {3, 64}, {3, 7}, {4, 1}}) {
+    const ToyRun many = run_toy(150, workers, batch);
+    EXPECT_EQ(many.kept, one.kept) << workers << " workers, batches of " << batch;
+    EXPECT_EQ(many.kept_order, expected_order);
+    for (const int w : many.workers_seen) EXPECT_LT(w, workers);
+  }
+}
+
+TEST(RandomizationBatches, RethrowsAWorkerFailureAfterEveryWorkerStopped) {
+  RandomizationBatches batches(3, 16);
+  int kept = 0;
+  EXPECT_THROW(batches.run(
+                   40, [](int, int) {},
+                   [](int slot, int) {
+                     if (slot == 5) throw std::runtime_error("worker failure");
+                   },
+                   [&](int, int) { ++kept; }),
+               std::runtime_error);
+  EXPECT_EQ(kept, 0);  // the failing batch keeps nothing
+}
+
+TEST(RandomizationWorkers, TakesTheRequestedCountOrOnePerCore) {
+  EXPECT_EQ(randomization_workers(3), 3);
+  EXPECT_GE(randomization_workers(0), 1);
+}
+
+}  // namespace
+}  // namespace quorvel::driver
