@@ -6,6 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out="$root/examples/out"
 rm -rf "$out" && mkdir -p "$out"
 cp "$root"/examples/dune/* "$out"/
+chmod u+w "$out"/*
 "$root/build/quorvel" "$out/instr.txt" </dev/null
 echo
 echo "Example finished. Results are in $out:"
