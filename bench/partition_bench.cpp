@@ -5,6 +5,8 @@
 //    (0 species, 1 genus, 2 family, 3 order, 4 beyond), counts;
 //  - 400 plots x 300 species, divergences from an ultrametric tree, counts,
 //    six divergence intervals.
+// Both divergence sets come from a tree, so the partition from clade sums
+// (what the phylogeny randomizations use) is timed as well.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -25,7 +27,24 @@ struct Community {
   core::DMatrix A;
   core::FMatrix D;
   core::DVector t;
+  partition::CladeTree tree;  ///< the tree D comes from
+  core::IVector tips;         ///< species j on tip j
 };
+
+// Appends an internal node of the given age; returns its index.
+int add_node(partition::CladeTree& tree, float age) {
+  tree.parent.push_back(0);
+  tree.age.push_back(age);
+  return static_cast<int>(tree.parent.size()) - 1;
+}
+
+void start_tree(Community& c) {
+  c.tree.n_tips = c.s;
+  c.tree.parent.assign(static_cast<std::size_t>(c.s) + 1, 0);
+  c.tree.age.assign(static_cast<std::size_t>(c.s) + 1, 0.0f);
+  c.tips = core::ivector(0, c.s);
+  for (int j = 1; j <= c.s; ++j) c.tips[j] = j;
+}
 
 // Counts with a log-normal abundance spread over `present` random species per plot.
 core::DMatrix random_counts(std::mt19937& rng, int n, int s, int present_lo, int present_hi) {
@@ -80,6 +99,27 @@ Community taxonomy_community() {
         d = 3;
       c.D[i][j] = d;
     }
+  // The same classification as a tree: genera at 1, families at 2, orders at 3, the root at 4.
+  start_tree(c);
+  const int root = add_node(c.tree, 4);
+  std::vector<int> order_node(15), family_node(45), genus_node(110);
+  for (int& node : order_node) {
+    node = add_node(c.tree, 3);
+    c.tree.parent[static_cast<std::size_t>(node)] = root;
+  }
+  for (int f = 0; f < 45; ++f) {
+    family_node[static_cast<std::size_t>(f)] = add_node(c.tree, 2);
+    c.tree.parent[static_cast<std::size_t>(family_node[static_cast<std::size_t>(f)])] =
+        order_node[static_cast<std::size_t>(order[static_cast<std::size_t>(f)])];
+  }
+  for (int g = 0; g < 110; ++g) {
+    genus_node[static_cast<std::size_t>(g)] = add_node(c.tree, 1);
+    c.tree.parent[static_cast<std::size_t>(genus_node[static_cast<std::size_t>(g)])] =
+        family_node[static_cast<std::size_t>(family[static_cast<std::size_t>(g)])];
+  }
+  for (int j = 1; j <= c.s; ++j)
+    c.tree.parent[static_cast<std::size_t>(j)] =
+        genus_node[static_cast<std::size_t>(genus[static_cast<std::size_t>(j)])];
   c.R = 4;
   c.t = core::dvector(1, 4);
   c.t[1] = 0;
@@ -100,6 +140,9 @@ Community tree_community() {
   c.D = core::matrix(0, c.s, 0, c.s);
   std::vector<std::vector<int>> clusters;
   for (int j = 1; j <= c.s; ++j) clusters.push_back({j});
+  start_tree(c);
+  std::vector<int> cluster_node(static_cast<std::size_t>(c.s));
+  for (int j = 1; j <= c.s; ++j) cluster_node[static_cast<std::size_t>(j - 1)] = j;
   double age = 0;
   std::exponential_distribution<double> wait(1.0);
   while (clusters.size() > 1) {
@@ -111,6 +154,11 @@ Community tree_community() {
       for (int j : clusters[b]) c.D[i][j] = c.D[j][i] = static_cast<float>(age);
     clusters[a].insert(clusters[a].end(), clusters[b].begin(), clusters[b].end());
     clusters.erase(clusters.begin() + static_cast<std::ptrdiff_t>(b));
+    const int node = add_node(c.tree, static_cast<float>(age));
+    c.tree.parent[static_cast<std::size_t>(cluster_node[a])] = node;
+    c.tree.parent[static_cast<std::size_t>(cluster_node[b])] = node;
+    cluster_node[a] = node;
+    cluster_node.erase(cluster_node.begin() + static_cast<std::ptrdiff_t>(b));
   }
   c.R = 6;
   c.t = core::dvector(1, 6);
@@ -167,11 +215,41 @@ void BM_PartitionFast(benchmark::State& state) {
   state.counters["max_rel_diff"] = largest_difference(c, tables);
 }
 
+// The same divergences from clade sums; the species are moved to other tips
+// at every call, as by a randomization (the matrix version would then code a
+// new matrix every time).
+void BM_PartitionClades(benchmark::State& state) {
+  const Community& c = community(static_cast<int>(state.range(0)));
+  PartitionTables tables = partition::make_partition_tables(c.n);
+  partition::PartitionWorkspace workspace;
+  core::IVector tips = c.tips;
+  partition::CladeDivergences clades;
+  clades.tree = &c.tree;
+  clades.tip_of_species = &tips;
+  std::mt19937 rng(3);
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::shuffle(&tips[1], &tips[1] + c.s, rng);
+    state.ResumeTiming();
+    core::DMatrix A = c.A;
+    partition::compute_diversity_partition(c.n, c.s, A, partition::kCountData, partition::PairSelection(), clades, c.R,
+                                           c.t, partition::PlotWeighting::kEqual, tables, workspace);
+    benchmark::DoNotOptimize(tables.pairwise[1].data());
+  }
+  tips = c.tips;
+  core::DMatrix A = c.A;
+  partition::compute_diversity_partition(c.n, c.s, A, partition::kCountData, partition::PairSelection(), clades, c.R,
+                                         c.t, partition::PlotWeighting::kEqual, tables, workspace);
+  state.counters["max_rel_diff"] = largest_difference(c, tables);
+}
+
 // Argument 0: 50 x 225 with a taxonomy; 1: 400 x 300 with a tree.
 BENCHMARK(BM_PartitionReference)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PartitionFast)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PartitionClades)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PartitionReference)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_PartitionFast)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PartitionClades)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

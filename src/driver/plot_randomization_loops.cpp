@@ -46,7 +46,7 @@ void run_partition_randomizations(RunState& state, const PlotSection& section, i
   std::vector<PartitionWorker> workers(static_cast<std::size_t>(batches.workers()));
   for (PartitionWorker& worker : workers) {
     worker.abundances = state.abundances;
-    worker.matrix = *section.distances;
+    if (!randomizer.clade_tree) worker.matrix = *section.distances;
     worker.tables = partition::make_partition_tables(section.n_plots);
   }
   std::vector<PartitionSlot> slots(static_cast<std::size_t>(batches.batch_size()));
@@ -62,13 +62,23 @@ void run_partition_randomizations(RunState& state, const PlotSection& section, i
     PartitionSlot& slot = slots[static_cast<std::size_t>(slot_index)];
     PartitionWorker& worker = workers[static_cast<std::size_t>(worker_index)];
     PartitionOutcome& outcome = slot.outcome;
-    outcome.unmapped_tips = randomizer.apply(slot.permutation, worker.matrix, worker.scratch);
     // Every randomization starts from the same cleared tables, so no value
     // of an earlier randomization (or worker) can leak into this one.
     partition::clear_pairwise_matrices(worker.tables);
-    partition::compute_diversity_partition(section.n_plots, section.n_species, worker.abundances, state.data_type,
-                                           section.selection, &worker.matrix, section.n_intervals, section.limits,
-                                           section.weighting, worker.tables, worker.workspace);
+    if (randomizer.clade_tree) {
+      outcome.unmapped_tips = randomizer.place(slot.permutation, worker.scratch);
+      partition::CladeDivergences clades;
+      clades.tree = randomizer.clade_tree.get();
+      clades.tip_of_species = &worker.scratch;
+      partition::compute_diversity_partition(section.n_plots, section.n_species, worker.abundances, state.data_type,
+                                             section.selection, clades, section.n_intervals, section.limits,
+                                             section.weighting, worker.tables, worker.workspace);
+    } else {
+      outcome.unmapped_tips = randomizer.apply(slot.permutation, worker.matrix, worker.scratch);
+      partition::compute_diversity_partition(section.n_plots, section.n_species, worker.abundances, state.data_type,
+                                             section.selection, &worker.matrix, section.n_intervals, section.limits,
+                                             section.weighting, worker.tables, worker.workspace);
+    }
     for (int code = kStatisticI; code <= kStatisticPI; ++code) {
       outcome.within[code] = worker.tables.interval[code](0, 0);
       outcome.among[code] = worker.tables.interval[code](1, 0);

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "core/arrays.hpp"
 #include "driver/plot_section_data.hpp"
 #include "driver/run_state.hpp"
+#include "partition/clade_divergences.hpp"
 
 namespace quorvel::driver {
 
@@ -13,9 +15,17 @@ namespace quorvel::driver {
 /// order on the calling thread); `apply` builds the matrix from it on a
 /// worker, with `scratch` its own, and returns the number of permuted tips
 /// that held no species (0 normally).
+///
+/// When the divergences are ages of common ancestors on a tree, `clade_tree`
+/// holds the tree and `place` is used instead of `apply`: it puts every
+/// species on the tip it takes (tip_of_species [0..n_species], 0 = none) and
+/// returns the number of unmapped tips; the partition then works from the
+/// tree, and no matrix is built.
 struct MatrixRandomizer {
   std::function<void(core::IVector& permutation)> draw;
   std::function<int(const core::IVector& permutation, core::FMatrix& out, core::IVector& scratch)> apply;
+  std::shared_ptr<const partition::CladeTree> clade_tree;
+  std::function<int(const core::IVector& permutation, core::IVector& tip_of_species)> place;
 };
 
 /// What one randomized partition gives.

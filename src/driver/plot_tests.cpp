@@ -1,6 +1,8 @@
 #include "driver/plot_tests.hpp"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "core/console.hpp"
@@ -139,12 +141,70 @@ void run_spatial_test(RunState& state, const PlotSection& section, int data_kind
 
 bool has_tree(const RunState& state) { return state.codes.phylogeny_kind != kDivergenceFile && state.n_tree_nodes > 0; }
 
-// Species permuted among the tips of the tree (or of the classification),
-// over the whole tree, within clades younger than an age or within a named
-// clade. Mode -1 recomputes the divergences for the new placement of every
-// species; the other modes exchange rows of the observed matrix.
-MatrixRandomizer tree_randomizer(RunState& state, float sub_clade_age, float restriction, std::string clade_name,
-                                 float mode, core::FVector weights) {
+int entry_or_zero(const core::IVector& v, int i) { return i >= v.lo() && i <= v.hi() ? v[i] : 0; }
+
+// Mean number of nodes climbed from the tips of the species to their root.
+double mean_tip_depth(const partition::CladeTree& tree, const core::IVector& leaf_of_species, int n_species) {
+  double steps = 0;
+  int tips = 0;
+  for (int i = 1; i <= n_species; ++i) {
+    const int tip = leaf_of_species[i];
+    if (tip == 0) continue;
+    ++tips;
+    for (int n = tree.parent[static_cast<std::size_t>(tip)]; n != 0; n = tree.parent[static_cast<std::size_t>(n)])
+      steps += 1.0;
+  }
+  return tips == 0 ? 0.0 : steps / tips;
+}
+
+double mean_plot_richness(const RunState& state) {
+  const int n_plots = state.settings.n_matrix_plots;
+  const int n_species = state.codes.n_species;
+  double present = 0;
+  for (int k = 1; k <= n_plots; ++k)
+    for (int j = 1; j <= n_species; ++j)
+      if (state.abundances(k, j) != 0.0) present += 1.0;
+  return n_plots == 0 ? 0.0 : present / n_plots;
+}
+
+}  // namespace
+
+std::shared_ptr<const partition::CladeTree> clade_tree_of(const RunState& state) {
+  const int n_nodes = state.n_tree_nodes;
+  const int n_species = state.codes.n_species;
+  if (n_nodes <= 0 || state.n_tips <= 0 || state.nodes.hi() < n_nodes || state.divergences(0, 0) == -1.0f)
+    return nullptr;
+  if (state.divergences.row_hi() < n_species || state.leaf_of_species.hi() < n_species) return nullptr;
+  auto tree = std::make_shared<partition::CladeTree>();
+  tree->n_tips = state.n_tips;
+  tree->parent.assign(static_cast<std::size_t>(n_nodes) + 1, 0);
+  tree->age.assign(static_cast<std::size_t>(n_nodes) + 1, 0.0f);
+  for (int n = 1; n <= n_nodes; ++n) {
+    tree->parent[static_cast<std::size_t>(n)] = state.nodes[n].upper_node;
+    tree->age[static_cast<std::size_t>(n)] = state.nodes[n].age;
+  }
+  if (!partition::is_clade_tree(*tree)) return nullptr;
+  for (int i = 1; i <= n_species; ++i)
+    if (state.leaf_of_species[i] < 0 || state.leaf_of_species[i] > state.n_tips) return nullptr;
+  // Climbing from every tip must cost less than the loops over the species
+  // of a plot (a deep, comb-like tree keeps the matrix).
+  if (mean_tip_depth(*tree, state.leaf_of_species, n_species) > std::max(32.0, mean_plot_richness(state)))
+    return nullptr;
+  // The tree must stand for exactly the observed divergences.
+  core::FMatrix check = core::matrix(0, n_species, 0, n_species);
+  partition::CladeDivergences clades;
+  clades.tree = tree.get();
+  clades.tip_of_species = &state.leaf_of_species;
+  partition::clade_divergence_matrix(clades, n_species, check);
+  for (int i = 1; i <= n_species; ++i)
+    if (std::memcmp(&check(i, 1), &state.divergences(i, 1), sizeof(float) * static_cast<std::size_t>(n_species)) != 0)
+      return nullptr;
+  return tree;
+}
+
+MatrixRandomizer phylogeny_randomizer(RunState& state, float sub_clade_age, float restriction,
+                                      const std::string& clade_name, float mode, const core::FVector& weights,
+                                      bool use_clades) {
   MatrixRandomizer randomizer;
   randomizer.draw = [&state, sub_clade_age, restriction, clade_name, mode, weights](core::IVector& perm) {
     randomization::draw_phylogeny_permutation(sub_clade_age, restriction, clade_name, mode, state.nodes,
@@ -161,8 +221,38 @@ MatrixRandomizer tree_randomizer(RunState& state, float sub_clade_age, float res
     return randomization::apply_phylogeny_permutation(n_species, state.n_tips, state.leaf_of_species,
                                                       state.species_of_leaf, perm, state.divergences, out);
   };
+  if (use_clades) randomizer.clade_tree = clade_tree_of(state);
+  if (!randomizer.clade_tree) return randomizer;
+  // The same randomized divergences as `apply`, as tips of the tree. Mode -1
+  // places the species as above; the other modes give species i the row of
+  // species q(i), that is the tip of q(i) (its own when q(i) is none).
+  randomizer.place = [&state, mode](const core::IVector& perm, core::IVector& tips) {
+    const int n_species = state.codes.n_species;
+    if (mode == randomization::kPermuteAllSpecies) {
+      randomization::place_species_on_tips(n_species, state.n_tips, state.leaf_of_species, perm, tips);
+      return 0;
+    }
+    if (tips.lo() != 0 || tips.hi() != n_species) tips = core::ivector(0, n_species);
+    int unmapped = 0;
+    for (int i = 1; i <= n_species; ++i) {
+      int source = i;
+      const int leaf = entry_or_zero(state.leaf_of_species, i);
+      if (leaf >= 1 && leaf <= state.n_tips) {
+        const int target = entry_or_zero(perm, leaf);
+        const int species = target >= 1 && target <= state.n_tips ? entry_or_zero(state.species_of_leaf, target) : 0;
+        if (species >= 1 && species <= n_species)
+          source = species;
+        else
+          ++unmapped;
+      }
+      tips[i] = state.leaf_of_species[source];
+    }
+    return unmapped;
+  };
   return randomizer;
 }
+
+namespace {
 
 // Species permuted over a whole distance matrix (trait distances, or
 // divergences read from a file, which have no tree).
@@ -221,7 +311,7 @@ void run_time_decomposition(RunState& state, const PlotSection& section) {
     core::console_print(format("\n\nPhylogeny randomization test for time decomposition: clades age<=%f (%i random.)\n",
                                section.limits[m], n));
     const MatrixRandomizer randomizer =
-        tree_randomizer(state, 0.0f, age, std::string(), randomization::kPermuteSampledSpecies, weights);
+        phylogeny_randomizer(state, 0.0f, age, std::string(), randomization::kPermuteSampledSpecies, weights, true);
     run_partition_randomizations(state, section, n, randomizer, false, m, [&](const PartitionOutcome& outcome, int i) {
       for (int k = 0; k < outcome.unmapped_tips; ++k) core::console_print("\ntrouble");
       put(i, m, outcome.interval);
@@ -257,7 +347,8 @@ void run_phylogeny_tests(RunState& state, const PlotSection& section) {
                                                                               : core::vector(0, state.n_tips);
       run_partition_test(
           state, section,
-          tree_randomizer(state, settings.test_age_limit[t], restriction, test.clade_name, mode, weights), test);
+          phylogeny_randomizer(state, settings.test_age_limit[t], restriction, test.clade_name, mode, weights, true),
+          test);
     } else if (restriction == randomization::kWholeTree) {
       const core::FVector weights = permutation_weights(state, mode, false);
       run_partition_test(state, section, matrix_randomizer(state, state.divergences, mode, weights), test);

@@ -122,6 +122,53 @@ void build_species_lists(PartitionWorkspace& ws, int n, int s, const core::DMatr
   ws.list_start[static_cast<std::size_t>(n) + 1] = static_cast<int>(ws.list_species.size());
 }
 
+// Means and cumulation of the species pool values from their interval sums
+// (rows 2 of P*, PI and S, the weights W and pair counts K by interval).
+void finish_pool(PartitionTables& tables, std::vector<double>& W, std::vector<double>& K, double total_x,
+                 double total_pairs, int R) {
+  IntervalPartition& Pstar = tables.interval[kStatisticPStar];
+  IntervalPartition& PI = tables.interval[kStatisticPI];
+  Pstar(2, 0) = ratio_or_missing(Pstar(2, 0), total_x);
+  PI(2, 0) = ratio_or_missing(PI(2, 0), total_pairs);
+  for (int m = 3; m <= R; ++m) {
+    Pstar(2, m) += Pstar(2, m - 1);
+    PI(2, m) += PI(2, m - 1);
+    W[static_cast<std::size_t>(m)] += W[static_cast<std::size_t>(m) - 1];
+    K[static_cast<std::size_t>(m)] += K[static_cast<std::size_t>(m) - 1];
+  }
+  for (int m = 1; m <= R; ++m) {
+    Pstar(2, m) = ratio_or_missing(Pstar(2, m), W[static_cast<std::size_t>(m)]);
+    PI(2, m) = ratio_or_missing(PI(2, m), K[static_cast<std::size_t>(m)]);
+  }
+}
+
+// The species pool values under the clade coding, from the pairs of pool
+// species grouped by their common ancestor.
+void clade_species_pool(PartitionWorkspace& ws, const std::vector<int>& pool, const core::DMatrix& A, int R,
+                        PartitionTables& tables) {
+  IntervalPartition& Pstar = tables.interval[kStatisticPStar];
+  IntervalPartition& PI = tables.interval[kStatisticPI];
+  IntervalPartition& S = tables.species_pairs;
+  const std::size_t R1 = static_cast<std::size_t>(R) + 1;
+  std::vector<double> W(R1, 0.0), K(R1, 0.0), DW(R1, 0.0), DK(R1, 0.0), weight(pool.size());
+  const double total = A(0, 0);
+  for (std::size_t p = 0; p < pool.size(); ++p) weight[p] = A(0, pool[p] + 1) * total;
+  kernel::clade_pool_sums(ws, pool, weight, W.data(), DW.data(), K.data(), DK.data());
+  double total_x = 0, total_pairs = 0;
+  Pstar(2, 0) = PI(2, 0) = S(2, 0) = 0.0;
+  for (int m = 1; m <= R; ++m) {
+    const std::size_t i = static_cast<std::size_t>(m);
+    Pstar(2, m) = DW[i];
+    PI(2, m) = DK[i];
+    S(2, m) = K[i];
+    Pstar(2, 0) += DW[i];
+    PI(2, 0) += DK[i];
+    total_x += W[i];
+    total_pairs += K[i];
+  }
+  finish_pool(tables, W, K, total_x, total_pairs, R);
+}
+
 // Mean divergences among the species of the pooled sample (step "species
 // pool"): unweighted (DELTAp) and weighted by the product of the pooled
 // abundances (Dp*), overall and cumulated by interval.
@@ -157,28 +204,20 @@ void species_pool(const PartitionWorkspace& ws, const std::vector<int>& pool, co
       total_pairs += 1.0;
     }
   }
-  Pstar(2, 0) = ratio_or_missing(Pstar(2, 0), total_x);
-  PI(2, 0) = ratio_or_missing(PI(2, 0), total_pairs);
-  for (int m = 3; m <= R; ++m) {
-    Pstar(2, m) += Pstar(2, m - 1);
-    PI(2, m) += PI(2, m - 1);
-    W[static_cast<std::size_t>(m)] += W[static_cast<std::size_t>(m) - 1];
-    K[static_cast<std::size_t>(m)] += K[static_cast<std::size_t>(m) - 1];
-  }
-  for (int m = 1; m <= R; ++m) {
-    Pstar(2, m) = ratio_or_missing(Pstar(2, m), W[static_cast<std::size_t>(m)]);
-    PI(2, m) = ratio_or_missing(PI(2, m), K[static_cast<std::size_t>(m)]);
-  }
+  finish_pool(tables, W, K, total_x, total_pairs, R);
 }
 
-}  // namespace
-
-void compute_diversity_partition(int n, int s, core::DMatrix& A, int data_type, const PairSelection& selection,
-                                 const core::FMatrix* divergences, int R, const core::DVector& limits,
-                                 PlotWeighting weighting, PartitionTables& tables, PartitionWorkspace& ws) {
+// The partition with divergences from a matrix (or none), or, when `clades`
+// is given, from the ages of common ancestors on a tree.
+void partition(int n, int s, core::DMatrix& A, int data_type, const PairSelection& selection,
+               const core::FMatrix* divergences, const CladeDivergences* clades, int R, const core::DVector& limits,
+               PlotWeighting weighting, PartitionTables& tables, PartitionWorkspace& ws) {
   const int R1 = R + 1;
   const int width = kQuantities * R1;
-  kernel::code_divergences(ws, s, divergences, R, limits);
+  if (clades)
+    kernel::code_clades(ws, s, *clades, R, limits);
+  else
+    kernel::code_divergences(ws, s, divergences, R, limits);
 
   // Plot weights.
   ws.weights.assign(static_cast<std::size_t>(n) + 1, 0.0);
@@ -211,7 +250,10 @@ void compute_diversity_partition(int n, int s, core::DMatrix& A, int data_type, 
   for (int k = 1; k <= n; ++k) {
     if (w[k] == 0.0) continue;
     bool undefined_draws = false;
-    kernel::within_plot_sums(ws, k, data_type, A(k, 0), ws.raw.data(), undefined_draws);
+    if (clades)
+      kernel::clade_within_sums(ws, k, data_type, A(k, 0), ws.raw.data(), undefined_draws);
+    else
+      kernel::within_plot_sums(ws, k, data_type, A(k, 0), ws.raw.data(), undefined_draws);
     finish_pair(ws.raw.data(), R, undefined_draws, ws.within.data() + static_cast<std::size_t>(k) * width);
   }
 
@@ -229,7 +271,10 @@ void compute_diversity_partition(int n, int s, core::DMatrix& A, int data_type, 
     for (int l = k + 1; l <= n; ++l)
       if (w[l] != 0.0 && list_size(l) != 0 && selection.selects(k, l)) partners.push_back(l);
     if (partners.empty()) continue;
-    kernel::plot_channel_sums(ws, k);
+    if (clades)
+      kernel::clade_channel_sums(ws, k, true);
+    else
+      kernel::plot_channel_sums(ws, k);
     const double* Xk = ws.within.data() + static_cast<std::size_t>(k) * width;
     for (int l : partners) {
       kernel::pair_sums(ws, l, ws.raw.data());
@@ -269,7 +314,28 @@ void compute_diversity_partition(int n, int s, core::DMatrix& A, int data_type, 
     tables.pairwise[code](0, 0) = is_missing(ratio) ? MISSING_VALUE_F : static_cast<float>(1.0 - ratio);
   }
 
-  if (divergences) species_pool(ws, pool, A, R, tables);
+  if (clades)
+    clade_species_pool(ws, pool, A, R, tables);
+  else if (divergences)
+    species_pool(ws, pool, A, R, tables);
+}
+
+}  // namespace
+
+void compute_diversity_partition(int n_plots, int n_species, core::DMatrix& abundances, int data_type,
+                                 const PairSelection& selection, const core::FMatrix* divergences, int n_intervals,
+                                 const core::DVector& limits, PlotWeighting weighting, PartitionTables& tables,
+                                 PartitionWorkspace& workspace) {
+  partition(n_plots, n_species, abundances, data_type, selection, divergences, nullptr, n_intervals, limits, weighting,
+            tables, workspace);
+}
+
+void compute_diversity_partition(int n_plots, int n_species, core::DMatrix& abundances, int data_type,
+                                 const PairSelection& selection, const CladeDivergences& clades, int n_intervals,
+                                 const core::DVector& limits, PlotWeighting weighting, PartitionTables& tables,
+                                 PartitionWorkspace& workspace) {
+  partition(n_plots, n_species, abundances, data_type, selection, nullptr, &clades, n_intervals, limits, weighting,
+            tables, workspace);
 }
 
 void compute_diversity_partition(int n_plots, int n_species, core::DMatrix& abundances, int data_type,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/arrays.hpp"
+#include "partition/clade_divergences.hpp"
 #include "partition/partition_types.hpp"
 #include "partition/partition_workspace.hpp"
 
@@ -28,6 +29,16 @@ namespace quorvel::partition {
 ///   workspaces and outputs may run concurrently.
 void compute_diversity_partition(int n_plots, int n_species, core::DMatrix& abundances, int data_type,
                                  const PairSelection& selection, const core::FMatrix* divergences, int n_intervals,
+                                 const core::DVector& limits, PlotWeighting weighting, PartitionTables& tables,
+                                 PartitionWorkspace& workspace);
+
+/// The same with divergences that are ages of common ancestors on a tree
+/// (an ultrametric tree or a classification), given by the tree and the tip
+/// of every species: the values are those of the matrix that
+/// clade_divergence_matrix gives, computed from clade sums, so a randomization
+/// that moves species between tips builds no matrix.
+void compute_diversity_partition(int n_plots, int n_species, core::DMatrix& abundances, int data_type,
+                                 const PairSelection& selection, const CladeDivergences& clades, int n_intervals,
                                  const core::DVector& limits, PlotWeighting weighting, PartitionTables& tables,
                                  PartitionWorkspace& workspace);
 

@@ -14,7 +14,8 @@ bool is_absent(float d) { return !std::isfinite(d); }
 // comparison is far cheaper than the coding and than one partition.
 bool same_coding(const PartitionWorkspace& ws, int s, const core::FMatrix* divergences, int n_intervals,
                  const core::DVector& limits) {
-  if (!ws.coded || ws.n_species != s || ws.n_intervals != n_intervals || ws.has_divergences != (divergences != nullptr))
+  if (!ws.coded || ws.clade_mode || ws.n_species != s || ws.n_intervals != n_intervals ||
+      ws.has_divergences != (divergences != nullptr))
     return false;
   for (int m = 1; m <= n_intervals; ++m)
     if (ws.limits[static_cast<std::size_t>(m - 1)] != limits[m]) return false;
@@ -40,6 +41,7 @@ void code_divergences(PartitionWorkspace& ws, int s, const core::FMatrix* diverg
   if (same_coding(ws, s, divergences, n_intervals, limits)) return;
   const std::size_t cells = static_cast<std::size_t>(s) * static_cast<std::size_t>(s);
   ws.coded = true;
+  ws.clade_mode = false;
   ws.has_divergences = divergences != nullptr;
   ws.n_species = s;
   ws.n_intervals = n_intervals;
@@ -63,6 +65,7 @@ void code_divergences(PartitionWorkspace& ws, int s, const core::FMatrix* diverg
   const int n_values = static_cast<int>(values.size());
   ws.value_slots = 2 * (n_values + 1) < 4 * (n_intervals + 1) && n_values < 65535;
   ws.n_slots = ws.value_slots ? n_values : n_intervals;
+  ws.slot_stride = ws.n_slots + 1;
   ws.interval_of_slot.assign(static_cast<std::size_t>(ws.n_slots) + 1, 0);
   ws.value_of_slot.assign(static_cast<std::size_t>(ws.n_slots) + 1, 0.0);
   if (ws.value_slots) {
@@ -134,7 +137,7 @@ void within_plot_sums(const PartitionWorkspace& ws, int k, int data_type, double
   }
 }
 
-int channel_count(const PartitionWorkspace& ws) { return (ws.value_slots ? 2 : 4) * (ws.n_slots + 1); }
+int channel_count(const PartitionWorkspace& ws) { return (ws.value_slots ? 2 : 4) * ws.slot_stride; }
 
 void plot_channel_sums(PartitionWorkspace& ws, int k) {
   const int s = ws.n_species;
@@ -204,7 +207,7 @@ void accumulate_any(const double* channels, int C, const int* species, const dou
 void pair_sums(PartitionWorkspace& ws, int l, double* raw) {
   const int R = ws.n_intervals;
   const int R1 = R + 1;
-  const int S = ws.n_slots + 1;
+  const int S = ws.slot_stride;
   const int C = channel_count(ws);
   ws.pair_channels.resize(static_cast<std::size_t>(C));
   double* total = ws.pair_channels.data();
@@ -215,6 +218,9 @@ void pair_sums(PartitionWorkspace& ws, int l, double* raw) {
   const double* channels = ws.plot_channels.data();
   // Fixed channel counts let the compiler keep the totals in registers.
   switch (C) {
+    case 4:
+      accumulate_fixed<2>(channels, species, abundance, count, total);
+      break;
     case 6:
       accumulate_fixed<3>(channels, species, abundance, count, total);
       break;
@@ -226,6 +232,9 @@ void pair_sums(PartitionWorkspace& ws, int l, double* raw) {
       break;
     case 12:
       accumulate_fixed<6>(channels, species, abundance, count, total);
+      break;
+    case 14:
+      accumulate_fixed<7>(channels, species, abundance, count, total);
       break;
     case 16:
       accumulate_fixed<8>(channels, species, abundance, count, total);

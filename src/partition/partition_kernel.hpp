@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/arrays.hpp"
+#include "partition/clade_divergences.hpp"
 #include "partition/partition_workspace.hpp"
 
 // The inner sums of the diversity partition. For one pair of plots (k, l) and
@@ -47,5 +48,33 @@ void plot_channel_sums(PartitionWorkspace& ws, int k);
 
 /// Raw sums of the pair (k, l) from the channels of k (second stage).
 void pair_sums(PartitionWorkspace& ws, int l, double* raw);
+
+// --- Clade coding (clade_kernel.cpp). With divergences that are ages of
+// common ancestors, the channels of a plot come from its clade sums: the
+// species of plot k whose common ancestor with species j is node n are those
+// under n but not under the child of n on the way to j's tip. One pass over
+// the nodes and one climb from each tip replace the (species of k) x (all
+// species) loop, and nothing is coded per randomization but the tips.
+
+/// Codes clade divergences: the node tables are rebuilt only when the tree or
+/// the limits change; the tips of the species are read at every call.
+void code_clades(PartitionWorkspace& ws, int n_species, const CladeDivergences& clades, int n_intervals,
+                 const core::DVector& limits);
+
+/// Channels of plot k from its clade sums (clade coding); `with_self` adds
+/// each species' pair with itself (divergence 0).
+void clade_channel_sums(PartitionWorkspace& ws, int k, bool with_self);
+
+/// Raw sums of plot k with itself under the clade coding (same contract as
+/// within_plot_sums). Leaves the channels of k without the self terms.
+void clade_within_sums(PartitionWorkspace& ws, int k, int data_type, double plot_total, double* raw,
+                       bool& undefined_draws);
+
+/// Sums over the unordered pairs of distinct pool species with a common
+/// ancestor: per interval m = 1..R the abundance products W[m], the
+/// divergence-weighted products DW[m], the pair count K[m] and the divergence
+/// sum DK[m]. `pool` are 0-based species, `weight` their abundances.
+void clade_pool_sums(PartitionWorkspace& ws, const std::vector<int>& pool, const std::vector<double>& weight, double* W,
+                     double* DW, double* K, double* DK);
 
 }  // namespace quorvel::partition::kernel

@@ -3,8 +3,11 @@
 // the pair selection is prepared once; weights follow the plot filter.
 #include "driver/plot_randomization_loops.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "core/constants.hpp"
@@ -12,6 +15,8 @@
 #include "driver/plot_test_store.hpp"
 #include "driver/plot_tests.hpp"
 #include "partition/diversity_partition.hpp"
+#include "phylogeny/tree_divergences.hpp"
+#include "randomization/permutation_units.hpp"
 #include "randomization/phylogeny_permutation.hpp"
 #include "randomization/plot_permutation.hpp"
 #include "support/test_support.hpp"
@@ -254,6 +259,168 @@ TEST(PermutationWeights, CountOccurrencesOrSumAbundancesOverThePlotsKept) {
   EXPECT_EQ(tips[1], occurrences[5]);
   EXPECT_EQ(tips[2], 0.0f);
   EXPECT_EQ(tips[3], occurrences[2]);
+}
+
+// The same community on a classification-like ultrametric tree: genera of 3
+// tips at age 1, families of 2 genera at 2, orders at 3 (the last of one
+// family only), the root at 4 with tip 19 on its own. Species 18 has no tip;
+// tips 18 and 19 hold no species.
+RunState tree_community(int threads) {
+  RunState state = community(threads);
+  const int s = 18, n_tips = 19;
+  state.codes.phylogeny_kind = kUltrametricTree;
+  state.n_tips = n_tips;
+  state.n_tree_nodes = n_tips + 1 + 2 + 3 + 6;
+  state.nodes = phylogeny::NodeTable(0, state.n_tree_nodes + 1);
+  auto link = [&state](int node, int parent, float age, int first, int last) {
+    state.nodes[node].upper_node = parent;
+    state.nodes[node].age = age;
+    state.nodes[node].first_tip = first;
+    state.nodes[node].last_tip = last;
+  };
+  const int root = n_tips + 1, first_order = root + 1, first_family = first_order + 2, first_genus = first_family + 3;
+  link(root, 0, 4, 1, n_tips);
+  link(first_order, root, 3, 1, 12);
+  link(first_order + 1, root, 3, 13, 18);
+  for (int f = 0; f < 3; ++f) {
+    link(first_family + f, first_order + (f < 2 ? 0 : 1), 2, 6 * f + 1, 6 * f + 6);
+    state.nodes[first_family + f].name = "Family" + std::to_string(f);
+  }
+  for (int g = 0; g < 6; ++g) link(first_genus + g, first_family + g / 2, 1, 3 * g + 1, 3 * g + 3);
+  for (int tip = 1; tip <= 18; ++tip) link(tip, first_genus + (tip - 1) / 3, 0, tip, tip);
+  link(19, root, 0, 19, 19);
+  state.leaf_of_species = core::ivector(0, s);
+  state.species_of_leaf = core::ivector(0, n_tips);
+  for (int j = 1; j <= 17; ++j) state.leaf_of_species[j] = state.species_of_leaf[j] = j;
+  state.divergences = core::matrix(0, s, 0, s);
+  state.divergences(0, 0) = 1;
+  phylogeny::compute_tree_divergences(state.nodes, s, state.leaf_of_species, state.divergences);
+  return state;
+}
+
+struct TreeTest {
+  float sub_clade_age, restriction;
+  const char* clade;
+  float mode;
+};
+
+const TreeTest kTreeTests[] = {
+    {0, randomization::kWholeTree, "", randomization::kPermuteSampledSpecies},
+    {0, randomization::kWholeTree, "", randomization::kPermuteAllSpecies},
+    {0, 2.5f, "", randomization::kPermuteSampledSpecies},
+    {0, 1.5f, "", randomization::kPermuteSampledSpecies},
+    {1.5f, randomization::kWholeTree, "", randomization::kPermuteSampledSpecies},
+    {0.5f, 2.5f, "", 2.0f},
+    {0, randomization::kNamedClade, "Family1", randomization::kPermuteSampledSpecies},
+    {1.5f, randomization::kWholeTree, "", randomization::kPermuteAllSpecies},
+    {0, randomization::kWholeTree, "", 2.0f},
+    {0, randomization::kWholeTree, "", -2.0f},
+};
+
+// Every value of a phylogeny test's randomizations, with the unmapped tips.
+std::vector<float> tree_loop_values(int threads, const TreeTest& test, bool use_clades) {
+  RunState state = tree_community(threads);
+  PlotSection section = make_plot_section(state, &state.divergences, kPhylogenyAnalysis, true);
+  compute_observed_partition(state, section);
+  const core::FVector weights = test.mode != randomization::kPermuteAllSpecies
+                                    ? permutation_weights(state, test.mode, true)
+                                    : core::vector(0, state.n_tips);
+  const MatrixRandomizer randomizer =
+      phylogeny_randomizer(state, test.sub_clade_age, test.restriction, test.clade, test.mode, weights, use_clades);
+  EXPECT_EQ(randomizer.clade_tree != nullptr, use_clades);
+  std::vector<float> values;
+  run_partition_randomizations(state, section, 60, randomizer, true, 3, [&](const PartitionOutcome& outcome, int) {
+    values.push_back(static_cast<float>(outcome.unmapped_tips));
+    for (int code = 1; code <= 4; ++code) {
+      values.push_back(static_cast<float>(outcome.within[code]));
+      values.push_back(static_cast<float>(outcome.among[code]));
+      values.push_back(outcome.st[code]);
+    }
+    for (int code = 2; code <= 4; ++code)
+      for (int e = -20; e <= section.classes.classes + 3; ++e) values.push_back(outcome.rows[code][e]);
+    for (const double v : outcome.interval) values.push_back(static_cast<float>(v));
+  });
+  return values;
+}
+
+class CladeRandomizations : public testing::WorkDirTest {};
+
+TEST_F(CladeRandomizations, GiveTheValuesOfTheRandomizedMatrices) {
+  for (const TreeTest& test : kTreeTests) {
+    const std::vector<float> clades = tree_loop_values(1, test, true);
+    const std::vector<float> matrices = tree_loop_values(1, test, false);
+    ASSERT_EQ(clades.size(), matrices.size());
+    for (std::size_t i = 0; i < clades.size(); ++i) {
+      const float a = clades[i], b = matrices[i];
+      if (std::isinf(a) || std::isinf(b) || std::isnan(a) || std::isnan(b)) {
+        EXPECT_EQ(bits({a}), bits({b})) << "mode " << test.mode << " value " << i;
+        continue;
+      }
+      EXPECT_NEAR(a, b, 1e-5 * std::fmax(1.0f, std::fabs(b))) << "mode " << test.mode << " value " << i;
+    }
+  }
+}
+
+TEST_F(CladeRandomizations, OneTwoAndThreeWorkersKeepIdenticalValues) {
+  for (const TreeTest& test : {kTreeTests[0], kTreeTests[1], kTreeTests[3]}) {
+    const std::vector<float> one = tree_loop_values(1, test, true);
+    EXPECT_EQ(bits(tree_loop_values(2, test, true)), bits(one)) << "mode " << test.mode;
+    EXPECT_EQ(bits(tree_loop_values(3, test, true)), bits(one)) << "mode " << test.mode;
+  }
+}
+
+TEST_F(CladeRandomizations, PlaceSpeciesWhereTheMatricesPutThem) {
+  for (const TreeTest& test : kTreeTests) {
+    RunState state = tree_community(1);
+    const core::FVector weights = test.mode != randomization::kPermuteAllSpecies
+                                      ? permutation_weights(state, test.mode, true)
+                                      : core::vector(0, state.n_tips);
+    const MatrixRandomizer randomizer =
+        phylogeny_randomizer(state, test.sub_clade_age, test.restriction, test.clade, test.mode, weights, true);
+    ASSERT_TRUE(randomizer.clade_tree);
+    core::FMatrix by_matrix = state.divergences, by_tree = state.divergences;
+    core::IVector perm, scratch, tips;
+    std::mt19937 rng(static_cast<unsigned>(test.mode * 10 + 50));
+    int unmapped_seen = 0;
+    for (int i = 0; i < 60; ++i) {
+      randomizer.draw(perm);
+      if (i >= 40) {
+        // Any permutation of the tips, empty ones included: species may land
+        // on a tip of no species and keep their own row.
+        std::shuffle(&perm[1], &perm[1] + state.n_tips, rng);
+      }
+      const int unmapped = randomizer.apply(perm, by_matrix, scratch);
+      EXPECT_EQ(randomizer.place(perm, tips), unmapped);
+      unmapped_seen += unmapped;
+      partition::CladeDivergences clades;
+      clades.tree = randomizer.clade_tree.get();
+      clades.tip_of_species = &tips;
+      partition::clade_divergence_matrix(clades, 18, by_tree);
+      for (int a = 1; a <= 18; ++a)
+        for (int b = 1; b <= 18; ++b)
+          ASSERT_EQ(bits({by_tree(a, b)}), bits({by_matrix(a, b)})) << "mode " << test.mode << " " << a << "," << b;
+    }
+    if (test.mode != randomization::kPermuteAllSpecies) {
+      EXPECT_GT(unmapped_seen, 0) << "mode " << test.mode;
+    }
+  }
+}
+
+TEST(CladeTree, OnlyForTreesThatStandForTheObservedDivergences) {
+  RunState state = tree_community(1);
+  EXPECT_TRUE(clade_tree_of(state));
+  RunState lengths = tree_community(1);
+  lengths.divergences(0, 0) = -1;  // divergences are path lengths
+  EXPECT_FALSE(clade_tree_of(lengths));
+  RunState flat = tree_community(1);
+  flat.nodes[21].age = 4;  // a zero-length branch under the root
+  EXPECT_FALSE(clade_tree_of(flat));
+  RunState edited = tree_community(1);
+  edited.divergences(2, 5) = edited.divergences(5, 2) = 2.5f;
+  EXPECT_FALSE(clade_tree_of(edited));
+  RunState beyond = tree_community(1);
+  beyond.leaf_of_species[3] = 25;  // not a tip
+  EXPECT_FALSE(clade_tree_of(beyond));
 }
 
 TEST(SummarizeValues, LeavesUndefinedRandomizationsOutAndGivesNoPValueWithoutObservation) {
