@@ -1,5 +1,4 @@
 target_sources(quorvel_driver PRIVATE
-  phylogeny_traits_progress.cpp
   phylogeny_traits_section.cpp
   phylogeny_traits_store.cpp
 )

@@ -7,8 +7,8 @@
 #include "core/console.hpp"
 #include "core/constants.hpp"
 #include "core/format.hpp"
-#include "driver/phylogeny_traits_progress.hpp"
 #include "driver/phylogeny_traits_store.hpp"
+#include "driver/progress_display.hpp"
 #include "randomization/permutation_summary.hpp"
 #include "randomization/phylogeny_permutation.hpp"
 #include "traits/brownian_traits.hpp"
@@ -105,7 +105,7 @@ void run_phylogeny_tests(RunState& state, const SignalLayout& layout, const core
                                        state.divergences, randomized, {}, state.generator);
       compute_signal(state, layout, state.traits, randomized, table);
       store_signal_values(store, i, table);
-      show_progress(i, n_randomizations);
+      display_progress(i, n_randomizations);
     }
     randomization::TestSummaryMatrix summaries = make_signal_summaries(store);
     summarize_signal_test(store, n_randomizations, summaries);
@@ -132,7 +132,7 @@ void run_brownian_test(RunState& state, const SignalLayout& layout, const core::
                                      state.trait_se, simulated, settings.species_se_traits_file);
     compute_signal(state, layout, simulated, state.divergences, table);
     store_signal_values(store, i, table);
-    show_progress(i, n_replicates);
+    display_progress(i, n_replicates);
   }
   randomization::TestSummaryMatrix summaries = make_signal_summaries(store);
   summarize_signal_test(store, n_replicates, summaries);

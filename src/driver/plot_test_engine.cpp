@@ -12,21 +12,6 @@
 
 namespace quorvel::driver {
 
-bool shows_progress(int i, int n) {
-  const int step = (n + 1) / 10;
-  if (step == 0) return false;
-  if (i % step == 0) return true;
-  if (n >= 100) {
-    const int fine_step = (n + 1) / 100;
-    if (fine_step != 0 && i <= step && i % fine_step == 0) return true;
-  }
-  return false;
-}
-
-void display_progress(int i, int n) {
-  if (shows_progress(i, n)) core::console_print(core::format(" %i", i));
-}
-
 int randomization_workers(int requested) {
   if (requested > 0) return requested;
   const unsigned cores = std::thread::hardware_concurrency();

@@ -2,15 +2,9 @@
 
 #include <functional>
 
+#include "driver/progress_display.hpp"
+
 namespace quorvel::driver {
-
-/// True when the progress display shows randomization i of n: i a multiple
-/// of k = (n + 1) / 10, and, when n >= 100, also i <= k and a multiple of
-/// (n + 1) / 100 (integer divisions; a step of 0 shows nothing).
-bool shows_progress(int i, int n);
-
-/// Prints " %i" for randomization i of n when shows_progress says so.
-void display_progress(int i, int n);
 
 /// Number of workers of the randomization loops: `requested` when > 0 (the
 /// "THREADS" keyword), otherwise one per core (at least 1).

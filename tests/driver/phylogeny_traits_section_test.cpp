@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "core/constants.hpp"
-#include "driver/phylogeny_traits_progress.hpp"
 #include "driver/phylogeny_traits_store.hpp"
 #include "driver/phylogeny_traits_test_run.hpp"
+#include "driver/progress_display.hpp"
 #include "support/test_support.hpp"
 #include "traits/trait_distances.hpp"
 
@@ -33,7 +33,7 @@ TEST(PhylogenyTraitsProgress, ShowsTenthsAndTheFirstTenthInHundredths) {
   for (const Case& c : cases) {
     std::vector<int> shown;
     for (int i = 1; i <= c.n; ++i) {
-      if (progress_shows(i, c.n)) shown.push_back(i);
+      if (shows_progress(i, c.n)) shown.push_back(i);
     }
     EXPECT_EQ(shown, c.shown) << "n = " << c.n;
   }
