@@ -93,6 +93,10 @@ void read_species_divergences(const std::string& file_name, int n_species, const
       store_divergence(file_name, species_names, row_species, column_species[c], value, divergences);
     }
   }
+  // A species does not diverge from itself, whether or not the table gives
+  // its diagonal: the pairs of individuals of one species belong to
+  // divergence 0.
+  for (int s = 1; s <= n_species; ++s) divergences(s, s) = 0.0f;
 }
 
 }  // namespace quorvel::input

@@ -99,7 +99,12 @@ class DistanceStore {
     }
     const int n_variables = static_cast<int>(matrices_.size());
     distances = core::Vector<core::FMatrix>(1, n_variables);
-    for (int m = 1; m <= n_variables; ++m) distances[m] = std::move(matrices_[static_cast<std::size_t>(m - 1)]);
+    for (int m = 1; m <= n_variables; ++m) {
+      distances[m] = std::move(matrices_[static_cast<std::size_t>(m - 1)]);
+      // A species is at distance 0 from itself, whether or not the file gives
+      // the diagonal (the list layout never does).
+      for (int s = 1; s <= distances[m].row_hi(); ++s) distances[m](s, s) = 0.0f;
+    }
   }
 
  private:

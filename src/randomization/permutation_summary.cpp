@@ -66,9 +66,9 @@ void summarize_permutations(core::FVector& v, int first, int last, TestSummary& 
     return;
   }
 
-  double sum = 0;
+  long double sum = 0;  // extended precision, so that long runs lose nothing
   for (int i = first; i <= last; ++i) sum += v[i];
-  const double mean = sum / n;
+  const double mean = static_cast<double>(sum / n);
   summary.mean = static_cast<float>(mean);
   if (n > 1) {
     double squares = 0;

@@ -53,6 +53,10 @@ TEST_F(TraitDistances, ListLayoutWithKnownSpecies) {
   EXPECT_EQ(distances_[2][2][1], 20.0f);  // first line empty, second line gives it
   EXPECT_EQ(distances_[2][1][3], 30.0f);
   EXPECT_EQ(distances_[1][4][1], MISSING_VALUE_F);
+  // The list layout gives no diagonal: a species is at distance 0 from
+  // itself, so that its pairs of individuals count in the partition.
+  for (int m = 1; m <= 2; ++m)
+    for (int s = 1; s <= 4; ++s) EXPECT_EQ(distances_[m][s][s], 0.0f) << m << "," << s;
 }
 
 TEST_F(TraitDistances, RedefinedDistancesStopTheRun) {
