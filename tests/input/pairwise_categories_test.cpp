@@ -14,9 +14,7 @@ class PairwiseCategories : public testing::WorkDirTest {
  protected:
   void SetUp() override {
     WorkDirTest::SetUp();
-    plot_names = core::name_table(0, 4);
-    const char* names[] = {"", "A", "B", "C", "D"};
-    for (int p = 1; p <= 4; ++p) plot_names[p] = names[p];
+    plot_names = testing::name_list({"A", "B", "C", "D"});
   }
   void read_categories(const std::string& text) {
     write_file("c.txt", text);

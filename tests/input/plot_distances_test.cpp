@@ -15,9 +15,7 @@ class PlotDistances : public testing::WorkDirTest {
  protected:
   void SetUp() override {
     WorkDirTest::SetUp();
-    plot_names = core::name_table(0, 4);
-    const char* names[] = {"", "A", "B", "C", "D"};
-    for (int p = 1; p <= 4; ++p) plot_names[p] = names[p];
+    plot_names = testing::name_list({"A", "B", "C", "D"});
   }
   void read_distances(const std::string& text) {
     write_file("d.txt", text);

@@ -103,25 +103,12 @@ core::FMatrix divergences_of(const CladeTree& tree, const core::IVector& tips, i
 
 CladeProblem random_problem(std::mt19937& rng, int variant) {
   auto uniform = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  auto unit = [&rng]() { return std::uniform_real_distribution<double>(0, 1)(rng); };
   CladeProblem p;
   p.n = uniform(1, 10);
   p.s = uniform(1, 16);
   p.data_type = variant % 3;
   p.R = uniform(1, 6);
-  std::vector<std::vector<double>> plots(static_cast<std::size_t>(p.n),
-                                         std::vector<double>(static_cast<std::size_t>(p.s)));
-  for (auto& plot : plots) {
-    const double density = unit();
-    for (double& v : plot)
-      if (unit() <= density) v = p.data_type == kRelativeAbundanceData ? unit() : uniform(1, 6);
-    if (uniform(0, 9) == 0) std::fill(plot.begin(), plot.end(), 0.0);
-    if (p.data_type == kCountData && uniform(0, 9) == 0) {
-      std::fill(plot.begin(), plot.end(), 0.0);
-      plot[static_cast<std::size_t>(uniform(0, p.s - 1))] = 1;
-    }
-  }
-  p.A = testing::abundance_table(plots, p.data_type == kPresenceAbsenceData);
+  p.A = testing::random_abundance_table(rng, p.n, p.s, p.data_type);
   std::vector<double> limits = {0};
   for (int m = 2; m <= p.R; ++m) limits.push_back(limits.back() + 0.5 * uniform(1, 4));
   p.t = testing::limits(limits);

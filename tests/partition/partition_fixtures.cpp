@@ -1,5 +1,9 @@
 #include "partition_fixtures.hpp"
 
+#include <algorithm>
+
+#include "partition/partition_types.hpp"
+
 namespace quorvel::partition::testing {
 
 core::DMatrix abundance_table(const std::vector<std::vector<double>>& plots, bool presence) {
@@ -39,6 +43,25 @@ core::FMatrix divergence_matrix(int s, const std::vector<std::vector<float>>& up
     }
   D[0][0] = 1;
   return D;
+}
+
+core::DMatrix random_abundance_table(std::mt19937& rng, int n, int s, int data_type) {
+  auto uniform = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  auto unit = [&rng]() { return std::uniform_real_distribution<double>(0, 1)(rng); };
+  std::vector<std::vector<double>> plots(static_cast<std::size_t>(n), std::vector<double>(static_cast<std::size_t>(s)));
+  for (auto& plot : plots) {
+    const double density = unit();
+    for (double& v : plot) {
+      if (unit() > density) continue;
+      v = data_type == kRelativeAbundanceData ? unit() : uniform(1, 6);
+    }
+    if (uniform(0, 9) == 0) std::fill(plot.begin(), plot.end(), 0.0);  // empty plot
+    if (data_type == kCountData && uniform(0, 9) == 0) {               // a single individual
+      std::fill(plot.begin(), plot.end(), 0.0);
+      plot[static_cast<std::size_t>(uniform(0, s - 1))] = 1;
+    }
+  }
+  return abundance_table(plots, data_type == kPresenceAbsenceData);
 }
 
 }  // namespace quorvel::partition::testing

@@ -34,21 +34,7 @@ Problem random_problem(std::mt19937& rng, int variant) {
   p.s = uniform(1, 14);
   p.data_type = variant % 3;
   p.R = uniform(1, 6);
-  std::vector<std::vector<double>> plots(static_cast<std::size_t>(p.n),
-                                         std::vector<double>(static_cast<std::size_t>(p.s)));
-  for (auto& plot : plots) {
-    const double density = unit();
-    for (double& v : plot) {
-      if (unit() > density) continue;
-      v = p.data_type == kRelativeAbundanceData ? unit() : uniform(1, 6);
-    }
-    if (uniform(0, 9) == 0) std::fill(plot.begin(), plot.end(), 0.0);  // empty plot
-    if (p.data_type == kCountData && uniform(0, 9) == 0) {             // a single individual
-      std::fill(plot.begin(), plot.end(), 0.0);
-      plot[static_cast<std::size_t>(uniform(0, p.s - 1))] = 1;
-    }
-  }
-  p.A = testing::abundance_table(plots, p.data_type == kPresenceAbsenceData);
+  p.A = testing::random_abundance_table(rng, p.n, p.s, p.data_type);
 
   // Limits 0 < t2 < ... on a grid that divergences can hit exactly.
   std::vector<double> limits = {0};

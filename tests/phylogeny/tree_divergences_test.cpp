@@ -15,15 +15,10 @@ namespace quorvel::phylogeny {
 namespace {
 
 using quorvel::testing::data_path;
+using quorvel::testing::name_list;
 using quorvel::testing::read_file;
 using testing::parse_tree;
 using testing::ParsedTree;
-
-core::NameTable names(const std::vector<std::string>& list) {
-  core::NameTable table = core::name_table(0, static_cast<int>(list.size()));
-  for (std::size_t i = 0; i < list.size(); ++i) table[static_cast<int>(i) + 1] = list[i];
-  return table;
-}
 
 // Divergence matrix of `species` on `tree` in `mode` (1 ultrametric, -1 path lengths).
 core::FMatrix divergences_of(const ParsedTree& tree, const core::NameTable& species, float mode, float* max = nullptr) {
@@ -38,7 +33,7 @@ core::FMatrix divergences_of(const ParsedTree& tree, const core::NameTable& spec
 }
 
 TEST(TreeDivergences, FiveTipTreeInBothModes) {
-  const core::NameTable species = names({"A", "B", "C", "D", "E"});
+  const core::NameTable species = name_list({"A", "B", "C", "D", "E"});
   // Ultrametric: ages of the common ancestors (root 3, clade CDE 2, pairs 1).
   float max = 0;
   const core::FMatrix dated = divergences_of(parse_tree("((A:1,B:1):2,(C:2,(D:1,E:1):1):1);", true), species, 1, &max);
@@ -59,7 +54,7 @@ TEST(TreeDivergences, FiveTipTreeInBothModes) {
   EXPECT_FLOAT_EQ(max, 3);
   EXPECT_FLOAT_EQ(path_max, 10);
   // The three-tip tree of the documentation, in both modes.
-  const core::NameTable abc = names({"A", "B", "C"});
+  const core::NameTable abc = name_list({"A", "B", "C"});
   EXPECT_FLOAT_EQ(divergences_of(parse_tree("((A:1,B:1):1,C:2);", true), abc, 1)[1][2], 1);
   EXPECT_FLOAT_EQ(divergences_of(parse_tree("((A:1,B:1):1,C:2);", true), abc, 1)[1][3], 2);
   EXPECT_FLOAT_EQ(divergences_of(parse_tree("((A:1,B:1):1,C:2);", false), abc, -1)[1][2], 2);
@@ -70,7 +65,7 @@ class SpeciesMapTest : public quorvel::testing::WorkDirTest {};
 
 TEST_F(SpeciesMapTest, SpeciesWithoutTipAreReportedAndHaveNoDivergence) {
   const ParsedTree tree = parse_tree("((A:1,B:1):1,C:2);", true);
-  const core::NameTable species = names({"C", "A", "Z"});
+  const core::NameTable species = name_list({"C", "A", "Z"});
   core::IVector leaf_of_species, species_of_leaf;
   map_species_to_tips(tree.nodes, tree.n_tips, 3, species, leaf_of_species, species_of_leaf);
   EXPECT_EQ(console_output(), "\nWARNING: species Z not found in phylogenetic tree");
@@ -115,7 +110,7 @@ Reference read_reference(const std::string& file) {
       reference.divergence[{key.substr(4, dot - 4), key.substr(dot + 1)}] = std::strtof(value.c_str(), nullptr);
     }
   }
-  reference.species = names(species);
+  reference.species = name_list(species);
   return reference;
 }
 

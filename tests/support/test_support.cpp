@@ -24,6 +24,12 @@ void write_file(const std::string& path, const std::string& text) {
   out << text;
 }
 
+core::NameTable name_list(const std::vector<std::string>& list) {
+  core::NameTable table = core::name_table(0, static_cast<int>(list.size()));
+  for (std::size_t i = 0; i < list.size(); ++i) table[static_cast<int>(i) + 1] = list[i];
+  return table;
+}
+
 void WorkDirTest::SetUp() {
   old_dir_ = std::filesystem::current_path().string();
   std::string pattern = (std::filesystem::temp_directory_path() / "quorvel-test-XXXXXX").string();

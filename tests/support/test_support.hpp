@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "core/arrays.hpp"
 #include "core/errors.hpp"
 
 namespace quorvel::testing {
@@ -18,6 +20,9 @@ std::string read_file(const std::string& path);
 
 /// Writes `text` to `path` (replacing it).
 void write_file(const std::string& path, const std::string& text);
+
+/// A name table [0..n] holding `list` at 1..n (entry 0 empty).
+core::NameTable name_list(const std::vector<std::string>& list);
 
 /// Runs each test in a fresh temporary working directory (removed after),
 /// with the console reading `console_input` and writing to a buffer.
