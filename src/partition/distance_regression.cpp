@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/constants.hpp"
+#include "core/paired_sums.hpp"
 
 namespace quorvel::partition {
 
@@ -12,27 +13,8 @@ RegressionRow make_regression_row(int classes) { return core::vector(-20, std::m
 
 namespace {
 
-// Sums of one regression (statistic v on x = d or ln d).
-struct RegressionSums {
-  double n = 0, v = 0, vv = 0, x = 0, xx = 0, xv = 0;
-
-  void add(double xi, double vi) {
-    n += 1;
-    v += vi;
-    vv += vi * vi;
-    x += xi;
-    xx += xi * xi;
-    xv += xi * vi;
-  }
-  void add(const RegressionSums& other) {
-    n += other.n;
-    v += other.v;
-    vv += other.vv;
-    x += other.x;
-    xx += other.xx;
-    xv += other.xv;
-  }
-};
+// Sums of one regression: x = d or ln d, y = the pairwise statistic.
+using RegressionSums = core::PairedSums;
 
 double divide(double a, double b) { return b == 0.0 ? MISSING_VALUE : a / b; }
 
@@ -42,18 +24,18 @@ void simple_regression(const RegressionSums& s, double* out) {
   if (s.n == 0) return;
   const double N = s.n;
   double sxx = s.xx - s.x * s.x / N;
-  double syy = s.vv - s.v * s.v / N;
+  double syy = s.yy - s.y * s.y / N;
   if (sxx < 1e-9) sxx = 0;
   if (syy < 1e-9) syy = 0;
   const double md = s.x / N;
-  const double mv = s.v / N;
+  const double mv = s.y / N;
   out[3] = N;
   out[4] = md;
   out[5] = divide(sxx, N - 1);
   out[6] = mv;
   out[7] = divide(syy, N - 1);
   if (sxx == 0 || syy == 0) return;
-  const double sxy = s.xv - s.x * s.v / N;
+  const double sxy = s.xy - s.x * s.y / N;
   const double b = sxy / sxx;
   out[0] = b;
   out[1] = mv - b * md;
@@ -71,11 +53,11 @@ void pooled_regression(const std::vector<RegressionSums>& sets, double linear_n,
     const RegressionSums& s = sets[g];
     if (s.n == 0) continue;
     sxx += s.xx - s.x * s.x / s.n;
-    syy += s.vv - s.v * s.v / s.n;
-    sxy += s.xv - s.x * s.v / s.n;
+    syy += s.yy - s.y * s.y / s.n;
+    sxy += s.xy - s.x * s.y / s.n;
   }
   const double md = all.x / all.n;
-  const double mv = all.v / all.n;
+  const double mv = all.y / all.n;
   out[3] = all.n;
   out[4] = md;
   out[5] = divide(sxx, linear_n - n_categories);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/constants.hpp"
+#include "core/paired_sums.hpp"
 
 namespace quorvel::traits {
 
@@ -14,19 +15,8 @@ namespace {
 
 constexpr int kTransforms = 4;  // d, ln d, d^2, sqrt d
 
-// Moments of one pair statistic y against one transform f of the divergence.
-struct CorrelationSums {
-  double n = 0, f = 0, f2 = 0, y = 0, y2 = 0, yf = 0;
-
-  void add(double yv, double fv) {
-    n += 1;
-    f += fv;
-    f2 += fv * fv;
-    y += yv;
-    y2 += yv * yv;
-    yf += yv * fv;
-  }
-};
+// Moments of one pair statistic (y) against one transform of the divergence (x).
+using CorrelationSums = core::PairedSums;
 
 // A variance from its moments, 0 when it is only rounding noise around a
 // constant (then no correlation or slope is defined).
@@ -79,10 +69,10 @@ void store_row(const RowSums& sums, bool distances, int K, core::RowView<float> 
   for (int t = 0; t < kTransforms; ++t) {
     const CorrelationSums& m = sums.correlation[static_cast<std::size_t>(t)];
     if (m.n == 0) continue;
-    const double var_f = variance_of(m.f, m.f2, m.n);
-    const double var_y = variance_of(m.y, m.y2, m.n);
+    const double var_f = variance_of(m.x, m.xx, m.n);
+    const double var_y = variance_of(m.y, m.yy, m.n);
     if (var_f == 0) continue;
-    const double cov = m.yf / m.n - (m.y / m.n) * (m.f / m.n);
+    const double cov = m.xy / m.n - (m.y / m.n) * (m.x / m.n);
     if (var_y > 0) out[kSignalCorrelationColumn - t] = static_cast<float>(cov / (std::sqrt(var_f) * std::sqrt(var_y)));
     out[kSignalSlopeColumn - t] = static_cast<float>(cov / var_f);
   }
@@ -152,7 +142,7 @@ void analyse_trait_signal(int n_species, int n_intervals, const core::DVector& l
         row.interval_count[ci] += 1;
         for (int t = 0; t < kTransforms; ++t) {
           if (t == 1 && d <= 0) continue;  // ln d is defined for d > 0 only
-          row.correlation[static_cast<std::size_t>(t)].add(statistic, f[static_cast<std::size_t>(t)]);
+          row.correlation[static_cast<std::size_t>(t)].add(f[static_cast<std::size_t>(t)], statistic);
         }
       }
     }
