@@ -25,24 +25,6 @@ std::string not_found_message(const char* what, const std::string& file_name, co
 
 // The block a keyword reads: the rest of the instruction file (inline data)
 // or a separate file opened with the open retry.
-struct Block {
-  LineSource file;
-  LineSource* lines = nullptr;
-  std::string name;
-};
-
-void open_block(Block& block, InstructionContext& context, const std::string& word, const char* what) {
-  if (is_inline_argument(word)) {
-    block.lines = &context.source;
-    block.name = context.instruction_file;
-    return;
-  }
-  input::open_data_file(block.file.file, word, what);
-  block.file.name = word;
-  block.lines = &block.file;
-  block.name = word;
-}
-
 // ---- Phylogeny randomization tests ----
 
 // Options of one test line, searched anywhere in the line.
@@ -79,8 +61,8 @@ void read_test_options(const std::string& line, RunSettings& s, int t) {
 void read_tree(InstructionContext& context, const std::string& line, const KeywordRecord& record, int sign) {
   std::string word;
   if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
-  Block block;
-  open_block(block, context, word, "the dated phylogenetic tree");
+  DataBlock block;
+  open_data_block(block, context, word, "the dated phylogenetic tree");
   std::string text;
   int announced = 0;
   if (is_inline_argument(word)) {
@@ -130,8 +112,8 @@ int count_matrix_rows(LineSource& lines, std::vector<std::string>* first_words) 
 void handle_taxonomic_divergences(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
   std::string word;
   if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
-  Block block;
-  open_block(block, context, word, "the taxonomic levels");
+  DataBlock block;
+  open_data_block(block, context, word, "the taxonomic levels");
   int levels = 0;
   if (is_inline_argument(word)) {
     scan_numbers(after_keyword_text(line, record.keyword), &levels, 1);
@@ -192,8 +174,8 @@ void handle_ultrametric_tree(InstructionContext& context, const std::string& lin
 void handle_phylogeny_tests(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
   std::string word;
   if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
-  Block block;
-  open_block(block, context, word, "phylogenetic tests");
+  DataBlock block;
+  open_data_block(block, context, word, "phylogenetic tests");
   int counts[2] = {0, 0};
   if (is_inline_argument(word)) {
     scan_numbers(after_keyword_text(line, record.keyword), counts, 2);

@@ -92,6 +92,18 @@ bool begins_with_letter_or_digit(const std::string& line);
 /// Stops the run with the keyword's missing-argument message (status 0).
 [[noreturn]] void stop_missing_argument(const KeywordRecord& record);
 
+/// The lines of a data block named by a keyword: a separate file, or the
+/// instruction file itself when the argument is a number (inline data).
+struct DataBlock {
+  LineSource file;              // the separate file, when there is one
+  LineSource* lines = nullptr;  // where the block is read from
+  std::string name;             // the source name kept in the settings
+};
+
+/// Points `block` at the instruction file for an inline argument, otherwise
+/// opens the file `word` with the open retry naming `what`.
+void open_data_block(DataBlock& block, InstructionContext& context, const std::string& word, const char* what);
+
 /// Reads one whole line, however long (a Newick text may exceed the line
 /// buffer), without its line end; false at end of file.
 bool read_whole_line(LineSource& source, std::string& text);

@@ -5,6 +5,7 @@
 #include "driver/instruction_file.hpp"
 #include "driver/instruction_reader.hpp"
 #include "input/field_reading.hpp"
+#include "input/open_retry.hpp"
 
 namespace quorvel::driver {
 
@@ -67,6 +68,18 @@ bool begins_with_letter_or_digit(const std::string& line) {
 }
 
 void stop_missing_argument(const KeywordRecord& record) { core::stop_run(record.missing_argument_message, 0); }
+
+void open_data_block(DataBlock& block, InstructionContext& context, const std::string& word, const char* what) {
+  if (is_inline_argument(word)) {
+    block.lines = &context.source;
+    block.name = context.instruction_file;
+    return;
+  }
+  input::open_data_file(block.file.file, word, what);
+  block.file.name = word;
+  block.lines = &block.file;
+  block.name = word;
+}
 
 bool read_whole_line(LineSource& source, std::string& text) {
   text.clear();

@@ -6,7 +6,6 @@
 #include "core/format.hpp"
 #include "driver/instruction_reader.hpp"
 #include "input/field_reading.hpp"
-#include "input/open_retry.hpp"
 
 namespace quorvel::driver {
 
@@ -17,11 +16,6 @@ constexpr int kVariableFieldLimit = 55;
 
 // The list whose header and rows a keyword reads: the instruction file itself
 // (inline data) or a separate file, with the name messages give.
-struct ListSource {
-  LineSource file;
-  LineSource* lines = nullptr;
-  std::string name;
-};
 
 // Where a keyword argument leads: after the first tabulation of the line.
 // Returns that text and its first word; stops when either is missing.
@@ -29,18 +23,6 @@ const char* argument_after_tab(const std::string& line, const KeywordRecord& rec
   const char* argument = after_first_tab(line);
   if (!argument || !input::scan_word(argument, word)) stop_missing_argument(record);
   return argument;
-}
-
-void open_list(ListSource& list, InstructionContext& context, const std::string& word, const char* what) {
-  if (is_inline_argument(word)) {
-    list.lines = &context.source;
-    list.name = context.instruction_file;
-    return;
-  }
-  input::open_data_file(list.file.file, word, what);
-  list.file.name = word;
-  list.lines = &list.file;
-  list.name = word;
 }
 
 std::string next_line(LineSource& lines) {
@@ -70,8 +52,7 @@ bool read_variable_cell(const char* position, std::string& name, int& categories
 
 // Header of a species list: species column, then `n_variables` variables
 // whose "#k" cells give their numbers of categories.
-void read_trait_header(InstructionContext& context, const std::string& header, const ListSource& list,
-                       int n_variables) {
+void read_trait_header(InstructionContext& context, const std::string& header, const DataBlock& list, int n_variables) {
   RunSettings& s = context.settings;
   s.trait_variable_names = core::name_table(0, n_variables);
   s.trait_variable_categories = core::ivector(0, n_variables);
@@ -100,11 +81,11 @@ int count_list_rows(LineSource& lines) {
 // The counts and header line shared by the species trait and taxonomy lists.
 // Returns false (message printed) when the counts cannot be read.
 bool read_list_counts(InstructionContext& context, const std::string& line, const KeywordRecord& record,
-                      const char* what, const char* inline_error, const char* header_error, ListSource& list,
+                      const char* what, const char* inline_error, const char* header_error, DataBlock& list,
                       int counts[2], std::string& header) {
   std::string word;
   const char* argument = argument_after_tab(line, record, word);
-  open_list(list, context, word, what);
+  open_data_block(list, context, word, what);
   if (is_inline_argument(word)) {
     if (scan_numbers(argument, counts, 2) < 2) {
       core::console_print(inline_error);
@@ -135,7 +116,7 @@ bool read_list_counts(InstructionContext& context, const std::string& line, cons
 }  // namespace
 
 void handle_species_traits(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
-  ListSource list;
+  DataBlock list;
   int counts[2] = {0, 0};
   std::string header;
   if (!read_list_counts(context, line, record, "the species list",
@@ -153,7 +134,7 @@ void handle_species_traits(InstructionContext& context, const std::string& line,
 }
 
 void handle_species_taxonomy(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
-  ListSource list;
+  DataBlock list;
   int counts[2] = {0, 0};
   std::string header;
   if (!read_list_counts(context, line, record, "the species taxonomy",
@@ -185,8 +166,8 @@ void handle_individuals(InstructionContext& context, const std::string& line, co
   }
   std::string word;
   const char* argument = argument_after_tab(line, record, word);
-  ListSource list;
-  open_list(list, context, word, "the individual list");
+  DataBlock list;
+  open_data_block(list, context, word, "the individual list");
   int counts[2] = {0, 0};
   bool counts_read = false;
   if (is_inline_argument(word)) {
