@@ -10,16 +10,20 @@
 #include "core/text_output.hpp"
 #include "driver/analysis_sequence.hpp"
 #include "driver/data_description.hpp"
-#include "driver/instruction_file.hpp"
 #include "driver/load_data.hpp"
 #include "driver/run_state.hpp"
 #include "driver/start_up.hpp"
+#include "instructions/instruction_file.hpp"
 #include "randomization/random_generator.hpp"
 
 namespace quorvel::driver {
 
 using core::console_print;
 using core::format;
+using instructions::check_named_data;
+using instructions::output_conflict_messages;
+using instructions::prepare_main_result_file;
+using instructions::read_instruction_file;
 
 namespace {
 

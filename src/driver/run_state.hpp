@@ -3,11 +3,15 @@
 #include <string>
 
 #include "core/arrays.hpp"
-#include "driver/run_settings.hpp"
+#include "instructions/run_settings.hpp"
 #include "phylogeny/tree_node.hpp"
 #include "randomization/random_generator.hpp"
 
 namespace quorvel::driver {
+
+// The instruction-file language fills the settings; the driver reads them.
+using instructions::kMaxPhylogenyTests;
+using instructions::RunSettings;
 
 /// Kinds of phyletic relationships given to the run.
 enum PhylogenyKind { kNoPhylogeny = 0, kTaxonomy = 1, kUltrametricTree = 2, kOtherTree = 3, kDivergenceFile = 4 };

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/constants.hpp"
-#include "driver/instruction_file.hpp"
+#include "instructions/instruction_file.hpp"
 #include "phylogeny/tree_divergences.hpp"
 #include "support/test_support.hpp"
 

@@ -2,7 +2,7 @@
 
 #include "instruction_test_fixture.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::instructions {
 namespace {
 
 using testing::write_file;
@@ -339,4 +339,4 @@ TEST_F(InstructionTest, SpeciesDivergencesInlineHeaderAndCounted) {
 }
 
 }  // namespace
-}  // namespace quorvel::driver
+}  // namespace quorvel::instructions

@@ -2,7 +2,7 @@
 
 #include "instruction_test_fixture.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::instructions {
 namespace {
 
 using testing::write_file;
@@ -229,4 +229,4 @@ TEST_F(InstructionTest, SelectPlotPairsHasThreeForms) {
 }
 
 }  // namespace
-}  // namespace quorvel::driver
+}  // namespace quorvel::instructions

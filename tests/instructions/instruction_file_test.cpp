@@ -3,7 +3,7 @@
 #include "core/text_output.hpp"
 #include "instruction_test_fixture.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::instructions {
 namespace {
 
 using testing::read_file;
@@ -202,4 +202,4 @@ TEST_F(InstructionTest, CarnivoreTestsInstructionFile) {
 }
 
 }  // namespace
-}  // namespace quorvel::driver
+}  // namespace quorvel::instructions

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "driver/run_settings.hpp"
+#include "instructions/run_settings.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::instructions {
 
 /// Reads the instruction file `instruction_file` into `settings`: every
 /// keyword line, the pre-scans of the data files it names (counts, headers,
@@ -36,4 +36,4 @@ void check_named_data(const RunSettings& settings);
 /// ";": (number of ":") - (number of "(") + 1 when the root has no branch length.
 int count_tree_tips(const std::string& tree_text);
 
-}  // namespace quorvel::driver
+}  // namespace quorvel::instructions

@@ -7,12 +7,12 @@
 #include "core/constants.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
-#include "driver/instruction_file.hpp"
-#include "driver/instruction_reader.hpp"
 #include "input/field_reading.hpp"
 #include "input/open_retry.hpp"
+#include "instructions/instruction_file.hpp"
+#include "instructions/instruction_reader.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::instructions {
 
 namespace {
 
@@ -272,4 +272,4 @@ void handle_species_divergences(InstructionContext& context, const std::string& 
   s.inter_species_divergences_source = word;
 }
 
-}  // namespace quorvel::driver
+}  // namespace quorvel::instructions

@@ -4,10 +4,10 @@
 #include "core/constants.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
-#include "driver/instruction_reader.hpp"
 #include "input/field_reading.hpp"
+#include "instructions/instruction_reader.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::instructions {
 
 namespace {
 
@@ -231,4 +231,4 @@ void handle_individuals(InstructionContext& context, const std::string& line, co
   s.individual_list_source = list.name;
 }
 
-}  // namespace quorvel::driver
+}  // namespace quorvel::instructions

@@ -3,11 +3,11 @@
 #include <filesystem>
 #include <string>
 
-#include "driver/instruction_file.hpp"
-#include "driver/run_settings.hpp"
+#include "instructions/instruction_file.hpp"
+#include "instructions/run_settings.hpp"
 #include "support/test_support.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::instructions {
 
 /// Runs each test in a fresh working folder; `read` writes an instruction
 /// file there and reads it.
@@ -28,4 +28,4 @@ class InstructionTest : public testing::WorkDirTest {
   }
 };
 
-}  // namespace quorvel::driver
+}  // namespace quorvel::instructions

@@ -4,12 +4,12 @@
 #include "core/constants.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
-#include "driver/instruction_reader.hpp"
 #include "input/community_counts.hpp"
 #include "input/field_reading.hpp"
 #include "input/open_retry.hpp"
+#include "instructions/instruction_reader.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::instructions {
 
 namespace {
 
@@ -170,4 +170,4 @@ void handle_select_plot_pairs(InstructionContext& context, const std::string& li
   }
 }
 
-}  // namespace quorvel::driver
+}  // namespace quorvel::instructions

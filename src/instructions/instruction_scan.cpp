@@ -2,12 +2,12 @@
 
 #include "core/constants.hpp"
 #include "core/errors.hpp"
-#include "driver/instruction_file.hpp"
-#include "driver/instruction_reader.hpp"
 #include "input/field_reading.hpp"
 #include "input/open_retry.hpp"
+#include "instructions/instruction_file.hpp"
+#include "instructions/instruction_reader.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::instructions {
 
 namespace {
 
@@ -119,4 +119,4 @@ int count_tree_tips(const std::string& tree_text) {
   return colons - openings + (root_without_length ? 1 : 0);
 }
 
-}  // namespace quorvel::driver
+}  // namespace quorvel::instructions

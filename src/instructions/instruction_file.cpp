@@ -1,15 +1,15 @@
-#include "driver/instruction_file.hpp"
+#include "instructions/instruction_file.hpp"
 
 #include "core/arrays.hpp"
 #include "core/constants.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
 #include "core/text_output.hpp"
-#include "driver/instruction_reader.hpp"
 #include "input/field_reading.hpp"
 #include "input/open_retry.hpp"
+#include "instructions/instruction_reader.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::instructions {
 
 namespace {
 
@@ -260,4 +260,4 @@ void prepare_main_result_file(const RunSettings& settings) {
   if (settings.empty_main_result_file) core::empty_file(settings.main_result_file);
 }
 
-}  // namespace quorvel::driver
+}  // namespace quorvel::instructions

@@ -4,7 +4,7 @@
 
 #include "core/arrays.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::instructions {
 
 /// Highest number of phylogeny randomization tests an instruction file defines.
 inline constexpr int kMaxPhylogenyTests = 100;
@@ -100,4 +100,4 @@ struct RunSettings {
   std::string conversion_keyword;       // which of the two CONVERT keywords named conversion_output
 };
 
-}  // namespace quorvel::driver
+}  // namespace quorvel::instructions

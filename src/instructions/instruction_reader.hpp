@@ -3,9 +3,9 @@
 #include <string>
 
 #include "core/text_input.hpp"
-#include "driver/run_settings.hpp"
+#include "instructions/run_settings.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::instructions {
 
 // Shared state and helpers of the instruction-file reader; the keyword
 // handlers live in several files, one per kind of data.
@@ -138,4 +138,4 @@ void handle_select_plot_pairs(InstructionContext& context, const std::string& li
 /// message, concatenated; empty when the settings can be analysed together.
 std::string final_check_messages(const InstructionContext& context);
 
-}  // namespace quorvel::driver
+}  // namespace quorvel::instructions

@@ -2,10 +2,10 @@
 
 #include "core/errors.hpp"
 #include "core/format.hpp"
-#include "driver/instruction_file.hpp"
-#include "driver/instruction_reader.hpp"
+#include "instructions/instruction_file.hpp"
+#include "instructions/instruction_reader.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::instructions {
 
 namespace {
 
@@ -144,4 +144,4 @@ void check_named_data(const RunSettings& settings) {
   }
 }
 
-}  // namespace quorvel::driver
+}  // namespace quorvel::instructions
