@@ -3,13 +3,20 @@
 #   CASE_DIR/args             command-line arguments (default: instr.txt)
 #   CASE_DIR/stdin            console input (default: none, standard input closed)
 #   CASE_DIR/status           expected exit status (default: 0)
+#   CASE_DIR/data_sets        names of shared data sets (tests/data/sets/<name>)
+#                             whose files are copied in first, so that cases
+#                             share one copy of each data set
 #   CASE_DIR/expected/<file>  reviewed expected output; console.txt is the console
 # Every other file of CASE_DIR is an input, copied to a scratch RUN_DIR first.
 # Time stamps and clock seeds are masked before comparing.
 set -u
 binary=$1 case_dir=$2 run_dir=$3
 rm -rf "$run_dir" && mkdir -p "$run_dir"
-(cd "$case_dir" && find . -path ./expected -prune -o -type f ! -name args ! -name stdin ! -name status -print |
+sets_dir="$(cd "$(dirname "$0")/../data/sets" && pwd)"
+if [ -f "$case_dir/data_sets" ]; then
+  for set in $(cat "$case_dir/data_sets"); do cp "$sets_dir/$set"/* "$run_dir/"; done
+fi
+(cd "$case_dir" && find . -path ./expected -prune -o -type f ! -name args ! -name stdin ! -name status ! -name data_sets -print |
   while read -r f; do mkdir -p "$run_dir/$(dirname "$f")"; cp "$f" "$run_dir/$f"; done)
 args=instr.txt
 [ -f "$case_dir/args" ] && args=$(cat "$case_dir/args")
