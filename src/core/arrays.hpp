@@ -124,11 +124,15 @@ class Matrix {
   const T& operator()(int i, int j) const { return storage_[offset(i, j)]; }
   RowView<T> operator[](int i) {
     QUORVEL_CHECK_INDEX(i >= rlo_ && i <= rhi_);
-    return RowView<T>(storage_.data() + static_cast<std::size_t>(static_cast<std::int64_t>(i) - rlo_) * static_cast<std::size_t>(ncol_), clo_, chi_);
+    return RowView<T>(storage_.data() + static_cast<std::size_t>(static_cast<std::int64_t>(i) - rlo_) *
+                                            static_cast<std::size_t>(ncol_),
+                      clo_, chi_);
   }
   RowView<const T> operator[](int i) const {
     QUORVEL_CHECK_INDEX(i >= rlo_ && i <= rhi_);
-    return RowView<const T>(storage_.data() + static_cast<std::size_t>(static_cast<std::int64_t>(i) - rlo_) * static_cast<std::size_t>(ncol_), clo_, chi_);
+    return RowView<const T>(storage_.data() + static_cast<std::size_t>(static_cast<std::int64_t>(i) - rlo_) *
+                                                  static_cast<std::size_t>(ncol_),
+                            clo_, chi_);
   }
 
   int row_lo() const { return rlo_; }

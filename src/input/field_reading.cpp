@@ -46,7 +46,8 @@ void read_data_line(core::TextInput& file, std::string& line, const std::string&
 const char* next_field(const char* position, const std::string& file_name, int line_number) {
   const char* tab = std::strchr(position, '\t');
   if (!tab)
-    core::fatal_error(format("\ntab not found one column missing on line %d from file %s", line_number, file_name.c_str()));
+    core::fatal_error(
+        format("\ntab not found one column missing on line %d from file %s", line_number, file_name.c_str()));
   if (tab[1] == '\t')
     core::fatal_error(format("\ntwo consecutive tabs on line %d from file %s", line_number, file_name.c_str()));
   return tab + 1;
@@ -55,7 +56,8 @@ const char* next_field(const char* position, const std::string& file_name, int l
 const char* next_field_allow_empty(const char* position, const std::string& file_name, int line_number) {
   const char* tab = std::strchr(position, '\t');
   if (!tab)
-    core::fatal_error(format("\ntab not found one column missing on line %d from file %s", line_number, file_name.c_str()));
+    core::fatal_error(
+        format("\ntab not found one column missing on line %d from file %s", line_number, file_name.c_str()));
   return tab + 1;
 }
 
@@ -86,7 +88,7 @@ void check_field_request(const char* position, int max_length, const std::string
   while (*p && is_blank(*p)) ++p;
   if (!*p) {
     core::fatal_error(format("\ncannot read string from %s%s from file %s", position,
-                        place(line_number, line_start, position).c_str(), file_name.c_str()));
+                             place(line_number, line_start, position).c_str(), file_name.c_str()));
   }
   if (max_length >= 100000) core::fatal_error("\nnumber of characters to read exceeds max allowed", 87);
 }
@@ -95,7 +97,7 @@ void check_name_length(const std::string& name, int max_length, const char* posi
                        int line_number, const char* line_start) {
   if (static_cast<int>(name.size()) <= max_length) return;
   core::fatal_error(format("\nthe name \"%s\"%s from file %s is longer than the %d characters allowed", name.c_str(),
-                      place(line_number, line_start, position).c_str(), file_name.c_str(), max_length));
+                           place(line_number, line_start, position).c_str(), file_name.c_str(), max_length));
 }
 
 // A cell's number, converted by `convert`; what follows it in the cell must
@@ -119,16 +121,16 @@ CellContent read_cell(const char* position, T& value, const std::string& file_na
     if (*rest == ',' && rest[1] >= '0' && rest[1] <= '9') {
       std::string suggestion(p, static_cast<std::size_t>(rest - p));
       const std::size_t comma_end = cell_text(rest).find_first_not_of("0123456789", 1);
-      suggestion += "." + cell_text(rest + 1).substr(0, comma_end == std::string::npos ? std::string::npos
-                                                                                        : comma_end - 1);
+      suggestion +=
+          "." + cell_text(rest + 1).substr(0, comma_end == std::string::npos ? std::string::npos : comma_end - 1);
       message += format("\nWrite decimal numbers with a point, not a comma: \"%s\", not \"%s\".", suggestion.c_str(),
                         text.c_str());
     }
     core::fatal_error(message);
   }
   if (!std::isfinite(parsed) || (errno == ERANGE && parsed != 0)) {
-    core::fatal_error(format("\ncannot read a number from \"%s\"%s from file %s: the number is out of range", text.c_str(),
-                        place(line_number, line_start, position).c_str(), file_name.c_str()));
+    core::fatal_error(format("\ncannot read a number from \"%s\"%s from file %s: the number is out of range",
+                             text.c_str(), place(line_number, line_start, position).c_str(), file_name.c_str()));
   }
   value = parsed;
   return CellContent::kNumber;
@@ -137,7 +139,7 @@ CellContent read_cell(const char* position, T& value, const std::string& file_na
 [[noreturn]] void stop_on_missing_number(const char* position, const std::string& file_name, int line_number,
                                          const char* line_start) {
   core::fatal_error(format("\ncannot read float from %s%s from file %s", rest_of_line(position).c_str(),
-                      place(line_number, line_start, position).c_str(), file_name.c_str()));
+                           place(line_number, line_start, position).c_str(), file_name.c_str()));
 }
 
 }  // namespace
@@ -245,11 +247,24 @@ void strip_line_end(std::string& text) {
 
 namespace quorvel::input {
 
+bool is_empty_cell(const char* position) {
+  while (*position == ' ') ++position;
+  return *position == '\t' || *position == '\n' || *position == '\r' || *position == '\0';
+}
+
 bool is_blank_line(const std::string& line) {
   for (const char c : line) {
     if (!is_blank(c)) return false;
   }
   return true;
+}
+
+std::string listed_names(const std::vector<std::string>& names) {
+  constexpr std::size_t kListed = 20;
+  std::string text;
+  for (std::size_t k = 0; k < names.size() && k < kListed; ++k) text += (k == 0 ? ": " : ", ") + names[k];
+  if (names.size() > kListed) text += format(" and %d more", static_cast<int>(names.size() - kListed));
+  return text;
 }
 
 void reader_error(const std::string& message, int status) { throw core::FatalError(message, status, true, true); }

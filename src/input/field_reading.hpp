@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/text_input.hpp"
 
@@ -91,8 +92,16 @@ bool is_comment_line(const std::string& line);
 /// Removes a trailing line feed (and a carriage return before it).
 void strip_line_end(std::string& text);
 
+/// True when the cell at `position` holds nothing but spaces before its tab
+/// or the line end.
+bool is_empty_cell(const char* position);
+
 /// True when the line holds nothing but blanks.
 bool is_blank_line(const std::string& line);
+
+/// The names as a message lists them: ": A, B, C", at most the first 20,
+/// then " and n more".
+std::string listed_names(const std::vector<std::string>& names);
 
 /// A data error of a reader: the message goes to the console and to
 /// "error.txt", the program waits for a key and the run ends with `status`.

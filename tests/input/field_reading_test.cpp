@@ -43,8 +43,9 @@ TEST(FieldReading, OverlongNamesAreRefusedNamingThem) {
                    "\" on line 3, column 2, from file data.txt is longer than the 49 characters allowed",
                1);
   EXPECT_STOPS(read_word_field(std::string(51, 'y').c_str(), name, 50, kFile, 4),
-               "\nthe name \"" + std::string(51, 'y') + "\" on line 4 from file data.txt is longer than the 50 "
-                                                        "characters allowed",
+               "\nthe name \"" + std::string(51, 'y') +
+                   "\" on line 4 from file data.txt is longer than the 50 "
+                   "characters allowed",
                1);
 }
 
