@@ -113,7 +113,7 @@ class Carni70Signal : public testing::WorkDirTest {
   void copy_case(const std::string& case_name, const std::string& instruction) {
     const std::string folder = data_path("e2e/" + case_name);
     for (const char* file : {"carni70_divint.txt", "carni70_traits.txt", "carni70_tree.txt"}) {
-      std::filesystem::copy_file(folder + "/" + file, file);
+      std::filesystem::copy_file(data_path("sets/carni70/") + file, file);
     }
     std::filesystem::copy_file(folder + "/" + instruction, instruction);
     reference_ =
