@@ -92,8 +92,7 @@ struct FileChoice {
 };
 
 const FileChoice kDataChoices[] = {
-    {'1',
-     "\n\nEnter the file name of the species-plot matrix \n\t(or press enter for default name \"sp_plot.txt\")\n",
+    {'1', "\n\nEnter the file name of the species-plot matrix \n\t(or press enter for default name \"sp_plot.txt\")\n",
      "SPECIES-PLOT MATRIX\t%s", "sp_plot.txt", true, [](DialogueState& s) { s.species_data_kind = 1; }},
     {'2',
      "\n\nEnter the file name of the plot-abundance-species triplets \n\t(or press enter for default name "
@@ -286,9 +285,8 @@ void ask_main_result_file(DialogueState& state) {
       break;
     }
     if (answer == "e" || answer == "E") break;
-    const std::string message = answer.find_first_of(" \t") != std::string::npos
-                                    ? kOneWordName
-                                    : result_name_check(state, answer);
+    const std::string message =
+        answer.find_first_of(" \t") != std::string::npos ? kOneWordName : result_name_check(state, answer);
     if (message.empty()) {
       name = answer;
     } else {

@@ -49,7 +49,7 @@ const AdditionalChoice kAdditionalChoices[] = {
 struct IntervalDialogue {
   char choice;
   const char* count_prompt;
-  const char* line_format;  // one "%i", the number of intervals
+  const char* line_format;   // one "%i", the number of intervals
   const char* limit_prompt;  // one "%i", the interval
 };
 
@@ -132,15 +132,16 @@ void ask_intervals(DialogueState& state, const IntervalDialogue& dialogue) {
   double previous = -1.0;
   for (int i = 1; i <= count; ++i) {
     double limit = 0.0;
-    ask_decimal(format(dialogue.limit_prompt, i),
-                [previous](double value) {
-                  if (as_written(value) < 0.0) return std::string("\nPlease enter a limit of 0 or more.\n");
-                  if (as_written(value) <= previous) {
-                    return format("\nPlease enter a limit greater than the previous one (%f).\n", previous);
-                  }
-                  return std::string();
-                },
-                limit);
+    ask_decimal(
+        format(dialogue.limit_prompt, i),
+        [previous](double value) {
+          if (as_written(value) < 0.0) return std::string("\nPlease enter a limit of 0 or more.\n");
+          if (as_written(value) <= previous) {
+            return format("\nPlease enter a limit greater than the previous one (%f).\n", previous);
+          }
+          return std::string();
+        },
+        limit);
     previous = as_written(limit);
     state.text += format("%f\t", limit);
   }
@@ -153,8 +154,9 @@ std::string test_options_prompt(const DialogueState& state, int test) {
   if (state.tree_kind == 2) prompt += "\n\t3- Partial tree randomization within clades younger than age threshold";
   prompt += "\n\n\t4- Permute only sampled species (=default)\n\t5- Permute all species given in the phylogeny";
   if (state.species_data()) {
-    prompt += "\n\t6- Permute species with similar overall abundances\n\t7- Permute species with similar number of "
-              "occurrences";
+    prompt +=
+        "\n\t6- Permute species with similar overall abundances\n\t7- Permute species with similar number of "
+        "occurrences";
   }
   return prompt + "\n\t(press Return for default options 1 and 4)\n";
 }
@@ -165,7 +167,9 @@ std::string ask_ratio(const char* prompt) {
   double value = 0.0;
   return ask_decimal(
       prompt,
-      [](double ratio) { return ratio > 1.0 ? std::string() : std::string("\nPlease enter a ratio greater than 1.\n"); },
+      [](double ratio) {
+        return ratio > 1.0 ? std::string() : std::string("\nPlease enter a ratio greater than 1.\n");
+      },
       value);
 }
 
@@ -178,11 +182,11 @@ std::string clade_check(const std::string& answer) {
 }
 
 void ask_phylogeny_tests(DialogueState& state) {
-  const int tests = ask_count(
-      format("\n\nPHYLOGENY RANDOMIZATION TESTS\nEnter the number of distinct phylogeny randomization tests "
-             "(max=%i)\n\t(press Return for default value = 1)\n",
-             kMaxPhylogenyTests),
-      1, 0, kMaxPhylogenyTests);
+  const int tests =
+      ask_count(format("\n\nPHYLOGENY RANDOMIZATION TESTS\nEnter the number of distinct phylogeny randomization tests "
+                       "(max=%i)\n\t(press Return for default value = 1)\n",
+                       kMaxPhylogenyTests),
+                1, 0, kMaxPhylogenyTests);
   const int randomizations = ask_count(format("\nEnter the number of randomizations per test (max=%i)\n\t(press "
                                               "Return for default value = 999)\n",
                                               kMaxPhylogenyRandomizations),
@@ -206,7 +210,8 @@ void ask_phylogeny_tests(DialogueState& state) {
       state.text += "PERMUTE SAMPLED SPECIES\t";
     }
     if (selects(options, '2')) {
-      state.text += "WITHIN CLADE " + trimmed(ask_until_accepted("\nEnter the name of the clade: ", clade_check)) + "\t";
+      state.text +=
+          "WITHIN CLADE " + trimmed(ask_until_accepted("\nEnter the name of the clade: ", clade_check)) + "\t";
     }
     if (selects(options, '3')) {
       double age = 0.0;

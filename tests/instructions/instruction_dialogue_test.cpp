@@ -123,10 +123,10 @@ TEST_F(InstructionDialogue, UnreadableAnswersAreAskedAgain) {
       "my instr.txt\nmine.txt\n"  // a name with a blank
       "35\n3\n"                   // two sources of phyletic relationships
       "mine.txt\n2019.txt\nphylo.txt\nn\n"
-      "12\n"                             // additional: intervals of distance and divergence (none shown)
-      "two\n-1\n102\n2\n"                // interval counts
-      "1,5\n1.5\n1.5\n1e-9\n3\n"         // limits: comma, then not increasing
-      "\n"                               // no divergence intervals
+      "12\n"                                // additional: intervals of distance and divergence (none shown)
+      "two\n-1\n102\n2\n"                   // interval counts
+      "1,5\n1.5\n1.5\n1e-9\n3\n"            // limits: comma, then not increasing
+      "\n"                                  // no divergence intervals
       "phylo.txt\nout put.txt\nres.txt\n";  // the main result file may not be a data file
   create(answers);
   const std::string console = console_output();
@@ -179,6 +179,10 @@ TEST_F(InstructionDialogue, ExistingInstructionFileIsKeptUnlessErasedExplicitly)
   EXPECT_EQ(read_file("instr.txt"), "SPECIES-PLOT MATRIX\tmine.txt\n");
   EXPECT_EQ(read_file("other.txt"), "old\n");
   EXPECT_EQ(read_file("new.txt"), "\n\n\nMAIN RESULT FILE\toutput.txt");
+  EXPECT_NE(console_output().find("\n\nWARNING: The instruction file \"other.txt\" already exists.\n  Press Return to "
+                                  "erase the present content of the file\n  Otherwise, enter a new name for the "
+                                  "instruction file\n"),
+            std::string::npos);
   // An explicit empty answer replaces the content.
   EXPECT_EQ(create("\n\n\n\n\n"), "instr.txt");
   EXPECT_EQ(read_file("instr.txt"), "\n\n\nMAIN RESULT FILE\toutput.txt");
@@ -268,7 +272,7 @@ TEST_F(InstructionDialogue, EveryCombinationOfChoicesIsReadWithoutMessages) {
         if (options.find('6') != std::string::npos || options.find('7') != std::string::npos) answers += "2\n";
         if (options.find('2') != std::string::npos) answers += "Poaceae\n";
         if (options.find('3') != std::string::npos) answers += "10\n";
-        answers += "\n\n\n\n\n\n";  // Brownian and spatial tests, outputs 6 to 9
+        answers += "\n\n\n\n\n\n";      // Brownian and spatial tests, outputs 6 to 9
         if (*species) answers += "\n";  // conversion
         answers += "\n";                // main result file
         SCOPED_TRACE(answers);
