@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/arrays.hpp"
+#include "core/errors.hpp"
 
 namespace quorvel::input {
 
@@ -11,7 +12,7 @@ enum DataTypeCode { kPresenceAbsence = 0, kRelativeAbundances = 1, kIndividualCo
 
 /// Exit status of a run stopped by data that cannot be analysed (a reader's
 /// own check, not a malformed field).
-inline constexpr int kDataStopStatus = 3;
+inline constexpr int kDataStopStatus = core::kStoppedStatus;
 
 /// Largest abundance accepted: 2^53, the largest count a double holds exactly.
 inline constexpr double kMaxAbundance = 9007199254740992.0;
