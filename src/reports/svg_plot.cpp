@@ -21,6 +21,7 @@ constexpr double kRight = 640;
 constexpr double kTop = 80;
 constexpr double kBottom = 460;
 constexpr double kLegendX = 665;
+constexpr std::size_t kLegendWrap = 36;
 
 const char* colour(int index) { return kPalette[((index % kPaletteSize) + kPaletteSize) % kPaletteSize]; }
 
@@ -129,14 +130,14 @@ std::string legend(const LinePlot& plot) {
           "stroke-opacity=\"0.6\"/>\n",
           number(kLegendX).c_str(), number(y - 6).c_str(), colour(s.colour), colour(s.colour));
     }
-    // Long names are wrapped over lines of about 40 characters.
+    // Long names are wrapped to stay inside the picture.
     std::string name = s.name;
     double line_y = y + 4;
     while (!name.empty()) {
       std::size_t cut = name.size();
-      if (cut > 40) {
-        cut = name.rfind(' ', 40);
-        if (cut == std::string::npos || cut == 0) cut = 40;
+      if (cut > kLegendWrap) {
+        cut = name.rfind(' ', kLegendWrap);
+        if (cut == std::string::npos || cut == 0) cut = kLegendWrap;
       }
       out += text_element(kLegendX + 36, line_y, name.substr(0, cut), "start", 12);
       name.erase(0, cut);
