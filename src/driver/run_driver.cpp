@@ -7,6 +7,7 @@
 #include "core/constants.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
+#include "core/output_session.hpp"
 #include "core/text_output.hpp"
 #include "driver/analysis_sequence.hpp"
 #include "driver/data_description.hpp"
@@ -76,6 +77,9 @@ void write_end_stamp(const std::string& main_result_file) {
 }
 
 int run(const std::vector<std::string>& arguments) {
+  // Every result file of the run is written aside and put in place only when
+  // the run has gone to its end: a run that stops leaves them as they were.
+  core::OutputSession outputs;
   print_banner();
   RunState state;
   state.random_seed = -randomization::clock_seed();
@@ -109,6 +113,7 @@ int run(const std::vector<std::string>& arguments) {
   close_run_reports(state);
 
   write_end_stamp(settings.main_result_file);
+  outputs.commit();
   return 0;
 }
 
