@@ -1,0 +1,7 @@
+# The optional tables written after the observed partition.
+quorvel_unit_test(optional_tables_tests
+  SOURCES
+    optional_tables_fixtures.cpp
+    partition_fixtures.cpp
+    node_decomposition_test.cpp
+  LIBS quorvel_partition quorvel_phylogeny)
