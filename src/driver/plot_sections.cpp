@@ -50,7 +50,6 @@ void write_node_decomposition(const RunState& state, const PlotSection& section)
   input.data_type = state.data_type;
   input.selection = section.selection;
   input.category_names = &state.category_names;
-  input.species_names = &state.species_names;
   input.tree = species_tree(state);
   partition::decompose_by_node(input);
 }

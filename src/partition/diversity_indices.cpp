@@ -131,7 +131,8 @@ std::string pair_table(const DiversityIndicesInput& in, const std::vector<RowInd
   const core::DMatrix& A = *in.abundances;
   const core::NameTable& names = *in.plot_names;
   std::string out =
-      "\n\n\nPHYLOGENETIC DIVERSITY FOR PLOT PAIRS\nPlot1\tPlot2\t\tNumber of shared species\tJaccard\x92s coefficient of "
+      "\n\n\nPHYLOGENETIC DIVERSITY FOR PLOT PAIRS\nPlot1\tPlot2\t\tNumber of shared species\tJaccard\x92s coefficient "
+      "of "
       "similarity: J=(S1+S2-S1&2)/S1&2";
   if (in.tree.nodes) out += "\tPJ=(PD1+PD2-PD1&2)/PD1&2";
   if (in.divergences) out += "\tmean divergence btw ind\tmean divergence btw sp";

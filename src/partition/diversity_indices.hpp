@@ -11,9 +11,9 @@ namespace quorvel::partition {
 /// The tree of the species, when the phylogeny is one (a Newick tree or a
 /// classification). Borrowed.
 struct SpeciesTree {
-  const phylogeny::NodeTable* nodes = nullptr;   ///< [0..V]; root n_tips+1
-  int n_tips = 0;                                ///< T
-  int n_nodes = 0;                               ///< V
+  const phylogeny::NodeTable* nodes = nullptr;     ///< [0..V]; root n_tips+1
+  int n_tips = 0;                                  ///< T
+  int n_nodes = 0;                                 ///< V
   const core::IVector* leaf_of_species = nullptr;  ///< [0..s]: tip of each species, 0 = none
 };
 
@@ -33,7 +33,7 @@ struct DiversityIndicesInput {
   const core::NameTable* plot_names = nullptr;  ///< [1..n]
   const core::DMatrix* abundances = nullptr;    ///< [0..n][0..s]; row 0 the pooled sample of the partition
   const core::FMatrix* divergences = nullptr;   ///< [0..s][0..s], or null
-  SpeciesTree tree;                              ///< nodes null: no tree
+  SpeciesTree tree;                             ///< nodes null: no tree
 };
 
 /// The text of the tables: richness, mean divergence between species and PD

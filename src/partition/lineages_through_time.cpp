@@ -143,27 +143,27 @@ std::string lineages_through_time_text(const LineagesInput& in) {
   }
   const std::string times = times_header(in);
   std::string out = "\n\n\nNUMBER OF LINEAGES through TIME: \n\tTime (before present):\nPlot" + times;
-  out += plot_rows(in, [&](int m, int r) {
-    return core::format("\t%i", cuts[static_cast<std::size_t>(m)].present[r]);
-  });
+  out +=
+      plot_rows(in, [&](int m, int r) { return core::format("\t%i", cuts[static_cast<std::size_t>(m)].present[r]); });
   out += "\n\n\nSIMPSON DIVERSITY of LINEAGES through TIME: \n\tTime (before present):\nPlot" + times;
   out += plot_rows(in, [&](int m, int r) { return cell(cuts[static_cast<std::size_t>(m)].simpson[r]); });
   if (in.n_plots > 1) {
-    out += "\n\n\nJACCARD index of LINEAGE SIMILARITY for PLOT PAIRS through TIME\nPlot1\tPlot2\tTime (before "
-           "present)\n\t" +
-           times + "\n";
+    out +=
+        "\n\n\nJACCARD index of LINEAGE SIMILARITY for PLOT PAIRS through TIME\nPlot1\tPlot2\tTime (before "
+        "present)\n\t" +
+        times + "\n";
     out += pair_rows(in, cuts, jaccard);
-    out += "\n\n\nMORISITA-HORN index of LINEAGE SIMILARITY for PLOT PAIRS through TIME\nPlot1\tPlot2\tTime (before "
-           "present)\n\t" +
-           times + "\n";
+    out +=
+        "\n\n\nMORISITA-HORN index of LINEAGE SIMILARITY for PLOT PAIRS through TIME\nPlot1\tPlot2\tTime (before "
+        "present)\n\t" +
+        times + "\n";
     out += pair_rows(in, cuts, morisita_horn);
   }
   return out;
 }
 
 void write_lineages_through_time(const LineagesInput& input) {
-  write_table_file(input.file_name, input.main_result_file, lineages_through_time_text(input),
-                   TableFileMode::kNewFile);
+  write_table_file(input.file_name, input.main_result_file, lineages_through_time_text(input), TableFileMode::kNewFile);
 }
 
 }  // namespace quorvel::partition

@@ -15,15 +15,15 @@ struct LineagesInput {
   int n_species = 0;
   const core::NameTable* plot_names = nullptr;  ///< [1..n]
   const core::DMatrix* abundances = nullptr;    ///< [0..n][0..s]; column 0 the totals N, row 0 the pooled sample
-  SpeciesTree tree;                              ///< a dated tree (ages of the nodes)
-  int n_times = 0;                               ///< R
-  const core::DVector* times = nullptr;          ///< t[1..R], before present
+  SpeciesTree tree;                             ///< a dated tree (ages of the nodes)
+  int n_times = 0;                              ///< R
+  const core::DVector* times = nullptr;         ///< t[1..R], before present
 };
 
-/// Lineages present in one set of species at one time, and their Simpson
-/// diversity; `frequencies` [lineage] is the summed frequency of each lineage.
+/// The lineages of a tree cut at one time, numbered 1..n_lineages in node
+/// order, and the lineage of every tip.
 struct LineageCut {
-  int n_lineages = 0;           ///< lineages crossing the time
+  int n_lineages = 0;            ///< lineages crossing the time
   core::IVector lineage_of_tip;  ///< [1..T]: index 1..n_lineages of the lineage of each tip, 0 = none
 };
 

@@ -53,8 +53,13 @@ struct PairValues {
 // Running sums over plots (row 0) or pairs (row 1).
 struct MeanSums {
   explicit MeanSums(int n_nodes)
-      : H(static_cast<std::size_t>(n_nodes) + 4), J(H.size()), Di(H.size()), P(H.size()), Q(H.size()),
-        KJ(H.size()), RQ(H.size()) {}
+      : H(static_cast<std::size_t>(n_nodes) + 4),
+        J(H.size()),
+        Di(H.size()),
+        P(H.size()),
+        Q(H.size()),
+        KJ(H.size()),
+        RQ(H.size()) {}
   std::vector<double> H, J, Di, P, Q, KJ, RQ;
   int count = 0;
 };

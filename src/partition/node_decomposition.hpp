@@ -18,7 +18,6 @@ struct NodeDecompositionInput {
   int data_type = 0;                          ///< 2: pairs of individuals of one species drawn without replacement
   PairSelection selection;
   const core::NameTable* category_names = nullptr;  ///< names of the category codes, for the heading
-  const core::NameTable* species_names = nullptr;   ///< [1..s]
   SpeciesTree tree;                                 ///< ages of the nodes give the divergences
 };
 
@@ -31,18 +30,18 @@ struct NodeDecompositionInput {
 /// species). Undefined values (a division by zero in some plot or pair, no
 /// plot, no pair) are NaN.
 struct NodeDecomposition {
-  int n_plots_used = 0;             ///< included plots holding species
-  int n_pairs_used = 0;             ///< selected pairs of them
-  core::DVector mean_frequency;     ///< [1..s] over the included plots
-  core::IVector species_present;    ///< [0..V]: species of non-zero mean frequency in each clade
-  core::DVector clade_frequency;    ///< [0..V]: their summed mean frequency
-  core::DMatrix H;                  ///< pairs of individuals coalescing at the node (tips: of the species)
-  core::DMatrix J;                  ///< pairs of individuals of distinct species in the clade
-  core::DMatrix Di;                 ///< Simpson diversity of the clade
-  core::DMatrix Dpstar;             ///< mean divergence between individuals of distinct species in the clade
-  core::DMatrix P;                  ///< pairs of species coalescing at the node
-  core::DMatrix Q;                  ///< pairs of species in the clade
-  core::DMatrix Delta;              ///< mean divergence between species of the clade
+  int n_plots_used = 0;           ///< included plots holding species
+  int n_pairs_used = 0;           ///< selected pairs of them
+  core::DVector mean_frequency;   ///< [1..s] over the included plots
+  core::IVector species_present;  ///< [0..V]: species of non-zero mean frequency in each clade
+  core::DVector clade_frequency;  ///< [0..V]: their summed mean frequency
+  core::DMatrix H;                ///< pairs of individuals coalescing at the node (tips: of the species)
+  core::DMatrix J;                ///< pairs of individuals of distinct species in the clade
+  core::DMatrix Di;               ///< Simpson diversity of the clade
+  core::DMatrix Dpstar;           ///< mean divergence between individuals of distinct species in the clade
+  core::DMatrix P;                ///< pairs of species coalescing at the node
+  core::DMatrix Q;                ///< pairs of species in the clade
+  core::DMatrix Delta;            ///< mean divergence between species of the clade
 };
 
 /// Computes the decomposition of Simpson's diversity by node. Included

@@ -29,7 +29,8 @@ std::string category(const NodeDecompositionInput& in, int code) {
 
 std::string heading(const NodeDecompositionInput& in) {
   const PairSelection& s = in.selection;
-  std::string out = "\nSpatial and phylogenetic decomposition of Simpson's D (pairs of individuals) and pairs of species";
+  std::string out =
+      "\nSpatial and phylogenetic decomposition of Simpson's D (pairs of individuals) and pairs of species";
   if (s.mode == 2) {
     if (s.key1 != 0) {
       out += core::format("\nRestricted to plots from categories \"%s\" and \"%s\"", category(in, s.key1).c_str(),
@@ -74,7 +75,8 @@ std::string summary(const NodeDecomposition& r) {
 
 std::string tip_rows(const NodeDecompositionInput& in, const NodeDecomposition& r) {
   std::string out =
-      "\n\nWithin each species\nTip number\tTip name\tUpper node\tMean frequency\tNode age\tWithin plot mean proportion "
+      "\n\nWithin each species\nTip number\tTip name\tUpper node\tMean frequency\tNode age\tWithin plot mean "
+      "proportion "
       "of pairs of ind from given species\tAmong plots mean proportion of pairs of indiv from given species\t\tamong/"
       "within\t(among-within)/among\tAgregation index";
   const phylogeny::NodeTable& nodes = *in.tree.nodes;

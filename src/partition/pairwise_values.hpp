@@ -20,10 +20,10 @@ struct PairwiseValuesInput {
   int form = 0;                                 ///< < 0 matrices only, 0 matrices then columns, > 0 columns only
   const core::DVector* x = nullptr;             ///< plot coordinates [1..n], or null
   const core::DVector* y = nullptr;
-  const core::DMatrix* distances = nullptr;  ///< inter-plot distances; [0][0] == 0 (or null): from coordinates
-  const core::IVector* groups = nullptr;     ///< group of each plot (data level 1), or null
-  int data_level = 2;                        ///< 1 individuals, >= 2 plots
-  std::vector<int> statistics;               ///< StatisticCode of each position
+  const core::DMatrix* distances = nullptr;      ///< inter-plot distances; [0][0] == 0 (or null): from coordinates
+  const core::IVector* groups = nullptr;         ///< group of each plot (data level 1), or null
+  int data_level = 2;                            ///< 1 individuals, >= 2 plots
+  std::vector<int> statistics;                   ///< StatisticCode of each position
   const PairwiseStatMatrix* matrices = nullptr;  ///< [StatisticCode 1..4], floats [0..n][0..n]
 };
 

@@ -66,9 +66,9 @@ TEST(DiversityIndices, DisjointCladesShareNothing) {
 TEST(DiversityIndices, SingleSpeciesPlotsLeaveUndefinedCellsEmpty) {
   DiversityCase c;
   const std::string text = diversity_indices_text(c.input({{0, 0, 5, 0}, {0, 0, 2, 0}, {0, 0, 0, 0}}));
-  EXPECT_EQ(line_starting(text, "p1\t"), "p1\t1\t\t0.000000");       // no pair of species
+  EXPECT_EQ(line_starting(text, "p1\t"), "p1\t1\t\t0.000000");                      // no pair of species
   EXPECT_EQ(line_starting(text, "p1\tp2"), "p1\tp2\t\t1\t1.000000\t\t0.000000\t");  // PD of the union 0
-  EXPECT_EQ(line_starting(text, "p2\tp3"), "p2\tp3\t\t0\t0.000000\t\t\t");  // no individuals in p3
+  EXPECT_EQ(line_starting(text, "p2\tp3"), "p2\tp3\t\t0\t0.000000\t\t\t");          // no individuals in p3
   EXPECT_EQ(line_starting(text, "p3\t"), "p3\t0\t\t0.000000");
   EXPECT_EQ(text.find("nan"), std::string::npos);
   EXPECT_EQ(text.find("inf"), std::string::npos);

@@ -127,8 +127,8 @@ void expect_same(const core::DMatrix& fast, const core::DMatrix& slow, const cha
     for (int v = first; v <= last; ++v) {
       const double a = fast(row, v), b = slow(row, v);
       if (!std::isfinite(a) || !std::isfinite(b)) {
-        EXPECT_EQ(std::isfinite(a), std::isfinite(b)) << name << " row " << row << " node " << v << ": " << a
-                                                       << " vs " << b;
+        EXPECT_EQ(std::isfinite(a), std::isfinite(b))
+            << name << " row " << row << " node " << v << ": " << a << " vs " << b;
         continue;
       }
       EXPECT_NEAR(a, b, 1e-9 * (1 + std::fabs(b))) << name << " row " << row << " node " << v;
@@ -148,7 +148,7 @@ NodeDecompositionInput input_for(const SpeciesTreeFixture& tree, const core::DMa
 
 TEST(NodeDecomposition, AgreesWithPairByPairSumsOnRandomPlots) {
   const char* trees[] = {
-      "((A:1,B:1,C:1):2,(D:2,(E:1,F:1):1):1,G:3);",                   // a polytomy and a ladder
+      "((A:1,B:1,C:1):2,(D:2,(E:1,F:1):1):1,G:3);",                          // a polytomy and a ladder
       "(((A:0.0125,B:0.0125):3.5e-16,C:0.0125):0.9875,(D:0.5,E:0.5):0.5);",  // parent and child of one age
   };
   std::mt19937 rng(11);
@@ -248,8 +248,7 @@ TEST(NodeDecomposition, ReportsUndefinedValuesAsEmptyCells) {
   EXPECT_EQ(testing::line_starting(text, "3\tC\t"), "3\tC\t4\t1\t0.000000\t1\t\t\t\t\t");
   EXPECT_EQ(testing::line_starting(text, "1\tA"), "");  // absent species have no row
   // Clade (A,B): no species present; no pair of plots for the among column.
-  EXPECT_EQ(testing::line_starting(text, "5\t"),
-            "5\t\t4\t0\t0\t1.000000\t\t0\t\t0\t\t\t\t\t\t\t\t\t0\t\t0\t\t\t\t\t");
+  EXPECT_EQ(testing::line_starting(text, "5\t"), "5\t\t4\t0\t0\t1.000000\t\t0\t\t0\t\t\t\t\t\t\t\t\t0\t\t0\t\t\t\t\t");
 }
 
 }  // namespace
