@@ -7,9 +7,11 @@
 #include "core/console.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
+#include "core/output_session.hpp"
 #include "core/text_input.hpp"
 #include "core/text_output.hpp"
 #include "input/field_reading.hpp"
+#include "instructions/instruction_dialogue.hpp"
 
 namespace quorvel::driver {
 
@@ -61,13 +63,8 @@ std::string ask_instruction_file_name(const std::vector<std::string>& arguments)
   while (name.empty()) {
     console_print(kInstructionPrompt);
     name = first_word(core::console_ask_line(kInstructionPrompt));
-    if (name.empty()) {
-      // Building an instruction file through menus is not offered by this
-      // version: ask for an existing one instead.
-      console_print(
-          "\n\nThe interactive creation of an instruction file is not available in this version.\n"
-          "Please write an instruction file with a text editor (see README.md) and enter its name.\n");
-    }
+    // An empty answer: a new instruction file is built through menus.
+    if (name.empty()) instructions::create_instruction_file(name);
   }
   core::TextInput probe;
   while (!probe.open(name)) {
@@ -125,8 +122,11 @@ std::string ask_result_file_name(const std::vector<std::string>& arguments,
       }
       name = answer;
     }
-    // Append mode: opening creates the file if needed and never erases it.
-    std::FILE* file = std::fopen(name.c_str(), "a");
+    // Append mode never erases; during a run the test is made on the file the
+    // results are written to meanwhile, so that nothing is created or changed
+    // before the run has gone to its end.
+    const std::string path = core::output_path(name);
+    std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "a");
     if (file) {
       std::fclose(file);
       return name;
