@@ -20,7 +20,7 @@ void append_or_stop(const std::string& file_name, const std::string& text) {
   if (!file) {
     // The text, not the file name, is what the user is shown: it is the
     // report that could not be saved.
-    stop_run("error in writing " + text + " : cannot open file", 3);
+    stop_run("error in writing " + text + " : cannot open file", kStoppedStatus);
   }
   std::fwrite(text.data(), 1, text.size(), file.get());
 }

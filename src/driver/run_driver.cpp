@@ -38,7 +38,20 @@ constexpr const char* kUsage =
     "Without arguments the program asks for the instruction file.\n"
     "\n"
     "  --help     show this text\n"
-    "  --version  show the version\n";
+    "  --version  show the version\n"
+    "\n"
+    "Exit status:\n"
+    "  0    the run went to its end (\"Analyses finished\" in the main result file)\n"
+    "  1    a data file could not be read (the message is also in error.txt),\n"
+    "       or a file lacks the keyword line it must hold\n"
+    "  2    standard input ended where the run needed an answer\n"
+    "  3    the run was stopped by an error in the instruction file or the data,\n"
+    "       or by an output that cannot be written\n"
+    "  22   the tree text cannot be read\n"
+    "  87   a field longer than the program accepts\n"
+    "  101  errors in the species traits\n"
+    "Any other non-zero status also means that the run stopped before its end.\n"
+    "A run that stops leaves the result files of earlier runs as they were.\n";
 
 void print_banner() {
   console_print(format("Quorvel %s - Spatial & Phylogenetic Analysis of Community Diversity \n", kVersion));

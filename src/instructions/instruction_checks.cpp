@@ -125,14 +125,14 @@ void check_named_data(const RunSettings& settings) {
     core::stop_run(
         "\n\nERROR: \"INDIVIDUAL\": the analysis of individual lists is not available in this version of the "
         "program.\nPress any key to stop.",
-        0);
+        core::kStoppedStatus);
   }
   if (!settings.tree_file.empty() && settings.n_tree_species == 0) {
     core::stop_run(
         core::format("\n\nERROR: no tree could be read from \"%s\": the tree must be one line of Newick text "
                      "with branch lengths, ending with \";\".\nPress any key to stop.",
                      settings.tree_file.c_str()),
-        0);
+        core::kStoppedStatus);
   }
   const std::string& community =
       settings.species_plot_matrix_source.empty() ? settings.triplet_file : settings.species_plot_matrix_source;
@@ -140,7 +140,7 @@ void check_named_data(const RunSettings& settings) {
     core::stop_run(core::format("\n\nERROR: no species or no plots could be read from \"%s\": check that its columns "
                                 "are separated by tabulations.\nPress any key to stop.",
                                 community.c_str()),
-                   0);
+                   core::kStoppedStatus);
   }
 }
 

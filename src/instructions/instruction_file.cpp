@@ -253,7 +253,8 @@ void read_instruction_file(const std::string& instruction_file, RunSettings& set
   source.file.close();
 
   const std::string messages = final_check_messages(context) + output_conflict_messages(settings, instruction_file);
-  if (!messages.empty() || context.read_failed) core::stop_run(messages + "\nPress any key to stop.", 0);
+  if (!messages.empty() || context.read_failed)
+    core::stop_run(messages + "\nPress any key to stop.", core::kStoppedStatus);
 }
 
 void prepare_main_result_file(const RunSettings& settings) {
