@@ -7,10 +7,12 @@
 #include "core/constants.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
+#include "core/output_session.hpp"
 #include "core/text_output.hpp"
 #include "driver/analysis_sequence.hpp"
 #include "driver/data_description.hpp"
 #include "driver/load_data.hpp"
+#include "driver/run_reports_hooks.hpp"
 #include "driver/run_state.hpp"
 #include "driver/start_up.hpp"
 #include "instructions/instruction_file.hpp"
@@ -75,6 +77,9 @@ void write_end_stamp(const std::string& main_result_file) {
 }
 
 int run(const std::vector<std::string>& arguments) {
+  // Every result file of the run is written aside and put in place only when
+  // the run has gone to its end: a run that stops leaves them as they were.
+  core::OutputSession outputs;
   print_banner();
   RunState state;
   state.random_seed = -randomization::clock_seed();
@@ -99,13 +104,16 @@ int run(const std::vector<std::string>& arguments) {
     });
   }
   resolve_main_result_outputs(settings);
+  open_run_reports(state);
 
   load_run_data(state);
   write_data_description(state);
   choose_analysis_level(state);
   run_analysis_sequence(state);
+  close_run_reports(state);
 
   write_end_stamp(settings.main_result_file);
+  outputs.commit();
   return 0;
 }
 

@@ -42,8 +42,10 @@ struct RunSettings {
   std::string pair_category_2;
 
   // Settings that do not come from the original keyword set.
-  int random_seed_keyword = 0;  // "RANDOM SEED" n: > 0 when given
-  int n_threads = 0;            // "THREADS" n: 0 = one worker per core
+  int random_seed_keyword = 0;       // "RANDOM SEED" n: > 0 when given
+  int n_threads = 0;                 // "THREADS" n: 0 = one worker per core
+  std::string results_table_output;  // "RESULTS TABLE": one row per reported value
+  std::string figures_folder;        // "FIGURES": folder of SVG figures
 
   // Tables (index ranges as documented on each).
   core::NameTable trait_variable_names;        // [0..n_trait_variables], 0 = species column header
