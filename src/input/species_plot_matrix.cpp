@@ -41,7 +41,9 @@ void read_matrix_header(const std::string& header, const std::string& file_name,
   plot_names = core::name_table(0, n_plots);
   const char* position = header.c_str();
   for (int p = 1; p <= n_plots; ++p) {
-    position = std::strchr(position, '\t') + 1;
+    const char* tab = std::strchr(position, '\t');
+    if (!tab) break;  // cannot happen: the cells were counted on this very line
+    position = tab + 1;
     read_word_field(position, plot_names[p], kLongNameLimit, file_name, line_number, header.c_str());
   }
 }
