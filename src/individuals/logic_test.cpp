@@ -207,8 +207,8 @@ class TestCompiler {
     // undefined value.
     char* end = nullptr;
     const float value = std::strtof(rest.c_str(), &end);
-    const bool starts_number = !rest.empty() && (std::isdigit(static_cast<unsigned char>(rest[0])) ||
-                                                 rest[0] == '-' || rest[0] == '+' || rest[0] == '.');
+    const bool starts_number = !rest.empty() && (std::isdigit(static_cast<unsigned char>(rest[0])) || rest[0] == '-' ||
+                                                 rest[0] == '+' || rest[0] == '.');
     if (!starts_number || end == rest.c_str() || *end != '\0') {
       fail(format(": the second term %s is not recognized", rest.c_str()), 30);
     }
@@ -287,8 +287,8 @@ void parse_logic_test(const std::string& text, LogicTestTable& table, int row, i
 
 namespace {
 
-std::string describe_term(std::int32_t kind, float value, bool is_second, bool base_test,
-                          const VariableSet& individual, const VariableSet& species, const LogicSubtest& record) {
+std::string describe_term(std::int32_t kind, float value, bool is_second, bool base_test, const VariableSet& individual,
+                          const VariableSet& species, const LogicSubtest& record) {
   const int v = static_cast<int>(value);
   switch (kind) {
     case kConstant: {
@@ -296,8 +296,8 @@ std::string describe_term(std::int32_t kind, float value, bool is_second, bool b
       const bool first_individual = is_individual_kind(record.first_kind);
       const VariableSet& set = first_individual ? individual : species;
       const int first = static_cast<int>(record.first_value);
-      if (is_second && is_variable_kind(record.first_kind) && first < set.count &&
-          (*set.categories)[first] != 0 && (!first_individual || first >= 4)) {
+      if (is_second && is_variable_kind(record.first_kind) && first < set.count && (*set.categories)[first] != 0 &&
+          (!first_individual || first >= 4)) {
         const core::NameTable& labels = (*set.category_names)[first];
         if (v >= 1 && v >= labels.lo() && v <= labels.hi()) return labels[v];
       }

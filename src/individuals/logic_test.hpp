@@ -9,16 +9,26 @@ namespace quorvel::individuals {
 
 /// Kinds of the terms of a subtest.
 enum TermKind : std::int32_t {
-  kConstant = 1,            ///< a number, or a category number
-  kSubtestResult = 2,       ///< the result of an earlier subtest {k}
-  kIndividualVariable = 3,  ///< individual-list variable of the individual (test 0) or of individual 1
-  kSpeciesVariable = 4,     ///< species-list variable of (the first) individual's species
+  kConstant = 1,             ///< a number, or a category number
+  kSubtestResult = 2,        ///< the result of an earlier subtest {k}
+  kIndividualVariable = 3,   ///< individual-list variable of the individual (test 0) or of individual 1
+  kSpeciesVariable = 4,      ///< species-list variable of (the first) individual's species
   kIndividualVariable2 = 5,  ///< individual-list variable of individual 2
-  kSpeciesVariable2 = 6,    ///< species-list variable of individual 2's species
+  kSpeciesVariable2 = 6,     ///< species-list variable of individual 2's species
 };
 
 /// Operators of a subtest, numbered as in the compiled tables.
-enum LogicOperator : std::int32_t { kEqual = 1, kNotEqual, kGreaterEqual, kLessEqual, kGreater, kLess, kAnd, kOr, kNot };
+enum LogicOperator : std::int32_t {
+  kEqual = 1,
+  kNotEqual,
+  kGreaterEqual,
+  kLessEqual,
+  kGreater,
+  kLess,
+  kAnd,
+  kOr,
+  kNot
+};
 
 /// One compiled subtest: two terms (kind and value: a constant, a subtest
 /// number or a variable number) joined by an operator. `result` is kept for
@@ -47,9 +57,9 @@ LogicTestTable logic_test_matrix(int row_lo, int row_hi, int col_lo, int col_hi)
 
 /// The variables a test may name, numbered from 0 in list order.
 struct VariableSet {
-  int count = 0;                                          ///< variables 0..count-1
-  const core::NameTable* names = nullptr;                 ///< [0..count-1]
-  const core::IVector* categories = nullptr;              ///< [0..count-1]: 0 = quantitative
+  int count = 0;                                                  ///< variables 0..count-1
+  const core::NameTable* names = nullptr;                         ///< [0..count-1]
+  const core::IVector* categories = nullptr;                      ///< [0..count-1]: 0 = quantitative
   const core::Vector<core::NameTable>* category_names = nullptr;  ///< [0..count-1]: labels [1..k]
 };
 

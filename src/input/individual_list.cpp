@@ -53,9 +53,10 @@ void check_whole_cell(const char* cell, const std::string& file_name, int line_n
     const std::size_t tab = text.find('\t');
     if (tab != std::string::npos) text.resize(tab);
     strip_line_end(text);
-    core::fatal_error(core::format("\ncannot read float from %s on line %d, column %d, from file %s (the whole cell "
-                                   "must be a number)",
-                                   text.c_str(), line_number, column + 1, file_name.c_str()));
+    core::fatal_error(
+        core::format("\ncannot read float from %s on line %d, column %d, from file %s (the whole cell "
+                     "must be a number)",
+                     text.c_str(), line_number, column + 1, file_name.c_str()));
   }
 }
 
@@ -141,8 +142,8 @@ int read_individual_list(const std::string& file_name, int n, int expected_speci
         list.values(j, t) = value;
       } else {
         read_word_field(position, word, kNameLimit, file_name, line_number);
-        list.values(j, t) = static_cast<float>(labels[static_cast<std::size_t>(j)].find_or_add(
-            word, &list.category_names[j]));
+        list.values(j, t) =
+            static_cast<float>(labels[static_cast<std::size_t>(j)].find_or_add(word, &list.category_names[j]));
       }
     }
   }
@@ -160,9 +161,10 @@ int read_individual_list(const std::string& file_name, int n, int expected_speci
     const int count = labels[static_cast<std::size_t>(j)].size();
     list.categories_found[j] = count;
     if (count > announced_categories[j]) {
-      core::console_print(core::format("\n\nERROR: Individual list, variable %s: %i categories found but only %i "
-                                       "announced",
-                                       column_names[j].c_str(), count, announced_categories[j]));
+      core::console_print(
+          core::format("\n\nERROR: Individual list, variable %s: %i categories found but only %i "
+                       "announced",
+                       column_names[j].c_str(), count, announced_categories[j]));
     }
   }
   return found;

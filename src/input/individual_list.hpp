@@ -14,12 +14,12 @@ struct IndividualList {
   /// index (0 = no species), then the value of a quantitative variable or the
   /// category index 1, 2, ... (order of first appearance) of a categorical one.
   core::FMatrix values;
-  core::DVector x, y;                           ///< exact coordinates [0..n]
-  core::NameTable group_names;                  ///< [1..n_groups]
-  int n_groups = 0;                             ///< spatial groups found
+  core::DVector x, y;                            ///< exact coordinates [0..n]
+  core::NameTable group_names;                   ///< [1..n_groups]
+  int n_groups = 0;                              ///< spatial groups found
   core::Vector<core::NameTable> category_names;  ///< [0..C-1]: labels [1..found] of categorical columns j >= 4
-  core::IVector categories_found;               ///< [0..C-1]: labels found (0 for quantitative columns)
-  core::IVector individuals_per_species;        ///< [0..S]: entry 0 counts individuals without species
+  core::IVector categories_found;                ///< [0..C-1]: labels found (0 for quantitative columns)
+  core::IVector individuals_per_species;         ///< [0..S]: entry 0 counts individuals without species
 };
 
 /// Reads the list of `n` individuals with `n_columns` columns from the

@@ -54,7 +54,9 @@ class LogicTestFixture : public ::testing::Test {
     data = LogicData{&values, &species_values, &species_of};
   }
 
-  void compile(const std::string& text, int test_number) { parse_logic_test(text, table, 0, test_number, individual, species); }
+  void compile(const std::string& text, int test_number) {
+    parse_logic_test(text, table, 0, test_number, individual, species);
+  }
   std::string describe(int test_number) { return describe_logic_test(table, 0, test_number, individual, species); }
   int eval(int i, int j) { return evaluate_logic_test(i, j, data, table, 0); }
 
@@ -172,8 +174,7 @@ TEST_F(LogicTestFixture, StopsOnMalformedTexts) {
        20},
       {"[Height>tall]", 0, ": the second term tall is not recognized", 30},
       {"[Height>2m]", 0, ": the second term 2m is not recognized", 30},
-      {"[(Height>2)AND Height]", 0,
-       ": AND, OR and NOT logical expression can only be used between other tests", 31},
+      {"[(Height>2)AND Height]", 0, ": AND, OR and NOT logical expression can only be used between other tests", 31},
       {"[" + std::string(1001, ' ') + "]", 0, ":\nit contains 1003 characters whereas no more than 1001 are allowed",
        13},
   };
@@ -185,7 +186,8 @@ TEST_F(LogicTestFixture, StopsOnMalformedTexts) {
 
 TEST_F(LogicTestFixture, EvaluatorRefusesIndividualVariablesAtSpeciesLevel) {
   compile("[Height(1)>Height(2)]", 1);
-  const core::FatalError error = quorvel::testing::expect_fatal([&] { evaluate_logic_test(1, 2, data, table, 0, true); });
+  const core::FatalError error =
+      quorvel::testing::expect_fatal([&] { evaluate_logic_test(1, 2, data, table, 0, true); });
   EXPECT_EQ(error.status(), 123);
   EXPECT_EQ(std::string(error.what()), "");
 }
