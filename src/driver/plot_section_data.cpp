@@ -42,6 +42,7 @@ PlotSection make_plot_section(const RunState& state, const core::FMatrix* distan
   section.n_plots = state.settings.n_matrix_plots;
   section.n_species = state.codes.n_species;
   section.analysis_kind = analysis_kind;
+  section.n_statistics = analysis_kind == kTraitAnalysis ? 4 : state.codes.n_reported_indices;
   section.distances = distances;
   if (use_divergence_intervals) {
     section.n_intervals = state.n_divergence_intervals;

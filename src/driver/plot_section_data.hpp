@@ -23,6 +23,9 @@ struct PlotSection {
   int n_plots = 0;
   int n_species = 0;
   int analysis_kind = kPlainAnalysis;
+  /// Statistic codes 1..n_statistics that the section reports (and tests):
+  /// I alone without divergences, I, P, P*, PI (or I, T, T*, TAU) otherwise.
+  int n_statistics = 4;
   const core::FMatrix* distances = nullptr;  ///< divergences or trait distances; null: none
   int n_intervals = 2;                       ///< R
   core::DVector limits;                      ///< t[1..R]

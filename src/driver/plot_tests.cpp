@@ -57,13 +57,18 @@ struct TestDescription {
   int data_kind = 0;
 };
 
+// A test shows exactly the statistics of the section's partition report:
+// without divergences I alone (the others would test rounding noise around
+// 0), and with presence/absence data and divergences the PI (or TAU) block
+// alone, since the statistics on individuals are then those on species.
 void write_test(const RunState& state, const PlotSection& section, const TestDescription& test,
                 const TestSummaryMatrix& global, const TestSummaryMatrix& regression) {
+  const int n_statistics = section.n_statistics;
+  const int all_statistics = state.data_type == 0 && n_statistics >= 4 ? 0 : 1;
   randomization::write_plot_randomization_results(
-      state.settings.main_result_file, section.classes.classes, 4, statistic_codes(), test.n_randomizations,
+      state.settings.main_result_file, section.classes.classes, n_statistics, statistic_codes(), test.n_randomizations,
       test.test_type, test.restriction, test.clade_name, test.mode, state.settings.pair_selection_mode, state.pair_key1,
-      state.pair_key2, state.category_names, 1, global, regression, test.pairwise_kind, state.data_type,
-      test.data_kind);
+      state.pair_key2, state.category_names, 1, global, regression, test.pairwise_kind, all_statistics, test.data_kind);
 }
 
 // Observed values at index 0 of a store.

@@ -10,6 +10,7 @@
 #include "core/text_input.hpp"
 #include "core/text_output.hpp"
 #include "input/field_reading.hpp"
+#include "instructions/instruction_dialogue.hpp"
 
 namespace quorvel::driver {
 
@@ -61,13 +62,8 @@ std::string ask_instruction_file_name(const std::vector<std::string>& arguments)
   while (name.empty()) {
     console_print(kInstructionPrompt);
     name = first_word(core::console_ask_line(kInstructionPrompt));
-    if (name.empty()) {
-      // Building an instruction file through menus is not offered by this
-      // version: ask for an existing one instead.
-      console_print(
-          "\n\nThe interactive creation of an instruction file is not available in this version.\n"
-          "Please write an instruction file with a text editor (see README.md) and enter its name.\n");
-    }
+    // An empty answer: a new instruction file is built through menus.
+    if (name.empty()) instructions::create_instruction_file(name);
   }
   core::TextInput probe;
   while (!probe.open(name)) {

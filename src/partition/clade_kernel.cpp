@@ -211,17 +211,22 @@ void clade_within_sums(PartitionWorkspace& ws, int k, int data_type, double plot
   const int m = ws.interval_of_slot[at(ws.zero_slot)];
   const int begin = ws.list_start[at(k)];
   const int end = ws.list_start[at(k) + 1];
+  if (data_type == 2) {
+    // Two different individuals of the plot (see within_plot_sums): distinct
+    // species p_i p_j N/(N - 1), one species p_i (n_i - 1)/(N - 1).
+    if (plot_total == 1.0) {
+      undefined_draws = true;
+      return;
+    }
+    const double scale = plot_total / (plot_total - 1.0);
+    for (int r = 1; r <= ws.n_intervals; ++r) {
+      raw[kRawF * R1 + r] *= scale;
+      raw[kRawM * R1 + r] *= scale;
+    }
+  }
   for (int p = begin; p < end; ++p) {
     const double a = ws.list_abundance[at(p)];
-    double y = a;
-    if (data_type == 2) {
-      // Two different individuals of one species: (n_i - 1) / (N - 1).
-      if (plot_total == 1.0) {
-        undefined_draws = true;
-        continue;
-      }
-      y = (a * plot_total - 1.0) / (plot_total - 1.0);
-    }
+    const double y = data_type == 2 ? (a * plot_total - 1.0) / (plot_total - 1.0) : a;
     raw[kRawF * R1 + m] += a * y;
   }
 }

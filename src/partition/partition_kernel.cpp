@@ -106,7 +106,17 @@ void within_plot_sums(const PartitionWorkspace& ws, int k, int data_type, double
   undefined_draws = false;
   const int begin = ws.list_start[static_cast<std::size_t>(k)];
   const int end = ws.list_start[static_cast<std::size_t>(k) + 1];
+  // With counts, two different individuals of the plot are drawn (without
+  // replacement): a pair of distinct species has probability
+  // p_i p_j N/(N - 1), a pair within species i p_i (n_i - 1)/(N - 1). The
+  // terms then sum to exactly 1 and give the unbiased estimators of the
+  // Gini-Simpson and Rao diversities.
   const bool without_replacement = data_type == 2;
+  if (without_replacement && plot_total == 1.0) {
+    undefined_draws = true;  // a single individual: no pair to draw
+    return;
+  }
+  const double scale = without_replacement ? plot_total / (plot_total - 1.0) : 1.0;
   for (int p = begin; p < end; ++p) {
     const int i = ws.list_species[static_cast<std::size_t>(p)];
     const double ai = ws.list_abundance[static_cast<std::size_t>(p)];
@@ -115,15 +125,8 @@ void within_plot_sums(const PartitionWorkspace& ws, int k, int data_type, double
       const int j = ws.list_species[static_cast<std::size_t>(q)];
       const int slot = ws.slot_of_pair[row + j];
       if (slot == ws.n_slots) continue;
-      double y = ws.list_abundance[static_cast<std::size_t>(q)];
-      if (i == j && without_replacement) {
-        // Two different individuals of one species: (n_i - 1) / (N - 1).
-        if (plot_total == 1.0) {
-          undefined_draws = true;
-          continue;
-        }
-        y = (ai * plot_total - 1.0) / (plot_total - 1.0);
-      }
+      double y = ws.list_abundance[static_cast<std::size_t>(q)] * scale;
+      if (i == j && without_replacement) y = (ai * plot_total - 1.0) / (plot_total - 1.0);
       const double x = ai * y;
       const double d = ws.divergence_of_pair[row + j];
       const int m = ws.interval_of_slot[static_cast<std::size_t>(slot)];

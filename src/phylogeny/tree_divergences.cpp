@@ -3,56 +3,42 @@
 #include <algorithm>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "core/console.hpp"
 #include "core/constants.hpp"
+#include "phylogeny/common_ancestor.hpp"
 
 namespace quorvel::phylogeny {
 
 namespace {
 
-// Guard against a corrupted (cyclic) node table: no honest climb from a tip
-// takes more steps than there are nodes.
-int climb_limit(const NodeTable& nodes) { return nodes.hi() + 2; }
-
-// Most recent common ancestor by ages: both sides climb, always from the
-// younger node, until they stand on the same node. Returns its age, or
-// MISSING_VALUE when the two tips share no ancestor.
-float age_of_common_ancestor(const NodeTable& nodes, int tip_a, int tip_b) {
-  int a = tip_a;
-  int b = tip_b;
-  for (int steps = 0; a != b; ++steps) {
-    if (steps > 2 * climb_limit(nodes)) return MISSING_VALUE_F;
-    const int up_a = nodes[a].upper_node;
-    const int up_b = nodes[b].upper_node;
-    if (up_a == 0 && up_b == 0) return MISSING_VALUE_F;
-    const bool move_a = up_b == 0 || (up_a != 0 && nodes[a].age <= nodes[b].age);
-    if (move_a) {
-      a = up_a;
-    } else {
-      b = up_b;
+// Distance of every node from its root (sum of the branch lengths above it),
+// in double precision. Each node is climbed from once: the climb stops at
+// the first node already known, so the whole table costs O(nodes). A cyclic
+// (corrupted) table ends a climb after as many steps as there are nodes.
+std::vector<double> depths_from_root(const NodeTable& nodes) {
+  const int n_nodes = nodes.hi();
+  std::vector<double> depth(static_cast<std::size_t>(n_nodes) + 1, 0.0);
+  std::vector<char> known(static_cast<std::size_t>(n_nodes) + 1, 0);
+  std::vector<int> path;
+  for (int start = 1; start <= n_nodes; ++start) {
+    path.clear();
+    int node = start;
+    while (node != 0 && !known[static_cast<std::size_t>(node)] && static_cast<int>(path.size()) <= n_nodes) {
+      path.push_back(node);
+      node = nodes[node].upper_node;
+    }
+    double above = node != 0 && known[static_cast<std::size_t>(node)] ? depth[static_cast<std::size_t>(node)] : 0.0;
+    for (auto it = path.rbegin(); it != path.rend(); ++it) {
+      const int n = *it;
+      // A root (no parent) has depth 0 whatever its branch length.
+      if (nodes[n].upper_node != 0) above += nodes[n].branch_length;
+      depth[static_cast<std::size_t>(n)] = above;
+      known[static_cast<std::size_t>(n)] = 1;
     }
   }
-  return nodes[a].age;
-}
-
-// Length of the path linking two tips: up from the first tip to the first
-// node whose clade holds the second tip, then up from the second tip to it.
-float path_length(const NodeTable& nodes, int tip_a, int tip_b) {
-  double length = 0;
-  int ancestor = tip_a;
-  for (int steps = 0; tip_b < nodes[ancestor].first_tip || tip_b > nodes[ancestor].last_tip; ++steps) {
-    if (nodes[ancestor].upper_node == 0 || steps > climb_limit(nodes)) return MISSING_VALUE_F;
-    length += nodes[ancestor].branch_length;
-    ancestor = nodes[ancestor].upper_node;
-  }
-  int x = tip_b;
-  for (int steps = 0; x != ancestor; ++steps) {
-    if (nodes[x].upper_node == 0 || steps > climb_limit(nodes)) return MISSING_VALUE_F;
-    length += nodes[x].branch_length;
-    x = nodes[x].upper_node;
-  }
-  return static_cast<float>(length);
+  return depth;
 }
 
 }  // namespace
@@ -93,15 +79,34 @@ void species_from_tips(const NodeTable& nodes, int n_tips, core::NameTable& spec
 float compute_tree_divergences(const NodeTable& nodes, int n_species, const core::IVector& leaf_of_species,
                                core::FMatrix& divergences) {
   const bool path_lengths = divergences[0][0] == -1.0f;
+  int n_tips = 0;
+  for (int i = 1; i <= n_species; ++i) n_tips = std::max(n_tips, leaf_of_species[i]);
+  // The common ancestor of two tips is found by tip ranges, never by
+  // comparing ages: an internal branch too short for single precision gives
+  // a child the age of its parent, and a climb by ages would pass the
+  // ancestor. One climb per species gives its ancestors with every tip, so
+  // the whole matrix costs O(n^2) whatever the shape of the tree.
+  std::vector<double> depth;
+  if (path_lengths) depth = depths_from_root(nodes);
+  core::IVector ancestors;
   float max_divergence = 0;
   for (int i = 1; i <= n_species; ++i) {
     divergences[i][i] = 0;
+    const int tip_i = leaf_of_species[i];
+    if (tip_i != 0) common_ancestors_of_tip(nodes, n_tips, tip_i, ancestors);
     for (int j = i + 1; j <= n_species; ++j) {
-      const int tip_i = leaf_of_species[i];
       const int tip_j = leaf_of_species[j];
       float value = MISSING_VALUE_F;
-      if (tip_i != 0 && tip_j != 0) {
-        value = path_lengths ? path_length(nodes, tip_i, tip_j) : age_of_common_ancestor(nodes, tip_i, tip_j);
+      const int ancestor = tip_i != 0 && tip_j != 0 ? ancestors[tip_j] : 0;
+      if (ancestor != 0) {
+        if (path_lengths) {
+          // Up from each tip to the ancestor.
+          const double above = depth[static_cast<std::size_t>(ancestor)];
+          value = static_cast<float>((depth[static_cast<std::size_t>(tip_i)] - above) +
+                                     (depth[static_cast<std::size_t>(tip_j)] - above));
+        } else {
+          value = nodes[ancestor].age;
+        }
       }
       divergences[i][j] = value;
       divergences[j][i] = value;

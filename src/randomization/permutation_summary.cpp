@@ -42,11 +42,9 @@ float envelope_value(const core::FVector& v, int first, int last, double numerat
 }
 
 // One-sided P-value from the count of permuted values at least as extreme.
-float one_sided_p(int count, int n) {
-  if (count == 0) return 0.0f;
-  if (count == n) return 1.0f;
-  return static_cast<float>(count + 1) / static_cast<float>(n + 1);
-}
+// The observed arrangement is one of the n + 1 equally likely ones, so it
+// counts on its own side: a permutation P-value is never below 1/(n + 1).
+float one_sided_p(int count, int n) { return static_cast<float>(count + 1) / static_cast<float>(n + 1); }
 
 }  // namespace
 

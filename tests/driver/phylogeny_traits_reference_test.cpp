@@ -1,7 +1,7 @@
 // The phylogeny x traits section on the carni70 data (70 New World
 // carnivores, body size and range size), checked against values computed
-// by an independent implementation (reference/expected-<instruction>.tsv of
-// each case folder: "signal.<row>.<column>" keys).
+// by an independent implementation (tests/data/reference/carni70/
+// expected-<instruction>.tsv: "signal.<row>.<column>" keys).
 
 #include <gtest/gtest.h>
 
@@ -113,11 +113,11 @@ class Carni70Signal : public testing::WorkDirTest {
   void copy_case(const std::string& case_name, const std::string& instruction) {
     const std::string folder = data_path("e2e/" + case_name);
     for (const char* file : {"carni70_divint.txt", "carni70_traits.txt", "carni70_tree.txt"}) {
-      std::filesystem::copy_file(folder + "/" + file, file);
+      std::filesystem::copy_file(data_path(std::string("sets/carni70/") + file), file);
     }
     std::filesystem::copy_file(folder + "/" + instruction, instruction);
-    reference_ =
-        read_reference(folder + "/reference/expected-" + instruction.substr(0, instruction.size() - 4) + ".tsv");
+    reference_ = read_reference(
+        data_path("reference/carni70/expected-" + instruction.substr(0, instruction.size() - 4) + ".tsv"));
   }
 
   std::map<std::string, std::string> reference_;

@@ -15,7 +15,7 @@ foreach(case_file signal:phylodist:instr pathlength:phylodist_pathlength:instr_p
   add_test(NAME e2e.traits_carni70_${case}.reference
            COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/e2e/check_divergence_list.py
                    ${PROJECT_BINARY_DIR}/tests/e2e/runs/traits_carni70_${case}/${list_file}.txt
-                   ${PROJECT_SOURCE_DIR}/tests/data/e2e/traits_carni70_${case}/reference/expected-${instruction}.tsv)
+                   ${PROJECT_SOURCE_DIR}/tests/data/reference/carni70/expected-${instruction}.tsv)
   set_tests_properties(e2e.traits_carni70_${case}.reference PROPERTIES LABELS e2e
                        DEPENDS e2e.traits_carni70_${case})
 endforeach()

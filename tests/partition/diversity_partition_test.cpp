@@ -69,19 +69,54 @@ TEST(DiversityPartition, WorkedExampleWithoutDivergences) {
   EXPECT_DOUBLE_EQ(t.interval[kStatisticPI][2][0], 0.0);
 }
 
-TEST(DiversityPartition, CountsDrawPairsOfOneSpeciesWithoutReplacement) {
-  // One plot with counts 3 and 1: the same-species terms are 0.75 (3-1)/3 and 0.
-  const core::DMatrix A = abundance_table({{3, 1}});
-  const BothRuns run = run_both(A, kCountData, nullptr, {0, 1});
-  const PartitionTables& t = run.fast;
-  const double same = 0.75 * (0.75 * 4 - 1) / 3;
-  const double distinct = 2 * 0.75 * 0.25;
-  EXPECT_DOUBLE_EQ(t.interval[kStatisticI][0][0], 1 - same / (same + distinct));
-  EXPECT_DOUBLE_EQ(t.interval[kStatisticI][0][1], same / (same + distinct));
-  EXPECT_DOUBLE_EQ(t.interval[kStatisticPStar][0][0], 1.0);
-  // One plot: no among value and no global statistic.
-  EXPECT_TRUE(is_missing(t.interval[kStatisticI][1][0]));
-  for (int code = 1; code <= 4; ++code) EXPECT_EQ(t.pairwise[code][0][0], MISSING_VALUE_F) << code;
+// The partition from a tree (clade sums) on the same data, for the counts
+// tests: tips 1..3 for species 1..3, ((1,2):1,3):3.
+PartitionTables clade_run(const core::DMatrix& A) {
+  CladeTree tree;
+  tree.n_tips = 3;
+  tree.parent = {0, 4, 4, 5, 5, 0};
+  tree.age = {0, 0, 0, 0, 1, 3};
+  core::IVector tips = core::ivector(0, 3);
+  for (int j = 1; j <= 3; ++j) tips[j] = j;
+  CladeDivergences clades{&tree, &tips};
+  core::DMatrix a = A;
+  PartitionTables t = make_partition_tables(A.row_hi());
+  PartitionWorkspace ws;
+  compute_diversity_partition(A.row_hi(), A.col_hi(), a, kCountData, PairSelection(), clades, 3, limits({0, 1, 3}),
+                              PlotWeighting::kEqual, t, ws);
+  return t;
+}
+
+TEST(DiversityPartition, CountsDrawTwoDifferentIndividualsOfThePlot) {
+  // Counts 2 and 2: two distinct individuals belong to different species with
+  // probability 2/3 (the plain estimator would give 1/2).
+  {
+    const BothRuns run = run_both(abundance_table({{2, 2}}), kCountData, nullptr, {0, 1});
+    EXPECT_DOUBLE_EQ(run.fast.interval[kStatisticI][0][0], 2.0 / 3);
+    EXPECT_DOUBLE_EQ(run.fast.interval[kStatisticI][0][1], 1.0 / 3);
+    EXPECT_DOUBLE_EQ(run.fast.interval[kStatisticP][0][0], 2.0 / 3);
+    EXPECT_DOUBLE_EQ(run.fast.interval[kStatisticPStar][0][0], 1.0);
+  }
+  // Counts 3, 1, 2 (N = 6) on ((1,2):1,3):3. Unbiased Gini-Simpson:
+  // 1 - (3*2 + 0 + 2*1)/(6*5) = 22/30. Unbiased Rao: N/(N - 1) times the sum
+  // over ordered distinct pairs p_i p_j d_ij = 6/5 * 2 * (3*1*1 + 3*2*3 + 1*2*3)/36.
+  // Plot 2 (counts 1 and 1) gives 1 for both.
+  const core::DMatrix A = abundance_table({{3, 1, 2}, {1, 0, 1}});
+  const core::FMatrix D = testing::divergence_matrix(3, {{1, 3}, {3}});
+  const double gini = 22.0 / 30, rao = 6.0 / 5 * 2 * (3 + 18 + 6) / 36.0;
+  const BothRuns run = run_both(A, kCountData, &D, {0, 1, 3});
+  const PartitionTables by_tree = clade_run(A);
+  for (const PartitionTables* t : {&run.fast, &by_tree}) {
+    EXPECT_DOUBLE_EQ((*t).interval[kStatisticI][0][0], (gini + 1) / 2);
+    EXPECT_DOUBLE_EQ((*t).interval[kStatisticP][0][0], (rao + 3) / 2);
+    // P*: the same terms over the pairs of distinct species.
+    EXPECT_DOUBLE_EQ((*t).interval[kStatisticPStar][0][0], (rao / gini + 3) / 2);
+    // Interval 1 (same species) of plot 1 and 2: 8/30 and 0.
+    EXPECT_DOUBLE_EQ((*t).interval[kStatisticI][0][1], (8.0 / 30) / 2);
+    // Among plots nothing changes: 1 - (3/6 * 1/2 + 2/6 * 1/2).
+    EXPECT_DOUBLE_EQ((*t).interval[kStatisticI][1][0], 1 - (0.25 + 1.0 / 6));
+  }
+  EXPECT_TRUE(testing::same_partition(run.fast, by_tree, 2, 3));
 }
 
 TEST(DiversityPartition, PlotsWithoutCommonSpecies) {

@@ -1,6 +1,6 @@
 // The partition, distance classes and regressions on published data sets,
 // against values computed by an independent implementation (see
-// tests/data/partition/README.md for the keys).
+// tests/data/reference/README.md for the keys).
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -22,9 +22,13 @@ namespace {
 
 using Table = std::vector<std::vector<std::string>>;
 
-// A tab-separated file as rows of fields.
+// A tab-separated file as rows of fields: data files of the shared data sets
+// ("dune_matrix.txt" is tests/data/sets/dune/dune_matrix.txt) and reference
+// values ("dune/expected-instr_tree.tsv" in tests/data/reference).
 Table read_table(const std::string& name) {
-  std::ifstream in(quorvel::testing::data_path("partition/" + name));
+  const bool reference = name.find('/') != std::string::npos;
+  const std::string path = reference ? "reference/" + name : "sets/" + name.substr(0, name.find('_')) + "/" + name;
+  std::ifstream in(quorvel::testing::data_path(path));
   EXPECT_TRUE(in.good()) << name;
   Table rows;
   std::string line;
@@ -264,32 +268,43 @@ void run_dune_case(const Case& test) {
 const std::vector<double> kDuneIntervals = {0, 5.5, 30.5, 100.5, 200.5, 450};
 
 TEST(ReferenceData, DuneUltrametricTree) {
-  run_dune_case({"dune_matrix.txt", false, 1, kDuneIntervals, 0, {}, PlotWeighting::kEqual, "dune-instr_tree.tsv"});
+  run_dune_case(
+      {"dune_matrix.txt", false, 1, kDuneIntervals, 0, {}, PlotWeighting::kEqual, "dune/expected-instr_tree.tsv"});
 }
 
 TEST(ReferenceData, DuneDivergenceFile) {
-  run_dune_case(
-      {"dune_matrix.txt", false, 2, kDuneIntervals, 0, {}, PlotWeighting::kEqual, "dune-instr_divergences.tsv"});
+  run_dune_case({"dune_matrix.txt",
+                 false,
+                 2,
+                 kDuneIntervals,
+                 0,
+                 {},
+                 PlotWeighting::kEqual,
+                 "dune/expected-instr_divergences.tsv"});
 }
 
 TEST(ReferenceData, DunePresenceAbsence) {
   run_dune_case(
-      {"dune_presence.txt", true, 1, kDuneIntervals, 0, {}, PlotWeighting::kEqual, "dune-instr_presence.tsv"});
+      {"dune_presence.txt", true, 1, kDuneIntervals, 0, {}, PlotWeighting::kEqual, "dune/expected-instr_presence.tsv"});
 }
 
 TEST(ReferenceData, DuneTaxonomy) {
-  run_dune_case({"dune_matrix.txt", false, 3, {0, 1}, 0, {}, PlotWeighting::kEqual, "dune-instr_taxonomy.tsv"});
+  run_dune_case(
+      {"dune_matrix.txt", false, 3, {0, 1}, 0, {}, PlotWeighting::kEqual, "dune/expected-instr_taxonomy.tsv"});
 }
 
 TEST(ReferenceData, DunePlotWeighting) {
-  run_dune_case({"dune_matrix.txt", false, 1, {0, 1}, 0, {}, PlotWeighting::kPairTotal, "dune-instr_weight2.tsv"});
+  run_dune_case(
+      {"dune_matrix.txt", false, 1, {0, 1}, 0, {}, PlotWeighting::kPairTotal, "dune/expected-instr_weight2.tsv"});
 }
 
 TEST(ReferenceData, DunePairSelections) {
-  run_dune_case({"dune_matrix.txt", false, 1, {0, 1}, 1, {}, PlotWeighting::kEqual, "dune-instr_categories.tsv"});
-  run_dune_case({"dune_matrix.txt", false, 1, {0, 1}, 1, {"NM"}, PlotWeighting::kEqual, "dune-instr_within_NM.tsv"});
   run_dune_case(
-      {"dune_matrix.txt", false, 1, {0, 1}, 2, {"BF", "SF"}, PlotWeighting::kEqual, "dune-instr_between.tsv"});
+      {"dune_matrix.txt", false, 1, {0, 1}, 1, {}, PlotWeighting::kEqual, "dune/expected-instr_categories.tsv"});
+  run_dune_case(
+      {"dune_matrix.txt", false, 1, {0, 1}, 1, {"NM"}, PlotWeighting::kEqual, "dune/expected-instr_within_NM.tsv"});
+  run_dune_case(
+      {"dune_matrix.txt", false, 1, {0, 1}, 2, {"BF", "SF"}, PlotWeighting::kEqual, "dune/expected-instr_between.tsv"});
 }
 
 void run_mite_case(const char* plots, int classes, const std::vector<double>& class_limits, int selection_mode,
@@ -332,13 +347,15 @@ void run_mite_case(const char* plots, int classes, const std::vector<double>& cl
 }
 
 TEST(ReferenceData, MiteDistanceClassesAndRegressions) {
-  run_mite_case("mite_plots.txt", 5, {1.05, 2.05, 4.05, 6.05, 8.05}, 0, "mite-instr.tsv");
+  run_mite_case("mite_plots.txt", 5, {1.05, 2.05, 4.05, 6.05, 8.05}, 0, "mite/expected-instr.tsv");
 }
 
-TEST(ReferenceData, MiteEqualFrequencyClasses) { run_mite_case("mite_plots.txt", -6, {}, 0, "mite-instr_eqfreq.tsv"); }
+TEST(ReferenceData, MiteEqualFrequencyClasses) {
+  run_mite_case("mite_plots.txt", -6, {}, 0, "mite/expected-instr_eqfreq.tsv");
+}
 
 TEST(ReferenceData, MitePooledWithinCategoryRegressions) {
-  run_mite_case("mite_plots_topo.txt", 5, {1.05, 2.05, 4.05, 6.05, 8.05}, 1, "mite-instr_topo.tsv");
+  run_mite_case("mite_plots_topo.txt", 5, {1.05, 2.05, 4.05, 6.05, 8.05}, 1, "mite/expected-instr_topo.tsv");
 }
 
 }  // namespace

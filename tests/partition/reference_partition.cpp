@@ -73,13 +73,14 @@ void compute_diversity_partition(int n, int s, core::DMatrix& A, int data_type, 
         const double d = divergence(i, j);
         if (absent(d)) continue;
         double y = A[l][j];
-        if (k == l && i == j && data_type == 2) {
+        if (k == l && data_type == 2) {
+          // Two different individuals of the plot.
           const double N = A[k][0];
           if (N == 1) {
             undefined = true;
             continue;
           }
-          y = (A[k][i] * N - 1) / (N - 1);
+          y = i == j ? (A[k][i] * N - 1) / (N - 1) : A[l][j] * N / (N - 1);
         }
         const double x = A[k][i] * y;
         int m = 1;

@@ -61,6 +61,20 @@ TEST(TreeDivergences, FiveTipTreeInBothModes) {
   EXPECT_FLOAT_EQ(divergences_of(parse_tree("((A:1,B:1):1,C:2);", false), abc, -1)[1][3], 4);
 }
 
+TEST(TreeDivergences, ChildAsOldAsItsParentDoesNotHideTheCommonAncestor) {
+  // The branch above (B,C) is far shorter than single precision resolves at
+  // age 0.0125: that clade has the age of its parent. A and B still meet at
+  // the parent (0.0125), not at the root (0.025).
+  const core::NameTable species = name_list({"A", "B", "C", "D"});
+  const ParsedTree tree = parse_tree("((A:0.0125,(B:0.0125,C:0.0125):3.5e-16):0.0125,D:0.025);", true);
+  const core::FMatrix d = divergences_of(tree, species, 1);
+  EXPECT_EQ(d[1][2], 0.0125f);
+  EXPECT_EQ(d[1][3], 0.0125f);
+  EXPECT_EQ(d[2][3], 0.0125f);
+  EXPECT_EQ(d[1][4], 0.025f);
+  EXPECT_EQ(d[2][4], 0.025f);
+}
+
 class SpeciesMapTest : public quorvel::testing::WorkDirTest {};
 
 TEST_F(SpeciesMapTest, SpeciesWithoutTipAreReportedAndHaveNoDivergence) {

@@ -71,17 +71,22 @@ TEST(SummarizePermutations, EnvelopeIndices) {
   }
 }
 
-TEST(SummarizePermutations, ExtremeObservedValues) {
+TEST(SummarizePermutations, ExtremeObservedValuesCountThemselves) {
+  // The observed arrangement is one of the N + 1: P is never below 1/(N + 1).
   core::FVector v = shuffled_ranks(99);
   TestSummary below = summarize(v, 0.5f);
-  EXPECT_EQ(below.p_lower, 0.0f);
+  EXPECT_EQ(below.p_lower, 1.0f / 100.0f);
   EXPECT_EQ(below.p_upper, 1.0f);
-  EXPECT_EQ(below.p_two_sided, 0.0f);
+  EXPECT_FLOAT_EQ(below.p_two_sided, 1.0f / 100.0f);
   TestSummary above = summarize(v, 100.0f);
   EXPECT_EQ(above.p_lower, 1.0f);
-  EXPECT_EQ(above.p_upper, 0.0f);
-  EXPECT_EQ(above.p_two_sided, 0.0f);
+  EXPECT_EQ(above.p_upper, 1.0f / 100.0f);
+  EXPECT_FLOAT_EQ(above.p_two_sided, 1.0f / 100.0f);
   EXPECT_EQ(above.observed, 100.0f);
+  // Equal to the largest permuted value: that one ties, (1 + 1)/(N + 1).
+  TestSummary top = summarize(v, 99.0f);
+  EXPECT_EQ(top.p_upper, 2.0f / 100.0f);
+  EXPECT_EQ(top.p_lower, 1.0f);
 }
 
 TEST(SummarizePermutations, MedianOfDistinctValues) {
@@ -138,7 +143,8 @@ TEST(SummarizePermutations, OneOrNoValueGivesMissingInsteadOfNaN) {
   summarize_permutations(v, 1, 1, s, 4.0f);
   EXPECT_EQ(s.mean, 4.0f);
   EXPECT_EQ(s.sd, MISSING_VALUE_F);
-  EXPECT_EQ(s.p_lower, 1.0f);
+  EXPECT_EQ(s.p_lower, 1.0f);  // (1 + 1)/(1 + 1)
+  EXPECT_EQ(s.p_upper, 1.0f);
   EXPECT_EQ(s.valid_count, 7);  // left to the caller
   EXPECT_EQ(s.object, 3);
 

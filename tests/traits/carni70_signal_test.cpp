@@ -25,7 +25,7 @@ constexpr int kIntervals = 7;
 
 std::map<std::string, std::string> read_expected() {
   std::map<std::string, std::string> values;
-  std::ifstream in(data_path("traits/carni70/expected-instr.tsv"));
+  std::ifstream in(data_path("reference/carni70/expected-instr.tsv"));
   std::string line;
   while (std::getline(in, line)) {
     const std::size_t tab = line.find('\t');
@@ -59,7 +59,7 @@ class Carni70 : public testing::WorkDirTest {
     variables[2] = "range";
     core::IVector announced = core::ivector(0, 2);
     input::TraitCategoryNames category_names;
-    categories_ = input::read_species_traits(data_path("traits/carni70/carni70_traits.txt"), kSpecies, 2, 0, variables,
+    categories_ = input::read_species_traits(data_path("sets/carni70/carni70_traits.txt"), kSpecies, 2, 0, variables,
                                              announced, species_, traits_, category_names);
     for (int s = 1; s <= kSpecies; ++s) ASSERT_EQ(species_[s], expected_["data.species." + std::to_string(s)]);
     divergences_ = core::matrix(0, kSpecies, 0, kSpecies);

@@ -1,0 +1,260 @@
+#include <cstdlib>
+
+#include "core/console.hpp"
+#include "core/constants.hpp"
+#include "core/format.hpp"
+#include "instructions/instruction_dialogue_answers.hpp"
+#include "instructions/instruction_dialogue_state.hpp"
+
+namespace quorvel::instructions::dialogue {
+
+using core::format;
+
+namespace {
+
+// Largest counts offered. The reader defines at most 100 phylogeny tests and
+// reads at most 101 interval limits; the others only keep the run sensible.
+constexpr int kMaxPhylogenyTests = 100;
+constexpr int kMaxPhylogenyRandomizations = 100000;
+constexpr int kMaxReplicates = 1000000;
+constexpr int kMaxIntervals = 101;
+
+/// One line of the additional-instructions menu, shown when its condition holds.
+struct AdditionalChoice {
+  char choice;
+  const char* text;
+  bool (*shown)(const DialogueState& state);
+};
+
+const AdditionalChoice kAdditionalChoices[] = {
+    {'1', "\n 1- Define inter-plot distance intervals", [](const DialogueState& s) { return s.plot_positions(); }},
+    {'2', "\n 2- Define divergence intervals", [](const DialogueState& s) { return s.dated_phylogeny(); }},
+    {'3', "\n 3- Perform phylogeny randomization tests", [](const DialogueState& s) { return s.any_phylogeny(); }},
+    {'4', "\n 4- Perform Brownian evolution tests",
+     [](const DialogueState& s) { return s.species_traits && s.any_phylogeny(); }},
+    {'5', "\n 5- Perform spatial randomization tests", [](const DialogueState& s) { return s.plot_positions(); }},
+    {'6', "\n 6- Compute plot phylodiversity / similarity", [](const DialogueState& s) { return s.species_data(); }},
+    {'7', "\n 7- Compute plot lineage diversity / similarity through time (requires 2)",
+     [](const DialogueState& s) { return s.species_data() && s.dated_phylogeny(); }},
+    {'8', "\n 8- Write interpretation of phylogenetic tree", [](const DialogueState& s) { return s.any_phylogeny(); }},
+    {'9', "\n 9- Write pairwise indices of phylogenetic turnover",
+     [](const DialogueState& s) { return s.species_data(); }},
+    {'a', "\n a- Convert SPECIES-PLOT MATRIX into a table of PLOT-ABUNDANCE-SPECIES TRIPLET",
+     [](const DialogueState& s) { return s.species_data_kind == 1; }},
+    {'a', "\n a- Convert table of PLOT-ABUNDANCE-SPECIES TRIPLET into a SPECIES-PLOT MATRIX",
+     [](const DialogueState& s) { return s.species_data_kind == 2; }},
+};
+
+/// Distance or divergence intervals given by their upper limits.
+struct IntervalDialogue {
+  char choice;
+  const char* count_prompt;
+  const char* line_format;   // one "%i", the number of intervals
+  const char* limit_prompt;  // one "%i", the interval
+};
+
+const IntervalDialogue kIntervalDialogues[] = {
+    {'1', "\n\nINTER-PLOT DISTANCE INTERVALS\nEnter the number of inter-plot distance intervals: ",
+     "\n\nDISTANCE INTERVALS\t%i\n", "Enter max distance of interval %i: "},
+    {'2', "\n\nDIVERGENCE INTERVALS\nEnter the number of intervals: ", "\n\nDIVERGENCE INTERVALS\t%i\n",
+     "Enter max divergence time of interval %i: "},
+};
+
+/// A test asked for by its number of replicates.
+struct ReplicatedTest {
+  char choice;
+  const char* prompt;
+  const char* line_format;  // one "%i", the number of replicates
+};
+
+const ReplicatedTest kReplicatedTests[] = {
+    {'4',
+     "\n\nBROWNIAN EVOLUTION TEST\nEnter the number of simulations of Brownian evolution\n\t(press Return for default "
+     "value = 999)\n",
+     "\n\nBROWNIAN EVOLUTION TEST\t%i"},
+    {'5',
+     "\n\nSPATIAL RANDOMIZATION TEST\nEnter the number of randomizations of the spatial positions\n\t(press Return "
+     "for default value = 999)\n",
+     "\n\nSPATIAL RANDOMIZATION TEST\t%i"},
+};
+
+/// An optional output file; `species_data_kind` other than 0 restricts the
+/// choice to that kind of species data (the two conversions share "a").
+struct OutputChoice {
+  char choice;
+  int species_data_kind;
+  const char* prompt;
+  const char* line_format;
+  const char* default_name;
+};
+
+const OutputChoice kOutputChoices[] = {
+    {'6', 0,
+     "\n\nPHYLODIVERSITY AND SIMILARITY\nEnter the file name to write down plot phylodiversity / similarity \n\t(or "
+     "press enter for default name \"plotdiv.txt\")\n",
+     "\n\nWRITE PLOT PHYLODIVERSITY AND SIMILARITY\t%s", "plotdiv.txt"},
+    {'7', 0,
+     "\n\nPLOT LINEAGE DIVERSITY AND SIMILARITY THROUGH TIME\nEnter the file name to write down plot lineage "
+     "diversity / similarity \n\t(or press enter for default name \"lineagediv.txt\")\n",
+     "\n\nWRITE PLOT LINEAGE DIVERSITY AND SIMILARITY THROUGH TIME\t%s", "lineagediv.txt"},
+    {'8', 0,
+     "\n\nPHYLOGENETIC TREE INTERPRETATION\nEnter the file name to write down phylogenetic tree interpretation "
+     "\n\t(or press enter for default name \"interpretedtree.txt\")\n",
+     "\n\nWRITE PHYLOGENETIC TREE INTERPRETATION\t%s", "interpretedtree.txt"},
+    {'9', 0,
+     "\n\nWRITE PAIRWISE INDICES\nEnter the file name to write down pairwise indices \n\t(or press enter for default "
+     "name \"pairwise.txt\")\n",
+     "\n\nWRITE PAIRWISE INDICES\t%s", "pairwise.txt"},
+    {'a', 1,
+     "\n\nFILE CONVERSION\nEnter the file name to write down PLOT-ABUNDANCE-SPECIES TRIPLET\n\t(or press enter for "
+     "default name \"plot_ab_sp.txt\")\n",
+     "\n\nCONVERT SP-PLOT MATRIX INTO PLOT-ABUNDANCE-SPECIES TRIPLET TABLE\t%s", "plot_ab_sp.txt"},
+    {'a', 2,
+     "\n\nFILE CONVERSION\nEnter the file name to write down SP-PLOT MATRIX\n\t(or press enter for default name "
+     "\"sp_plot.txt\")\n",
+     "\n\nCONVERT PLOT-ABUNDANCE-SPECIES TRIPLET TABLE INTO SP-PLOT MATRIX\t%s", "sp_plot.txt"},
+};
+
+bool selects_choice(const std::string& answer, char choice) {
+  return selects(answer, choice) || (choice == 'a' && selects(answer, 'A'));
+}
+
+// The value as the reader will see it: the limits are written with "%f".
+double as_written(double value) { return std::strtod(format("%f", value).c_str(), nullptr); }
+
+void ask_intervals(DialogueState& state, const IntervalDialogue& dialogue) {
+  int count = 0;
+  if (!ask_optional_count(dialogue.count_prompt, 1, kMaxIntervals, count)) return;
+  state.text += format(dialogue.line_format, count);
+  // Classes are bounded by increasing upper limits: a limit not above the
+  // previous one would make an empty or reversed class (and the divergence
+  // reader refuses it).
+  double previous = -1.0;
+  for (int i = 1; i <= count; ++i) {
+    double limit = 0.0;
+    ask_decimal(
+        format(dialogue.limit_prompt, i),
+        [previous](double value) {
+          if (as_written(value) < 0.0) return std::string("\nPlease enter a limit of 0 or more.\n");
+          if (as_written(value) <= previous) {
+            return format("\nPlease enter a limit greater than the previous one (%f).\n", previous);
+          }
+          return std::string();
+        },
+        limit);
+    previous = as_written(limit);
+    state.text += format("%f\t", limit);
+  }
+}
+
+std::string test_options_prompt(const DialogueState& state, int test) {
+  std::string prompt =
+      format("\nSelect options for test %i \n\t(options not separated by an empty line are exclusive):", test);
+  prompt += "\n\t1- Complete tree randomization (=default)\n\t2- Partial tree randomization within a clade";
+  if (state.tree_kind == 2) prompt += "\n\t3- Partial tree randomization within clades younger than age threshold";
+  prompt += "\n\n\t4- Permute only sampled species (=default)\n\t5- Permute all species given in the phylogeny";
+  if (state.species_data()) {
+    prompt +=
+        "\n\t6- Permute species with similar overall abundances\n\t7- Permute species with similar number of "
+        "occurrences";
+  }
+  return prompt + "\n\t(press Return for default options 1 and 4)\n";
+}
+
+// A ratio of 1 or less would be read as another kind of species pool (0 the
+// sampled species, -1 all species of the tree).
+std::string ask_ratio(const char* prompt) {
+  double value = 0.0;
+  return ask_decimal(
+      prompt,
+      [](double ratio) {
+        return ratio > 1.0 ? std::string() : std::string("\nPlease enter a ratio greater than 1.\n");
+      },
+      value);
+}
+
+std::string clade_check(const std::string& answer) {
+  const std::string name = trimmed(answer);
+  if (name.empty() || name.find_first_of(" \t") != std::string::npos || static_cast<int>(name.size()) > kNameLimit) {
+    return "\nPlease enter the name of the clade as one word of at most 49 characters.\n";
+  }
+  return "";
+}
+
+void ask_phylogeny_tests(DialogueState& state) {
+  const int tests =
+      ask_count(format("\n\nPHYLOGENY RANDOMIZATION TESTS\nEnter the number of distinct phylogeny randomization tests "
+                       "(max=%i)\n\t(press Return for default value = 1)\n",
+                       kMaxPhylogenyTests),
+                1, 0, kMaxPhylogenyTests);
+  const int randomizations = ask_count(format("\nEnter the number of randomizations per test (max=%i)\n\t(press "
+                                              "Return for default value = 999)\n",
+                                              kMaxPhylogenyRandomizations),
+                                       999, 0, kMaxPhylogenyRandomizations);
+  if (randomizations != 0) state.text += format("\n\nPHYLOGENY RANDOMIZATION TESTS\t%i\t%i", tests, randomizations);
+  for (int test = 1; test <= tests; ++test) {
+    state.text += format("\n%i\t", test);
+    std::string options = ask(test_options_prompt(state, test));
+    if (trimmed(options).empty()) options = "14";
+    // The species pool first; of the exclusive pool options the first in
+    // this order is kept.
+    if (selects(options, '6')) {
+      state.text += "PERMUTE SPECIES WITH ABUNDANCE RATIO <" +
+                    ask_ratio("\nEnter the maximal ratio of species abundances: ") + "\t";
+    } else if (selects(options, '7')) {
+      state.text += "PERMUTE SPECIES WITH OCCURRENCE RATIO <" +
+                    ask_ratio("\nEnter the maximal ratio of species occurrences: ") + "\t";
+    } else if (selects(options, '5')) {
+      state.text += "PERMUTE ALL TREE SPECIES\t";
+    } else {
+      state.text += "PERMUTE SAMPLED SPECIES\t";
+    }
+    if (selects(options, '2')) {
+      state.text +=
+          "WITHIN CLADE " + trimmed(ask_until_accepted("\nEnter the name of the clade: ", clade_check)) + "\t";
+    }
+    if (selects(options, '3')) {
+      double age = 0.0;
+      const std::string typed = ask_decimal(
+          "\nEnter the age threshold: ",
+          [](double value) {
+            return value > 0.0 ? std::string() : std::string("\nPlease enter an age greater than 0.\n");
+          },
+          age);
+      state.text += "WITHIN AGE " + typed + "\t";
+    }
+  }
+}
+
+}  // namespace
+
+void ask_additional_instructions(DialogueState& state) {
+  std::string menu = "\n\n\nSpecify additional instructions (or press Return):\n";
+  for (const AdditionalChoice& choice : kAdditionalChoices) {
+    if (choice.shown(state)) menu += choice.text;
+  }
+  menu += "\n\n";
+  // A typed choice is acted upon even when it was not shown.
+  const std::string answer = ask(menu);
+
+  for (const IntervalDialogue& dialogue : kIntervalDialogues) {
+    if (selects(answer, dialogue.choice)) ask_intervals(state, dialogue);
+  }
+  if (selects(answer, '3')) ask_phylogeny_tests(state);
+  for (const ReplicatedTest& test : kReplicatedTests) {
+    if (!selects(answer, test.choice)) continue;
+    const int replicates = ask_count(test.prompt, 999, 0, kMaxReplicates);
+    if (replicates != 0) state.text += format(test.line_format, replicates);
+  }
+  for (const OutputChoice& output : kOutputChoices) {
+    if (!selects_choice(answer, output.choice)) continue;
+    // A conversion needs the kind of species data it converts from.
+    if (output.species_data_kind != 0 && output.species_data_kind != state.species_data_kind) continue;
+    const std::string name = ask_file_name(output.prompt, output.default_name,
+                                           [&](const std::string& typed) { return output_name_check(state, typed); });
+    if (output.species_data_kind != 0) state.conversion_output = name;
+    state.text += format(output.line_format, name.c_str());
+  }
+}
+
+}  // namespace quorvel::instructions::dialogue
