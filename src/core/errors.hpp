@@ -5,13 +5,21 @@
 
 namespace quorvel::core {
 
+// Exit statuses. 0 means that the run went to its end ("Analyses finished");
+// every stop before it is non-zero, so that scripts can tell a failure.
+/// A run stopped by a reported error (instruction file, data, refused output,
+/// a file that cannot be written).
+inline constexpr int kStoppedStatus = 3;
+
 /// How a fatal condition ends the run. Deep code throws it; the entry point
 /// catches it once, shows the message, logs it, pauses and exits.
 class FatalError : public std::runtime_error {
  public:
   FatalError(std::string message, int status, bool log_to_error_file, bool wait_for_key, std::size_t shown = 0)
       : std::runtime_error(message),
-        status_(status),
+        // A stop is never reported as success: the status 0 of older reports
+        // becomes the status of a stopped run.
+        status_(status == 0 ? kStoppedStatus : status),
         log_to_error_file_(log_to_error_file),
         wait_for_key_(wait_for_key),
         shown_(shown) {}

@@ -6,6 +6,7 @@
 #include "core/console.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
+#include "core/output_session.hpp"
 
 namespace quorvel::core {
 
@@ -15,12 +16,17 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+std::FILE* open_output(const std::string& file_name, const char* mode) {
+  const std::string path = output_path(file_name);
+  return path.empty() ? nullptr : std::fopen(path.c_str(), mode);
+}
+
 void append_or_stop(const std::string& file_name, const std::string& text) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(file_name.c_str(), "a"));
+  std::unique_ptr<std::FILE, FileCloser> file(open_output(file_name, "a"));
   if (!file) {
     // The text, not the file name, is what the user is shown: it is the
     // report that could not be saved.
-    stop_run("error in writing " + text + " : cannot open file", 3);
+    stop_run("error in writing " + text + " : cannot open file", kStoppedStatus);
   }
   std::fwrite(text.data(), 1, text.size(), file.get());
 }
@@ -34,15 +40,24 @@ void echo_to_file(const std::string& file_name, const std::string& text) {
 
 void append_to_file(const std::string& file_name, const std::string& text) { append_or_stop(file_name, text); }
 
-bool empty_file(const std::string& file_name) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(file_name.c_str(), "w"));
-  return static_cast<bool>(file);
+bool empty_file(const std::string& file_name) { return start_output_anew(file_name); }
+
+bool write_file_anew(const std::string& file_name, const std::string& text) {
+  if (!start_output_anew(file_name)) return false;
+  return try_append_to_file(file_name, text);
+}
+
+bool try_append_to_file(const std::string& file_name, const std::string& text) {
+  std::unique_ptr<std::FILE, FileCloser> file(open_output(file_name, "a"));
+  if (!file) return false;
+  std::fwrite(text.data(), 1, text.size(), file.get());
+  return true;
 }
 
 namespace {
 
 bool can_append(const std::string& file_name) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(file_name.c_str(), "a"));
+  std::unique_ptr<std::FILE, FileCloser> file(open_output(file_name, "a"));
   return static_cast<bool>(file);
 }
 

@@ -13,9 +13,21 @@ void echo_to_file(const std::string& file_name, const std::string& text);
 /// echo_to_file.
 void append_to_file(const std::string& file_name, const std::string& text);
 
+// Inside an output session (core/output_session.hpp) every function below
+// writes to the file's temporary file, which replaces the file only when the
+// run has gone to its end; the error log "error.txt" is always written at once.
+
 /// Creates `file_name` empty (replacing an old file). Returns false when it
 /// cannot be created.
 bool empty_file(const std::string& file_name);
+
+/// Writes `text` as the whole new content of `file_name` (an output created
+/// anew). Returns false, writing nothing, when the file cannot be created.
+bool write_file_anew(const std::string& file_name, const std::string& text);
+
+/// Appends `text` to `file_name`; false when the file cannot be opened (for
+/// optional outputs, which are skipped without stopping the run).
+bool try_append_to_file(const std::string& file_name, const std::string& text);
 
 /// Waits until the result file `file_name` can be opened for appending: while
 /// it cannot, shows "\nWARNING: Cannot open results file "<name>".\n..." and

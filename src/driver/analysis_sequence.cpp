@@ -1,7 +1,6 @@
 #include "driver/analysis_sequence.hpp"
 
 #include "core/console.hpp"
-#include "core/format.hpp"
 #include "driver/individual_section.hpp"
 #include "driver/phylogeny_traits_section.hpp"
 #include "driver/plot_sections.hpp"
@@ -30,31 +29,10 @@ void prepare_trait_distances(RunState& state) {
   }
 }
 
-// Tables this version does not compute yet: say so once, rather than leave
-// the user looking for a file that never comes.
-void announce_unavailable_outputs(const RunSettings& settings) {
-  const struct {
-    const std::string& output;
-    const char* keyword;
-  } outputs[] = {
-      {settings.pairwise_indices_output, "WRITE PAIRWISE INDICES"},
-      {settings.node_decomposition_output, "NODE DECOMPOSITION"},
-      {settings.plot_phylodiversity_output, "WRITE PLOT PHYLODIVERSITY AND SIMILARITY"},
-      {settings.lineage_through_time_output, "WRITE PLOT LINEAGE DIVERSITY AND SIMILARITY THROUGH TIME"},
-  };
-  for (const auto& entry : outputs) {
-    if (entry.output.empty()) continue;
-    core::console_print(
-        core::format("\n\nWARNING: \"%s\" is not available in this version of the program: nothing is written for it.",
-                     entry.keyword));
-  }
-}
-
 }  // namespace
 
 void run_analysis_sequence(RunState& state) {
   const DerivedCodes& codes = state.codes;
-  announce_unavailable_outputs(state.settings);
   prepare_trait_distances(state);
   // Plot-level sections: plots of a species-plot matrix, or of individuals
   // grouped by position; individuals analysed one by one have none.

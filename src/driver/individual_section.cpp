@@ -25,7 +25,7 @@ void check_variable_names(const RunSettings& settings) {
         core::stop_run(core::format("\n\nERROR: The same variable name \"%s\" appears in both the species and "
                                     "individual lists. Use different names.",
                                     settings.trait_variable_names[v].c_str()),
-                       1);
+                       core::kStoppedStatus);
       }
     }
   }

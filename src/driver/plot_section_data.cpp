@@ -5,6 +5,7 @@
 #include "core/constants.hpp"
 #include "core/format.hpp"
 #include "input/pairwise_categories.hpp"
+#include "reports/partition_rows.hpp"
 
 namespace quorvel::driver {
 
@@ -115,7 +116,7 @@ std::string global_statistics_line(const PlotSection& section) {
   return line;
 }
 
-void write_section_report(const RunState& state, const PlotSection& section, int n_statistics, int n_intervals) {
+void write_section_report(RunState& state, const PlotSection& section, int n_statistics, int n_intervals) {
   partition::PartitionReportInput input;
   input.result_file = state.settings.main_result_file;
   input.n_plots = section.n_plots;
@@ -135,6 +136,7 @@ void write_section_report(const RunState& state, const PlotSection& section, int
   input.weighting = section.weighting;
   input.analysis_kind = section.analysis_kind;
   partition::write_partition_results(input);
+  reports::add_partition_rows(state.reports.table, input);
 }
 
 }  // namespace quorvel::driver

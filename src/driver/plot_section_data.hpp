@@ -66,6 +66,6 @@ void regress_statistics(const PlotSection& section, int n_categories, const part
 std::string global_statistics_line(const PlotSection& section);
 
 /// Writes the partition section of the main result file for `section`.
-void write_section_report(const RunState& state, const PlotSection& section, int n_statistics, int n_intervals);
+void write_section_report(RunState& state, const PlotSection& section, int n_statistics, int n_intervals);
 
 }  // namespace quorvel::driver

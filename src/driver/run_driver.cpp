@@ -7,10 +7,12 @@
 #include "core/constants.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
+#include "core/output_session.hpp"
 #include "core/text_output.hpp"
 #include "driver/analysis_sequence.hpp"
 #include "driver/data_description.hpp"
 #include "driver/load_data.hpp"
+#include "driver/run_reports_hooks.hpp"
 #include "driver/run_state.hpp"
 #include "driver/start_up.hpp"
 #include "instructions/instruction_file.hpp"
@@ -38,7 +40,20 @@ constexpr const char* kUsage =
     "Without arguments the program asks for the instruction file.\n"
     "\n"
     "  --help     show this text\n"
-    "  --version  show the version\n";
+    "  --version  show the version\n"
+    "\n"
+    "Exit status:\n"
+    "  0    the run went to its end (\"Analyses finished\" in the main result file)\n"
+    "  1    a data file could not be read (the message is also in error.txt),\n"
+    "       or a file lacks the keyword line it must hold\n"
+    "  2    standard input ended where the run needed an answer\n"
+    "  3    the run was stopped by an error in the instruction file or the data,\n"
+    "       or by an output that cannot be written\n"
+    "  22   the tree text cannot be read\n"
+    "  87   a field longer than the program accepts\n"
+    "  101  errors in the species traits\n"
+    "Any other non-zero status also means that the run stopped before its end.\n"
+    "A run that stops leaves the result files of earlier runs as they were.\n";
 
 void print_banner() {
   console_print(format("Quorvel %s - Spatial & Phylogenetic Analysis of Community Diversity \n", kVersion));
@@ -62,6 +77,9 @@ void write_end_stamp(const std::string& main_result_file) {
 }
 
 int run(const std::vector<std::string>& arguments) {
+  // Every result file of the run is written aside and put in place only when
+  // the run has gone to its end: a run that stops leaves them as they were.
+  core::OutputSession outputs;
   print_banner();
   RunState state;
   state.random_seed = -randomization::clock_seed();
@@ -86,13 +104,16 @@ int run(const std::vector<std::string>& arguments) {
     });
   }
   resolve_main_result_outputs(settings);
+  open_run_reports(state);
 
   load_run_data(state);
   write_data_description(state);
   choose_analysis_level(state);
   run_analysis_sequence(state);
+  close_run_reports(state);
 
   write_end_stamp(settings.main_result_file);
+  outputs.commit();
   return 0;
 }
 

@@ -8,6 +8,7 @@
 #include "instructions/run_settings.hpp"
 #include "phylogeny/tree_node.hpp"
 #include "randomization/random_generator.hpp"
+#include "reports/run_reports.hpp"
 
 namespace quorvel::driver {
 
@@ -112,6 +113,9 @@ struct RunState {
   input::IndividualList individuals;
   core::IVector individual_species;
   PositionGroups position_groups;
+
+  // Every reported value, for the results table and the figures.
+  reports::RunReports reports;
 };
 
 }  // namespace quorvel::driver

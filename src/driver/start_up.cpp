@@ -7,6 +7,7 @@
 #include "core/console.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
+#include "core/output_session.hpp"
 #include "core/text_input.hpp"
 #include "core/text_output.hpp"
 #include "input/field_reading.hpp"
@@ -121,8 +122,11 @@ std::string ask_result_file_name(const std::vector<std::string>& arguments,
       }
       name = answer;
     }
-    // Append mode: opening creates the file if needed and never erases it.
-    std::FILE* file = std::fopen(name.c_str(), "a");
+    // Append mode never erases; during a run the test is made on the file the
+    // results are written to meanwhile, so that nothing is created or changed
+    // before the run has gone to its end.
+    const std::string path = core::output_path(name);
+    std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "a");
     if (file) {
       std::fclose(file);
       return name;

@@ -10,6 +10,7 @@
 #include "core/errors.hpp"
 #include "core/format.hpp"
 #include "core/text_input.hpp"
+#include "core/text_output.hpp"
 #include "input/community_counts.hpp"
 #include "input/field_reading.hpp"
 #include "input/open_retry.hpp"
@@ -186,9 +187,7 @@ void write_converted_data(const std::string& conversion_file, const std::string&
   const std::string text = matrix_source.empty()
                                ? matrix_text(data_type, n_plots, n_species, abundances, plot_names, species_names)
                                : triplet_text(data_type, n_plots, n_species, abundances, plot_names, species_names);
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(conversion_file.c_str(), "w"), &std::fclose);
-  if (!file) return;
-  std::fwrite(text.data(), 1, text.size(), file.get());
+  core::write_file_anew(conversion_file, text);  // skipped silently when it cannot be created
 }
 
 }  // namespace quorvel::input

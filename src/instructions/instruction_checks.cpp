@@ -62,6 +62,7 @@ std::string output_conflict_messages(const RunSettings& s, const std::string& in
       {&s.phylogenetic_distances_output, "\"WRITE PHYLOGENETIC DISTANCES BETWEEN SPECIES\""},
       {&s.nexus_tree_output, "\"WRITE NEXUS TREE\""},
       {&s.conversion_output, "\"" + s.conversion_keyword + "\""},
+      {&s.results_table_output, "\"RESULTS TABLE\""},
   };
   const NamedFile sources[] = {
       {&s.species_plot_matrix_source, "SPECIES-PLOT MATRIX"},
@@ -106,7 +107,7 @@ std::string output_conflict_messages(const RunSettings& s, const std::string& in
     // These outputs are created anew: on the main result file they would
     // erase the results written before them.
     const bool created_anew = output.name == &s.phylogenetic_distances_output || output.name == &s.nexus_tree_output ||
-                              output.name == &s.conversion_output;
+                              output.name == &s.conversion_output || output.name == &s.results_table_output;
     if (!reads_it && created_anew && !s.main_result_file.empty() && same_file(name, s.main_result_file)) {
       messages += core::format(
           "\n\nERROR: %s names the file \"%s\", which is the main result file: writing it would erase the results.",
@@ -126,7 +127,7 @@ void check_named_data(const RunSettings& settings) {
         core::format("\n\nERROR: no tree could be read from \"%s\": the tree must be one line of Newick text "
                      "with branch lengths, ending with \";\".\nPress any key to stop.",
                      settings.tree_file.c_str()),
-        0);
+        core::kStoppedStatus);
   }
   const std::string& community =
       settings.species_plot_matrix_source.empty() ? settings.triplet_file : settings.species_plot_matrix_source;
@@ -134,7 +135,7 @@ void check_named_data(const RunSettings& settings) {
     core::stop_run(core::format("\n\nERROR: no species or no plots could be read from \"%s\": check that its columns "
                                 "are separated by tabulations.\nPress any key to stop.",
                                 community.c_str()),
-                   0);
+                   core::kStoppedStatus);
   }
 }
 

@@ -218,6 +218,12 @@ const KeywordRecord kKeywords[] = {
     {"THREADS", 7, handle_positive_count,
      "\n\nERROR: \"THREADS\" must be followed by a positive whole number.\nPress any key to stop.", nullptr,
      &S::n_threads},
+    {"RESULTS TABLE", 13, handle_required_name,
+     "\n\nERROR: \"RESULTS TABLE\" must be followed by a file name.\nPress any key to stop.", &S::results_table_output,
+     nullptr},
+    {"FIGURES", 7, handle_required_name,
+     "\n\nERROR: \"FIGURES\" must be followed by the name of a folder.\nPress any key to stop.", &S::figures_folder,
+     nullptr},
 };
 
 const KeywordRecord* find_keyword(const std::string& line) {
@@ -270,7 +276,8 @@ void read_instruction_file(const std::string& instruction_file, RunSettings& set
   source.file.close();
 
   const std::string messages = final_check_messages(context) + output_conflict_messages(settings, instruction_file);
-  if (!messages.empty() || context.read_failed) core::stop_run(messages + "\nPress any key to stop.", 0);
+  if (!messages.empty() || context.read_failed)
+    core::stop_run(messages + "\nPress any key to stop.", core::kStoppedStatus);
 }
 
 void prepare_main_result_file(const RunSettings& settings) {

@@ -126,7 +126,7 @@ void handle_taxonomic_divergences(InstructionContext& context, const std::string
       core::stop_run(core::format("\n\nERROR: in file %s, \"TAXONOMIC DIVERGENCES\" must be followed by the number "
                                   "of levels.\nPress any key to stop.",
                                   block.name.c_str()),
-                     0);
+                     core::kStoppedStatus);
     }
   }
   RunSettings& s = context.settings;
@@ -141,7 +141,7 @@ void handle_taxonomic_divergences(InstructionContext& context, const std::string
     core::stop_run(core::format("\n\nERROR: in file %s, \"TAXONOMIC DIVERGENCES\" must be followed by two lines: the "
                                 "%d level names and their %d divergences.\nPress any key to stop.",
                                 block.name.c_str(), levels, levels),
-                   0);
+                   core::kStoppedStatus);
   }
   // Line numbers of the two block lines, for the field readers' messages.
   const int divergence_line = block.lines->line_number;
@@ -218,7 +218,7 @@ void handle_trait_distances(InstructionContext& context, const std::string& line
       core::stop_run(core::format("\n\nERROR: in file %s, \"INTER-SPECIES TRAIT DISTANCES\" must be followed by two "
                                   "numbers (# species, layout).\nPress any key to stop.",
                                   word.c_str()),
-                     0);
+                     core::kStoppedStatus);
     }
     s.n_trait_distance_species = counts[0];
     s.trait_distance_layout = counts[1];
@@ -261,7 +261,7 @@ void handle_species_divergences(InstructionContext& context, const std::string& 
       core::stop_run(core::format("\n\nERROR: in file %s, \"INTER-SPECIES DIVERGENCES\" must be followed by the "
                                   "number of species.\nPress any key to stop.",
                                   word.c_str()),
-                     0);
+                     core::kStoppedStatus);
     }
   } else {
     file.rewind();

@@ -25,7 +25,8 @@ void handle_selection_tests(InstructionContext& context, const std::string& line
   const char* argument = after_first_tab(line);
   if (!argument) {
     core::stop_run(
-        core::format("\n\nERROR: \"%s\" must be followed by a tabulation.\nPress any key to stop.", record.keyword), 0);
+        core::format("\n\nERROR: \"%s\" must be followed by a tabulation.\nPress any key to stop.", record.keyword),
+        core::kStoppedStatus);
   }
   std::string word;
   if (!input::scan_word(argument, word)) stop_missing_argument(record);
@@ -51,14 +52,14 @@ void handle_selection_tests(InstructionContext& context, const std::string& line
       core::stop_run(core::format("\n\nERROR: cannot read the number of selection tests after \"SELECTION TESTS\" in "
                                   "file %s.\nPress any key to stop.",
                                   word.c_str()),
-                     0);
+                     core::kStoppedStatus);
     }
   }
   const int n_tests = std::abs(n);
   if (n_tests > kMaxSelectionTests) {
     core::stop_run(core::format("\n\nERROR:The number of selection tests (%d) is higher than the max allowed (%d)",
                                 n_tests, kMaxSelectionTests + 1),
-                   0);
+                   core::kStoppedStatus);
   }
   RunSettings& s = context.settings;
   s.selection_test_counts = core::ivector(0, n_tests);
@@ -67,7 +68,7 @@ void handle_selection_tests(InstructionContext& context, const std::string& line
   for (int j = 1; j <= n_tests; ++j) {
     int count = 0;
     if (!lines->read(test_line) || scan_numbers(after_first_tab(test_line), &count, 1) < 1) {
-      core::stop_run(kPairwiseCountError, 0);
+      core::stop_run(kPairwiseCountError, core::kStoppedStatus);
     }
     if (std::abs(count) > kMaxPairwiseSelectionTests) {
       core::console_print(

@@ -67,7 +67,9 @@ bool begins_with_letter_or_digit(const std::string& line) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
 
-void stop_missing_argument(const KeywordRecord& record) { core::stop_run(record.missing_argument_message, 0); }
+void stop_missing_argument(const KeywordRecord& record) {
+  core::stop_run(record.missing_argument_message, core::kStoppedStatus);
+}
 
 void open_data_block(DataBlock& block, InstructionContext& context, const std::string& word, const char* what) {
   if (is_inline_argument(word)) {

@@ -162,7 +162,8 @@ void handle_species_taxonomy(InstructionContext& context, const std::string& lin
 void handle_individuals(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
   if (!after_first_tab(line)) {
     core::stop_run(
-        core::format("\n\nERROR: \"%s\" must be followed by a tabulation.\nPress any key to stop.", record.keyword), 0);
+        core::format("\n\nERROR: \"%s\" must be followed by a tabulation.\nPress any key to stop.", record.keyword),
+        core::kStoppedStatus);
   }
   std::string word;
   const char* argument = argument_after_tab(line, record, word);
@@ -223,7 +224,7 @@ void handle_individuals(InstructionContext& context, const std::string& line, co
     core::stop_run(
         core::format("\n\nERROR: in the indivual list in file %s, only %i individuals found for %i announced",
                      list.name.c_str(), rows, s.n_individuals),
-        0);
+        core::kStoppedStatus);
   }
   s.n_matrix_species = static_cast<int>(species.size());
   s.individual_column_categories[0] = s.n_individuals;

@@ -42,9 +42,11 @@ struct RunSettings {
   std::string pair_category_2;
 
   // Settings that do not come from the original keyword set.
-  int random_seed_keyword = 0;     // "RANDOM SEED" n: > 0 when given
-  int n_threads = 0;               // "THREADS" n: 0 = one worker per core
-  int analysis_level_keyword = 0;  // "ANALYSIS LEVEL": 1 individuals, 3 plots of position groups, 0 not given
+  int random_seed_keyword = 0;       // "RANDOM SEED" n: > 0 when given
+  int n_threads = 0;                 // "THREADS" n: 0 = one worker per core
+  std::string results_table_output;  // "RESULTS TABLE": one row per reported value
+  std::string figures_folder;        // "FIGURES": folder of SVG figures
+  int analysis_level_keyword = 0;    // "ANALYSIS LEVEL": 1 individuals, 3 plots of position groups, 0 not given
 
   // Tables (index ranges as documented on each).
   core::NameTable trait_variable_names;        // [0..n_trait_variables], 0 = species column header

@@ -7,6 +7,7 @@
 
 #include "core/constants.hpp"
 #include "core/format.hpp"
+#include "core/text_output.hpp"
 
 namespace quorvel::phylogeny {
 
@@ -14,16 +15,15 @@ using core::format;
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// Writes `text` to `file_name` opened in `mode`; silently nothing when the
-// file cannot be opened, as these outputs are optional.
+// Writes `text` to `file_name`, created anew ("w") or appended to ("a");
+// silently nothing when the file cannot be opened, as these outputs are
+// optional.
 void write_silently(const std::string& file_name, const char* mode, const std::string& text) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(file_name.c_str(), mode));
-  if (!file) return;
-  std::fwrite(text.data(), 1, text.size(), file.get());
+  if (mode[0] == 'w') {
+    core::write_file_anew(file_name, text);
+  } else {
+    core::try_append_to_file(file_name, text);
+  }
 }
 
 void drop_trailing_comma(std::string& text) {

@@ -59,16 +59,16 @@ TEST_F(IntervalFiles, DivergenceLimitsReachTheLargestDivergence) {
 TEST_F(IntervalFiles, DivergenceLimitsMustIncreaseAndBeComplete) {
   const char* increasing =
       "\n\nERROR: divergence intervals must be given by increasing divergences. \nPress any key to stop";
-  EXPECT_STOPS(divergence_limits("DIVERGENCE INTERVALS\t3\n0\t10\t10\n", 0), increasing, 0);
-  EXPECT_STOPS(divergence_limits("DIVERGENCE INTERVALS\t2\n-5\t10\n", 0), increasing, 0);
+  EXPECT_STOPS(divergence_limits("DIVERGENCE INTERVALS\t3\n0\t10\t10\n", 0), increasing, 3);
+  EXPECT_STOPS(divergence_limits("DIVERGENCE INTERVALS\t2\n-5\t10\n", 0), increasing, 3);
   EXPECT_STOPS(divergence_limits("DIVERGENCE INTERVALS\t3\n5\t10\n", 0),
-               "\n\nERROR: 3 divergence intervals announced but only 2 found. \nPress any key to stop", 0);
+               "\n\nERROR: 3 divergence intervals announced but only 2 found. \nPress any key to stop", 3);
   EXPECT_STOPS(divergence_limits("DIVERGENCE INTERVALS\t3\n0\t\t10\n", 0),
-               "\n\nERROR: 3 divergence intervals announced but only 1 found. \nPress any key to stop", 0);
+               "\n\nERROR: 3 divergence intervals announced but only 1 found. \nPress any key to stop", 3);
   EXPECT_STOPS(divergence_limits("DIVERGENCE INTERVALS\t102\n", 0),
                "\n\nERROR:The number of time intervals given (=102) is higher than max allowed (=102)\nPress any key "
                "to stop",
-               0);
+               3);
   EXPECT_STOPS(divergence_limits("DIVERGENCES\t3\n0\t1\t2\n", 0),
                "\n\nERROR: divergence intervals not found in file \"i.txt\".\nNo line beginning with \"DIVERGENCE "
                "INTERVALS\" was found. \nPress any key to stop the programm now.\n",
@@ -87,11 +87,11 @@ TEST_F(IntervalFiles, DistanceLimitsAreTakenAsGiven) {
   EXPECT_STOPS(distance_limits("DISTANCE INTERVALS\t-102\n"),
                "\n\nERROR:The number of distance intervals given (=102) is higher than max allowed (=102)\nPress any "
                "key to stop",
-               0);
+               3);
   EXPECT_STOPS(distance_limits("DISTANCE INTERVALS\t3\n1\t2\n"),
-               "\n\nERROR: 3 distance intervals announced but only 2 found. \nPress any key to stop", 0);
+               "\n\nERROR: 3 distance intervals announced but only 2 found. \nPress any key to stop", 3);
   EXPECT_STOPS(distance_limits("DISTANCE INTERVALS\t2\n"),
-               "\n\nERROR: 2 distance intervals announced but only 0 found. \nPress any key to stop", 0);
+               "\n\nERROR: 2 distance intervals announced but only 0 found. \nPress any key to stop", 3);
 }
 
 TEST_F(IntervalFiles, RegressionIntervalsHaveTheirOwnKeyword) {

@@ -50,13 +50,13 @@ TEST_F(PairwiseCategories, MustAgree) {
   EXPECT_STOPS(read_categories("\tA\tB\nA\t\t1\nB\t2\t\n"),
                "\nIn data for pairwise categories in \"c.txt\", the category between \"A\" and \"B\" is redefined: "
                "first value= 1.000000, second value= 2.000000",
-               0);
+               3);
   EXPECT_STOPS(read_categories("A\tB\tx\nA\tC\t2\n"), "\ncannot read float from x on line 1 from file c.txt", 1);
 }
 
 TEST_F(PairwiseCategories, DuplicatePlotNamesStop) {
   plot_names[4] = "B";
-  EXPECT_STOPS(read_categories("A\tB\t1\n"), "", 0);
+  EXPECT_STOPS(read_categories("A\tB\t1\n"), "", 3);
   EXPECT_EQ(console_output(),
             "\n\nWARNING: Not all plot names are different.\nTo define each pairwise category, all names must be "
             "different.\nCheck in the file \"error.txt\" the list of names found.\nPress any key to stop the "

@@ -40,7 +40,7 @@ TEST_F(PlotDistances, DistancesAreSymmetricAndRepeatsMustAgree) {
   EXPECT_STOPS(read_distances("2\nA\tB\t1\nB\tA\t1.5\n"),
                "\nIn data for pairwise distances in \"d.txt\", the distance between \"A\" and \"B\" is redefine: "
                "first value= 1.000000, second value= 1.500000",
-               0);
+               3);
 }
 
 TEST_F(PlotDistances, MissingDistancesAreReported) {
@@ -69,7 +69,7 @@ TEST_F(PlotDistances, EarlyEndNeedsTheUsersConsent) {
 
 TEST_F(PlotDistances, DuplicatePlotNamesStopAndAreListed) {
   plot_names[3] = "A";
-  EXPECT_STOPS(read_distances(kAllDistances), "", 0);
+  EXPECT_STOPS(read_distances(kAllDistances), "", 3);
   EXPECT_EQ(read_file("error.txt"), "\nA\nB\nA\nD");
   EXPECT_EQ(console_output(),
             "\n\nWARNING: Not all individual or plot names are different.\nTo define each pairwise distance, all "

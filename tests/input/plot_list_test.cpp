@@ -85,7 +85,7 @@ TEST_F(PlotList, MissingPlotsStopTheRun) {
   write_file("p.txt", "Core\tx\ty\nM01\t1\t1\nM01\t1\t2\nM03\t3\t3\n");
   // M01 twice must not make up for M02.
   EXPECT_STOPS(read("p.txt", 3, 2, 0), "ERROR: in plot list in p.txt, 1 plots from the species-plot matrix are missing",
-               0);
+               3);
   EXPECT_EQ(console_output(),
             "\nWARNING: in plot list in p.txt, plot M01 is listed more than once: its last line is used");
 }
@@ -94,7 +94,7 @@ TEST_F(PlotList, LineWithoutItsCategoryStops) {
   set_plots('D', 2);
   write_file("p.txt", "Plot\tHabitat\nD01\tdry\nD02\n");
   EXPECT_STOPS(read("p.txt", 2, 0, -1),
-               "\nERROR: in plot list in p.txt, the line of plot D02 has no category cell.\nPress any key to stop.", 0);
+               "\nERROR: in plot list in p.txt, the line of plot D02 has no category cell.\nPress any key to stop.", 3);
 }
 
 }  // namespace

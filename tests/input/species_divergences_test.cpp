@@ -63,7 +63,7 @@ TEST_F(SpeciesDivergencesTest, ConflictingMirrorValuesStopTheRun) {
   EXPECT_STOPS(read("\tA\tB\nA\t0\t2\nB\t2.5\t0\n", 2),
                "\nWARNING: In data for pairwise distances in \"div.txt\", the distance between \"A\" and \"B\" is "
                "redefined: first value= 2.000000, second value= 2.500000",
-               0);
+               3);
   EXPECT_STOPS(read("\tA\tB\nA\t0\tx\nB\t2.5\t0\n", 2), "\ncannot read float from x on line 2 from file div.txt", 1);
   EXPECT_STOPS(read("\tA\tB\nA\t0\t2\n", 2), "\nEnd of file encountered before END message on line 3 from file div.txt",
                1);

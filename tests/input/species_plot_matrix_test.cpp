@@ -65,7 +65,7 @@ TEST_F(SpeciesPlotMatrix, HeaderGivesTheAnnouncedPlotsAndNamesKeepSpaces) {
   EXPECT_STOPS(read("label\tA\n x\t1\n", 2, 1),
                "\nERROR: In species-plot file m.txt, the header line names only 1 plots; 2 were announced.\n"
                "Press any key to stop.",
-               0);
+               3);
 }
 
 TEST_F(SpeciesPlotMatrix, KeywordLineStandsBeforeTheHeader) {
@@ -80,10 +80,10 @@ TEST_F(SpeciesPlotMatrix, KeywordLineStandsBeforeTheHeader) {
 TEST_F(SpeciesPlotMatrix, MissingOrEmptyCellsStopNamingSpeciesAndPlot) {
   const std::string message =
       "ERROR: In species-plot file m.txt, cannot read the number of individuals of species y in plot B ";
-  EXPECT_STOPS(read("\tA\tB\nx\t1\t1\ny\t1\n", 2, 2), message, 0);        // short row
-  EXPECT_STOPS(read("\tA\tB\nx\t1\t1\ny\t1\t\n", 2, 2), message, 0);      // empty last cell
-  EXPECT_STOPS(read("\tA\tB\nx\t1\t1\ny\t1\t \t3\n", 2, 2), message, 0);  // blank cell
-  EXPECT_STOPS(read("\tA\tB\nx\t1\t1\ny\t1\tabc\n", 2, 2), message, 0);   // text
+  EXPECT_STOPS(read("\tA\tB\nx\t1\t1\ny\t1\n", 2, 2), message, 3);        // short row
+  EXPECT_STOPS(read("\tA\tB\nx\t1\t1\ny\t1\t\n", 2, 2), message, 3);      // empty last cell
+  EXPECT_STOPS(read("\tA\tB\nx\t1\t1\ny\t1\t \t3\n", 2, 2), message, 3);  // blank cell
+  EXPECT_STOPS(read("\tA\tB\nx\t1\t1\ny\t1\tabc\n", 2, 2), message, 3);   // text
 }
 
 TEST_F(SpeciesPlotMatrix, BlankLineCountedAsSpeciesStopsTheRun) {

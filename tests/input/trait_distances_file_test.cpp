@@ -64,12 +64,12 @@ TEST_F(TraitDistances, RedefinedDistancesStopTheRun) {
   EXPECT_STOPS(read_trait_distances("m.txt", 0, 2, kTraitDistanceMatrixLayout, true, species_, variables_, distances_),
                "\nWARNING: In data for pairwise distances in \"m.txt\", the distance between \"A\" and \"B\" is "
                "redefined: first value= 1.000000, second value= 2.000000",
-               0);
+               3);
   write_file("l.txt", "INTER-SPECIES TRAIT DISTANCES\t2\t1\nx\ty\tsize\nA\tB\t1\nB\tA\t3\n");
   EXPECT_STOPS(read_trait_distances("l.txt", 0, 2, 1, true, species_, variables_, distances_),
                "\nIn data for pairwise distances in \"l.txt\", the distance between \"A\" and \"B\" is redefine: "
                "first value= 1.000000, second value= 3.000000",
-               0);
+               3);
 }
 
 TEST_F(TraitDistances, BuildModeGrowsPastManySpecies) {

@@ -131,7 +131,7 @@ TEST_F(TripletTable, MorePlotsThanCountedStop) {
   EXPECT_STOPS(read_triplets("t.txt", 1, 1, c.species, c.plots, c.abundances, c.data_type),
                "\nERROR: In triplet file t.txt, triplet line 2 names more plots than the 1 counted before (B).\n"
                "Press any key to stop.",
-               0);
+               3);
 }
 
 // Matrix -> triplets -> matrix gives back the relative abundances, the totals

@@ -31,7 +31,7 @@ TEST_F(InstructionTest, MissingInstructionFileIsAskedForAgain) {
 TEST_F(InstructionTest, MainResultFileIsEmptiedOnlyAfterASuccessfulRead) {
   write_file("out.txt", "old results\n");
   EXPECT_STOPS(read("MAIN RESULT FILE\tout.txt\nPLOT WEIGHTING\n"),
-               "\n\nERROR: \"PLOT WEIGHTING\" \nmust be followed by a number.\nPress any key to stop.", 0);
+               "\n\nERROR: \"PLOT WEIGHTING\" \nmust be followed by a number.\nPress any key to stop.", 3);
   EXPECT_EQ(read_file("out.txt"), "old results\n");
 
   const RunSettings s = read("MAIN RESULT FILE\tout.txt\n");
@@ -73,7 +73,7 @@ TEST_F(InstructionTest, FinalChecksPrintAllTheirMessagesBeforeStopping) {
            "PLOT LIST\t2\t0\t0\n"
            "INDIVIDUAL\t0\t0\ngroup\tx\ty\tspecies\n",
            "instr.txt"),
-      std::string(kIndividualsAndPlots) + kTraitsAndDistances + kSeveralPhylogenies + "\nPress any key to stop.", 0);
+      std::string(kIndividualsAndPlots) + kTraitsAndDistances + kSeveralPhylogenies + "\nPress any key to stop.", 3);
   EXPECT_EQ(read_file("out.txt"), "kept\n");
 }
 
@@ -82,16 +82,16 @@ TEST_F(InstructionTest, EachFinalCheckStopsTheRunAlone) {
   write_file("tax.txt", "Species\tGenus\nA\tg1\nB\tg1\n");
   write_file("tree.txt", "((A:1,B:1):1,C:2);\n");
   EXPECT_STOPS(read("SPECIES TRAITS\t3\t1\nsp\tsize\nINTER-SPECIES TRAIT DISTANCES\td.txt\n"),
-               std::string(kTraitsAndDistances) + "\nPress any key to stop.", 0);
+               std::string(kTraitsAndDistances) + "\nPress any key to stop.", 3);
   EXPECT_STOPS(read("PHYLOGENETIC TREE\ttree.txt\nSPECIES TAXONOMY\ttax.txt\n"),
-               std::string(kSeveralPhylogenies) + "\nPress any key to stop.", 0);
+               std::string(kSeveralPhylogenies) + "\nPress any key to stop.", 3);
   EXPECT_STOPS(read("INDIVIDUAL\t0\t0\ng\tx\ty\ts\nPLOT LIST\t3\t2\t0\n"),
-               std::string(kIndividualsAndPlots) + "\nPress any key to stop.", 0);
+               std::string(kIndividualsAndPlots) + "\nPress any key to stop.", 3);
 }
 
 TEST_F(InstructionTest, AnUnreadableCategoryCountStopsTheRunAtTheEnd) {
   EXPECT_STOPS(read("SPECIES TRAITS\t2\t2\nsp\t#\tsize\nA\t1\t2\nB\t2\t3\nPLOT WEIGHTING\t2\n"),
-               "\nPress any key to stop.", 0);
+               "\nPress any key to stop.", 3);
   EXPECT_NE(console_output().find("\n\nERROR: Species list: cannot read the number of categories of variable #"),
             std::string::npos);
 }
@@ -102,7 +102,7 @@ TEST_F(InstructionTest, OutputNamedLikeAnInputIsRefusedBeforeAnythingIsWritten) 
                "\n\nERROR: \"WRITE NEXUS TREE\" names the file \"./tree.txt\", which \"ULTRAMETRIC PHYLOGENETIC TREE\" "
                "reads: writing results to it would destroy its data.\nNo file has been written: give the results "
                "another name.\nPress any key to stop.",
-               0);
+               3);
   EXPECT_EQ(read_file("tree.txt"), "((A:1,B:1):1,C:2);\n");
 
   // The main result file named like the instruction file would empty it.
@@ -110,7 +110,7 @@ TEST_F(InstructionTest, OutputNamedLikeAnInputIsRefusedBeforeAnythingIsWritten) 
                "\n\nERROR: \"MAIN RESULT FILE\" names the file \"instr.txt\", which is the instruction file: writing "
                "results to it would destroy the instructions.\nNo file has been written: give the results another "
                "name.\nPress any key to stop.",
-               0);
+               3);
   EXPECT_EQ(read_file("instr.txt"), "MAIN RESULT FILE\tinstr.txt\nWRITE PAIRWISE INDICES\n");
 }
 

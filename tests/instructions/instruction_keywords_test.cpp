@@ -107,7 +107,7 @@ TEST_F(InstructionTest, MissingArgumentsStopWithTheKeywordsMessage) {
   for (const MissingArgumentCase& c : kMissingArguments) {
     SCOPED_TRACE(c.line);
     write_file("results.txt", "earlier results\n");
-    EXPECT_STOPS(read(std::string("MAIN RESULT FILE\tresults.txt\n") + c.line), c.message, 0);
+    EXPECT_STOPS(read(std::string("MAIN RESULT FILE\tresults.txt\n") + c.line), c.message, 3);
     // Nothing was written: the earlier results are still there.
     EXPECT_EQ(testing::read_file("results.txt"), "earlier results\n");
   }
@@ -189,12 +189,12 @@ TEST_F(InstructionTest, KeywordsAreRecognisedByTheirComparedPrefixOnly) {
   EXPECT_STOPS(read("SPATIAL RANDOMIZATION TESTS\t50\n"),
                "\n\nERROR: \"SPATIAL RANDOMIZATION TEST\" \nmust be followed by the number of spatial "
                "permutations.\nPress any key to stop.",
-               0);
+               3);
   // "DISTANCE INTERVAL" is recognised, but lacks the full text before its argument.
   EXPECT_STOPS(read("DISTANCE INTERVAL\t5\n"),
                "\n\nERROR: \"DISTANCE INTERVALS\" must be followed by a number of distance intervals or a file "
                "name.\nPress any key to stop.",
-               0);
+               3);
 }
 
 TEST_F(InstructionTest, LaterKeywordsOfTheSameKindWin) {

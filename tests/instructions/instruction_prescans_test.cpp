@@ -102,7 +102,7 @@ TEST_F(InstructionTest, IndividualsKeywordIsRecognisedAsIndividual) {
 TEST_F(InstructionTest, IndividualFileNeedsItsKeywordLineAndAllItsRows) {
   write_file("ind.txt", "INDIVIDUAL\t3\t0\ng\tx\ty\tspecies\n1\t0\t0\tPoa annua\n1\t0\t1\tPoa annua \n");
   EXPECT_STOPS(read("INDIVIDUAL\tind.txt\n"),
-               "\n\nERROR: in the indivual list in file ind.txt, only 2 individuals found for 3 announced", 0);
+               "\n\nERROR: in the indivual list in file ind.txt, only 2 individuals found for 3 announced", 3);
   write_file("ind.txt", "INDIVIDUAL\t2\t0\ng\tx\ty\tspecies\n1\t0\t0\tPoa annua\n1\t0\t1\tPoa annua \n");
   const RunSettings s = read("INDIVIDUAL\tind.txt\n");
   EXPECT_EQ(s.n_matrix_species, 1);
@@ -258,11 +258,11 @@ TEST_F(InstructionTest, SelectionTestLimits) {
   for (int j = 1; j <= 99; ++j) lines += "[]\t1\n";
   EXPECT_EQ(read("SELECTION TESTS\t99\n" + lines).selection_test_counts[99], 1);
   EXPECT_STOPS(read("SELECTION TESTS\t100\n" + lines + "[]\t1\n"),
-               "\n\nERROR:The number of selection tests (100) is higher than the max allowed (100)", 0);
+               "\n\nERROR:The number of selection tests (100) is higher than the max allowed (100)", 3);
   EXPECT_STOPS(read("SELECTION TESTS\t2\n[]\t1\n[]\tmany\n"),
-               "\n\nERROR: cannot read number of pairwise selection tests. \nPress any key to stop", 0);
+               "\n\nERROR: cannot read number of pairwise selection tests. \nPress any key to stop", 3);
   EXPECT_STOPS(read("SELECTION TESTS\t2\n[]\t1\n"),
-               "\n\nERROR: cannot read number of pairwise selection tests. \nPress any key to stop", 0);
+               "\n\nERROR: cannot read number of pairwise selection tests. \nPress any key to stop", 3);
 }
 
 // ---- Plot list ----

@@ -183,12 +183,12 @@ TEST(TaxonomicTree, UnusedSlotsMissingCategoriesAndBadLevels) {
   EXPECT_FLOAT_EQ(tree.divergences[5][4], 50);
 
   EXPECT_STOPS(build(kGenera, {"Species", "Genre"}, {10, 50}),
-               "\n\nWARNING: variable \"Genre\" to describe phylogeny not found among the species variable", 0);
+               "\n\nWARNING: variable \"Genre\" to describe phylogeny not found among the species variable", 3);
   const Classification tangled({"Genus", "Family"}, {1, 2}, {{"A", "g1", "f1"}, {"B", "g1", "f2"}});
   EXPECT_STOPS(build(tangled, {"Species", "Genus", "Family"}, {10, 30, 50}),
                "\n\nWARNING: the classification is not nested: for species B, taxon \"g1\" belongs to another "
                "taxon of the next level than for the species before it",
-               0);
+               3);
 }
 
 TEST(TaxonomicTree, LaterMembersOfATaxonAreNeverSplitByItsOrderInTheList) {
