@@ -39,34 +39,6 @@ class LabelIndex {
   std::unordered_map<std::string, int> index_;
 };
 
-// A number must fill its cell: text after it (a decimal comma, a unit) would
-// otherwise be dropped silently and the value misread.
-void check_whole_cell(const char* cell, const std::string& file_name, int line_number, int column) {
-  const char* end = cell;
-  while (*end == ' ') ++end;
-  float ignored = 0;
-  const char* after = end;
-  scan_float(end, ignored, &after);
-  while (*after == ' ' || *after == '\r' || *after == '\n') ++after;
-  if (*after != '\t' && *after != '\0') {
-    std::string text(cell);
-    const std::size_t tab = text.find('\t');
-    if (tab != std::string::npos) text.resize(tab);
-    strip_line_end(text);
-    core::fatal_error(
-        core::format("\ncannot read float from %s on line %d, column %d, from file %s (the whole cell "
-                     "must be a number)",
-                     text.c_str(), line_number, column + 1, file_name.c_str()));
-  }
-}
-
-double read_coordinate(const char* cell, const std::string& file_name, int line_number, int column) {
-  double value = 0;
-  read_double_field(cell, value, file_name, line_number);
-  check_whole_cell(cell, file_name, line_number, column);
-  return value;
-}
-
 }  // namespace
 
 int read_individual_list(const std::string& file_name, int n, int expected_species, int n_columns,
@@ -103,19 +75,20 @@ int read_individual_list(const std::string& file_name, int n, int expected_speci
     read_data_line(file, line, file_name, line_number);
     const char* position = line.c_str();
     std::string word;
-    read_word_field(position, word, kNameLimit, file_name, line_number);
+    read_word_field(position, word, kNameLimit, file_name, line_number, line.c_str());
     list.values(0, t) = static_cast<float>(groups.find_or_add(word, &list.group_names));
 
     position = next_field_allow_empty(position, file_name, line_number);
-    list.x[t] = read_coordinate(position, file_name, line_number, 1);
+    // An empty x is an error here: the next number on the line is y.
+    read_double_field(position, list.x[t], file_name, line_number, line.c_str());
     position = next_field(position, file_name, line_number);
-    list.y[t] = read_coordinate(position, file_name, line_number, 2);
+    read_double_field(position, list.y[t], file_name, line_number, line.c_str());
     list.values(1, t) = static_cast<float>(list.x[t]);
     list.values(2, t) = static_cast<float>(list.y[t]);
 
     position = next_field(position, file_name, line_number);
     std::string name;
-    read_name_field(position, name, kNameLimit, file_name, line_number);
+    read_name_field(position, name, kNameLimit, file_name, line_number, line.c_str());
     strip_line_end(name);
     while (!name.empty() && name.back() == ' ') name.pop_back();
     int s = 0;
@@ -137,11 +110,10 @@ int read_individual_list(const std::string& file_name, int n, int expected_speci
       position = next_field(position, file_name, line_number);
       if (announced_categories[j] == 0) {
         float value = 0;
-        read_float_field(position, value, file_name, line_number);
-        check_whole_cell(position, file_name, line_number, j);
+        read_float_field(position, value, file_name, line_number, line.c_str());
         list.values(j, t) = value;
       } else {
-        read_word_field(position, word, kNameLimit, file_name, line_number);
+        read_word_field(position, word, kNameLimit, file_name, line_number, line.c_str());
         list.values(j, t) =
             static_cast<float>(labels[static_cast<std::size_t>(j)].find_or_add(word, &list.category_names[j]));
       }

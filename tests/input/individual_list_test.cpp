@@ -63,15 +63,18 @@ TEST_F(IndividualListTest, StopsOnMalformedLists) {
   };
   const Case cases[] = {
       // An empty x must not take the y value.
-      {"P1\t\t2\toak\t1\tF\n", 1, "\ncannot read float from \t2\toak\t1\tF on line 2 from file list.txt", 1},
+      {"P1\t\t2\toak\t1\tF\n", 1, "\ncannot read float from \t2\toak\t1\tF on line 3, column 2, from file list.txt", 1},
       {"P1\t1,5\t2\toak\t1\tF\n", 1,
-       "\ncannot read float from 1,5 on line 2, column 2, from file list.txt (the whole cell must be a number)", 1},
+       "\ncannot read a number from \"1,5\" on line 3, column 2, from file list.txt: the cell holds more than a "
+       "number\nWrite decimal numbers with a point, not a comma: \"1.5\", not \"1,5\".",
+       1},
       {"P1\t1\t2\toak\t3m\tF\n", 1,
-       "\ncannot read float from 3m on line 2, column 5, from file list.txt (the whole cell must be a number)", 1},
-      {"P1\t1\t2\toak\t\tF\n", 1, "\ntwo consecutive tabs on line 2 from file list.txt", 1},
-      {"P1\t1\t2\toak\t1\tF\n", 2, "\nEnd of file encountered before END message on line 3 from file list.txt", 1},
+       "\ncannot read a number from \"3m\" on line 3, column 5, from file list.txt: the cell holds more than a number",
+       1},
+      {"P1\t1\t2\toak\t\tF\n", 1, "\ntwo consecutive tabs on line 3 from file list.txt", 1},
+      {"P1\t1\t2\toak\t1\tF\n", 2, "\nEnd of file encountered before END message on line 4 from file list.txt", 1},
       {"P1\t1\t2\toak\t1\tF\nP1\t1\t2\telm\t1\tF\n", 2,
-       "\n\nERROR: Individual list \"list.txt\", line 3: species \"elm\" makes more species than the 1 counted when "
+       "\n\nERROR: Individual list \"list.txt\", line 4: species \"elm\" makes more species than the 1 counted when "
        "the instruction file was read.\nPress any key to stop.",
        344},
   };
