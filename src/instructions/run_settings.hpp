@@ -8,6 +8,9 @@ namespace quorvel::instructions {
 
 /// Highest number of phylogeny randomization tests an instruction file defines.
 inline constexpr int kMaxPhylogenyTests = 100;
+/// Highest number of randomizations of one test: the values of every
+/// randomization are kept until the test is summarised.
+inline constexpr int kMaxRandomizations = 1000000;
 /// Highest number of selection tests (in absolute value) accepted.
 inline constexpr int kMaxSelectionTests = 99;
 
@@ -44,6 +47,9 @@ struct RunSettings {
   // Settings that do not come from the original keyword set.
   int random_seed_keyword = 0;  // "RANDOM SEED" n: > 0 when given
   int n_threads = 0;            // "THREADS" n: 0 = one worker per core
+  // No species trait list: the taxonomy list is read as the species list that
+  // carries the levels (trait_variable_* then describe its columns).
+  bool taxonomy_as_species_list = false;
 
   // Tables (index ranges as documented on each).
   core::NameTable trait_variable_names;        // [0..n_trait_variables], 0 = species column header
