@@ -14,8 +14,11 @@ build-sanitize:
 	$(CMAKE) -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON
 	$(CMAKE) --build build-sanitize -j $(JOBS)
 
-# Runs the bundled example analysis (the dune meadow data) and shows its results.
-example: build
+# Builds the program alone (not the test suite) and runs the bundled example
+# analyses, showing where their results are.
+example:
+	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=Release
+	$(CMAKE) --build build -j $(JOBS) --target quorvel
 	@bash examples/run_example.sh
 
 test-release: build

@@ -1,14 +1,34 @@
 #!/usr/bin/env bash
-# Runs the bundled example (dune meadow data) in a scratch copy, so the
-# example's own files are never touched, and shows where the results are.
-set -euo pipefail
+# Runs the bundled examples, each in a scratch folder examples/out/<name> made
+# of its data set (tests/data/sets/<name>) and its instruction file, so that
+# the example files are never touched; then shows where the results are.
+# run_example.sh [name...]   (default: every example)
+set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-out="$root/examples/out"
-rm -rf "$out" && mkdir -p "$out"
-cp "$root"/examples/dune/* "$out"/
-chmod u+w "$out"/*
-"$root/build/quorvel" "$out/instr.txt" </dev/null
+names=("$@")
+[ ${#names[@]} -eq 0 ] && names=(dune mite carni70)
+failed=0
+for name in "${names[@]}"; do
+  out="$root/examples/out/$name"
+  rm -rf "$out" && mkdir -p "$out"
+  cp "$root/tests/data/sets/$name"/* "$out"/
+  cp "$root/examples/$name/instr.txt" "$out"/
+  chmod u+w "$out"/*
+  echo "=== $name: build/quorvel examples/out/$name/instr.txt"
+  start=$(date +%s)
+  if "$root/build/quorvel" "$out/instr.txt" </dev/null >"$out/console.txt" 2>&1; then
+    echo "    finished in $(($(date +%s) - start)) s; console output in examples/out/$name/console.txt"
+    echo "    main result file:  examples/out/$name/results.txt"
+    [ -f "$out/results_table.tsv" ] && echo "    results table:     examples/out/$name/results_table.tsv"
+    [ -d "$out/figures" ] && echo "    figures:           examples/out/$name/figures/ ($(ls "$out/figures" | tr '\n' ' '))"
+  else
+    status=$?
+    echo "    stopped with exit status $status; the end of its console output:"
+    tail -n 5 "$out/console.txt" | sed 's/^/      /'
+    failed=1
+  fi
+done
 echo
-echo "Example finished. Results are in $out:"
-ls -l "$out" | grep -v -e instr.txt -e '^total' | sed 's/^/  /'
-echo "The main result file is $out/results.txt (tab-separated; open it in a spreadsheet)."
+echo "Open the .tsv files in a spreadsheet, R (read.delim) or pandas (read_csv(sep='\t')),"
+echo "and the .svg figures in a web browser. The user guide is docs/guide.md."
+exit $failed

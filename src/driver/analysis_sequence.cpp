@@ -1,7 +1,6 @@
 #include "driver/analysis_sequence.hpp"
 
 #include "core/console.hpp"
-#include "core/format.hpp"
 #include "driver/phylogeny_traits_section.hpp"
 #include "driver/plot_sections.hpp"
 #include "traits/trait_distances.hpp"
@@ -29,31 +28,10 @@ void prepare_trait_distances(RunState& state) {
   }
 }
 
-// Tables this version does not compute yet: say so once, rather than leave
-// the user looking for a file that never comes.
-void announce_unavailable_outputs(const RunSettings& settings) {
-  const struct {
-    const std::string& output;
-    const char* keyword;
-  } outputs[] = {
-      {settings.pairwise_indices_output, "WRITE PAIRWISE INDICES"},
-      {settings.node_decomposition_output, "NODE DECOMPOSITION"},
-      {settings.plot_phylodiversity_output, "WRITE PLOT PHYLODIVERSITY AND SIMILARITY"},
-      {settings.lineage_through_time_output, "WRITE PLOT LINEAGE DIVERSITY AND SIMILARITY THROUGH TIME"},
-  };
-  for (const auto& entry : outputs) {
-    if (entry.output.empty()) continue;
-    core::console_print(
-        core::format("\n\nWARNING: \"%s\" is not available in this version of the program: nothing is written for it.",
-                     entry.keyword));
-  }
-}
-
 }  // namespace
 
 void run_analysis_sequence(RunState& state) {
   const DerivedCodes& codes = state.codes;
-  announce_unavailable_outputs(state.settings);
   prepare_trait_distances(state);
   if (codes.has_abundances || codes.analysis_level == kGroupedIndividuals) run_plots_phylogeny_section(state);
   if (codes.has_abundances && codes.trait_kind != kNoTraits && state.has_trait_distances) {

@@ -11,6 +11,7 @@
 #include "driver/progress_display.hpp"
 #include "randomization/permutation_summary.hpp"
 #include "randomization/phylogeny_permutation.hpp"
+#include "reports/trait_signal_rows.hpp"
 #include "traits/brownian_traits.hpp"
 #include "traits/trait_signal.hpp"
 #include "traits/trait_signal_report.hpp"
@@ -34,6 +35,11 @@ struct SignalLayout {
   int n_distance_variables = 0;  // W: 0 when the signal is measured on trait values
   int n_rows = 0;                // V
   const core::NameTable* names = nullptr;
+
+  // What the results table needs to name the rows of the signal table.
+  reports::TraitSignalRecord record(const RunState& state) const {
+    return {n_rows, n_distance_variables > 0, names, state.n_divergence_intervals, &state.divergence_limits};
+  }
 };
 
 SignalLayout signal_layout(const RunState& state) {
@@ -112,6 +118,9 @@ void run_phylogeny_tests(RunState& state, const SignalLayout& layout, const core
     traits::write_trait_signal_tests(settings.main_result_file, kSampledSpecies, settings.test_restriction[t],
                                      settings.test_clade_names[t], n_randomizations, state.n_divergence_intervals,
                                      state.divergence_limits, layout.n_rows, *layout.names, summaries);
+    reports::add_trait_signal_test_rows(state.reports.table, layout.record(state), false, kSampledSpecies,
+                                        settings.test_restriction[t], settings.test_clade_names[t], n_randomizations,
+                                        summaries);
   }
 }
 
@@ -139,6 +148,8 @@ void run_brownian_test(RunState& state, const SignalLayout& layout, const core::
   traits::write_trait_signal_tests(settings.main_result_file, traits::kBrownianTestMode, 0.0, std::string(),
                                    n_replicates, state.n_divergence_intervals, state.divergence_limits, layout.n_rows,
                                    *layout.names, summaries);
+  reports::add_trait_signal_test_rows(state.reports.table, layout.record(state), true, 0, 0, std::string(),
+                                      n_replicates, summaries);
 }
 
 }  // namespace
@@ -160,6 +171,7 @@ void run_phylogeny_traits_section(RunState& state) {
   compute_signal(state, layout, state.traits, state.divergences, table);
   traits::write_trait_signal(settings.main_result_file, layout.n_trait_variables, layout.n_distance_variables,
                              *layout.names, K, state.divergence_limits, table);
+  reports::add_trait_signal_rows(state.reports.table, layout.record(state), table);
   // The observed table stays as it is; the tests work on their own copy.
   const core::FMatrix observed = table;
 

@@ -3,27 +3,130 @@
 #include "core/console.hpp"
 #include "driver/plot_section_data.hpp"
 #include "driver/plot_tests.hpp"
+#include "partition/diversity_indices.hpp"
+#include "partition/lineages_through_time.hpp"
+#include "partition/node_decomposition.hpp"
+#include "partition/pairwise_values.hpp"
 
 namespace quorvel::driver {
+
+namespace {
+
+bool has_tree(const RunState& state) {
+  const int kind = state.codes.phylogeny_kind;
+  return (kind == kTaxonomy || kind == kUltrametricTree || kind == kOtherTree) && state.n_tree_nodes > state.n_tips;
+}
+
+// Ages of nodes are divergence times only in a dated tree or a classification.
+bool has_dated_tree(const RunState& state) {
+  return has_tree(state) && !state.divergences.empty() && state.divergences(0, 0) == 1.0f;
+}
+
+partition::SpeciesTree species_tree(const RunState& state) {
+  partition::SpeciesTree tree;
+  if (!has_tree(state)) return tree;
+  tree.nodes = &state.nodes;
+  tree.n_tips = state.n_tips;
+  tree.n_nodes = state.n_tree_nodes;
+  tree.leaf_of_species = &state.leaf_of_species;
+  return tree;
+}
+
+void note_skipped_table(const char* keyword, const char* needs) {
+  core::console_print(std::string("\n\nWARNING: \"") + keyword + "\" needs " + needs + ": nothing is written for it.");
+}
+
+void write_node_decomposition(const RunState& state, const PlotSection& section) {
+  if (!has_tree(state)) {
+    note_skipped_table("NODE DECOMPOSITION", "a phylogenetic tree or a taxonomy");
+    return;
+  }
+  partition::NodeDecompositionInput input;
+  input.file_name = state.settings.node_decomposition_output;
+  input.main_result_file = state.settings.main_result_file;
+  input.n_plots = section.n_plots;
+  input.n_species = section.n_species;
+  input.abundances = &state.abundances;
+  input.data_type = state.data_type;
+  input.selection = section.selection;
+  input.category_names = &state.category_names;
+  input.tree = species_tree(state);
+  partition::decompose_by_node(input);
+}
+
+void write_plot_diversity(const RunState& state, const PlotSection& section) {
+  partition::DiversityIndicesInput input;
+  input.file_name = state.settings.plot_phylodiversity_output;
+  input.main_result_file = state.settings.main_result_file;
+  input.n_plots = section.n_plots;
+  input.n_species = section.n_species;
+  input.plot_names = &state.plot_names;
+  input.abundances = &state.abundances;
+  input.divergences = section.distances;
+  input.tree = species_tree(state);
+  partition::write_diversity_indices(input);
+}
+
+void write_lineages(const RunState& state, const PlotSection& section) {
+  if (!has_dated_tree(state)) {
+    note_skipped_table("WRITE PLOT LINEAGE DIVERSITY AND SIMILARITY THROUGH TIME",
+                       "an ultrametric phylogenetic tree or a taxonomy");
+    return;
+  }
+  partition::LineagesInput input;
+  input.file_name = state.settings.lineage_through_time_output;
+  input.main_result_file = state.settings.main_result_file;
+  input.n_plots = section.n_plots;
+  input.n_species = section.n_species;
+  input.plot_names = &state.plot_names;
+  input.abundances = &state.abundances;
+  input.tree = species_tree(state);
+  input.n_times = state.n_divergence_intervals;
+  input.times = &state.divergence_limits;
+  partition::write_lineages_through_time(input);
+}
+
+// The pairwise values of a section: the first block of a run creates the
+// file, the block of the traits section is appended after it.
+void write_pairwise(const RunState& state, const PlotSection& section, int n_statistics,
+                    partition::TableFileMode mode) {
+  partition::PairwiseValuesInput input;
+  input.file_name = state.settings.pairwise_indices_output;
+  input.main_result_file = state.settings.main_result_file;
+  input.file_mode = mode;
+  input.n_plots = section.n_plots;
+  input.plot_names = &state.plot_names;
+  input.selection = section.selection;
+  input.x = &state.plot_x;
+  input.y = &state.plot_y;
+  input.distances = &state.plot_distances;
+  input.data_level = state.codes.analysis_level;
+  for (int code = 1; code <= n_statistics; ++code) input.statistics.push_back(code);
+  input.matrices = section.tables.pairwise;
+  partition::write_pairwise_values(input);
+}
+
+}  // namespace
 
 void run_plots_phylogeny_section(RunState& state) {
   const bool has_phylogeny = state.codes.phylogeny_kind != kNoPhylogeny;
   core::console_print(has_phylogeny ? "\n\n\n\nAnalyse PLOTS x PHYLO data" : "\n\n\n\nAnalyse PLOTS data");
   prepare_plot_pairs(state);
+  const SectionSpecies species(state, has_phylogeny ? &state.divergences : nullptr);
   PlotSection section = make_plot_section(state, has_phylogeny ? &state.divergences : nullptr,
                                           has_phylogeny ? kPhylogenyAnalysis : kPlainAnalysis, true);
   compute_observed_partition(state, section);
   core::console_print(global_statistics_line(section));
   write_section_report(state, section, state.codes.n_reported_indices, section.n_intervals);
 
-  // Optional outputs, in this order, when their files are named:
-  // decomposition by tree node (node_decomposition_output, trees and
-  // classifications only),
-  // plot phylodiversity and similarity (plot_phylodiversity_output),
-  // lineages through time (lineage_through_time_output, ultrametric divergences only),
-  // pairwise values (pairwise_indices_output).
-
   const RunSettings& settings = state.settings;
+  if (!settings.node_decomposition_output.empty()) write_node_decomposition(state, section);
+  if (!settings.plot_phylodiversity_output.empty()) write_plot_diversity(state, section);
+  if (!settings.lineage_through_time_output.empty()) write_lineages(state, section);
+  if (!settings.pairwise_indices_output.empty()) {
+    write_pairwise(state, section, state.codes.n_reported_indices, partition::TableFileMode::kNewFile);
+  }
+
   if (settings.n_phylogeny_randomizations != 0 || settings.n_spatial_randomizations != 0) {
     run_phylogeny_section_tests(state, section);
   }
@@ -32,6 +135,7 @@ void run_plots_phylogeny_section(RunState& state) {
 void run_plots_traits_section(RunState& state) {
   core::console_print("\n\n\n\n\nAnalyse PLOTS x TRAITS data");
   prepare_plot_pairs(state);
+  const SectionSpecies species(state, &state.section_trait_distances);
   PlotSection section = make_plot_section(state, &state.section_trait_distances, kTraitAnalysis, false);
   compute_observed_partition(state, section);
   core::console_print(global_statistics_line(section));
@@ -41,7 +145,10 @@ void run_plots_traits_section(RunState& state) {
   if (settings.n_phylogeny_randomizations != 0 || settings.n_spatial_randomizations != 0) {
     run_traits_section_tests(state, section);
   }
-  // Pairwise values of the trait statistics (pairwise_indices_output), after the tests.
+  // The plots x phylogeny section always runs first and wrote the first block.
+  if (!settings.pairwise_indices_output.empty()) {
+    write_pairwise(state, section, 4, partition::TableFileMode::kAppendFile);
+  }
 }
 
 }  // namespace quorvel::driver

@@ -15,6 +15,7 @@
 #include "randomization/permutation_units.hpp"
 #include "randomization/phylogeny_permutation.hpp"
 #include "randomization/randomization_results.hpp"
+#include "reports/test_rows.hpp"
 
 namespace quorvel::driver {
 
@@ -55,20 +56,27 @@ struct TestDescription {
   float mode = 0;
   int pairwise_kind = 0;
   int data_kind = 0;
+  int n_summarized = -1;  // randomizations kept in the summaries, when fewer than asked
 };
 
 // A test shows exactly the statistics of the section's partition report:
 // without divergences I alone (the others would test rounding noise around
 // 0), and with presence/absence data and divergences the PI (or TAU) block
 // alone, since the statistics on individuals are then those on species.
-void write_test(const RunState& state, const PlotSection& section, const TestDescription& test,
+void write_test(RunState& state, const PlotSection& section, const TestDescription& test,
                 const TestSummaryMatrix& global, const TestSummaryMatrix& regression) {
   const int n_statistics = section.n_statistics;
   const int all_statistics = state.data_type == 0 && n_statistics >= 4 ? 0 : 1;
+  const core::IVector codes = statistic_codes();
   randomization::write_plot_randomization_results(
-      state.settings.main_result_file, section.classes.classes, n_statistics, statistic_codes(), test.n_randomizations,
+      state.settings.main_result_file, section.classes.classes, n_statistics, codes, test.n_randomizations,
       test.test_type, test.restriction, test.clade_name, test.mode, state.settings.pair_selection_mode, state.pair_key1,
       state.pair_key2, state.category_names, 1, global, regression, test.pairwise_kind, all_statistics, test.data_kind);
+  reports::add_plot_test_rows(
+      state.reports.table,
+      {test.data_kind, test.test_type, test.n_summarized >= 0 ? test.n_summarized : test.n_randomizations,
+       test.restriction, test.clade_name, test.mode, section.classes.classes, &section.classes.limit, n_statistics,
+       &codes, &global, &regression, test.pairwise_kind, all_statistics});
 }
 
 // Observed values at index 0 of a store.
@@ -123,7 +131,9 @@ void run_partition_test(RunState& state, const PlotSection& section, const Matri
   });
   SummaryTables summaries = make_summary_tables(section);
   store.summarize(kStatisticP, kStatisticPI, kept, true, summaries.global, summaries.regression);
-  write_test(state, section, test, summaries.global, summaries.regression);
+  TestDescription summarized = test;
+  summarized.n_summarized = kept;
+  write_test(state, section, summarized, summaries.global, summaries.regression);
 }
 
 void run_spatial_test(RunState& state, const PlotSection& section, int data_kind) {
@@ -329,6 +339,7 @@ void run_time_decomposition(RunState& state, const PlotSection& section) {
   for (int row = 0; row <= 2; ++row) summarize_values(pi_values(row, 1), 0, pi_summaries(row, 1));
   randomization::write_interval_randomization_results(state.settings.main_result_file, R, section.limits, n,
                                                       p_star_summaries, pi_summaries);
+  reports::add_interval_test_rows(state.reports.table, R, section.limits, n, p_star_summaries, pi_summaries);
 }
 
 void run_phylogeny_tests(RunState& state, const PlotSection& section) {

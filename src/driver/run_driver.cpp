@@ -12,6 +12,7 @@
 #include "driver/analysis_sequence.hpp"
 #include "driver/data_description.hpp"
 #include "driver/load_data.hpp"
+#include "driver/run_reports_hooks.hpp"
 #include "driver/run_state.hpp"
 #include "driver/start_up.hpp"
 #include "instructions/instruction_file.hpp"
@@ -103,11 +104,13 @@ int run(const std::vector<std::string>& arguments) {
     });
   }
   resolve_main_result_outputs(settings);
+  open_run_reports(state);
 
   load_run_data(state);
   write_data_description(state);
   choose_analysis_level(state);
   run_analysis_sequence(state);
+  close_run_reports(state);
 
   write_end_stamp(settings.main_result_file);
   outputs.commit();

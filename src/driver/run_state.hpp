@@ -6,6 +6,7 @@
 #include "instructions/run_settings.hpp"
 #include "phylogeny/tree_node.hpp"
 #include "randomization/random_generator.hpp"
+#include "reports/run_reports.hpp"
 
 namespace quorvel::driver {
 
@@ -104,6 +105,9 @@ struct RunState {
 
   // Selection tests: texts[t][0] the base-population test, [1..|k|] the pairwise tests.
   core::Vector<core::NameTable> selection_test_texts;
+
+  // Every reported value, for the results table and the figures.
+  reports::RunReports reports;
 };
 
 }  // namespace quorvel::driver

@@ -69,6 +69,7 @@ std::string output_conflict_messages(const RunSettings& s, const std::string& in
       {&s.phylogenetic_distances_output, "\"WRITE PHYLOGENETIC DISTANCES BETWEEN SPECIES\""},
       {&s.nexus_tree_output, "\"WRITE NEXUS TREE\""},
       {&s.conversion_output, "\"" + s.conversion_keyword + "\""},
+      {&s.results_table_output, "\"RESULTS TABLE\""},
   };
   const NamedFile sources[] = {
       {&s.species_plot_matrix_source, "SPECIES-PLOT MATRIX"},
@@ -113,7 +114,7 @@ std::string output_conflict_messages(const RunSettings& s, const std::string& in
     // These outputs are created anew: on the main result file they would
     // erase the results written before them.
     const bool created_anew = output.name == &s.phylogenetic_distances_output || output.name == &s.nexus_tree_output ||
-                              output.name == &s.conversion_output;
+                              output.name == &s.conversion_output || output.name == &s.results_table_output;
     if (!reads_it && created_anew && !s.main_result_file.empty() && same_file(name, s.main_result_file)) {
       messages += core::format(
           "\n\nERROR: %s names the file \"%s\", which is the main result file: writing it would erase the results.",

@@ -243,6 +243,12 @@ const KeywordRecord kKeywords[] = {
     {"THREADS", 7, handle_positive_count,
      "\n\nERROR: \"THREADS\" must be followed by a positive whole number.\nPress any key to stop.", nullptr,
      &S::n_threads},
+    {"RESULTS TABLE", 13, handle_required_name,
+     "\n\nERROR: \"RESULTS TABLE\" must be followed by a file name.\nPress any key to stop.", &S::results_table_output,
+     nullptr},
+    {"FIGURES", 7, handle_required_name,
+     "\n\nERROR: \"FIGURES\" must be followed by the name of a folder.\nPress any key to stop.", &S::figures_folder,
+     nullptr},
 };
 
 const KeywordRecord* find_keyword(const std::string& line) {

@@ -45,8 +45,10 @@ struct RunSettings {
   std::string pair_category_2;
 
   // Settings that do not come from the original keyword set.
-  int random_seed_keyword = 0;  // "RANDOM SEED" n: > 0 when given
-  int n_threads = 0;            // "THREADS" n: 0 = one worker per core
+  int random_seed_keyword = 0;       // "RANDOM SEED" n: > 0 when given
+  int n_threads = 0;                 // "THREADS" n: 0 = one worker per core
+  std::string results_table_output;  // "RESULTS TABLE": one row per reported value
+  std::string figures_folder;        // "FIGURES": folder of SVG figures
   // No species trait list: the taxonomy list is read as the species list that
   // carries the levels (trait_variable_* then describe its columns).
   bool taxonomy_as_species_list = false;

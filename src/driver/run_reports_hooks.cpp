@@ -1,0 +1,50 @@
+#include "driver/run_reports_hooks.hpp"
+
+#include "core/console.hpp"
+#include "core/format.hpp"
+#include "reports/run_reports.hpp"
+
+namespace quorvel::driver {
+
+namespace {
+
+// The files the data came from; data written inside the instruction file
+// are named by the instruction file.
+std::string data_file_list(const RunState& state) {
+  const RunSettings& s = state.settings;
+  std::string list;
+  for (const std::string* source :
+       {&s.species_plot_matrix_source, &s.triplet_file, &s.individual_list_source, &s.plot_list_source,
+        &s.inter_plot_distances_source, &s.tree_file, &s.species_taxonomy_file, &s.inter_species_divergences_source,
+        &s.species_traits_file, &s.trait_distances_file}) {
+    if (source->empty()) continue;
+    const std::string& name = *source == state.instruction_file ? state.instruction_file : *source;
+    if (list.find(name) != std::string::npos) continue;
+    list += (list.empty() ? "Data: " : ", ") + name;
+  }
+  return list;
+}
+
+}  // namespace
+
+void open_run_reports(RunState& state) {
+  state.reports.table_file = state.settings.results_table_output;
+  state.reports.figures_folder = state.settings.figures_folder;
+  state.reports.data_files = data_file_list(state);
+}
+
+void close_run_reports(const RunState& state) {
+  if (!state.reports.wanted()) return;
+  const std::vector<std::string> written = reports::write_run_reports(state.reports);
+  if (!state.reports.table_file.empty()) {
+    core::console_print(core::format("\n\nResults table: %s", state.reports.table_file.c_str()));
+  }
+  if (!state.reports.figures_folder.empty()) {
+    const std::size_t figures = written.size() - (state.reports.table_file.empty() ? 0 : 1);
+    core::console_print(
+        core::format("\nFigures: %i file(s) in %s", static_cast<int>(figures), state.reports.figures_folder.c_str()));
+  }
+  core::console_print("\n");
+}
+
+}  // namespace quorvel::driver

@@ -1,0 +1,212 @@
+#include "partition/diversity_indices.hpp"
+
+#include <cmath>
+#include <vector>
+
+#include "core/constants.hpp"
+#include "core/format.hpp"
+#include "partition/clade_order.hpp"
+
+namespace quorvel::partition {
+
+namespace {
+
+int tip_of(const SpeciesTree& tree, int species) {
+  const core::IVector& leaf = *tree.leaf_of_species;
+  if (species < leaf.lo() || species > leaf.hi()) return 0;
+  const int tip = leaf[species];
+  return tip >= 1 && tip <= tree.n_tips ? tip : 0;
+}
+
+// PD of the tips marked in `present`: the branches above the nodes that hold
+// some but not all of them. Summed in node order.
+double pd_of_tips(const SpeciesTree& tree, const CladeOrder& order, const std::vector<int>& present,
+                  std::vector<int>& counts) {
+  count_present_tips(order, present, counts);
+  const int m = counts[static_cast<std::size_t>(order.root)];
+  double pd = 0.0;
+  for (int v = 1; v <= tree.n_nodes; ++v) {
+    const int c = counts[static_cast<std::size_t>(v)];
+    if (c > 0 && c < m) pd += (*tree.nodes)[v].branch_length;
+  }
+  return pd;
+}
+
+void mark_tips(const SpeciesTree& tree, int n_species, const double* row, std::vector<int>& present) {
+  present.assign(static_cast<std::size_t>(tree.n_nodes) + 1, 0);
+  for (int j = 1; j <= n_species; ++j) {
+    if (row[j] == 0.0) continue;
+    const int tip = tip_of(tree, j);
+    if (tip != 0) present[static_cast<std::size_t>(tip)] = 1;
+  }
+}
+
+bool usable(float d) { return std::isfinite(d); }
+
+double ratio(double numerator, double denominator) {
+  return denominator == 0.0 ? MISSING_VALUE : numerator / denominator;
+}
+
+std::string cell(double value) { return "\t" + core::format_cell("%f", value); }
+
+// Richness, mean divergence between species and PD of one row.
+struct RowIndices {
+  int richness = 0;
+  double mean_divergence = MISSING_VALUE;
+  double pd = MISSING_VALUE;
+};
+
+RowIndices row_indices(const DiversityIndicesInput& in, int r, const CladeOrder* order, std::vector<int>& present,
+                       std::vector<int>& counts) {
+  const core::DMatrix& A = *in.abundances;
+  RowIndices out;
+  std::vector<int> species;
+  for (int j = 1; j <= in.n_species; ++j) {
+    if (A(r, j) != 0.0) species.push_back(j);
+  }
+  out.richness = static_cast<int>(species.size());
+  if (in.divergences) {
+    const core::FMatrix& D = *in.divergences;
+    double sum = 0.0;
+    long pairs = 0;
+    for (std::size_t a = 0; a < species.size(); ++a) {
+      for (std::size_t b = a + 1; b < species.size(); ++b) {
+        const float d = D(species[a], species[b]);
+        if (!usable(d)) continue;
+        sum += d;
+        ++pairs;
+      }
+    }
+    out.mean_divergence = ratio(sum, static_cast<double>(pairs));
+  }
+  if (order) {
+    mark_tips(in.tree, in.n_species, A[r].data(), present);
+    out.pd = pd_of_tips(in.tree, *order, present, counts);
+  }
+  return out;
+}
+
+std::string row_text(const DiversityIndicesInput& in, const std::string& name, const RowIndices& row) {
+  std::string out = core::format("\n%s\t%i", name.c_str(), row.richness);
+  if (in.divergences) out += cell(row.mean_divergence);
+  if (in.tree.nodes) out += cell(row.pd);
+  return out;
+}
+
+// Sums over the species of plot k against every species j, so that each pair
+// of plots costs one pass over the species of the second plot.
+struct PlotSums {
+  std::vector<double> individual_sum;     // sum_i A[k][i] D[i][j]
+  std::vector<double> individual_weight;  // sum_i A[k][i] over usable D[i][j]
+  std::vector<double> species_sum;        // sum over species i != j of k of D[i][j]
+  std::vector<long> species_pairs;        // number of such species
+};
+
+void plot_sums(const DiversityIndicesInput& in, int k, PlotSums& sums) {
+  const core::DMatrix& A = *in.abundances;
+  const core::FMatrix& D = *in.divergences;
+  const std::size_t size = static_cast<std::size_t>(in.n_species) + 1;
+  sums.individual_sum.assign(size, 0.0);
+  sums.individual_weight.assign(size, 0.0);
+  sums.species_sum.assign(size, 0.0);
+  sums.species_pairs.assign(size, 0);
+  for (int i = 1; i <= in.n_species; ++i) {
+    const double a = A(k, i);
+    if (a == 0.0) continue;
+    for (int j = 1; j <= in.n_species; ++j) {
+      const float d = D(i, j);
+      if (!usable(d)) continue;
+      const std::size_t sj = static_cast<std::size_t>(j);
+      sums.individual_sum[sj] += a * d;
+      sums.individual_weight[sj] += a;
+      if (i != j) {
+        sums.species_sum[sj] += d;
+        ++sums.species_pairs[sj];
+      }
+    }
+  }
+}
+
+std::string pair_table(const DiversityIndicesInput& in, const std::vector<RowIndices>& rows, const CladeOrder* order) {
+  const core::DMatrix& A = *in.abundances;
+  const core::NameTable& names = *in.plot_names;
+  std::string out =
+      "\n\n\nPHYLOGENETIC DIVERSITY FOR PLOT PAIRS\nPlot1\tPlot2\t\tNumber of shared species\tJaccard\x92s coefficient "
+      "of "
+      "similarity: J=(S1+S2-S1&2)/S1&2";
+  if (in.tree.nodes) out += "\tPJ=(PD1+PD2-PD1&2)/PD1&2";
+  if (in.divergences) out += "\tmean divergence btw ind\tmean divergence btw sp";
+  std::vector<int> present_k, present, counts;
+  PlotSums sums;
+  for (int k = 1; k < in.n_plots; ++k) {
+    if (order) mark_tips(in.tree, in.n_species, A[k].data(), present_k);
+    if (in.divergences) plot_sums(in, k, sums);
+    for (int l = k + 1; l <= in.n_plots; ++l) {
+      int union_size = 0;
+      double individual_sum = 0.0, individual_weight = 0.0, species_sum = 0.0;
+      long species_pairs = 0;
+      for (int j = 1; j <= in.n_species; ++j) {
+        const double a = A(l, j);
+        if (a != 0.0 || A(k, j) != 0.0) ++union_size;
+        if (a == 0.0 || !in.divergences) continue;
+        const std::size_t sj = static_cast<std::size_t>(j);
+        individual_sum += a * sums.individual_sum[sj];
+        individual_weight += a * sums.individual_weight[sj];
+        species_sum += sums.species_sum[sj];
+        species_pairs += sums.species_pairs[sj];
+      }
+      const RowIndices& rk = rows[static_cast<std::size_t>(k)];
+      const RowIndices& rl = rows[static_cast<std::size_t>(l)];
+      const int shared = rk.richness + rl.richness - union_size;
+      out += core::format("\n%s\t%s\t\t%i", names[k].c_str(), names[l].c_str(), shared);
+      out += cell(ratio(shared, union_size));
+      if (order) {
+        present = present_k;
+        for (int j = 1; j <= in.n_species; ++j) {
+          if (A(l, j) == 0.0) continue;
+          const int tip = tip_of(in.tree, j);
+          if (tip != 0) present[static_cast<std::size_t>(tip)] = 1;
+        }
+        const double pd_union = pd_of_tips(in.tree, *order, present, counts);
+        out += cell(ratio(rk.pd + rl.pd - pd_union, pd_union));
+      }
+      if (in.divergences) {
+        out += cell(ratio(individual_sum, individual_weight));
+        out += cell(ratio(species_sum, static_cast<double>(species_pairs)));
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+double phylogenetic_diversity(const SpeciesTree& tree, int n_species, const double* row) {
+  const CladeOrder order = make_clade_order(*tree.nodes, tree.n_tips, tree.n_nodes);
+  std::vector<int> present, counts;
+  mark_tips(tree, n_species, row, present);
+  return pd_of_tips(tree, order, present, counts);
+}
+
+std::string diversity_indices_text(const DiversityIndicesInput& in) {
+  CladeOrder order;
+  if (in.tree.nodes) order = make_clade_order(*in.tree.nodes, in.tree.n_tips, in.tree.n_nodes);
+  const CladeOrder* tree_order = in.tree.nodes ? &order : nullptr;
+  std::vector<int> present, counts;
+  std::vector<RowIndices> rows;
+  for (int r = 0; r <= in.n_plots; ++r) rows.push_back(row_indices(in, r, tree_order, present, counts));
+
+  std::string out = "\n\n\nDIVERSITY indices\nPlot\tSp Richness";
+  if (in.divergences) out += "\tMean divergence between species";
+  if (in.tree.nodes) out += "\tFaith's PD (total size of phylogenetic tree)";
+  if (in.n_plots > 1) out += row_text(in, "All plots", rows[0]) + "\n";
+  for (int k = 1; k <= in.n_plots; ++k) out += row_text(in, (*in.plot_names)[k], rows[static_cast<std::size_t>(k)]);
+  if (in.n_plots > 1) out += pair_table(in, rows, tree_order);
+  return out;
+}
+
+void write_diversity_indices(const DiversityIndicesInput& input) {
+  write_table_file(input.file_name, input.main_result_file, diversity_indices_text(input), TableFileMode::kNewFile);
+}
+
+}  // namespace quorvel::partition

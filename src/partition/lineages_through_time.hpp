@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+
+#include "core/arrays.hpp"
+#include "partition/diversity_indices.hpp"
+
+namespace quorvel::partition {
+
+/// What the lineages-through-time tables are written from.
+struct LineagesInput {
+  std::string file_name;
+  std::string main_result_file;
+  int n_plots = 0;
+  int n_species = 0;
+  const core::NameTable* plot_names = nullptr;  ///< [1..n]
+  const core::DMatrix* abundances = nullptr;    ///< [0..n][0..s]; column 0 the totals N, row 0 the pooled sample
+  SpeciesTree tree;                             ///< a dated tree (ages of the nodes)
+  int n_times = 0;                              ///< R
+  const core::DVector* times = nullptr;         ///< t[1..R], before present
+};
+
+/// The lineages of a tree cut at one time, numbered 1..n_lineages in node
+/// order, and the lineage of every tip.
+struct LineageCut {
+  int n_lineages = 0;            ///< lineages crossing the time
+  core::IVector lineage_of_tip;  ///< [1..T]: index 1..n_lineages of the lineage of each tip, 0 = none
+};
+
+/// The lineages that cross time t (in node order): the nodes whose age is at
+/// most t and whose parent is older than t (the root when t is older than
+/// the root), and the lineage of every tip.
+LineageCut cut_tree_at(const SpeciesTree& tree, double time);
+
+/// The text of the four tables: number of lineages and their Simpson
+/// diversity (with the N/(N-1) factor when N >= 2) for the pooled sample and
+/// every plot, then for every pair of plots the Jaccard and Morisita-Horn
+/// similarity of their lineages, at each time. Undefined values (no lineage
+/// present) give empty cells.
+std::string lineages_through_time_text(const LineagesInput& input);
+
+/// Writes the tables to their file (created anew unless it is the main
+/// result file).
+void write_lineages_through_time(const LineagesInput& input);
+
+}  // namespace quorvel::partition

@@ -1,0 +1,12 @@
+# The optional tables written after the observed partition: decomposition by
+# tree node, plot diversity and similarity, lineages through time and the
+# pairwise values.
+target_sources(quorvel_partition PRIVATE
+  clade_order.cpp
+  diversity_indices.cpp
+  lineages_through_time.cpp
+  node_decomposition.cpp
+  node_decomposition_report.cpp
+  pairwise_values.cpp
+  table_file.cpp
+)

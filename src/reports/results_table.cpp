@@ -1,0 +1,58 @@
+#include "reports/results_table.hpp"
+
+#include "core/format.hpp"
+
+namespace quorvel::reports {
+
+const char* const kTableColumns[15] = {"section",  "statistic", "scope",   "index",   "limit",
+                                       "value",    "test",      "n",       "mean",    "sd",
+                                       "ci95_low", "ci95_high", "p_lower", "p_upper", "p_two_sided"};
+
+void ResultsTable::add(const std::string& section, const std::string& statistic, const char* scope, int index,
+                       double limit, double value) {
+  TableRow row;
+  row.section = section;
+  row.statistic = statistic;
+  row.scope = scope;
+  row.index = index;
+  row.limit = limit;
+  row.value = value;
+  rows.push_back(row);
+}
+
+std::string number_cell(double value) { return core::format_cell("%.9g", value); }
+
+namespace {
+
+// A text cell may not break the table: names come from users' files.
+std::string text_cell(const std::string& text) {
+  std::string cell = text;
+  for (char& c : cell) {
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  }
+  return cell;
+}
+
+}  // namespace
+
+std::string results_table_text(const ResultsTable& table) {
+  std::string text;
+  for (int c = 0; c < 15; ++c) {
+    if (c > 0) text += '\t';
+    text += kTableColumns[c];
+  }
+  text += '\n';
+  for (const TableRow& row : table.rows) {
+    text += text_cell(row.section) + '\t' + text_cell(row.statistic) + '\t' + row.scope + '\t';
+    if (row.index != kNoIndex) text += core::format("%i", row.index);
+    text += '\t' + number_cell(row.limit) + '\t' + number_cell(row.value) + '\t' + text_cell(row.test) + '\t';
+    if (!row.test.empty()) text += core::format("%i", row.n);
+    for (double v : {row.mean, row.sd, row.ci95_low, row.ci95_high, row.p_lower, row.p_upper, row.p_two_sided}) {
+      text += '\t' + number_cell(v);
+    }
+    text += '\n';
+  }
+  return text;
+}
+
+}  // namespace quorvel::reports

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/constants.hpp"
+
+namespace quorvel::reports {
+
+/// Names of the analysis sections in the `section` column.
+inline constexpr const char* kPlotsPhylogenySection = "plots_phylogeny";
+inline constexpr const char* kPlotsTraitsSection = "plots_traits";
+inline constexpr const char* kPhylogenyTraitsSection = "phylogeny_traits";
+inline constexpr const char* kIndividualsSection = "individuals";
+
+/// What a value describes, in the `scope` column.
+inline constexpr const char* kGlobalScope = "global";
+inline constexpr const char* kWithinScope = "within";
+inline constexpr const char* kAmongScope = "among";
+inline constexpr const char* kPoolScope = "pool";
+inline constexpr const char* kClassScope = "class";
+inline constexpr const char* kIntervalScope = "interval";
+inline constexpr const char* kRegressionScope = "regression";
+inline constexpr const char* kPairScope = "pair";
+inline constexpr const char* kSpeciesScope = "species";
+inline constexpr const char* kTestScope = "test";
+
+/// Marks a row without an index (the `index` column is then empty).
+inline constexpr int kNoIndex = -1;
+
+/// One reported value. An observed value has an empty `test`; a test row
+/// carries the observed value in `value` and the summary of the test's
+/// randomizations in the other columns. MISSING_VALUE is written empty.
+struct TableRow {
+  std::string section;
+  std::string statistic;
+  std::string scope;
+  int index = kNoIndex;  ///< distance class, divergence interval or pair number
+  double limit = MISSING_VALUE;
+  double value = MISSING_VALUE;
+  std::string test;  ///< title of the test, empty for an observed value
+  int n = 0;         ///< number of randomizations summarized
+  double mean = MISSING_VALUE;
+  double sd = MISSING_VALUE;
+  double ci95_low = MISSING_VALUE;
+  double ci95_high = MISSING_VALUE;
+  double p_lower = MISSING_VALUE;
+  double p_upper = MISSING_VALUE;
+  double p_two_sided = MISSING_VALUE;
+};
+
+/// The rows of a run, in the order of the main result file.
+struct ResultsTable {
+  std::vector<TableRow> rows;
+
+  /// Adds an observed value.
+  void add(const std::string& section, const std::string& statistic, const char* scope, int index, double limit,
+           double value);
+};
+
+/// The column names, in order.
+extern const char* const kTableColumns[15];
+
+/// The whole table as tab-separated text: a header line, then one line per
+/// row; numbers "%.9g"; empty cells for missing values. Tabs and line breaks
+/// inside names are replaced by blanks so that every row keeps its columns.
+std::string results_table_text(const ResultsTable& table);
+
+/// A number with full single and double precision ("%.9g"), empty when missing
+/// or not finite.
+std::string number_cell(double value);
+
+}  // namespace quorvel::reports

@@ -1,0 +1,137 @@
+#include "reports/test_rows.hpp"
+
+#include <cmath>
+
+#include "core/format.hpp"
+#include "reports/partition_rows.hpp"
+
+namespace quorvel::reports {
+
+namespace {
+
+double float_value(float v) { return std::isfinite(v) ? static_cast<double>(v) : MISSING_VALUE; }
+
+constexpr int kLocationsTest = 0;
+constexpr int kPhylogenyTest = 1;
+
+}  // namespace
+
+std::string permutation_wording(float mode, bool distance_matrix) {
+  if (mode == -1.0f) {
+    return distance_matrix ? "permute all species from the distance matrix"
+                           : "permute all species from the phylogenetic tree";
+  }
+  if (mode == 0.0f) return "permute sampled species";
+  if (mode < -1.0f) {
+    return core::format("permute species with similar numbers of occurrences (max ratio of occurrences=%g)",
+                        std::fabs(static_cast<double>(mode)));
+  }
+  if (mode > 1.0f) {
+    return core::format("permute species with similar abundances (max ratio of abundances=%g)",
+                        static_cast<double>(mode));
+  }
+  return std::string();
+}
+
+std::string plot_test_title(const PlotTestRecord& test) {
+  if (test.test_type == kLocationsTest) return kLocationsTestTitle;
+  const bool phylogeny = test.test_type == kPhylogenyTest;
+  std::string title = phylogeny ? "PHYLOGENY RANDOMIZATION TEST" : "INTER-SPECIES TRAIT DISTANCES RANDOMIZATION TEST";
+  const std::string wording = permutation_wording(test.permutation_mode, !phylogeny);
+  if (!wording.empty()) title += " : " + wording;
+  if (!phylogeny) return title;
+  if (test.clade_restriction == -1.0f) {
+    title += " WITHIN CLADE \"" + test.clade_name + "\"";
+  } else if (test.clade_restriction > 0) {
+    title += core::format(" WITHIN CLADES YOUNGER THAN AGE %g", static_cast<double>(test.clade_restriction));
+  } else {
+    title += " OVER WHOLE PHYLOGENY";
+  }
+  return title;
+}
+
+bool add_test_row(ResultsTable& table, const std::string& section, const std::string& statistic, const char* scope,
+                  int index, double limit, const std::string& title, int n, const randomization::TestSummary& summary) {
+  if (!std::isfinite(summary.observed) && !std::isfinite(summary.mean)) return false;
+  TableRow row;
+  row.section = section;
+  row.statistic = statistic;
+  row.scope = scope;
+  row.index = index;
+  row.limit = limit;
+  row.value = float_value(summary.observed);
+  row.test = title;
+  row.n = n;
+  row.mean = float_value(summary.mean);
+  row.sd = float_value(summary.sd);
+  // Envelopes need 40 randomizations: fewer leave both bounds at 0.
+  if (n >= 40) {
+    row.ci95_low = float_value(summary.ci95_low);
+    row.ci95_high = float_value(summary.ci95_high);
+  }
+  row.p_lower = float_value(summary.p_lower);
+  row.p_upper = float_value(summary.p_upper);
+  row.p_two_sided = float_value(summary.p_two_sided);
+  table.rows.push_back(row);
+  return true;
+}
+
+void add_plot_test_rows(ResultsTable& table, const PlotTestRecord& test) {
+  const int kind = test.data_kind == 2 ? 2 : 1;
+  const char* section = plot_section_name(kind);
+  const std::string title = plot_test_title(test);
+  const int n = test.n_randomizations;
+  const int C = test.n_classes;
+  for (int i = 1; i <= test.n_statistics; ++i) {
+    if (test.all_statistics == 0 && i != 4) continue;
+    if (test.test_type != kLocationsTest && (i == 1 || i == 5)) continue;
+    const int code = (*test.statistic_codes)[i];
+    const StatisticNames names = statistic_names(code, kind);
+    if (names.st[0] == '\0') continue;
+    // Permuting positions cannot change the global values: the spatial test has none.
+    if (test.test_type != kLocationsTest) {
+      const randomization::TestSummaryMatrix& g = *test.global;
+      add_test_row(table, section, names.within, kWithinScope, kNoIndex, MISSING_VALUE, title, n, g(i, 1));
+      add_test_row(table, section, names.among, kAmongScope, kNoIndex, MISSING_VALUE, title, n, g(i, 2));
+      add_test_row(table, section, names.st, kGlobalScope, kNoIndex, MISSING_VALUE, title, n, g(i, 3));
+    }
+    const randomization::TestSummaryMatrix& p = *test.pairwise;
+    if (test.pairwise_kind == 2) {
+      for (int c = 1; c <= C; ++c) {
+        const double limit =
+            test.class_limits && c <= test.class_limits->hi() ? (*test.class_limits)[c] : MISSING_VALUE;
+        add_test_row(table, section, names.st, kClassScope, c, limit, title, n, p(i, c));
+      }
+    }
+    if (test.pairwise_kind != 0)
+      add_test_row(table, section, names.st, kPairScope, kNoIndex, MISSING_VALUE, title, n, p(i, C + 1));
+    if (test.pairwise_kind == 2) {
+      add_test_row(table, section, linear_slope_name(names.st), kRegressionScope, kNoIndex, MISSING_VALUE, title, n,
+                   p(i, -2));
+      add_test_row(table, section, log_slope_name(names.st), kRegressionScope, kNoIndex, MISSING_VALUE, title, n,
+                   p(i, -1));
+    }
+  }
+}
+
+void add_interval_test_rows(ResultsTable& table, int n_intervals, const core::DVector& thresholds, int n_randomizations,
+                            const randomization::TestSummaryMatrix& p_star,
+                            const randomization::TestSummaryMatrix& pi) {
+  struct Block {
+    const char* statistic;
+    const randomization::TestSummaryMatrix* summaries;
+    int row;
+  };
+  // The order of the report: PAD, then P* within, among and P*st, then PI.
+  const Block blocks[] = {{"PAD", &p_star, 3}, {"Dp*w", &p_star, 0}, {"Dp*a", &p_star, 1}, {"P*st", &p_star, 2},
+                          {"DELTApw", &pi, 0}, {"DELTApa", &pi, 1},  {"PIst", &pi, 2}};
+  for (const Block& block : blocks) {
+    for (int m = 1; m <= n_intervals; ++m) {
+      // Interval 1 (conspecific pairs) is never randomized: its observed value alone.
+      add_test_row(table, kPlotsPhylogenySection, block.statistic, kIntervalScope, m, thresholds[m], kIntervalTestTitle,
+                   m == 1 ? 0 : n_randomizations, (*block.summaries)(block.row, m));
+    }
+  }
+}
+
+}  // namespace quorvel::reports

@@ -1,0 +1,98 @@
+#include "reports/trait_signal_rows.hpp"
+
+#include <cmath>
+
+#include "core/format.hpp"
+#include "reports/test_rows.hpp"
+
+namespace quorvel::reports {
+
+namespace {
+
+// Columns -1..-9 of the signal table: correlations, a separator, slopes.
+const char* const kTransforms[4] = {"divergence", "ln(divergence)", "squared(divergence)", "sqrt(divergence)"};
+
+double float_value(float v) { return std::isfinite(v) ? static_cast<double>(v) : MISSING_VALUE; }
+
+std::string name_of(const TraitSignalRecord& record, int v) {
+  const core::NameTable& names = *record.names;
+  return v >= names.lo() && v <= names.hi() ? names[v] : std::string();
+}
+
+// The statistic and scope of column `column` of a variable's row.
+struct Cell {
+  std::string statistic;
+  const char* scope;
+  int index;
+  double limit;
+};
+
+Cell cell_of(const TraitSignalRecord& record, const std::string& variable, int column) {
+  if (column >= 1) {
+    return {signal_statistic(variable, record.distance_matrices), kIntervalScope, column, (*record.limits)[column]};
+  }
+  const bool slope = column <= -6;
+  const int transform = slope ? -column - 6 : -column - 1;
+  return {std::string(slope ? "b(" : "r(") + variable + ", " + kTransforms[transform] + ")", kRegressionScope, kNoIndex,
+          MISSING_VALUE};
+}
+
+// The report's column order: intervals 2..K, then -1 down to -9 without -5.
+template <typename Visit>
+void for_each_column(int n_intervals, Visit visit) {
+  for (int c = 2; c <= n_intervals; ++c) visit(c);
+  for (int c = -1; c >= -9; --c) {
+    if (c != -5) visit(c);
+  }
+}
+
+}  // namespace
+
+std::string signal_statistic(const std::string& variable, bool distance_matrices) {
+  return (distance_matrices ? "mean_distance(" : "autocorrelation(") + variable + ")";
+}
+
+void add_trait_signal_rows(ResultsTable& table, const TraitSignalRecord& record, const core::FMatrix& result) {
+  const int K = record.n_intervals;
+  for (int c = 2; c <= K; ++c) {
+    const double limit = (*record.limits)[c];
+    const double pairs = float_value(result(0, c));
+    table.add(kPhylogenyTraitsSection, "n_pairs", kIntervalScope, c, limit, pairs);
+    table.add(kPhylogenyTraitsSection, "mean_divergence", kIntervalScope, c, limit,
+              pairs == 0.0 ? MISSING_VALUE : float_value(result(-1, c)));
+  }
+  for (int v = 1; v <= record.n_rows; ++v) {
+    const std::string variable = name_of(record, v);
+    for_each_column(K, [&](int column) {
+      const Cell cell = cell_of(record, variable, column);
+      table.add(kPhylogenyTraitsSection, cell.statistic, cell.scope, cell.index, cell.limit,
+                float_value(result(v, column)));
+    });
+  }
+}
+
+void add_trait_signal_test_rows(ResultsTable& table, const TraitSignalRecord& record, bool brownian, float mode,
+                                float clade_restriction, const std::string& clade_name, int n_randomizations,
+                                const randomization::TestSummaryMatrix& summaries) {
+  std::string title = kBrownianTestTitle;
+  if (!brownian) {
+    title = "PHYLOGENY RANDOMIZATION TEST for trait conservatism : " + permutation_wording(mode, false);
+    if (clade_restriction == -1.0f) {
+      title += " WITHIN CLADE \"" + clade_name + "\"";
+    } else if (clade_restriction > 0) {
+      title += core::format(" WITHIN CLADES YOUNGER THAN AGE %g", static_cast<double>(clade_restriction));
+    } else {
+      title += " OVER WHOLE PHYLOGENY";
+    }
+  }
+  for (int v = 1; v <= record.n_rows; ++v) {
+    const std::string variable = name_of(record, v);
+    for_each_column(record.n_intervals, [&](int column) {
+      const Cell cell = cell_of(record, variable, column);
+      add_test_row(table, kPhylogenyTraitsSection, cell.statistic, cell.scope, cell.index, cell.limit, title,
+                   n_randomizations, summaries(v, column));
+    });
+  }
+}
+
+}  // namespace quorvel::reports

@@ -1,0 +1,132 @@
+#include "reports/results_table.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "core/arrays.hpp"
+#include "reports/run_reports.hpp"
+#include "reports/test_rows.hpp"
+#include "support/test_support.hpp"
+
+namespace quorvel::reports {
+namespace {
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+int count_tabs(const std::string& line) { return static_cast<int>(std::count(line.begin(), line.end(), '\t')); }
+
+TEST(ResultsTable, HeaderThenOneLineOfFifteenCellsPerRow) {
+  ResultsTable table;
+  table.add(kPlotsPhylogenySection, "Ist", kGlobalScope, kNoIndex, MISSING_VALUE, 0.123456789012);
+  table.add(kPlotsPhylogenySection, "Ist", kClassScope, 2, 4.05, MISSING_VALUE);
+  const std::vector<std::string> lines = lines_of(results_table_text(table));
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0],
+            "section\tstatistic\tscope\tindex\tlimit\tvalue\ttest\tn\tmean\tsd\tci95_low\tci95_high\tp_lower\tp_upper\t"
+            "p_two_sided");
+  // Full precision, not the report's rounding; missing values are empty cells.
+  EXPECT_EQ(lines[1], "plots_phylogeny\tIst\tglobal\t\t\t0.123456789\t\t\t\t\t\t\t\t\t");
+  EXPECT_EQ(lines[2], "plots_phylogeny\tIst\tclass\t2\t4.05\t\t\t\t\t\t\t\t\t\t");
+  for (const std::string& line : lines) EXPECT_EQ(count_tabs(line), 14) << line;
+}
+
+TEST(ResultsTable, NamesFromDataFilesCannotBreakARow) {
+  ResultsTable table;
+  table.add(kPhylogenyTraitsSection, "autocorrelation(body\tsize\r\n)", kIntervalScope, 3, 2.25, -0.5);
+  const std::vector<std::string> lines = lines_of(results_table_text(table));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1], "phylogeny_traits\tautocorrelation(body size  )\tinterval\t3\t2.25\t-0.5\t\t\t\t\t\t\t\t\t");
+}
+
+TEST(ResultsTable, TestRowsCarryTheSummaryAndEnvelopesOnlyFromFortyRandomizations) {
+  randomization::TestSummary summary;
+  summary.observed = 0.25f;
+  summary.mean = 0.125f;
+  summary.sd = 0.5f;
+  summary.ci95_low = -1.0f;
+  summary.ci95_high = 1.0f;
+  summary.p_lower = 0.75f;
+  summary.p_upper = 0.25f;
+  summary.p_two_sided = 0.5f;
+  ResultsTable table;
+  ASSERT_TRUE(add_test_row(table, kPlotsPhylogenySection, "Ist", kClassScope, 1, 2.0, "LOCATIONS RANDOMIZATION TESTS",
+                           99, summary));
+  ASSERT_TRUE(add_test_row(table, kPlotsPhylogenySection, "Ist", kClassScope, 2, 4.0, "LOCATIONS RANDOMIZATION TESTS",
+                           39, summary));
+  randomization::TestSummary nothing;
+  nothing.observed = MISSING_VALUE_F;
+  nothing.mean = MISSING_VALUE_F;
+  EXPECT_FALSE(add_test_row(table, kPlotsPhylogenySection, "Ist", kClassScope, 3, 6.0, "T", 99, nothing));
+  const std::vector<std::string> lines = lines_of(results_table_text(table));
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(
+      lines[1],
+      "plots_phylogeny\tIst\tclass\t1\t2\t0.25\tLOCATIONS RANDOMIZATION TESTS\t99\t0.125\t0.5\t-1\t1\t0.75\t0.25\t0.5");
+  EXPECT_EQ(
+      lines[2],
+      "plots_phylogeny\tIst\tclass\t2\t4\t0.25\tLOCATIONS RANDOMIZATION TESTS\t39\t0.125\t0.5\t\t\t0.75\t0.25\t0.5");
+}
+
+TEST(PlotTestTitle, NamesTheTestAndItsPermutations) {
+  PlotTestRecord test;
+  test.test_type = 0;
+  EXPECT_EQ(plot_test_title(test), "LOCATIONS RANDOMIZATION TESTS");
+  test.test_type = 1;
+  test.permutation_mode = 0;
+  EXPECT_EQ(plot_test_title(test), "PHYLOGENY RANDOMIZATION TEST : permute sampled species OVER WHOLE PHYLOGENY");
+  test.permutation_mode = -1;
+  test.clade_restriction = -1;
+  test.clade_name = "Poaceae";
+  EXPECT_EQ(plot_test_title(test),
+            "PHYLOGENY RANDOMIZATION TEST : permute all species from the phylogenetic tree WITHIN CLADE \"Poaceae\"");
+  test.permutation_mode = 2;
+  test.clade_restriction = 20;
+  EXPECT_EQ(plot_test_title(test),
+            "PHYLOGENY RANDOMIZATION TEST : permute species with similar abundances (max ratio of abundances=2) WITHIN "
+            "CLADES YOUNGER THAN AGE 20");
+  test.test_type = 2;
+  test.permutation_mode = -3;
+  EXPECT_EQ(plot_test_title(test),
+            "INTER-SPECIES TRAIT DISTANCES RANDOMIZATION TEST : permute species with similar numbers of occurrences "
+            "(max ratio of occurrences=3)");
+}
+
+class RunReportsTest : public testing::WorkDirTest {};
+
+TEST_F(RunReportsTest, WritesTheTableAndCreatesTheFigureFolder) {
+  RunReports reports;
+  reports.table_file = "table.tsv";
+  reports.figures_folder = "figures/run1";
+  reports.data_files = "m.txt";
+  reports.table.add(kPlotsPhylogenySection, "mean_distance", kClassScope, 1, 2, 1.5);
+  reports.table.add(kPlotsPhylogenySection, "Ist", kClassScope, 1, 2, 0.1);
+  reports.table.add(kPlotsPhylogenySection, "mean_distance", kClassScope, 2, 4, 3.5);
+  reports.table.add(kPlotsPhylogenySection, "Ist", kClassScope, 2, 4, 0.2);
+  const std::vector<std::string> written = write_run_reports(reports);
+  ASSERT_EQ(written.size(), 2u);
+  EXPECT_EQ(written[1], "figures/run1/distance_classes_plots_phylogeny.svg");
+  EXPECT_EQ(testing::read_file("table.tsv"), results_table_text(reports.table));
+  EXPECT_NE(testing::read_file(written[1]).find("<svg"), std::string::npos);
+  EXPECT_TRUE(testing::read_file("table.tsv.tmp").empty());
+}
+
+TEST_F(RunReportsTest, AFileThatCannotBeWrittenStopsTheRunNamingIt) {
+  RunReports reports;
+  reports.table_file = "no_such_folder/table.tsv";
+  try {
+    write_run_reports(reports);
+    FAIL() << "no error";
+  } catch (const core::FatalError& error) {
+    EXPECT_STREQ(error.what(), "\n\nERROR: cannot write \"no_such_folder/table.tsv\": the file cannot be created\n");
+    EXPECT_EQ(error.status(), 3);
+  }
+}
+
+}  // namespace
+}  // namespace quorvel::reports
