@@ -1,5 +1,7 @@
 #include <sys/stat.h>
 
+#include <utility>
+
 #include "core/errors.hpp"
 #include "core/format.hpp"
 #include "instructions/instruction_file.hpp"
@@ -148,6 +150,17 @@ void check_named_data(const RunSettings& settings) {
     core::stop_run(core::format("\n\nERROR: no species or no plots could be read from \"%s\": check that its columns "
                                 "are separated by tabulations.\nPress any key to stop.",
                                 community.c_str()),
+                   core::kStoppedStatus);
+  }
+  // An empty species list would silently turn a trait or taxonomy run into
+  // a run on plots alone.
+  const std::pair<const std::string*, int> lists[] = {{&settings.species_traits_file, settings.n_trait_species},
+                                                      {&settings.species_taxonomy_file, settings.n_taxonomy_species}};
+  for (const auto& list : lists) {
+    if (list.first->empty() || list.second > 0) continue;
+    core::stop_run(core::format("\n\nERROR: no species could be read from \"%s\": after its header line, the list "
+                                "needs one line per species.\nPress any key to stop.",
+                                list.first->c_str()),
                    core::kStoppedStatus);
   }
 }
