@@ -1,45 +1,27 @@
 #include "reports/run_reports.hpp"
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "core/errors.hpp"
 #include "core/format.hpp"
+#include "core/text_output.hpp"
 #include "reports/figures.hpp"
 
 namespace quorvel::reports {
 
 namespace {
 
-constexpr int kWriteFailureStatus = 3;
-
 [[noreturn]] void stop_writing(const std::string& file_name, const std::string& reason) {
   throw core::FatalError(core::format("\n\nERROR: cannot write \"%s\": %s\n", file_name.c_str(), reason.c_str()),
-                         kWriteFailureStatus, false, false);
+                         core::kStoppedStatus, false, false);
 }
 
 }  // namespace
 
 void write_whole_file(const std::string& file_name, const std::string& text) {
-  const std::string temporary = file_name + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) stop_writing(file_name, "the file cannot be created");
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
-      std::remove(temporary.c_str());
-      stop_writing(file_name, "the disk refused the data");
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, file_name, error);
-  if (error) {
-    std::remove(temporary.c_str());
-    stop_writing(file_name, error.message());
-  }
+  // Like every output of a run, the file replaces the old one only when the run ends.
+  if (!core::write_file_anew(file_name, text)) stop_writing(file_name, "the file cannot be created");
 }
 
 std::vector<std::string> write_run_reports(const RunReports& reports) {
