@@ -7,6 +7,7 @@
 #include "core/constants.hpp"
 #include "core/format.hpp"
 #include "core/text_output.hpp"
+#include "driver/plot_section_data.hpp"
 
 namespace quorvel::driver {
 
@@ -98,6 +99,9 @@ void write_data_description(const RunState& state) {
     }
   }
 
+  // Species of the plots the plots x phylogeny section leaves out.
+  if (const std::string left_out = phylogeny_left_out_description(state); !left_out.empty()) echo(left_out);
+
   if (settings.n_trait_species != 0) {
     echo(format("\n\nSPECIES TRAITS (from file: %s)", settings.species_traits_file.c_str()));
     if (!settings.species_se_traits_file.empty()) {
@@ -117,6 +121,9 @@ void write_data_description(const RunState& state) {
     echo(format("\n# species : %i", settings.n_trait_distance_species));
     echo(format("\n# of variables : %i", std::abs(settings.trait_distance_layout)));
   }
+
+  // Species of the plots the plots x traits section leaves out.
+  if (const std::string left_out = traits_left_out_description(state); !left_out.empty()) echo(left_out);
 
   if (state.n_divergence_intervals > 2) {
     echo(format("\n\nDIVERGENCE INTERVALS : %i", state.n_divergence_intervals));

@@ -144,7 +144,7 @@ void write_phylogeny_outputs(RunState& state) {
   if (!settings.reduce_to_clade.empty() && state.n_tree_nodes > 0 && settings.n_matrix_plots != 0) {
     phylogeny::reduce_data_to_clade(settings.reduce_to_clade, state.nodes, state.n_tips, state.n_tree_nodes,
                                     state.codes.n_species, state.leaf_of_species, settings.n_matrix_plots,
-                                    state.plot_names, state.abundances);
+                                    state.plot_names, state.data_type, state.abundances);
   }
 }
 

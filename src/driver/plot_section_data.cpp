@@ -1,13 +1,122 @@
 #include "driver/plot_section_data.hpp"
 
+#include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "core/constants.hpp"
 #include "core/format.hpp"
 #include "input/pairwise_categories.hpp"
+#include "phylogeny/clade_reduction.hpp"
 #include "reports/partition_rows.hpp"
 
 namespace quorvel::driver {
+
+namespace {
+
+bool present_in_plots(const core::DMatrix& abundances, int n_plots, int species) {
+  for (int k = 1; k <= n_plots; ++k)
+    if (abundances(k, 0) != 0.0 && abundances(k, species) != 0.0) return true;
+  return false;
+}
+
+}  // namespace
+
+std::vector<int> species_without_distances(const core::FMatrix& distances, const core::DMatrix& abundances, int n_plots,
+                                           int n_species) {
+  std::vector<int> left_out;
+  if (n_species < 2) return left_out;
+  for (int i = 1; i <= n_species; ++i) {
+    if (!present_in_plots(abundances, n_plots, i)) continue;
+    bool related = false;
+    for (int j = 1; j <= n_species && !related; ++j) related = j != i && !is_missing(distances(i, j));
+    if (!related) left_out.push_back(i);
+  }
+  return left_out;
+}
+
+std::string species_name_list(const std::vector<int>& species, const core::NameTable& names) {
+  constexpr std::size_t kNamed = 20;
+  std::string list;
+  for (std::size_t i = 0; i < species.size() && i < kNamed; ++i) {
+    if (i > 0) list += ", ";
+    list += names[species[i]];
+  }
+  if (species.size() > kNamed) list += core::format(" and %i more", static_cast<int>(species.size() - kNamed));
+  return list;
+}
+
+namespace {
+
+bool has_plot_data(const RunState& state) {
+  const int n_plots = state.settings.n_matrix_plots;
+  return n_plots != 0 && state.settings.n_individuals == 0 && state.abundances.row_hi() >= n_plots &&
+         state.abundances.col_hi() >= state.codes.n_species;
+}
+
+std::string left_out_line(const char* text, const std::vector<int>& species, const core::NameTable& names) {
+  if (species.empty()) return "";
+  return core::format(text, static_cast<int>(species.size())) + species_name_list(species, names);
+}
+
+}  // namespace
+
+std::string phylogeny_left_out_description(const RunState& state) {
+  const int n_species = state.codes.n_species;
+  if (!has_plot_data(state) || state.codes.phylogeny_kind == kNoPhylogeny || state.divergences.row_hi() < n_species)
+    return "";
+  return left_out_line(
+      "\nSpecies of the plots without divergences (not in the phylogeny), left out of the PLOTS x PHYLO analyses: "
+      "%i: ",
+      species_without_distances(state.divergences, state.abundances, state.settings.n_matrix_plots, n_species),
+      state.species_names);
+}
+
+std::string traits_left_out_description(const RunState& state) {
+  const int n_species = state.codes.n_species;
+  const int n_plots = state.settings.n_matrix_plots;
+  if (!has_plot_data(state)) return "";
+  std::vector<int> left_out;
+  if (state.codes.trait_kind == kTraitDistances && state.trait_distances.hi() >= 1 &&
+      state.trait_distances[1].row_hi() >= n_species) {
+    left_out = species_without_distances(state.trait_distances[1], state.abundances, n_plots, n_species);
+  } else if (state.codes.trait_kind == kSpeciesTraits && n_species >= 2) {
+    // Trait distances average the quantitative traits both species have: a
+    // species without any of them has no distance at all.
+    const RunSettings& settings = state.settings;
+    const int n_variables = std::min(settings.n_trait_variables, state.traits.row_hi());
+    bool any_quantitative = false;
+    for (int v = 1; v <= n_variables; ++v) any_quantitative |= settings.trait_variable_categories[v] == 0;
+    for (int i = 1; i <= n_species && any_quantitative; ++i) {
+      if (!present_in_plots(state.abundances, n_plots, i)) continue;
+      bool has_value = false;
+      for (int v = 1; v <= n_variables && !has_value; ++v)
+        has_value = settings.trait_variable_categories[v] == 0 && state.traits(v, i) != MISSING_VALUE_F;
+      if (!has_value) left_out.push_back(i);
+    }
+  }
+  return left_out_line(
+      "\nSpecies of the plots without trait distances (no trait value), left out of the PLOTS x TRAITS analyses: %i: ",
+      left_out, state.species_names);
+}
+
+SectionSpecies::SectionSpecies(RunState& state, const core::FMatrix* distances) : state_(state) {
+  if (distances == nullptr) return;
+  const int n_plots = state.settings.n_matrix_plots;
+  const int n_species = state.codes.n_species;
+  if (state.abundances.row_hi() < n_plots || state.abundances.col_hi() < n_species) return;
+  const std::vector<int> left_out = species_without_distances(*distances, state.abundances, n_plots, n_species);
+  if (left_out.empty()) return;
+  full_ = state.abundances;
+  restricted_ = true;
+  std::vector<char> keep(static_cast<std::size_t>(n_species) + 1, 1);
+  for (int s : left_out) keep[static_cast<std::size_t>(s)] = 0;
+  phylogeny::retain_species(keep, n_plots, n_species, state.data_type, state.abundances);
+}
+
+SectionSpecies::~SectionSpecies() {
+  if (restricted_) state_.abundances = std::move(full_);
+}
 
 void prepare_plot_pairs(RunState& state) {
   if (state.plot_pairs_prepared) return;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "core/arrays.hpp"
 #include "driver/run_state.hpp"
 #include "partition/distance_classes.hpp"
@@ -36,6 +39,44 @@ struct PlotSection {
   partition::PartitionTables tables;  ///< observed partition
   partition::RegressionRow rows[5];   ///< observed rows [StatisticCode]
   partition::StatisticSummary summary;
+};
+
+/// Species present in a plot of the data (a plot with a non-zero total) that
+/// have no distance to any other species in `distances` [0..S][0..S]: no
+/// tip in the tree or the classification, no row in a divergence file, no
+/// trait value. A plot-level section leaves them out as a whole. Empty with
+/// fewer than two species.
+std::vector<int> species_without_distances(const core::FMatrix& distances, const core::DMatrix& abundances, int n_plots,
+                                           int n_species);
+
+/// "a, b, c" for the given species, the first 20 by name and then "and n more".
+std::string species_name_list(const std::vector<int>& species, const core::NameTable& names);
+
+/// Lines of the data description naming the species of the species-plot data
+/// that the plots x phylogeny section (divergences) and the plots x traits
+/// section (trait distances, or with species traits the species without any
+/// value of a quantitative trait) leave out; "" when none.
+std::string phylogeny_left_out_description(const RunState& state);
+std::string traits_left_out_description(const RunState& state);
+
+/// For the life of the object (one plot-level section), the run's abundance
+/// table holds only the species that `distances` relates to others: the
+/// others leave every plot (retain_species: relative abundances renormalised,
+/// totals reduced to the individuals kept), so that the four statistics of
+/// the section describe one and the same set of species. The full table is
+/// put back at the end. Nothing changes when no species is left out, or
+/// without distances.
+class SectionSpecies {
+ public:
+  SectionSpecies(RunState& state, const core::FMatrix* distances);
+  ~SectionSpecies();
+  SectionSpecies(const SectionSpecies&) = delete;
+  SectionSpecies& operator=(const SectionSpecies&) = delete;
+
+ private:
+  RunState& state_;
+  core::DMatrix full_;
+  bool restricted_ = false;
 };
 
 /// Prepares the pair selection once per run: the category codes of the

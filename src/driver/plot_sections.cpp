@@ -112,6 +112,7 @@ void run_plots_phylogeny_section(RunState& state) {
   const bool has_phylogeny = state.codes.phylogeny_kind != kNoPhylogeny;
   core::console_print(has_phylogeny ? "\n\n\n\nAnalyse PLOTS x PHYLO data" : "\n\n\n\nAnalyse PLOTS data");
   prepare_plot_pairs(state);
+  const SectionSpecies species(state, has_phylogeny ? &state.divergences : nullptr);
   PlotSection section = make_plot_section(state, has_phylogeny ? &state.divergences : nullptr,
                                           has_phylogeny ? kPhylogenyAnalysis : kPlainAnalysis, true);
   compute_observed_partition(state, section);
@@ -134,6 +135,7 @@ void run_plots_phylogeny_section(RunState& state) {
 void run_plots_traits_section(RunState& state) {
   core::console_print("\n\n\n\n\nAnalyse PLOTS x TRAITS data");
   prepare_plot_pairs(state);
+  const SectionSpecies species(state, &state.section_trait_distances);
   PlotSection section = make_plot_section(state, &state.section_trait_distances, kTraitAnalysis, false);
   compute_observed_partition(state, section);
   core::console_print(global_statistics_line(section));

@@ -62,11 +62,12 @@ std::string ask_name_to_create() {
         name.c_str());
     const std::string answer = trimmed(ask(warning));
     if (answer.empty()) break;
-    if (answer.find_first_of(" \t") != std::string::npos) {
-      console_print(kOneWordName);
-      continue;
+    const std::string message = file_name_message(answer);
+    if (message.empty()) {
+      name = answer;
+    } else {
+      console_print(message);
     }
-    name = answer;
   }
   while (!can_write(name)) {
     const std::string warning = format(
@@ -213,7 +214,10 @@ void ask_plot_files(DialogueState& state) {
 
 // ---- Step 6: the taxonomic levels and the divergence between taxa at each. ----
 
-std::string level_check(const std::string& answer, std::string& name, double& divergence) {
+// A level name and its divergence. Taxa of a higher level are older: a
+// divergence below that of the level before would give the classification
+// tree branches of negative length.
+std::string level_check(const std::string& answer, double previous, std::string& name, double& divergence) {
   constexpr const char* kMessage =
       "\nPlease enter the name of the level (one word of at most 49 characters) and the divergence between its "
       "taxa (a number), e.g. Genus 2\n";
@@ -222,8 +226,11 @@ std::string level_check(const std::string& answer, std::string& name, double& di
   if (blank == std::string::npos) return kMessage;
   name = text.substr(0, blank);
   if (static_cast<int>(name.size()) > kNameLimit || !parse_decimal(text.substr(blank), divergence) ||
-      divergence < 0.0) {
+      written_value(divergence) < 0.0) {
     return kMessage;
+  }
+  if (written_value(divergence) < previous) {
+    return format("\nPlease enter a divergence not below that of the level before (%f).\n", previous);
   }
   return "";
 }
@@ -242,11 +249,13 @@ void ask_taxonomic_levels(DialogueState& state) {
       "this level)\nFor example, the first level could be Species 1, the second Genus 2,... ");
   std::string names;
   std::string divergences;
+  double previous = 0.0;
   for (int i = 1; i <= levels; ++i) {
     std::string name;
     double divergence = 0.0;
     ask_until_accepted(format(" for taxonomic level %i: ", i),
-                       [&](const std::string& answer) { return level_check(answer, name, divergence); });
+                       [&](const std::string& answer) { return level_check(answer, previous, name, divergence); });
+    previous = written_value(divergence);
     names += name + "\t";
     divergences += format("%f\t", divergence);
   }
@@ -285,8 +294,8 @@ void ask_main_result_file(DialogueState& state) {
       break;
     }
     if (answer == "e" || answer == "E") break;
-    const std::string message =
-        answer.find_first_of(" \t") != std::string::npos ? kOneWordName : result_name_check(state, answer);
+    std::string message = file_name_message(answer);
+    if (message.empty()) message = result_name_check(state, answer);
     if (message.empty()) {
       name = answer;
     } else {

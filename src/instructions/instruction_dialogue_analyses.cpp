@@ -1,5 +1,3 @@
-#include <cstdlib>
-
 #include "core/console.hpp"
 #include "core/constants.hpp"
 #include "core/format.hpp"
@@ -119,9 +117,6 @@ bool selects_choice(const std::string& answer, char choice) {
   return selects(answer, choice) || (choice == 'a' && selects(answer, 'A'));
 }
 
-// The value as the reader will see it: the limits are written with "%f".
-double as_written(double value) { return std::strtod(format("%f", value).c_str(), nullptr); }
-
 void ask_intervals(DialogueState& state, const IntervalDialogue& dialogue) {
   int count = 0;
   if (!ask_optional_count(dialogue.count_prompt, 1, kMaxIntervals, count)) return;
@@ -135,14 +130,14 @@ void ask_intervals(DialogueState& state, const IntervalDialogue& dialogue) {
     ask_decimal(
         format(dialogue.limit_prompt, i),
         [previous](double value) {
-          if (as_written(value) < 0.0) return std::string("\nPlease enter a limit of 0 or more.\n");
-          if (as_written(value) <= previous) {
+          if (written_value(value) < 0.0) return std::string("\nPlease enter a limit of 0 or more.\n");
+          if (written_value(value) <= previous) {
             return format("\nPlease enter a limit greater than the previous one (%f).\n", previous);
           }
           return std::string();
         },
         limit);
-    previous = as_written(limit);
+    previous = written_value(limit);
     state.text += format("%f\t", limit);
   }
 }

@@ -1,5 +1,7 @@
 #include "instructions/instruction_dialogue_answers.hpp"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -65,6 +67,19 @@ bool parse_decimal(const std::string& text, double& value) {
   return true;
 }
 
+double written_value(double value) { return std::strtod(core::format("%f", value).c_str(), nullptr); }
+
+std::string file_name_message(const std::string& name) {
+  if (name.find_first_of(" \t") != std::string::npos) {
+    return "\nA file name must be one word, without blanks: please enter another name.\n";
+  }
+  struct stat status {};
+  if (stat(name.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+    return core::format("\n\"%s\" is a folder: please enter the name of a file.\n", name.c_str());
+  }
+  return "";
+}
+
 bool ask_optional_count(const std::string& prompt, int min, int max, int& value) {
   for (;;) {
     const std::string answer = ask(prompt);
@@ -83,14 +98,8 @@ std::string ask_file_name(const std::string& prompt, const std::string& default_
   for (;;) {
     std::string name = trimmed(ask(prompt));
     if (name.empty()) name = default_name;
-    // The instruction file takes a file name as one word: a name with blanks
-    // would be cut at its first blank.
-    std::string message;
-    if (name.find_first_of(" \t") != std::string::npos) {
-      message = kOneWordName;
-    } else if (check) {
-      message = check(name);
-    }
+    std::string message = file_name_message(name);
+    if (message.empty() && check) message = check(name);
     if (message.empty()) return name;
     core::console_print(message);
   }

@@ -12,11 +12,6 @@ namespace quorvel::instructions::dialogue {
 // again. At end of input every question stops the run with the question and
 // "No more input" (status 2), before anything is written.
 
-/// Shown when a file name holds blanks: the instruction file takes a file
-/// name as one word and would cut it at its first blank.
-inline constexpr const char* kOneWordName =
-    "\nA file name must be one word, without blanks: please enter another name.\n";
-
 /// Prints `prompt` and reads the answer line (line break removed).
 std::string ask(const std::string& prompt);
 
@@ -34,13 +29,24 @@ bool parse_whole_number(const std::string& text, int& value);
 /// written with a point ("2.5"; "2,5", "inf" and trailing words are refused).
 bool parse_decimal(const std::string& text, double& value);
 
+/// `value` as the reader will see it once written with "%f" (six decimals).
+double written_value(double value);
+
 /// Asks for a whole number from `min` to `max`; an empty answer gives
 /// `default_value`.
 int ask_count(const std::string& prompt, int default_value, int min, int max);
 
+/// `value` as the reader will see it once written with "%f" (six decimals).
+double written_value(double value);
+
 /// Asks for a whole number from `min` to `max`; false on an empty answer (the
 /// step is skipped).
 bool ask_optional_count(const std::string& prompt, int min, int max, int& value);
+
+/// Empty when `name` can name a file of the instruction file: one word (the
+/// reader cuts a name at its first blank) that is not a folder. Otherwise the
+/// short message to show.
+std::string file_name_message(const std::string& name);
 
 /// Judges an answer: empty when it is accepted, otherwise the short message
 /// shown before the question is asked again.

@@ -1,13 +1,39 @@
 #include "phylogeny/clade_reduction.hpp"
 
+#include <cmath>
+
 #include "core/console.hpp"
 #include "core/constants.hpp"
 
 namespace quorvel::phylogeny {
 
+void retain_species(const std::vector<char>& keep, int n_plots, int n_species, int data_type,
+                    core::DMatrix& abundances) {
+  for (int p = 0; p <= n_plots; ++p) {
+    double share = 0;
+    for (int s = 1; s <= n_species; ++s) {
+      if (keep[static_cast<std::size_t>(s)])
+        share += abundances[p][s];
+      else
+        abundances[p][s] = 0;
+    }
+    if (share == 0) {
+      // Relative abundances of an empty plot are undefined: they stay 0 and
+      // the plot weighs nothing in the analyses.
+      abundances[p][0] = 0;
+      continue;
+    }
+    for (int s = 1; s <= n_species; ++s) abundances[p][s] /= share;
+    // Counts of individuals or of species stay whole numbers, so that a plot
+    // of one individual is recognised as such.
+    const double total = abundances[p][0] * share;
+    abundances[p][0] = data_type == 1 ? total : std::round(total);
+  }
+}
+
 bool reduce_data_to_clade(const std::string& clade_name, const NodeTable& nodes, int n_tips, int n_nodes, int n_species,
                           const core::IVector& leaf_of_species, int n_plots, const core::NameTable& plot_names,
-                          core::DMatrix& abundances) {
+                          int data_type, core::DMatrix& abundances) {
   int clade = 0;
   for (int k = n_tips + 1; k <= n_nodes && clade == 0; ++k) {
     if (nodes[k].name.compare(0, kNameLimit, clade_name, 0, kNameLimit) == 0) clade = k;
@@ -15,27 +41,20 @@ bool reduce_data_to_clade(const std::string& clade_name, const NodeTable& nodes,
   if (clade == 0) return false;
   const int first = nodes[clade].first_tip;
   const int last = nodes[clade].last_tip;
+  std::vector<char> keep(static_cast<std::size_t>(n_species) + 1, 0);
   for (int s = 1; s <= n_species; ++s) {
     const int tip = leaf_of_species[s];
-    if (tip != 0 && tip >= first && tip <= last) continue;
-    for (int p = 0; p <= n_plots; ++p) abundances[p][s] = 0;
+    keep[static_cast<std::size_t>(s)] = tip != 0 && tip >= first && tip <= last;
   }
+  retain_species(keep, n_plots, n_species, data_type, abundances);
   for (int p = 0; p <= n_plots; ++p) {
-    double total = 0;
-    for (int s = 1; s <= n_species; ++s) total += abundances[p][s];
-    abundances[p][0] = total;
-    if (total == 0) {
-      // Relative abundances of an empty plot are undefined: they stay 0 and
-      // the plot weighs nothing in the analyses.
-      if (p == 0) {
-        core::console_printf("\nWARNING: no species of clade %s occurs in the data", clade_name.c_str());
-      } else {
-        core::console_printf("\nWARNING: plot %s holds no species of clade %s: its total is 0", plot_names[p].c_str(),
-                             clade_name.c_str());
-      }
-      continue;
+    if (abundances[p][0] != 0) continue;
+    if (p == 0) {
+      core::console_printf("\nWARNING: no species of clade %s occurs in the data", clade_name.c_str());
+    } else {
+      core::console_printf("\nWARNING: plot %s holds no species of clade %s: its total is 0", plot_names[p].c_str(),
+                           clade_name.c_str());
     }
-    for (int s = 1; s <= n_species; ++s) abundances[p][s] /= total;
   }
   return true;
 }

@@ -1,23 +1,34 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/arrays.hpp"
 #include "phylogeny/tree_node.hpp"
 
 namespace quorvel::phylogeny {
 
+/// Keeps only the species s = 1..n_species with keep[s] != 0 in an abundance
+/// table [0..n_plots][0..n_species] (cell 0 of a row its total, cells 1..s
+/// relative abundances): the others get 0 in every row, the cells of each row
+/// are divided by the share r of the species kept and the total of the row is
+/// multiplied by r, so that it still counts what the data type counts for the
+/// species kept: individuals (data type 2) or species (type 0), rounded to a
+/// whole number, or summed abundance (type 1). A row with none of the species
+/// kept gets a total of 0 and cells 0. `keep` is indexed 0..n_species.
+void retain_species(const std::vector<char>& keep, int n_plots, int n_species, int data_type,
+                    core::DMatrix& abundances);
+
 /// Restricts the community data to one clade: the first internal node (in
 /// table order, n_tips + 1..n_nodes) named exactly `clade_name` is found;
 /// every species whose tip lies outside its tip range, or that has no tip,
-/// gets abundance 0 in every row 0..n_plots of `abundances`; each row is
-/// then renormalised (cell 0 = sum of cells 1..n_species, which are divided
-/// by it). A row left with no species of the clade keeps a total of 0 and
-/// relative abundances 0, with a console warning naming the plot (row 0: the
-/// whole data set). Returns false, changing nothing, when no node has that
-/// name.
+/// leaves every row 0..n_plots of `abundances` (retain_species: each plot
+/// keeps as its total its count of the individuals of the clade). A row left
+/// with no species of the clade has a total of 0 and relative abundances 0,
+/// with a console warning naming the plot (row 0: the whole data set).
+/// Returns false, changing nothing, when no node has that name.
 bool reduce_data_to_clade(const std::string& clade_name, const NodeTable& nodes, int n_tips, int n_nodes, int n_species,
                           const core::IVector& leaf_of_species, int n_plots, const core::NameTable& plot_names,
-                          core::DMatrix& abundances);
+                          int data_type, core::DMatrix& abundances);
 
 }  // namespace quorvel::phylogeny

@@ -162,9 +162,11 @@ TEST_F(InstructionDialogue, TestOptionsRefuseRatiosAndNamesTheReaderWouldMisread
 }
 
 TEST_F(InstructionDialogue, TaxonomicLevelsNeedANameAndADivergence) {
-  create("\n4\n\n2\nSpecies\nSpecies one\nSpecies 1\nGenus 2.5\n\n\n");
+  create("\n4\n\n2\nSpecies\nSpecies one\nSpecies 1\nGenus 0.5\nGenus 2.5\n\n\n");
   EXPECT_NE(console_output().find("\nPlease enter the name of the level (one word of at most 49 characters) and the "
                                   "divergence between its taxa (a number), e.g. Genus 2\n"),
+            std::string::npos);
+  EXPECT_NE(console_output().find("\nPlease enter a divergence not below that of the level before (1.000000).\n"),
             std::string::npos);
   EXPECT_EQ(read_file("instr.txt"),
             "\n\nSPECIES TAXONOMY\tsptaxo.txt\n\nTAXONOMIC DIVERGENCES\t2\nSpecies\tGenus\t\n1.000000\t2.500000\t\n\n\n"
@@ -186,6 +188,16 @@ TEST_F(InstructionDialogue, ExistingInstructionFileIsKeptUnlessErasedExplicitly)
   // An explicit empty answer replaces the content.
   EXPECT_EQ(create("\n\n\n\n\n"), "instr.txt");
   EXPECT_EQ(read_file("instr.txt"), "\n\n\nMAIN RESULT FILE\toutput.txt");
+}
+
+TEST_F(InstructionDialogue, FolderNamesAreRefused) {
+  fs::create_directory("runs");
+  EXPECT_EQ(create("runs\nnew.txt\n\n\nruns\n\n"), "new.txt");
+  const std::string message = "\n\"runs\" is a folder: please enter the name of a file.\n";
+  const std::string console = console_output();
+  EXPECT_NE(console.find(message), std::string::npos);
+  EXPECT_NE(console.find(message, console.find(message) + 1), std::string::npos);  // asked twice
+  EXPECT_EQ(read_file("new.txt"), "\n\n\nMAIN RESULT FILE\toutput.txt");
 }
 
 TEST_F(InstructionDialogue, ExistingResultFileIsAppendedToUnlessErasedExplicitly) {

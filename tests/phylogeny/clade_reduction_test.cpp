@@ -39,7 +39,7 @@ class CladeOutputsTest : public quorvel::testing::WorkDirTest {
 
   bool reduce(const std::string& clade) {
     return reduce_data_to_clade(clade, tree_.nodes, tree_.n_tips, tree_.n_nodes, 4, leaf_of_species_, 2, plots_,
-                                abundances_);
+                                data_type_, abundances_);
   }
 
   // Console output since the last call (the set-up warns about species Z).
@@ -51,6 +51,7 @@ class CladeOutputsTest : public quorvel::testing::WorkDirTest {
   }
 
   std::size_t seen_output_ = 0;
+  int data_type_ = 2;  // counts: totals of 8, 4 and 4 individuals
   ParsedTree tree_;
   core::NameTable species_, plots_;
   core::IVector leaf_of_species_, species_of_leaf_;
@@ -59,8 +60,11 @@ class CladeOutputsTest : public quorvel::testing::WorkDirTest {
 
 TEST_F(CladeOutputsTest, ReductionKeepsTheCladeAndRenormalises) {
   EXPECT_TRUE(reduce("X"));
-  EXPECT_DOUBLE_EQ(abundances_[0][0], 0.25);
+  // Each row keeps its count of the individuals of the clade as its total:
+  // 2 of the 8 individuals, 2 of the 4 of plot 1.
+  EXPECT_DOUBLE_EQ(abundances_[0][0], 2);
   EXPECT_DOUBLE_EQ(abundances_[0][1], 1);
+  EXPECT_DOUBLE_EQ(abundances_[1][0], 2);
   EXPECT_DOUBLE_EQ(abundances_[1][1], 1);
   for (int s = 3; s <= 4; ++s) EXPECT_EQ(abundances_[1][s], 0);
   // A plot with no species of the clade: total 0, relative abundances 0.
@@ -70,10 +74,19 @@ TEST_F(CladeOutputsTest, ReductionKeepsTheCladeAndRenormalises) {
 
 TEST_F(CladeOutputsTest, WholeTreeCladeDropsOnlySpeciesWithoutTip) {
   EXPECT_TRUE(reduce("R"));
-  EXPECT_DOUBLE_EQ(abundances_[0][0], 0.75);
+  EXPECT_DOUBLE_EQ(abundances_[0][0], 6);
   EXPECT_DOUBLE_EQ(abundances_[0][3], 0.5 / 0.75);
   EXPECT_EQ(abundances_[2][4], 0);
   EXPECT_DOUBLE_EQ(abundances_[2][3], 1);
+  EXPECT_DOUBLE_EQ(abundances_[2][0], 2);
+}
+
+TEST_F(CladeOutputsTest, RelativeAbundancesKeepTheirSummedShare) {
+  data_type_ = 1;
+  abundances_[1][0] = 2.5;
+  EXPECT_TRUE(reduce("R"));
+  EXPECT_DOUBLE_EQ(abundances_[1][0], 2.5 * 0.75);
+  EXPECT_DOUBLE_EQ(abundances_[1][1], 0.5 / 0.75);
 }
 
 TEST_F(CladeOutputsTest, UnknownCladeChangesNothing) {
