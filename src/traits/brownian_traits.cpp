@@ -31,7 +31,10 @@ void match_observed_variance(int v, int S, const std::vector<double>& errors, co
   std::vector<double> x, y;
   double squared_error = 0;
   for (int s = 1; s <= S; ++s) {
-    if (observed[v][s] == MISSING_VALUE_F) continue;
+    // A species without a simulated value (no tip in the tree) has nothing
+    // to match: it stays out of the matching and of the statistics, and
+    // the target is the observed variance of the species simulated.
+    if (observed[v][s] == MISSING_VALUE_F || simulated[v][s] == MISSING_VALUE_F) continue;
     with_value.push_back(s);
     x.push_back(observed[v][s]);
     y.push_back(simulated[v][s]);

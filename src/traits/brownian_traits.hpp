@@ -26,9 +26,11 @@ inline constexpr int kMaxVarianceMatchingPasses = 10000;
 ///    e[s] = deviate * se[v][s] (s = 1..S, one draw each; a missing standard
 ///    error counts as 0), then the simulated values are rescaled by f and the
 ///    errors added so that their variance (divisor n - 1) comes within 1% of
-///    the observed one; when the errors alone reach the observed variance the
-///    variable is all MISSING_VALUE. Fewer than two observed values: left as
-///    in step 2. The loop on f stops after kMaxVarianceMatchingPasses passes
+///    the observed one (both over the species with an observed and a
+///    simulated value: a species without a tip stays MISSING_VALUE and out
+///    of the matching); when the errors alone reach the observed variance the
+///    variable is all MISSING_VALUE. Fewer than two such species: left as in
+///    step 2. The loop on f stops after kMaxVarianceMatchingPasses passes
 ///    with a console warning.
 /// `observed`, `se` and `simulated` span at least [0..V][0..S] (single precision).
 void simulate_brownian_traits(const std::function<double()>& normal, const phylogeny::NodeTable& nodes, int n_nodes,

@@ -143,6 +143,32 @@ TEST_F(BrownianWithErrors, VarianceIsMatchedToTheObservedOne) {
   EXPECT_EQ(console_output(), "");
 }
 
+TEST_F(BrownianWithErrors, SpeciesWithoutTipStayOutOfTheMatching) {
+  // Species 9 has an observed value and a standard error but no tip: it has
+  // no simulated value, and the variance of the others is matched to the
+  // observed variance of the species simulated.
+  const int n = 8;
+  const auto nodes = star_tree(n);
+  Tables t(1, n + 1);
+  for (int s = 1; s <= n + 1; ++s) {
+    if (s <= n) t.species_of_leaf[s] = s;
+    t.observed[1][s] = static_cast<float>(10 * s);
+    t.se[1][s] = 1;
+  }
+  t.observed[1][n + 1] = 1000;  // far off: would dominate the target if counted
+  std::mt19937 engine(11);
+  std::normal_distribution<double> gauss;
+  auto normal = [&] { return gauss(engine); };
+  simulate_brownian_traits(normal, nodes, n + 1, n, t.species_of_leaf, 1, n + 1, t.observed, t.se, t.simulated,
+                           "se.txt");
+  EXPECT_EQ(console_output(), "");
+  EXPECT_EQ(t.simulated[1][n + 1], M);
+  const double observed_variance = sample_variance(t.observed, 1, n);
+  const double simulated_variance = sample_variance(t.simulated, 1, n + 1);
+  EXPECT_GE(simulated_variance, 0.99 * observed_variance);
+  EXPECT_LE(simulated_variance, 1.01 * observed_variance);
+}
+
 TEST_F(BrownianWithErrors, UnmatchableVarianceEndsWithAWarning) {
   // Zero branch lengths give identical simulated values: only the errors
   // vary, and their variance cannot be scaled.
