@@ -12,15 +12,18 @@ namespace quorvel::reports {
 
 namespace {
 
+constexpr int kWriteFailureStatus = 3;
+
 [[noreturn]] void stop_writing(const std::string& file_name, const std::string& reason) {
   throw core::FatalError(core::format("\n\nERROR: cannot write \"%s\": %s\n", file_name.c_str(), reason.c_str()),
-                         core::kStoppedStatus, false, false);
+                         kWriteFailureStatus, false, false);
 }
 
 }  // namespace
 
 void write_whole_file(const std::string& file_name, const std::string& text) {
-  // Like every output of a run, the file replaces the old one only when the run ends.
+  // During a run the file is written aside and put in place with the other
+  // results when the run ends (core/output_session.hpp).
   if (!core::write_file_anew(file_name, text)) stop_writing(file_name, "the file cannot be created");
 }
 
