@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cassert>
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -18,6 +20,29 @@ namespace quorvel::core {
 
 [[noreturn]] void allocation_failure(const char* message);
 
+/// Number of elements of an index range lo..hi (0 when hi < lo), computed in
+/// 64 bits: bounds near the limits of int never overflow.
+inline std::int64_t extent(int lo, int hi) {
+  return hi >= lo ? static_cast<std::int64_t>(hi) - static_cast<std::int64_t>(lo) + 1 : 0;
+}
+
+/// Number of elements of type T of an array with the given extents, or the
+/// allocation failure `message` when it cannot be addressed: an extent beyond
+/// the range of int, or a total beyond what memory could ever hold.
+template <typename T>
+std::size_t checked_element_count(std::initializer_list<std::int64_t> extents, const char* message) {
+  constexpr std::int64_t kIntLimit = 2147483647;
+  const std::int64_t limit = static_cast<std::int64_t>(PTRDIFF_MAX / static_cast<std::int64_t>(sizeof(T)));
+  std::int64_t total = 1;
+  for (const std::int64_t n : extents) {
+    if (n > kIntLimit) allocation_failure(message);
+    if (n == 0) return 0;
+    if (total > limit / n) allocation_failure(message);
+    total *= n;
+  }
+  return static_cast<std::size_t>(total);
+}
+
 /// Vector over the inclusive index range lo..hi (lo may be 0, 1 or negative).
 /// Elements are stored contiguously; element i is data()[i - lo].
 template <typename T>
@@ -25,8 +50,9 @@ class Vector {
  public:
   Vector() = default;
   Vector(int lo, int hi, const char* failure_message = "\nallocation failure in vector()") : lo_(lo), hi_(hi) {
+    const std::size_t count = checked_element_count<T>({extent(lo, hi)}, failure_message);
     try {
-      storage_.assign(hi >= lo ? static_cast<std::size_t>(hi - lo + 1) : 0, T());
+      storage_.assign(count, T());
     } catch (const std::bad_alloc&) {
       allocation_failure(failure_message);
     } catch (const std::length_error&) {
@@ -36,11 +62,11 @@ class Vector {
 
   T& operator[](int i) {
     QUORVEL_CHECK_INDEX(i >= lo_ && i <= hi_);
-    return storage_[static_cast<std::size_t>(i - lo_)];
+    return storage_[static_cast<std::size_t>(static_cast<std::int64_t>(i) - lo_)];
   }
   const T& operator[](int i) const {
     QUORVEL_CHECK_INDEX(i >= lo_ && i <= hi_);
-    return storage_[static_cast<std::size_t>(i - lo_)];
+    return storage_[static_cast<std::size_t>(static_cast<std::int64_t>(i) - lo_)];
   }
 
   int lo() const { return lo_; }
@@ -64,7 +90,7 @@ class RowView {
   RowView(T* first, int clo, int chi) : first_(first), clo_(clo), chi_(chi) {}
   T& operator[](int j) const {
     QUORVEL_CHECK_INDEX(j >= clo_ && j <= chi_);
-    return first_[j - clo_];
+    return first_[static_cast<std::int64_t>(j) - clo_];
   }
   T* data() const { return first_; }
 
@@ -82,10 +108,11 @@ class Matrix {
   Matrix() = default;
   Matrix(int rlo, int rhi, int clo, int chi, const char* failure_message = "\nallocation failure 2 in matrix()")
       : rlo_(rlo), rhi_(rhi), clo_(clo), chi_(chi) {
-    nrow_ = rhi >= rlo ? rhi - rlo + 1 : 0;
-    ncol_ = chi >= clo ? chi - clo + 1 : 0;
+    const std::size_t count = checked_element_count<T>({extent(rlo, rhi), extent(clo, chi)}, failure_message);
+    nrow_ = static_cast<int>(extent(rlo, rhi));
+    ncol_ = static_cast<int>(extent(clo, chi));
     try {
-      storage_.assign(static_cast<std::size_t>(nrow_) * static_cast<std::size_t>(ncol_), T());
+      storage_.assign(count, T());
     } catch (const std::bad_alloc&) {
       allocation_failure(failure_message);
     } catch (const std::length_error&) {
@@ -97,11 +124,15 @@ class Matrix {
   const T& operator()(int i, int j) const { return storage_[offset(i, j)]; }
   RowView<T> operator[](int i) {
     QUORVEL_CHECK_INDEX(i >= rlo_ && i <= rhi_);
-    return RowView<T>(storage_.data() + static_cast<std::size_t>(i - rlo_) * ncol_, clo_, chi_);
+    return RowView<T>(storage_.data() + static_cast<std::size_t>(static_cast<std::int64_t>(i) - rlo_) *
+                                            static_cast<std::size_t>(ncol_),
+                      clo_, chi_);
   }
   RowView<const T> operator[](int i) const {
     QUORVEL_CHECK_INDEX(i >= rlo_ && i <= rhi_);
-    return RowView<const T>(storage_.data() + static_cast<std::size_t>(i - rlo_) * ncol_, clo_, chi_);
+    return RowView<const T>(storage_.data() + static_cast<std::size_t>(static_cast<std::int64_t>(i) - rlo_) *
+                                                  static_cast<std::size_t>(ncol_),
+                            clo_, chi_);
   }
 
   int row_lo() const { return rlo_; }
@@ -118,7 +149,8 @@ class Matrix {
  private:
   std::size_t offset(int i, int j) const {
     QUORVEL_CHECK_INDEX(i >= rlo_ && i <= rhi_ && j >= clo_ && j <= chi_);
-    return static_cast<std::size_t>(i - rlo_) * static_cast<std::size_t>(ncol_) + static_cast<std::size_t>(j - clo_);
+    return static_cast<std::size_t>(static_cast<std::int64_t>(i) - rlo_) * static_cast<std::size_t>(ncol_) +
+           static_cast<std::size_t>(static_cast<std::int64_t>(j) - clo_);
   }
 
   int rlo_ = 0, rhi_ = -1, clo_ = 0, chi_ = -1;
@@ -134,11 +166,13 @@ class Tensor3 {
   Tensor3() = default;
   Tensor3(int rlo, int rhi, int clo, int chi, int dlo, int dhi)
       : rlo_(rlo), rhi_(rhi), clo_(clo), chi_(chi), dlo_(dlo), dhi_(dhi) {
-    nrow_ = rhi >= rlo ? rhi - rlo + 1 : 0;
-    ncol_ = chi >= clo ? chi - clo + 1 : 0;
-    ndep_ = dhi >= dlo ? dhi - dlo + 1 : 0;
+    const std::size_t count = checked_element_count<T>({extent(rlo, rhi), extent(clo, chi), extent(dlo, dhi)},
+                                                       "\nallocation failure 3 in f3tensor()");
+    nrow_ = static_cast<int>(extent(rlo, rhi));
+    ncol_ = static_cast<int>(extent(clo, chi));
+    ndep_ = static_cast<int>(extent(dlo, dhi));
     try {
-      storage_.assign(static_cast<std::size_t>(nrow_) * ncol_ * ndep_, T());
+      storage_.assign(count, T());
     } catch (const std::bad_alloc&) {
       allocation_failure("\nallocation failure 3 in f3tensor()");
     } catch (const std::length_error&) {
@@ -164,8 +198,10 @@ class Tensor3 {
  private:
   std::size_t offset(int i, int j, int k) const {
     QUORVEL_CHECK_INDEX(i >= rlo_ && i <= rhi_ && j >= clo_ && j <= chi_ && k >= dlo_ && k <= dhi_);
-    return (static_cast<std::size_t>(i - rlo_) * ncol_ + static_cast<std::size_t>(j - clo_)) * ndep_ +
-           static_cast<std::size_t>(k - dlo_);
+    const auto i0 = static_cast<std::size_t>(static_cast<std::int64_t>(i) - rlo_);
+    const auto j0 = static_cast<std::size_t>(static_cast<std::int64_t>(j) - clo_);
+    const auto k0 = static_cast<std::size_t>(static_cast<std::int64_t>(k) - dlo_);
+    return (i0 * static_cast<std::size_t>(ncol_) + j0) * static_cast<std::size_t>(ndep_) + k0;
   }
 
   int rlo_ = 0, rhi_ = -1, clo_ = 0, chi_ = -1, dlo_ = 0, dhi_ = -1;

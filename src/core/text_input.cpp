@@ -9,28 +9,54 @@ namespace quorvel::core {
 bool TextInput::open(const std::string& file_name) {
   file_.reset();
   name_ = file_name;
+  line_number_ = 0;
   struct stat info {};
   if (stat(file_name.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return false;
   file_.reset(std::fopen(file_name.c_str(), "r"));
+  if (file_) skip_byte_order_mark();
   return is_open();
+}
+
+// The UTF-8 byte-order mark (EF BB BF) is a marker, not text: left in place
+// it would hide the first keyword of the file.
+void TextInput::skip_byte_order_mark() {
+  std::FILE* f = file_.get();
+  const int b1 = std::getc(f);
+  if (b1 == 0xEF) {
+    const int b2 = std::getc(f);
+    if (b2 == 0xBB) {
+      const int b3 = std::getc(f);
+      if (b3 == 0xBF) return;
+    }
+  }
+  std::rewind(f);
 }
 
 bool TextInput::read_line(std::string& line) {
   line.clear();
   if (!file_) return false;
+  std::FILE* f = file_.get();
   int c = 0;
-  while (static_cast<int>(line.size()) < kMaxLineLength && (c = std::getc(file_.get())) != EOF) {
+  while (static_cast<int>(line.size()) < kMaxLineLength && (c = std::getc(f)) != EOF) {
+    if (c == '\r') {
+      // CR LF (Windows) and a lone CR (old Mac) both end the line.
+      const int next = std::getc(f);
+      if (next != '\n' && next != EOF) std::ungetc(next, f);
+      c = '\n';
+    }
     line.push_back(static_cast<char>(c));
     if (c == '\n') break;
   }
   if (line.empty()) return false;
-  const std::size_t n = line.size();
-  if (n >= 2 && line[n - 1] == '\n' && line[n - 2] == '\r') line.erase(n - 2, 1);
+  ++line_number_;
   return true;
 }
 
 void TextInput::rewind() {
-  if (file_) std::rewind(file_.get());
+  if (!file_) return;
+  std::rewind(file_.get());
+  line_number_ = 0;
+  skip_byte_order_mark();
 }
 
 bool TextInput::find_keyword_line(const std::string& keyword, std::string& line) {

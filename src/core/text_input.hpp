@@ -9,8 +9,10 @@ namespace quorvel::core {
 /// A text file open for reading, closed when it goes out of scope.
 /// Lines are read as by a 100000-byte line buffer: at most 99999 characters,
 /// line feed included; a longer line comes in pieces, each taken as a line.
-/// A carriage return before the line feed (files saved on Windows) is dropped,
-/// so such files read exactly like files with plain line feeds.
+/// Every line end is handed over as one line feed, whatever the system that
+/// saved the file: Windows (CR LF), Unix (LF) and old Mac (a lone CR). A
+/// UTF-8 byte-order mark at the start of the file is skipped, so the first
+/// keyword of a file saved by a Windows editor is still recognised.
 class TextInput {
  public:
   TextInput() = default;
@@ -21,9 +23,14 @@ class TextInput {
   bool is_open() const { return static_cast<bool>(file_); }
   const std::string& name() const { return name_; }
 
-  /// Reads the next line into `line`, line feed kept. Returns false at end of
+  /// Reads the next line into `line`, ending in a line feed unless it is the
+  /// last line of a file without a final line break. Returns false at end of
   /// file (nothing read).
   bool read_line(std::string& line);
+
+  /// Number of the line last read, counted from 1 as an editor shows it (0
+  /// before the first line).
+  int line_number() const { return line_number_; }
 
   /// Back to the first line.
   void rewind();
@@ -38,8 +45,11 @@ class TextInput {
   struct Closer {
     void operator()(std::FILE* file) const { std::fclose(file); }
   };
+  void skip_byte_order_mark();
+
   std::unique_ptr<std::FILE, Closer> file_;
   std::string name_;
+  int line_number_ = 0;
 };
 
 /// True when `line` begins with `keyword`.

@@ -49,7 +49,8 @@ void load_newick_tree(RunState& state) {
   const RunSettings& settings = state.settings;
   const std::string tree_text = tree_text_without_line_end(settings.tree_text);
   state.n_tips = phylogeny::count_newick_tips(tree_text);
-  state.n_tree_nodes = phylogeny::read_newick_tree(tree_text, settings.n_tree_species > 0, state.n_tips, state.nodes);
+  state.n_tree_nodes = phylogeny::read_newick_tree(tree_text, settings.n_tree_species > 0, state.n_tips, state.nodes,
+                                                   settings.tree_file);
   write_tree_files(state, tree_text);
   if (state.codes.has_abundances || state.codes.trait_kind != kNoTraits) {
     phylogeny::map_species_to_tips(state.nodes, state.n_tips, state.codes.n_species, state.species_names,

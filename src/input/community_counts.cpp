@@ -1,11 +1,14 @@
 #include "input/community_counts.hpp"
 
 #include <unordered_set>
+#include <vector>
 
 #include "core/constants.hpp"
+#include "core/format.hpp"
 #include "core/text_input.hpp"
 #include "input/field_reading.hpp"
 #include "input/open_retry.hpp"
+#include "input/species_plot_matrix.hpp"
 
 namespace quorvel::input {
 
@@ -13,8 +16,8 @@ namespace {
 
 bool is_line_end(char c) { return c == '\0' || c == '\n' || c == '\r'; }
 
-// Plot cells of a matrix header: the cells after the first, up to the first
-// empty one (two tabs in a row, or a tab just before the line end).
+}  // namespace
+
 int count_header_plots(const std::string& header) {
   std::size_t position = header.find('\t');
   int plots = 0;
@@ -27,6 +30,8 @@ int count_header_plots(const std::string& header) {
   return plots;
 }
 
+namespace {
+
 // The two counts of a keyword line "SPECIES-PLOT MATRIX <species> <plots>".
 bool read_keyword_counts(const std::string& line, int& n_species, int& n_plots) {
   const char* after = line.c_str() + std::string(kMatrixKeyword).size();
@@ -36,14 +41,6 @@ bool read_keyword_counts(const std::string& line, int& n_species, int& n_plots) 
   n_species = species;
   n_plots = plots;
   return true;
-}
-
-// One triplet line read as "%s\t%f\t%s": plot word, number, species word.
-bool read_triplet(const std::string& line, std::string& plot, std::string& species) {
-  const char* position = line.c_str();
-  float value = 0.0f;
-  return scan_word(position, plot, kMaxLineLength, &position) && scan_float(position, value, &position) &&
-         scan_word(position, species, kMaxLineLength);
 }
 
 }  // namespace
@@ -62,21 +59,94 @@ void count_species_plot_matrix(const std::string& file_name, int& n_species, int
   n_species = 0;
   if (!file.read_line(line)) return;
   n_plots = count_header_plots(line);
-  while (file.read_line(line) && line[0] != '\t') ++n_species;
+  // Blank lines at the very end of the file are no species; a blank line
+  // before other species lines is one, and its reading then stops the run
+  // naming it.
+  int lines = 0;
+  while (file.read_line(line) && line[0] != '\t') {
+    ++lines;
+    if (!is_blank_line(line)) n_species = lines;
+  }
+}
+
+namespace {
+
+// Cells of a triplet line: tab-separated, or blank-separated when the line
+// has no tab. Empty cells at the end of the line are dropped.
+std::vector<std::string> triplet_cells(const std::string& line) {
+  std::vector<std::string> cells;
+  std::string text = line;
+  strip_line_end(text);
+  if (text.find('\t') != std::string::npos) {
+    std::size_t start = 0;
+    while (true) {
+      const std::size_t tab = text.find('\t', start);
+      cells.push_back(text.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+      if (tab == std::string::npos) break;
+      start = tab + 1;
+    }
+    while (!cells.empty() && is_blank_line(cells.back())) cells.pop_back();
+  } else {
+    const char* position = text.c_str();
+    std::string word;
+    while (scan_word(position, word, kMaxLineLength, &position)) cells.push_back(word);
+  }
+  return cells;
+}
+
+}  // namespace
+
+bool read_triplet_line(const std::string& line, const std::string& file_name, int line_number, Triplet& triplet) {
+  if (is_blank_line(line)) return false;
+  const std::vector<std::string> cells = triplet_cells(line);
+  std::string text = line;
+  strip_line_end(text);
+  if (cells.size() != 3 || is_blank_line(cells[0]) || is_blank_line(cells[2])) {
+    reader_error(core::format("\nERROR: In triplet file %s, line %d is not a plot-abundance-species triplet (plot "
+                              "name, tab, value, tab, species name): \"%s\"\nPress any key to stop.",
+                              file_name.c_str(), line_number, text.c_str()),
+                 kDataStopStatus);
+  }
+  const std::string row = cells[0] + "\t" + cells[1] + "\t" + cells[2];
+  const char* value_cell = row.c_str() + cells[0].size() + 1;
+  const char* species_cell = value_cell + cells[1].size() + 1;
+  read_name_field(row.c_str(), triplet.plot, kNameLimit, file_name, line_number, row.c_str());
+  bool readable = false;
+  triplet.value = read_abundance_cell(value_cell, file_name, line_number, row.c_str(), readable);
+  if (!readable) {
+    reader_error(core::format("\nERROR: In triplet file %s, line %d, column 2: cannot read the abundance of species "
+                              "%s in plot %s from \"%s\".\nPress any key to stop.",
+                              file_name.c_str(), line_number, cells[2].c_str(), cells[0].c_str(), cells[1].c_str()),
+                 kDataStopStatus);
+  }
+  read_name_field(species_cell, triplet.species, kNameLimit, file_name, line_number, row.c_str());
+  return true;
+}
+
+void stop_on_blank_triplet_line(const std::string& file_name, int blank_line) {
+  reader_error(core::format("\nERROR: In triplet file %s, line %d is blank but more triplets follow it: a triplet "
+                            "table ends at its last line.\nPress any key to stop.",
+                            file_name.c_str(), blank_line),
+               kDataStopStatus);
 }
 
 void count_triplets(const std::string& file_name, int& n_plots, int& n_species) {
   core::TextInput file;
   open_data_file(file, file_name, "plot-abundance-species triplets");
   std::string line;
-  if (!file.find_keyword_line(kTripletKeyword, line)) file.rewind();
+  const bool after_keyword = file.find_keyword_line(kTripletKeyword, line);
+  if (!after_keyword) file.rewind();
   std::unordered_set<std::string> plots;
   std::unordered_set<std::string> species;
-  std::string plot_name;
-  std::string species_name;
-  while (file.read_line(line) && read_triplet(line, plot_name, species_name)) {
-    plots.insert(plot_name.substr(0, kNameLimit));
-    species.insert(species_name.substr(0, kNameLimit));
+  for_each_triplet(file, file_name, after_keyword, [&](const Triplet& triplet, int) {
+    plots.insert(triplet.plot);
+    species.insert(triplet.species);
+  });
+  if (plots.empty()) {
+    reader_error(core::format("\nERROR: The triplet file %s holds no plot-abundance-species triplet.\nPress any key "
+                              "to stop.",
+                              file_name.c_str()),
+                 kDataStopStatus);
   }
   n_plots = static_cast<int>(plots.size());
   n_species = static_cast<int>(species.size());

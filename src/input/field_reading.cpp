@@ -10,7 +10,6 @@
 
 namespace quorvel::input {
 
-using core::fatal_error;
 using core::format;
 
 namespace {
@@ -33,84 +32,161 @@ bool starts_a_number(const char* p) {
   return *p >= '0' && *p <= '9';
 }
 
-// A field's number may follow spaces, but never a tab or the line end: an
-// empty cell must not be read as the number of the next cell.
-bool field_holds_number(const char* p) {
-  while (*p == ' ') ++p;
-  return !is_blank(*p) && starts_a_number(p);
-}
-
 }  // namespace
 
 void read_data_line(core::TextInput& file, std::string& line, const std::string& file_name, int& line_number) {
-  ++line_number;
   if (!file.read_line(line)) {
-    fatal_error(
+    line_number = file.line_number() + 1;
+    core::fatal_error(
         format("\nEnd of file encountered before END message on line %d from file %s", line_number, file_name.c_str()));
   }
+  line_number = file.line_number();
 }
 
 const char* next_field(const char* position, const std::string& file_name, int line_number) {
   const char* tab = std::strchr(position, '\t');
   if (!tab)
-    fatal_error(format("\ntab not found one column missing on line %d from file %s", line_number, file_name.c_str()));
+    core::fatal_error(
+        format("\ntab not found one column missing on line %d from file %s", line_number, file_name.c_str()));
   if (tab[1] == '\t')
-    fatal_error(format("\ntwo consecutive tabs on line %d from file %s", line_number, file_name.c_str()));
+    core::fatal_error(format("\ntwo consecutive tabs on line %d from file %s", line_number, file_name.c_str()));
   return tab + 1;
 }
 
 const char* next_field_allow_empty(const char* position, const std::string& file_name, int line_number) {
   const char* tab = std::strchr(position, '\t');
   if (!tab)
-    fatal_error(format("\ntab not found one column missing on line %d from file %s", line_number, file_name.c_str()));
+    core::fatal_error(
+        format("\ntab not found one column missing on line %d from file %s", line_number, file_name.c_str()));
   return tab + 1;
+}
+
+int column_of(const char* line_start, const char* position) {
+  int column = 1;
+  for (const char* p = line_start; p < position && *p; ++p) column += *p == '\t' ? 1 : 0;
+  return column;
 }
 
 namespace {
 
-void check_field_request(const char* position, int max_length, const std::string& file_name, int line_number) {
+// " on line 3, column 2," or " on line 3" when the column is unknown.
+std::string place(int line_number, const char* line_start, const char* position) {
+  if (!line_start) return format(" on line %d", line_number);
+  return format(" on line %d, column %d,", line_number, column_of(line_start, position));
+}
+
+// The text of the cell at `position`: up to its tab or the line end.
+std::string cell_text(const char* position) {
+  const char* end = position;
+  while (*end && *end != '\t' && *end != '\n' && *end != '\r') ++end;
+  return std::string(position, end);
+}
+
+void check_field_request(const char* position, int max_length, const std::string& file_name, int line_number,
+                         const char* line_start) {
   const char* p = position;
   while (*p && is_blank(*p)) ++p;
   if (!*p) {
-    fatal_error(
-        format("\ncannot read string from %s on line %d from file %s", position, line_number, file_name.c_str()));
+    core::fatal_error(format("\ncannot read string from %s%s from file %s", position,
+                             place(line_number, line_start, position).c_str(), file_name.c_str()));
   }
-  if (max_length >= 100000) fatal_error("\nnumber of characters to read exceeds max allowed", 87);
+  if (max_length >= 100000) core::fatal_error("\nnumber of characters to read exceeds max allowed", 87);
+}
+
+void check_name_length(const std::string& name, int max_length, const char* position, const std::string& file_name,
+                       int line_number, const char* line_start) {
+  if (static_cast<int>(name.size()) <= max_length) return;
+  core::fatal_error(format("\nthe name \"%s\"%s from file %s is longer than the %d characters allowed", name.c_str(),
+                           place(line_number, line_start, position).c_str(), file_name.c_str(), max_length));
+}
+
+// A cell's number, converted by `convert`; what follows it in the cell must
+// be blanks only.
+template <typename T, typename Convert>
+CellContent read_cell(const char* position, T& value, const std::string& file_name, int line_number,
+                      const char* line_start, Convert convert) {
+  const char* p = position;
+  while (*p == ' ') ++p;
+  if (*p == '\t' || *p == '\n' || *p == '\r' || *p == '\0') return CellContent::kEmpty;
+  if (!starts_a_number(p)) return CellContent::kText;
+  char* after = nullptr;
+  errno = 0;
+  const T parsed = convert(p, &after);
+  const char* rest = after;
+  while (*rest == ' ') ++rest;
+  const std::string text = cell_text(position);
+  if (!(*rest == '\t' || *rest == '\n' || *rest == '\r' || *rest == '\0')) {
+    std::string message = format("\ncannot read a number from \"%s\"%s from file %s: the cell holds more than a number",
+                                 text.c_str(), place(line_number, line_start, position).c_str(), file_name.c_str());
+    if (*rest == ',' && rest[1] >= '0' && rest[1] <= '9') {
+      std::string suggestion(p, static_cast<std::size_t>(rest - p));
+      const std::size_t comma_end = cell_text(rest).find_first_not_of("0123456789", 1);
+      suggestion +=
+          "." + cell_text(rest + 1).substr(0, comma_end == std::string::npos ? std::string::npos : comma_end - 1);
+      message += format("\nWrite decimal numbers with a point, not a comma: \"%s\", not \"%s\".", suggestion.c_str(),
+                        text.c_str());
+    }
+    core::fatal_error(message);
+  }
+  if (!std::isfinite(parsed) || (errno == ERANGE && parsed != 0)) {
+    core::fatal_error(format("\ncannot read a number from \"%s\"%s from file %s: the number is out of range",
+                             text.c_str(), place(line_number, line_start, position).c_str(), file_name.c_str()));
+  }
+  value = parsed;
+  return CellContent::kNumber;
+}
+
+[[noreturn]] void stop_on_missing_number(const char* position, const std::string& file_name, int line_number,
+                                         const char* line_start) {
+  core::fatal_error(format("\ncannot read float from %s%s from file %s", rest_of_line(position).c_str(),
+                           place(line_number, line_start, position).c_str(), file_name.c_str()));
 }
 
 }  // namespace
 
 void read_name_field(const char* position, std::string& destination, int max_length, const std::string& file_name,
-                     int line_number) {
-  check_field_request(position, max_length, file_name, line_number);
-  std::size_t length = 0;
-  while (length < static_cast<std::size_t>(max_length) && position[length] && position[length] != '\t') ++length;
-  std::string text(position, length);
-  if (length < static_cast<std::size_t>(max_length) || position[length] == '\t') {
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-  }
-  std::size_t first = 0;
-  while (first < text.size() && text[first] == ' ') ++first;
-  destination = text.substr(first);
+                     int line_number, const char* line_start) {
+  check_field_request(position, max_length, file_name, line_number, line_start);
+  std::string text = cell_text(position);
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  const std::size_t first = text.find_first_not_of(' ');
+  text = first == std::string::npos ? std::string() : text.substr(first);
+  check_name_length(text, max_length, position, file_name, line_number, line_start);
+  destination = text;
 }
 
 void read_word_field(const char* position, std::string& destination, int max_length, const std::string& file_name,
-                     int line_number) {
-  check_field_request(position, max_length, file_name, line_number);
-  scan_word(position, destination, max_length);
+                     int line_number, const char* line_start) {
+  check_field_request(position, max_length, file_name, line_number, line_start);
+  std::string word;
+  scan_word(position, word);
+  check_name_length(word, max_length, position, file_name, line_number, line_start);
+  destination = word;
 }
 
-void read_float_field(const char* position, float& destination, const std::string& file_name, int line_number) {
-  if (!field_holds_number(position) || !scan_float(position, destination)) {
-    fatal_error(format("\ncannot read float from %s on line %d from file %s", rest_of_line(position).c_str(),
-                       line_number, file_name.c_str()));
+CellContent read_number_cell(const char* position, double& value, const std::string& file_name, int line_number,
+                             const char* line_start) {
+  return read_cell(position, value, file_name, line_number, line_start,
+                   [](const char* p, char** after) { return std::strtod(p, after); });
+}
+
+CellContent read_float_cell(const char* position, float& value, const std::string& file_name, int line_number,
+                            const char* line_start) {
+  return read_cell(position, value, file_name, line_number, line_start,
+                   [](const char* p, char** after) { return std::strtof(p, after); });
+}
+
+void read_float_field(const char* position, float& destination, const std::string& file_name, int line_number,
+                      const char* line_start) {
+  if (read_float_cell(position, destination, file_name, line_number, line_start) != CellContent::kNumber) {
+    stop_on_missing_number(position, file_name, line_number, line_start);
   }
 }
 
-void read_double_field(const char* position, double& destination, const std::string& file_name, int line_number) {
-  if (!field_holds_number(position) || !scan_double(position, destination)) {
-    fatal_error(format("\ncannot read float from %s on line %d from file %s", rest_of_line(position).c_str(),
-                       line_number, file_name.c_str()));
+void read_double_field(const char* position, double& destination, const std::string& file_name, int line_number,
+                       const char* line_start) {
+  if (read_number_cell(position, destination, file_name, line_number, line_start) != CellContent::kNumber) {
+    stop_on_missing_number(position, file_name, line_number, line_start);
   }
 }
 
@@ -166,5 +242,31 @@ bool is_comment_line(const std::string& line) {
 void strip_line_end(std::string& text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
 }
+
+}  // namespace quorvel::input
+
+namespace quorvel::input {
+
+bool is_empty_cell(const char* position) {
+  while (*position == ' ') ++position;
+  return *position == '\t' || *position == '\n' || *position == '\r' || *position == '\0';
+}
+
+bool is_blank_line(const std::string& line) {
+  for (const char c : line) {
+    if (!is_blank(c)) return false;
+  }
+  return true;
+}
+
+std::string listed_names(const std::vector<std::string>& names) {
+  constexpr std::size_t kListed = 20;
+  std::string text;
+  for (std::size_t k = 0; k < names.size() && k < kListed; ++k) text += (k == 0 ? ": " : ", ") + names[k];
+  if (names.size() > kListed) text += format(" and %d more", static_cast<int>(names.size() - kListed));
+  return text;
+}
+
+void reader_error(const std::string& message, int status) { throw core::FatalError(message, status, true, true); }
 
 }  // namespace quorvel::input

@@ -9,6 +9,7 @@
 #include "core/text_input.hpp"
 #include "input/field_reading.hpp"
 #include "input/open_retry.hpp"
+#include "input/species_plot_matrix.hpp"
 
 namespace quorvel::input {
 
@@ -41,32 +42,34 @@ int open_at_keyword(core::TextInput& file, const std::string& file_name, const I
                                  kind.open_warning_start, kind.contents, file_name.c_str()));
   std::string line;
   if (!file.find_keyword_line(std::string(kind.keyword, static_cast<std::size_t>(kind.compared_length)), line)) {
-    core::stop_run(core::format("\n\nERROR: %s not found in file \"%s\".\nNo line beginning with \"%s\" was found. "
-                                "\nPress any key to stop the programm now.\n",
-                                kind.contents, file_name.c_str(), kind.keyword),
-                   1);
+    reader_error(core::format("\n\nERROR: %s not found in file \"%s\".\nNo line beginning with \"%s\" was found. "
+                              "\nPress any key to stop the programm now.\n",
+                              kind.contents, file_name.c_str(), kind.keyword),
+                 1);
   }
   int n = 0;
   if (!core::starts_with(line, kind.keyword) || !scan_int(line.c_str() + std::strlen(kind.keyword), n)) {
-    core::stop_run(core::format("\n\nERROR: In file \"%s\", no number of intervals follows \"%s\".\nPress any key "
-                                "to stop",
-                                file_name.c_str(), kind.keyword),
-                   0);
+    reader_error(core::format("\n\nERROR: In file \"%s\", no number of intervals follows \"%s\".\nPress any key "
+                              "to stop",
+                              file_name.c_str(), kind.keyword),
+                 kDataStopStatus);
   }
   if (std::abs(n) >= kIntervalCountLimit) {
-    core::stop_run(core::format("\n\nERROR:The number of %s intervals given (=%d) is higher than max allowed "
-                                "(=%d)\nPress any key to stop",
-                                kind.too_many_word, std::abs(n), kIntervalCountLimit),
-                   0);
+    reader_error(core::format("\n\nERROR:The number of %s intervals given (=%d) is higher than max allowed "
+                              "(=%d)\nPress any key to stop",
+                              kind.too_many_word, std::abs(n), kIntervalCountLimit),
+                 kDataStopStatus);
   }
   return n;
 }
 
 // Walks the cells of the limits line. An empty cell counts as a missing
 // limit: it is never read as the number of the cell after it.
+// A limit is the whole cell: "2,5" or "10 km" stops the run naming the cell.
 class LimitCells {
  public:
-  explicit LimitCells(const std::string& line) : line_(line), position_(nullptr) {}
+  LimitCells(const std::string& line, const std::string& file_name, int line_number)
+      : line_(line), file_name_(file_name), line_number_(line_number), position_(nullptr) {}
 
   bool next(double& value) {
     if (position_ == nullptr) {
@@ -76,21 +79,20 @@ class LimitCells {
       if (!tab) return false;
       position_ = tab + 1;
     }
-    const char* p = position_;
-    while (*p == ' ') ++p;
-    if (*p == '\t' || *p == '\n' || *p == '\0') return false;
-    return scan_double(p, value);
+    return read_number_cell(position_, value, file_name_, line_number_, line_.c_str()) == CellContent::kNumber;
   }
 
  private:
   const std::string& line_;
+  const std::string& file_name_;
+  int line_number_;
   const char* position_;
 };
 
 [[noreturn]] void stop_on_missing_limits(const IntervalFileKind& kind, int announced, int found) {
-  core::stop_run(core::format("\n\nERROR: %d %s announced but only %d found. \nPress any key to stop", announced,
-                              kind.contents, found),
-                 0);
+  reader_error(core::format("\n\nERROR: %d %s announced but only %d found. \nPress any key to stop", announced,
+                            kind.contents, found),
+               kDataStopStatus);
 }
 
 void read_plain_intervals(const std::string& file_name, int& n_intervals, core::DVector& limits,
@@ -101,7 +103,7 @@ void read_plain_intervals(const std::string& file_name, int& n_intervals, core::
   if (n_intervals <= 0) return;
   std::string line;
   if (!file.read_line(line)) line.clear();
-  LimitCells cells(line);
+  LimitCells cells(line, file_name, file.line_number());
   for (int i = 1; i <= n_intervals; ++i) {
     if (!cells.next(limits[i])) stop_on_missing_limits(kind, n_intervals, i - 1);
   }
@@ -121,21 +123,29 @@ void read_divergence_intervals(const std::string& file_name, int& n_intervals, c
                                float max_divergence) {
   core::TextInput file;
   const int announced = open_at_keyword(file, file_name, kDivergenceIntervals);
+  if (announced < 1) {
+    // Every pair of species falls in one divergence interval: without any,
+    // the partition by interval has nowhere to put them.
+    reader_error(core::format("\n\nERROR: The number of divergence intervals given in file \"%s\" (=%d) must be at "
+                              "least 1.\nPress any key to stop",
+                              file_name.c_str(), announced),
+                 kDataStopStatus);
+  }
   n_intervals = announced;
   limits = core::dvector(0, std::max(kIntervalCountLimit, std::abs(n_intervals) + 3));
   if (n_intervals <= 0) return;
   std::string line;
   if (!file.read_line(line)) line.clear();
-  LimitCells cells(line);
+  LimitCells cells(line, file_name, file.line_number());
   double value = 0;
   if (!cells.next(value)) stop_on_missing_limits(kDivergenceIntervals, announced, 0);
   limits[1] = 0;  // the first limit is 0, read or put there
   const auto check_increasing = [&limits](int i) {
     if (limits[i] <= limits[i - 1]) {
-      core::stop_run(
+      reader_error(
           "\n\nERROR: divergence intervals must be given by increasing divergences. \nPress any key to "
           "stop",
-          0);
+          kDataStopStatus);
     }
   };
   int n_read = 1;
@@ -167,10 +177,10 @@ void read_selection_tests(const std::string& file_name, const core::IVector& cou
   open_data_file(file, file_name, "selection tests");
   std::string line;
   if (!file.find_keyword_line("SELECTION TEST", line)) {
-    core::stop_run(core::format("\nERROR: selection tests not found in file \"%s\".\nNo line beginning with "
-                                "\"SELECTION TESTS\" was found. \nPress any key to stop the programm now.\n",
-                                file_name.c_str()),
-                   1);
+    reader_error(core::format("\nERROR: selection tests not found in file \"%s\".\nNo line beginning with "
+                              "\"SELECTION TESTS\" was found. \nPress any key to stop the programm now.\n",
+                              file_name.c_str()),
+                 1);
   }
   const int n_tests = std::max(counts[0], 0);
   texts = core::Vector<core::NameTable>(1, n_tests);
@@ -186,12 +196,12 @@ void read_selection_tests(const std::string& file_name, const core::IVector& cou
     const int n_pairwise = std::abs(counts[t]);
     texts[t] = core::name_table(0, n_pairwise);
     read_data_line(file, line, file_name, line_number);
-    read_name_field(line.c_str(), texts[t][0], kTestTextLimit, file_name, 0);
+    read_name_field(line.c_str(), texts[t][0], kTestTextLimit, file_name, line_number, line.c_str());
     clean(texts[t][0]);
     const char* position = next_field(line.c_str(), file_name, line_number);  // the count k
     for (int r = 1; r <= n_pairwise; ++r) {
       position = next_field(position, file_name, line_number);
-      read_name_field(position, texts[t][r], kTestTextLimit, file_name, line_number);
+      read_name_field(position, texts[t][r], kTestTextLimit, file_name, line_number, line.c_str());
       clean(texts[t][r]);
     }
   }

@@ -76,11 +76,11 @@ struct CategoryStore {
     if (i > j) std::swap(i, j);
     const float old = categories(i, j);
     if (old != MISSING_VALUE_F && old != code) {
-      core::stop_run(core::format("\nIn data for pairwise categories in \"%s\", the category between \"%s\" and "
-                                  "\"%s\" is redefined: first value= %f, second value= %f",
-                                  file_name.c_str(), plot_names[i].c_str(), plot_names[j].c_str(),
-                                  static_cast<double>(old), static_cast<double>(code)),
-                     0);
+      reader_error(core::format("\nIn data for pairwise categories in \"%s\", the category between \"%s\" and "
+                                "\"%s\" is redefined: first value= %f, second value= %f",
+                                file_name.c_str(), plot_names[i].c_str(), plot_names[j].c_str(),
+                                static_cast<double>(old), static_cast<double>(code)),
+                   kDataStopStatus);
     }
     categories(i, j) = code;
     categories(j, i) = code;
@@ -99,9 +99,8 @@ void read_matrix_layout(core::TextInput& file, int n_plots, const core::NameTabl
     scan_word(tab + 1, name, kNameLimit);
     columns.push_back(find_name(plot_names, n_plots, name));
   }
-  int line_number = 1;
   for (std::size_t r = 0; r < columns.size() && file.read_line(line); ++r) {
-    ++line_number;
+    const int line_number = file.line_number();
     const int row = scan_word(line.c_str(), name, kNameLimit) ? find_name(plot_names, n_plots, name) : 0;
     const char* position = line.c_str();
     for (const int column : columns) {
@@ -110,7 +109,7 @@ void read_matrix_layout(core::TextInput& file, int n_plots, const core::NameTabl
       position = tab + 1;
       if (cell_is_empty(position)) continue;
       float code = 0;
-      read_float_field(position, code, store.file_name, line_number);
+      read_float_field(position, code, store.file_name, line_number, line.c_str());
       if (row != 0 && column != 0) store.store(row, column, code);
     }
   }
@@ -120,9 +119,8 @@ void read_list_layout(core::TextInput& file, int n_plots, const core::NameTable&
   std::string line;
   std::string first;
   std::string second;
-  int line_number = 0;
   while (file.read_line(line)) {
-    ++line_number;
+    const int line_number = file.line_number();
     const char* position = line.c_str();
     if (!scan_word(position, first, kNameLimit, &position) || !scan_word(position, second, kNameLimit, &position)) {
       continue;  // a blank line
@@ -132,7 +130,7 @@ void read_list_layout(core::TextInput& file, int n_plots, const core::NameTable&
     if (i == 0 || j == 0) continue;
     while (*position == ' ' || *position == '\t') ++position;
     float code = 0;
-    read_float_field(position, code, store.file_name, line_number);
+    read_float_field(position, code, store.file_name, line_number, line.c_str());
     store.store(i, j, code);
   }
 }

@@ -29,7 +29,7 @@ void check_distinct_plot_names(int n_plots, const core::NameTable& plot_names, c
   if (distinct) return;
   core::console_print(warning);
   for (int p = 1; p <= n_plots; ++p) core::echo_to_file(core::kErrorFile, "\n" + plot_names[p]);
-  core::stop_run("", 0);
+  core::stop_run("", kDataStopStatus);
 }
 
 namespace {
@@ -61,11 +61,13 @@ void read_plot_distances(const std::string& file_name, int n_plots, const core::
   std::string line;
   if (!file.find_keyword_line(kPlotDistancesKeyword, line)) file.rewind();
   int n_entries = 0;
-  if (!file.read_line(line) || !scan_int(line.c_str(), n_entries)) {
-    core::stop_run(core::format("\nERROR: In inter-plot distances file %s, the number of distances given is missing "
-                                "before the first distance.\nPress any key to stop.",
-                                file_name.c_str()),
-                   0);
+  const char* after = nullptr;
+  if (!file.read_line(line) || !scan_int(line.c_str(), n_entries, &after) || !is_blank_line(after) || n_entries < 0) {
+    reader_error(core::format("\nERROR: In inter-plot distances file %s, line %d: the number of distances given is "
+                              "missing before the first distance (a whole number alone on its line).\nPress any "
+                              "key to stop.",
+                              file_name.c_str(), file.line_number()),
+                 kDataStopStatus);
   }
   distances = core::dmatrix(0, n_plots, 0, n_plots);
   distances.fill(MISSING_VALUE);
@@ -78,7 +80,7 @@ void read_plot_distances(const std::string& file_name, int n_plots, const core::
       read_data_line(file, line, file_name, line_number);
     } while (is_comment_line(line));
     const char* position = line.c_str();
-    read_word_field(position, first, kNameLimit, file_name, line_number);
+    read_word_field(position, first, kNameLimit, file_name, line_number, line.c_str());
     if (first == "END") {
       // Accepted: the line then counts as an entry that names no plot.
       confirm_early_end(e - 1, line_number, file_name);
@@ -87,19 +89,27 @@ void read_plot_distances(const std::string& file_name, int n_plots, const core::
     int i = find_name(plot_names, n_plots, first);
     if (i == 0) continue;
     position = next_field(position, file_name, line_number);
-    read_word_field(position, second, kNameLimit, file_name, line_number);
+    read_word_field(position, second, kNameLimit, file_name, line_number, line.c_str());
     int j = find_name(plot_names, n_plots, second);
     if (j == 0) continue;
     position = next_field(position, file_name, line_number);
     double distance = 0;
-    read_double_field(position, distance, file_name, line_number);
+    read_double_field(position, distance, file_name, line_number, line.c_str());
+    if (distance < 0) {
+      reader_error(core::format("\nERROR: In inter-plot distances file %s, line %d, column %d: the distance between "
+                                "%s and %s is negative (%g).\nPress any key to stop.",
+                                file_name.c_str(), line_number, column_of(line.c_str(), position), first.c_str(),
+                                second.c_str(), distance),
+                   kDataStopStatus);
+    }
     if (i > j) std::swap(i, j);
     const double old = distances(i, j);
     if (!is_missing(old) && old != distance) {
-      core::stop_run(core::format("\nIn data for pairwise distances in \"%s\", the distance between \"%s\" and \"%s\" "
-                                  "is redefine: first value= %f, second value= %f",
-                                  file_name.c_str(), plot_names[i].c_str(), plot_names[j].c_str(), old, distance),
-                     0);
+      reader_error(
+          core::format("\nIn data for pairwise distances in \"%s\", the distance between \"%s\" and \"%s\" "
+                       "is redefine: first value= %f, second value= %f (line %d)",
+                       file_name.c_str(), plot_names[i].c_str(), plot_names[j].c_str(), old, distance, line_number),
+          kDataStopStatus);
     }
     distances(i, j) = distance;
     distances(j, i) = distance;

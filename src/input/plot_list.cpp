@@ -36,26 +36,37 @@ void read_column_titles(const std::string& header, int n_coordinates, bool has_c
   }
 }
 
-[[noreturn]] void stop_on_missing_cell(const std::string& file_name, const std::string& plot, const char* what) {
-  core::stop_run(core::format("\nERROR: in plot list in %s, the line of plot %s has no %s.\nPress any key to stop.",
-                              file_name.c_str(), plot.c_str(), what),
-                 0);
+[[noreturn]] void stop_on_missing_cell(const std::string& file_name, int line_number, const std::string& plot,
+                                       const char* what) {
+  reader_error(core::format("\nERROR: in plot list in %s, line %d: the line of plot %s has no %s.\nPress any key to "
+                            "stop.",
+                            file_name.c_str(), line_number, plot.c_str(), what),
+               kDataStopStatus);
 }
 
 // The next cell of a plot line; a line that ends before it stops the run.
-const char* next_cell(const char* position, const std::string& file_name, const std::string& plot, const char* what) {
+const char* next_cell(const char* position, const std::string& file_name, int line_number, const std::string& plot,
+                      const char* what) {
   const char* tab = std::strchr(position, '\t');
-  if (!tab) stop_on_missing_cell(file_name, plot, what);
+  if (!tab) stop_on_missing_cell(file_name, line_number, plot, what);
   return tab + 1;
 }
 
-// A coordinate cell: its number, or 0 when it holds none (an empty cell is
-// never read as the number of the cell after it).
-double coordinate_at(const char* cell) {
-  const char* p = cell;
-  while (*p == ' ') ++p;
+// A coordinate cell must hold a number: a plot placed at 0 for want of one
+// would distort every distance to it.
+double coordinate_at(const char* cell, const std::string& file_name, int line_number, const std::string& line,
+                     const std::string& plot, const char* axis) {
   double value = 0;
-  if (*p == '\t' || *p == '\n' || !scan_double(p, value)) return 0;
+  if (read_number_cell(cell, value, file_name, line_number, line.c_str()) != CellContent::kNumber) {
+    std::string text(cell);
+    strip_line_end(text);
+    text = text.substr(0, text.find('\t'));
+    reader_error(
+        core::format("\nERROR: in plot list in %s, line %d, column %d: the %s coordinate of plot %s is not "
+                     "a number (\"%s\").\nPress any key to stop.",
+                     file_name.c_str(), line_number, column_of(line.c_str(), cell), axis, plot.c_str(), text.c_str()),
+        kDataStopStatus);
+  }
   return value;
 }
 
@@ -80,7 +91,8 @@ void read_plot_list(const std::string& file_name, int n_plots, int n_listed, con
   int n_found = 0;
   std::string name;
   for (int l = 1; l <= n_listed && n_found < n_plots && file.read_line(line); ++l) {
-    read_word_field(line.c_str(), name, kNameLimit, file_name, 0);
+    const int line_number = file.line_number();
+    read_word_field(line.c_str(), name, kNameLimit, file_name, line_number, line.c_str());
     const int p = find_name(plot_names, n_plots, name);
     if (p == 0) continue;
     if (found[static_cast<std::size_t>(p)]) {
@@ -94,19 +106,20 @@ void read_plot_list(const std::string& file_name, int n_plots, int n_listed, con
     }
     const char* position = line.c_str();
     if (n_coordinates >= 1) {
-      position = next_cell(position, file_name, name, "x coordinate cell");
-      x[p] = coordinate_at(position);
+      position = next_cell(position, file_name, line_number, name, "x coordinate cell");
+      x[p] = coordinate_at(position, file_name, line_number, line, name, "x");
     }
     if (n_coordinates >= 2) {
-      position = next_cell(position, file_name, name, "y coordinate cell");
-      y[p] = coordinate_at(position);
+      position = next_cell(position, file_name, line_number, name, "y coordinate cell");
+      y[p] = coordinate_at(position, file_name, line_number, line, name, "y");
     }
     if (has_categories) {
-      position = next_cell(position, file_name, name, "category cell");
+      position = next_cell(position, file_name, line_number, name, "category cell");
       std::string category;
-      if (*position == '\t' || !scan_word(position, category, kNameLimit)) {
-        stop_on_missing_cell(file_name, name, "category name");
+      if (is_empty_cell(position)) {
+        stop_on_missing_cell(file_name, line_number, name, "category name");
       }
+      read_word_field(position, category, kNameLimit, file_name, line_number, line.c_str());
       int index = 0;
       for (std::size_t k = 0; k < categories.size(); ++k) {
         if (categories[k] == category) index = static_cast<int>(k) + 1;
@@ -124,9 +137,14 @@ void read_plot_list(const std::string& file_name, int n_plots, int n_listed, con
   category_names = core::name_table(0, n_categories);
   for (int k = 1; k <= n_categories; ++k) category_names[k] = categories[static_cast<std::size_t>(k) - 1];
   if (n_found < n_plots) {
-    core::stop_run(core::format("ERROR: in plot list in %s, %i plots from the species-plot matrix are missing",
-                                file_name.c_str(), n_plots - n_found),
-                   0);
+    std::vector<std::string> missing;
+    for (int p = 1; p <= n_plots; ++p) {
+      if (!found[static_cast<std::size_t>(p)]) missing.push_back(plot_names[p]);
+    }
+    reader_error(core::format("ERROR: in plot list in %s, %i plots from the species-plot matrix are missing",
+                              file_name.c_str(), n_plots - n_found) +
+                     listed_names(missing),
+                 kDataStopStatus);
   }
 }
 

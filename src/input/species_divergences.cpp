@@ -1,5 +1,6 @@
 #include "input/species_divergences.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 
@@ -9,6 +10,7 @@
 #include "core/text_input.hpp"
 #include "input/field_reading.hpp"
 #include "input/open_retry.hpp"
+#include "input/species_plot_matrix.hpp"
 
 namespace quorvel::input {
 
@@ -31,12 +33,11 @@ class SpeciesIndex {
 };
 
 // First word of the cell at `position` (up to its tab or line end); empty
-// for an empty cell.
-std::string cell_word(const char* position) {
-  const char* end = position;
-  while (*end && *end != '\t' && *end != '\n') ++end;
+// for an empty cell. A name longer than 49 characters stops the run.
+std::string cell_word(const char* position, const std::string& file_name, int line_number, const std::string& line) {
+  if (is_empty_cell(position)) return std::string();
   std::string word;
-  scan_word(std::string(position, end).c_str(), word);
+  read_word_field(position, word, kNameLimit, file_name, line_number, line.c_str());
   return word;
 }
 
@@ -50,11 +51,11 @@ void store_divergence(const std::string& file_name, const core::NameTable& speci
     divergences[i][j] = value;
     divergences[j][i] = value;
   } else if (stored != value) {
-    core::stop_run(core::format("\nWARNING: In data for pairwise distances in \"%s\", the distance between \"%s\" and "
-                                "\"%s\" is redefined: first value= %f, second value= %f",
-                                file_name.c_str(), species_names[i].c_str(), species_names[j].c_str(),
-                                static_cast<double>(stored), static_cast<double>(value)),
-                   0);
+    reader_error(core::format("\nWARNING: In data for pairwise distances in \"%s\", the distance between \"%s\" and "
+                              "\"%s\" is redefined: first value= %f, second value= %f",
+                              file_name.c_str(), species_names[i].c_str(), species_names[j].c_str(),
+                              static_cast<double>(stored), static_cast<double>(value)),
+                 kDataStopStatus);
   }
 }
 
@@ -71,25 +72,41 @@ void read_species_divergences(const std::string& file_name, int n_species, const
   const SpeciesIndex index(n_species, species_names);
   int line_number = 0;
   read_data_line(file, line, file_name, line_number);
+  // The header must name every announced column before a table is made for
+  // them: a count the file cannot back is refused at no cost.
+  const int header_columns = static_cast<int>(std::count(line.begin(), line.end(), '\t'));
+  if (n_table_species < 0 || header_columns < n_table_species) {
+    reader_error(core::format("\nERROR: In divergences file %s, the header line (line %d) names %d species; %d were "
+                              "announced.\nPress any key to stop.",
+                              file_name.c_str(), line_number, header_columns, n_table_species),
+                 kDataStopStatus);
+  }
   core::IVector column_species = core::ivector(0, n_table_species);
   const char* position = line.c_str();
   for (int c = 1; c <= n_table_species; ++c) {
     position = next_field_allow_empty(position, file_name, line_number);
-    column_species[c] = index.find(cell_word(position));
+    column_species[c] = index.find(cell_word(position, file_name, line_number, line));
   }
 
   for (int r = 1; r <= n_table_species; ++r) {
     read_data_line(file, line, file_name, line_number);
-    const int row_species = index.find(cell_word(line.c_str()));
+    const int row_species = index.find(cell_word(line.c_str(), file_name, line_number, line));
     position = line.c_str();
     for (int c = 1; c <= n_table_species; ++c) {
       const char* tab = std::strchr(position, '\t');
       if (tab == nullptr) break;  // the row ends early
       position = tab + 1;
       if (*position == '\n' || *position == '\0') break;
-      if (*position == '\t') continue;  // empty cell: no value
+      if (is_empty_cell(position)) continue;  // empty cell: no value
       float value = 0;
-      read_float_field(position, value, file_name, line_number);
+      read_float_field(position, value, file_name, line_number, line.c_str());
+      if (value < 0) {
+        reader_error(
+            core::format("\nERROR: In divergences file %s, line %d, column %d: the divergence %g is negative."
+                         "\nPress any key to stop.",
+                         file_name.c_str(), line_number, column_of(line.c_str(), position), static_cast<double>(value)),
+            kDataStopStatus);
+      }
       store_divergence(file_name, species_names, row_species, column_species[c], value, divergences);
     }
   }

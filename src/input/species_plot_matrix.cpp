@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "core/console.hpp"
 #include "core/constants.hpp"
@@ -19,38 +20,76 @@ namespace quorvel::input {
 
 namespace {
 
-// An empty cell: nothing but spaces before the next tab or the line end.
-bool cell_is_empty(const char* cell) {
-  while (*cell == ' ') ++cell;
-  return *cell == '\0' || *cell == '\t' || *cell == '\n' || *cell == '\r';
+// A cell holding nothing but blanks.
+bool is_blank_text_cell(const char* cell) {
+  while (*cell == ' ' || *cell == '\r') ++cell;
+  return *cell == '\0' || *cell == '\t' || *cell == '\n';
 }
 
 // Reads the header line: plot names from cells 2..P+1, blank-free words of
-// at most 50 characters.
-void read_matrix_header(const std::string& header, const std::string& file_name, int n_plots,
+// at most 50 characters. A header with fewer names than announced stops the
+// run before any table is allocated.
+void read_matrix_header(const std::string& header, const std::string& file_name, int line_number, int n_plots,
                         core::NameTable& plot_names) {
+  const int header_plots = count_header_plots(header);
+  if (header_plots < n_plots) {
+    reader_error(core::format("\nERROR: In species-plot file %s, the header line (line %d) names only %d plots; %d "
+                              "were announced.\nPress any key to stop.",
+                              file_name.c_str(), line_number, header_plots, n_plots),
+                 kDataStopStatus);
+  }
+  plot_names = core::name_table(0, n_plots);
   const char* position = header.c_str();
   for (int p = 1; p <= n_plots; ++p) {
-    const char* tab = std::strchr(position, '\t');
-    if (!tab || cell_is_empty(tab + 1)) {
-      core::stop_run(core::format("\nERROR: In species-plot file %s, the header line names only %d plots; %d were "
-                                  "announced.\nPress any key to stop.",
-                                  file_name.c_str(), p - 1, n_plots),
-                     0);
-    }
-    position = tab + 1;
-    scan_word(position, plot_names[p], kLongNameLimit);
+    position = std::strchr(position, '\t') + 1;
+    read_word_field(position, plot_names[p], kLongNameLimit, file_name, line_number, header.c_str());
   }
 }
 
-[[noreturn]] void stop_on_cell(const std::string& file_name, const std::string& species, const std::string& plot) {
-  core::stop_run(core::format("ERROR: In species-plot file %s, cannot read the number of individuals of species %s in "
-                              "plot %s ",
-                              file_name.c_str(), species.c_str(), plot.c_str()),
-                 0);
+// Reads the announced species lines before anything is allocated for them,
+// so that a count the file cannot back is refused at no cost.
+std::vector<std::string> read_species_lines(core::TextInput& file, const std::string& file_name, int n_species,
+                                            int& first_line_number) {
+  std::vector<std::string> lines;
+  std::string line;
+  first_line_number = file.line_number() + 1;
+  while (static_cast<int>(lines.size()) < n_species && file.read_line(line)) lines.push_back(line);
+  if (static_cast<int>(lines.size()) < n_species) {
+    reader_error(core::format("\nERROR: In species-plot file %s, %d species lines were announced but the file ends "
+                              "after %d.\nPress any key to stop.",
+                              file_name.c_str(), n_species, static_cast<int>(lines.size())),
+                 kDataStopStatus);
+  }
+  return lines;
+}
+
+[[noreturn]] void stop_on_cell(const std::string& file_name, const std::string& species, const std::string& plot,
+                               int line_number, int column) {
+  reader_error(core::format("ERROR: In species-plot file %s, cannot read the number of individuals of species %s in "
+                            "plot %s (line %d, column %d)",
+                            file_name.c_str(), species.c_str(), plot.c_str(), line_number, column),
+               kDataStopStatus);
 }
 
 }  // namespace
+
+double read_abundance_cell(const char* cell, const std::string& file_name, int line_number, const char* line_start,
+                           bool& readable) {
+  double value = 0;
+  readable = read_number_cell(cell, value, file_name, line_number, line_start) == CellContent::kNumber;
+  if (!readable) return 0;
+  if (value < 0 || value > kMaxAbundance) {
+    // A negative count or abundance has no meaning, and a value beyond 2^53
+    // cannot be held (or written back) exactly as a count.
+    reader_error(core::format("\nERROR: In file %s, line %d, column %d: the abundance %s is %s.\nAbundances are "
+                              "counts of individuals, presences (0/1) or relative abundances: numbers from 0 to "
+                              "9007199254740992.\nPress any key to stop.",
+                              file_name.c_str(), line_number, column_of(line_start, cell),
+                              core::format("%g", value).c_str(), value < 0 ? "negative" : "too large"),
+                 kDataStopStatus);
+  }
+  return value;
+}
 
 bool same_name(const std::string& a, const std::string& b) { return a.compare(0, kNameLimit, b, 0, kNameLimit) == 0; }
 
@@ -99,35 +138,43 @@ void read_species_plot_matrix(const std::string& file_name, int n_plots, core::N
   const bool has_keyword = file.find_keyword_line(kMatrixKeyword, line);
   if (!has_keyword) file.rewind();
   if (!file.read_line(line)) {
-    core::stop_run(core::format("\nERROR: In species-plot file %s, the header line with the plot names is "
-                                "missing.\nPress any key to stop.",
-                                file_name.c_str()),
-                   0);
+    reader_error(core::format("\nERROR: In species-plot file %s, the header line with the plot names is "
+                              "missing.\nPress any key to stop.",
+                              file_name.c_str()),
+                 kDataStopStatus);
   }
+  read_matrix_header(line, file_name, file.line_number(), n_plots, plot_names);
+  int first_line = 0;
+  const std::vector<std::string> rows = read_species_lines(file, file_name, n_species, first_line);
 
-  plot_names = core::name_table(0, n_plots);
   species_names = core::name_table(0, n_species);
   abundances = core::dmatrix(0, n_plots, 0, n_species);
   data_type = kPresenceAbsence;
-  read_matrix_header(line, file_name, n_plots, plot_names);
-
   for (int s = 1; s <= n_species; ++s) {
-    if (!file.read_line(line)) line.clear();
-    // A missing line reads as an empty one, so it stops the run like a blank
-    // line would.
-    read_name_field(line.c_str(), species_names[s], kNameLimit, file_name, 0);
-    strip_line_end(species_names[s]);
-    const char* position = line.c_str();
+    const std::string& row = rows[static_cast<std::size_t>(s - 1)];
+    const int line_number = first_line + s - 1;
+    read_name_field(row.c_str(), species_names[s], kNameLimit, file_name, line_number, row.c_str());
+    const char* position = row.c_str();
     for (int p = 1; p <= n_plots; ++p) {
       const char* tab = std::strchr(position, '\t');
-      if (!tab || cell_is_empty(tab + 1)) stop_on_cell(file_name, species_names[s], plot_names[p]);
+      if (!tab) stop_on_cell(file_name, species_names[s], plot_names[p], line_number, p + 1);
       position = tab + 1;
-      double value = 0;
-      if (!scan_double(position, value)) stop_on_cell(file_name, species_names[s], plot_names[p]);
+      bool readable = false;
+      const double value = read_abundance_cell(position, file_name, line_number, row.c_str(), readable);
+      if (!readable) stop_on_cell(file_name, species_names[s], plot_names[p], line_number, p + 1);
       abundances(p, s) = value;
       abundances(p, 0) += value;
       abundances(0, s) += value;
       update_data_type_code(data_type, value);
+    }
+    // Cells beyond the plots of the header would be dropped without a word.
+    const char* extra = std::strchr(position, '\t');
+    while (extra && is_blank_text_cell(extra + 1)) extra = std::strchr(extra + 1, '\t');
+    if (extra) {
+      reader_error(core::format("\nERROR: In species-plot file %s, line %d holds a value in column %d, beyond the %d "
+                                "plots named by the header line.\nPress any key to stop.",
+                                file_name.c_str(), line_number, column_of(row.c_str(), extra + 1), n_plots),
+                   kDataStopStatus);
     }
   }
   finish_relative_abundances(n_plots, n_species, plot_names, abundances);

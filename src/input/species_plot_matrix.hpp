@@ -3,11 +3,26 @@
 #include <string>
 
 #include "core/arrays.hpp"
+#include "core/errors.hpp"
 
 namespace quorvel::input {
 
 /// Data type codes of the community data.
 enum DataTypeCode { kPresenceAbsence = 0, kRelativeAbundances = 1, kIndividualCounts = 2 };
+
+/// Exit status of a run stopped by data that cannot be analysed (a reader's
+/// own check, not a malformed field).
+inline constexpr int kDataStopStatus = core::kStoppedStatus;
+
+/// Largest abundance accepted: 2^53, the largest count a double holds exactly.
+inline constexpr double kMaxAbundance = 9007199254740992.0;
+
+/// Reads the abundance that fills the cell at `cell` (a number from 0 to
+/// kMaxAbundance); a negative or too large value stops the run naming the
+/// file, line and column. `readable` is false (and 0 returned) when the cell
+/// is empty or holds text, for the caller to report in its own words.
+double read_abundance_cell(const char* cell, const std::string& file_name, int line_number, const char* line_start,
+                           bool& readable);
 
 /// Index (1..count) of `name` among names[1..count], comparing the first 49
 /// characters; 0 when absent. The first match wins.
@@ -33,8 +48,10 @@ void finish_relative_abundances(int n_plots, int n_species, const core::NameTabl
 /// [0..P], species_names [0..S] and abundances [0..P][0..S] (relative
 /// abundances, column 0 plot totals, row 0 the pooled sample, (0, 0) the
 /// grand total) and sets the data type code. A "SPECIES-PLOT MATRIX" keyword
-/// line, when present, stands just before the header line. A cell without a
-/// number (missing, empty or text) stops the run (status 0).
+/// line, when present, stands just before the header line. The header and
+/// the species lines are checked against the counts before any table is
+/// allocated. A cell without a number (missing, empty or text), a negative
+/// value, or a value in a column beyond the header's plots stops the run.
 void read_species_plot_matrix(const std::string& file_name, int n_plots, core::NameTable& plot_names, int n_species,
                               core::NameTable& species_names, core::DMatrix& abundances, int& data_type);
 

@@ -1,5 +1,6 @@
 #include "input/species_traits.hpp"
 
+#include <algorithm>
 #include <stdexcept>
 #include <unordered_map>
 #include <vector>
@@ -26,19 +27,6 @@ std::unordered_map<std::string, int> index_names(const core::NameTable& names, i
   return index;
 }
 
-bool is_blank_line(const std::string& line) {
-  for (char c : line) {
-    if (c != ' ' && c != '\t' && c != '\n' && c != '\r') return false;
-  }
-  return true;
-}
-
-// A cell holds nothing when only spaces stand before the next tab or the end.
-bool cell_is_empty(const char* position) {
-  while (*position == ' ') ++position;
-  return *position == '\t' || *position == '\0' || *position == '\n';
-}
-
 // Reads the next non-blank line of the species lines; false at end of file.
 bool next_species_line(core::TextInput& file, std::string& line) {
   while (file.read_line(line)) {
@@ -53,9 +41,46 @@ bool next_species_line(core::TextInput& file, std::string& line) {
 // Reads the species name that starts `line` (at most 49 characters).
 std::string read_species_name(const std::string& line, const std::string& file_name, int line_number) {
   std::string name;
-  read_name_field(line.c_str(), name, kNameLimit, file_name, line_number);
-  strip_line_end(name);
+  read_name_field(line.c_str(), name, kNameLimit, file_name, line_number, line.c_str());
   return name;
+}
+
+struct SpeciesLine {
+  std::string text;  // without its line end
+  int line_number = 0;
+};
+
+// The species lines after the header, read before anything is allocated for
+// them. A list introduced by a keyword line (inline, or with its counts) has
+// exactly `n_lines` lines; a whole file of species goes to its end, blank
+// lines being allowed only at the very end. A blank line among the species
+// would otherwise end the list there and drop the species after it.
+std::vector<SpeciesLine> read_species_lines(core::TextInput& file, const std::string& file_name, int n_lines,
+                                            bool to_end_of_file) {
+  std::vector<SpeciesLine> lines;
+  std::string line;
+  int first_blank = 0;
+  while ((to_end_of_file || static_cast<int>(lines.size()) < n_lines) && file.read_line(line)) {
+    if (is_blank_line(line)) {
+      if (!to_end_of_file) {
+        reader_error(core::format("\n\nERROR: in species traits in file %s, line %d is blank where a species line "
+                                  "was expected.\nPress any key to stop now",
+                                  file_name.c_str(), file.line_number()),
+                     101);
+      }
+      if (first_blank == 0) first_blank = file.line_number();
+      continue;
+    }
+    if (first_blank != 0) {
+      reader_error(core::format("\n\nERROR: in species traits in file %s, line %d is blank but more species lines "
+                                "follow it.\nPress any key to stop now",
+                                file_name.c_str(), first_blank),
+                   101);
+    }
+    strip_line_end(line);
+    lines.push_back(SpeciesLine{line, file.line_number()});
+  }
+  return lines;
 }
 
 }  // namespace
@@ -73,8 +98,36 @@ core::IVector read_species_traits(const std::string& file_name, int n_lines, int
                     "\nWarning: cannot open the file containing the species traits \"" + file_name + kRetryAdvice);
   std::string line;
   // The keyword line is optional; the header line follows it (or starts the file).
-  if (!file.find_keyword_line("SPECIES TRAIT", line)) file.rewind();
-  file.read_line(line);
+  const bool has_keyword = file.find_keyword_line("SPECIES TRAIT", line);
+  if (!has_keyword) file.rewind();
+  if (!file.read_line(line)) {
+    reader_error(
+        core::format("\n\nERROR: the species traits file %s is empty.\nPress any key to stop now", file_name.c_str()),
+        101);
+  }
+  const int header_line = file.line_number();
+  const int header_cells = static_cast<int>(std::count(line.begin(), line.end(), '\t'));
+  if (V < 0 || header_cells < V) {
+    reader_error(core::format("\n\nERROR: in species traits in file %s, the header line (line %d) names %d variables; "
+                              "%d were announced.\nPress any key to stop now",
+                              file_name.c_str(), header_line, header_cells, V),
+                 101);
+  }
+  const std::vector<SpeciesLine> species_lines = read_species_lines(file, file_name, n_lines, !has_keyword);
+  const int n_lines_found = static_cast<int>(species_lines.size());
+  if (n_lines_found < n_lines) {
+    reader_error(
+        core::format("\n\nERROR: in species traits in file %s, %i species are missing compared to what was announced"
+                     "\nPress any key to stop now",
+                     file_name.c_str(), n_lines - n_lines_found),
+        101);
+  }
+  if (n_lines_found > n_lines) {
+    reader_error(core::format("\n\nERROR: in species traits in file %s, %d species lines were found but %d were "
+                              "counted.\nPress any key to stop now",
+                              file_name.c_str(), n_lines_found, n_lines),
+                 101);
+  }
 
   traits = core::matrix(0, V, 0, n_species);
   traits.fill(MISSING_VALUE_F);
@@ -90,10 +143,11 @@ core::IVector read_species_traits(const std::string& file_name, int n_lines, int
   int n_found = 0;
   int n_read = 0;
 
-  for (int line_number = 1; line_number <= n_lines; ++line_number) {
-    if (!next_species_line(file, line)) break;
+  for (const SpeciesLine& species_line : species_lines) {
+    const std::string& text = species_line.text;
+    const int line_number = species_line.line_number;
     ++n_read;
-    const std::string name = read_species_name(line, file_name, line_number);
+    const std::string name = read_species_name(text, file_name, line_number);
     int s = 0;
     if (with_matrix) {
       const auto it = known.find(name);
@@ -107,16 +161,16 @@ core::IVector read_species_traits(const std::string& file_name, int n_lines, int
       found[static_cast<std::size_t>(s)] = true;
       ++n_found;
     }
-    const char* position = line.c_str();
+    const char* position = text.c_str();
     for (int v = 1; v <= V; ++v) {
       position = next_field_allow_empty(position, file_name, line_number);
-      if (cell_is_empty(position)) {
+      if (is_empty_cell(position)) {
         traits[v][s] = MISSING_VALUE_F;
       } else if (announced_categories[v] == 0) {
-        read_float_field(position, traits[v][s], file_name, line_number);
+        read_float_field(position, traits[v][s], file_name, line_number, text.c_str());
       } else {
         std::string label;
-        read_word_field(position, label, kNameLimit, file_name, line_number);
+        read_word_field(position, label, kNameLimit, file_name, line_number, text.c_str());
         auto& index = label_index[static_cast<std::size_t>(v)];
         auto it = index.find(label);
         if (it == index.end()) {
@@ -144,16 +198,21 @@ core::IVector read_species_traits(const std::string& file_name, int n_lines, int
     }
   }
   if (with_matrix && n_found < n_species) {
+    std::vector<std::string> missing;
+    for (int s = 1; s <= n_species; ++s) {
+      if (!found[static_cast<std::size_t>(s)]) missing.push_back(species_names[s]);
+    }
     errors +=
         core::format("\n\nERROR: in species traits in file %s, %i species from the species-plot matrix are missing",
-                     file_name.c_str(), n_species - n_found);
+                     file_name.c_str(), n_species - n_found) +
+        listed_names(missing);
   } else if (!with_matrix && n_read != n_lines) {
     errors +=
         core::format("\n\nERROR: in species traits in file %s, %i species are missing compared to what was announced",
                      file_name.c_str(), n_lines - n_read);
   }
   file.close();
-  if (!errors.empty()) core::stop_run(errors + "\nPress any key to stop now", 101);
+  if (!errors.empty()) reader_error(errors + "\nPress any key to stop now", 101);
   return categories_found;
 }
 
@@ -170,18 +229,18 @@ void read_species_se_traits(const std::string& file_name, int n_lines, int n_spe
   const auto known = index_names(species_names, n_species);
   for (int line_number = 1; line_number <= n_lines; ++line_number) {
     if (!next_species_line(file, line)) break;
-    const auto it = known.find(read_species_name(line, file_name, line_number));
+    const auto it = known.find(read_species_name(line, file_name, file.line_number()));
     if (it == known.end()) continue;
     const int s = it->second;
     const char* position = line.c_str();
     for (int v = 1; v <= n_variables; ++v) {
-      position = next_field_allow_empty(position, file_name, line_number);
-      if (cell_is_empty(position)) {
+      position = next_field_allow_empty(position, file_name, file.line_number());
+      if (is_empty_cell(position)) {
         se[v][s] = MISSING_VALUE_F;
       } else if (categories[v] != 0) {
         se[v][s] = 0;
       } else {
-        read_float_field(position, se[v][s], file_name, line_number);
+        read_float_field(position, se[v][s], file_name, file.line_number(), line.c_str());
       }
     }
   }

@@ -11,15 +11,11 @@
 #include "core/format.hpp"
 #include "input/field_reading.hpp"
 #include "input/open_retry.hpp"
+#include "input/species_plot_matrix.hpp"
 
 namespace quorvel::input {
 
 namespace {
-
-bool cell_is_empty(const char* position) {
-  while (*position == ' ') ++position;
-  return *position == '\t' || *position == '\0' || *position == '\n';
-}
 
 // The species of the file and the distance matrices being filled. In build
 // mode the species list grows as names are met, so the matrices grow with it
@@ -79,10 +75,10 @@ class DistanceStore {
                                "is redefine: first value= %f, second value= %f";
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-      core::stop_run(core::format(text, file_name_.c_str(), names_[static_cast<std::size_t>(i)].c_str(),
-                                  names_[static_cast<std::size_t>(j)].c_str(), static_cast<double>(d[i][j]),
-                                  static_cast<double>(value)),
-                     0);
+      reader_error(core::format(text, file_name_.c_str(), names_[static_cast<std::size_t>(i)].c_str(),
+                                names_[static_cast<std::size_t>(j)].c_str(), static_cast<double>(d[i][j]),
+                                static_cast<double>(value)),
+                   kDataStopStatus);
 #pragma GCC diagnostic pop
     }
   }
@@ -132,12 +128,25 @@ class DistanceStore {
 
 // The name in the cell at `position` (spaces allowed, trimmed); empty for an
 // empty cell.
-std::string cell_name(const char* position, const std::string& file_name, int line_number) {
-  if (cell_is_empty(position)) return std::string();
+std::string cell_name(const char* position, const std::string& file_name, int line_number, const std::string& line) {
+  if (is_empty_cell(position)) return std::string();
   std::string name;
-  read_name_field(position, name, kNameLimit, file_name, line_number);
-  strip_line_end(name);
+  read_name_field(position, name, kNameLimit, file_name, line_number, line.c_str());
   return name;
+}
+
+// A distance: the whole cell, a finite number not below 0.
+float read_distance(const char* position, const std::string& file_name, int line_number, const std::string& line) {
+  float value = 0;
+  read_float_field(position, value, file_name, line_number, line.c_str());
+  if (value < 0) {
+    reader_error(
+        core::format("\nERROR: In trait distances file %s, line %d, column %d: the distance %g is negative."
+                     "\nPress any key to stop.",
+                     file_name.c_str(), line_number, column_of(line.c_str(), position), static_cast<double>(value)),
+        kDataStopStatus);
+  }
+  return value;
 }
 
 void read_matrix_layout(core::TextInput& file, const std::string& file_name, int n_data_lines, DistanceStore& store,
@@ -146,28 +155,26 @@ void read_matrix_layout(core::TextInput& file, const std::string& file_name, int
   int line_number = 0;
   read_data_line(file, line, file_name, line_number);
   strip_line_end(line);
-  std::string title = cell_name(line.c_str(), file_name, line_number);
+  std::string title = cell_name(line.c_str(), file_name, line_number, line);
   variable_names = core::name_table(0, 1);
   variable_names[1] = title.empty() ? "var" : title;
   // Column species, in header order (0: a cell naming no species of the run).
   std::vector<int> column_species;
   for (const char* tab = std::strchr(line.c_str(), '\t'); tab; tab = std::strchr(tab + 1, '\t')) {
-    const std::string name = cell_name(tab + 1, file_name, line_number);
+    const std::string name = cell_name(tab + 1, file_name, line_number, line);
     column_species.push_back(name.empty() ? 0 : store.species(name));
   }
   for (int r = 1; r <= n_data_lines; ++r) {
     read_data_line(file, line, file_name, line_number);
     strip_line_end(line);
-    const int row = store.species(cell_name(line.c_str(), file_name, line_number));
+    const int row = store.species(cell_name(line.c_str(), file_name, line_number, line));
     if (row == 0) continue;
     std::size_t column = 0;
     for (const char* tab = std::strchr(line.c_str(), '\t'); tab && column < column_species.size();
          tab = std::strchr(tab + 1, '\t'), ++column) {
       const int col = column_species[column];
-      if (col == 0 || cell_is_empty(tab + 1)) continue;
-      float value = 0;
-      read_float_field(tab + 1, value, file_name, line_number);
-      store.store(1, row, col, value);
+      if (col == 0 || is_empty_cell(tab + 1)) continue;
+      store.store(1, row, col, read_distance(tab + 1, file_name, line_number, line));
     }
   }
 }
@@ -183,21 +190,19 @@ void read_list_layout(core::TextInput& file, const std::string& file_name, int n
   position = next_field_allow_empty(position, file_name, line_number);
   for (int m = 1; m <= n_variables; ++m) {
     position = next_field_allow_empty(position, file_name, line_number);
-    variable_names[m] = cell_name(position, file_name, line_number);
+    variable_names[m] = cell_name(position, file_name, line_number, line);
   }
   for (int r = 1; r <= n_data_lines; ++r) {
     read_data_line(file, line, file_name, line_number);
     strip_line_end(line);
-    const int first = store.species(cell_name(line.c_str(), file_name, line_number));
+    const int first = store.species(cell_name(line.c_str(), file_name, line_number, line));
     position = next_field_allow_empty(line.c_str(), file_name, line_number);
-    const int second = store.species(cell_name(position, file_name, line_number));
+    const int second = store.species(cell_name(position, file_name, line_number, line));
     if (first == 0 || second == 0) continue;
     for (int m = 1; m <= n_variables; ++m) {
       position = next_field_allow_empty(position, file_name, line_number);
-      if (cell_is_empty(position)) continue;
-      float value = 0;
-      read_float_field(position, value, file_name, line_number);
-      store.store(m, first, second, value);
+      if (is_empty_cell(position)) continue;
+      store.store(m, first, second, read_distance(position, file_name, line_number, line));
     }
   }
 }

@@ -17,20 +17,6 @@ namespace quorvel::input {
 
 namespace {
 
-struct Triplet {
-  std::string plot;
-  double value = 0;
-  std::string species;
-};
-
-// One line read as "%s\t%le\t%s": a word, a number and a word, separated by
-// blanks. False when the line does not hold the three items.
-bool parse_triplet(const std::string& line, Triplet& triplet) {
-  const char* position = line.c_str();
-  return scan_word(position, triplet.plot, kNameLimit, &position) && scan_double(position, triplet.value, &position) &&
-         scan_word(position, triplet.species, kNameLimit);
-}
-
 // Index of `name` among the names met so far, appending it when new. Past
 // the counted number the tables are full: the file no longer matches its
 // counts.
@@ -39,10 +25,10 @@ int index_of(core::NameTable& names, int& count, int limit, const std::string& n
   const int found = find_name(names, count, name);
   if (found != 0) return found;
   if (count == limit) {
-    core::stop_run(core::format("\nERROR: In triplet file %s, triplet line %d names more %s than the %d counted before "
-                                "(%s).\nPress any key to stop.",
-                                file_name.c_str(), line_number, what, limit, name.c_str()),
-                   0);
+    reader_error(core::format("\nERROR: In triplet file %s, line %d names more %s than the %d counted before "
+                              "(%s).\nPress any key to stop.",
+                              file_name.c_str(), line_number, what, limit, name.c_str()),
+                 kDataStopStatus);
   }
   names[++count] = name;
   return count;
@@ -55,9 +41,8 @@ void read_triplets(const std::string& file_name, int n_plots, int n_species, cor
   core::TextInput file;
   open_data_file(file, file_name, "plot-abundance-species triplets");
   std::string line;
-  int line_number = 0;
-  // Messages number the triplet lines from 1, the keyword line excluded.
-  if (!file.find_keyword_line(kTripletKeyword, line)) file.rewind();
+  const bool after_keyword = file.find_keyword_line(kTripletKeyword, line);
+  if (!after_keyword) file.rewind();
 
   species_names = core::name_table(0, n_species);
   plot_names = core::name_table(0, n_plots);
@@ -69,10 +54,7 @@ void read_triplets(const std::string& file_name, int n_plots, int n_species, cor
   std::unordered_set<std::int64_t> warned;
   int plots_found = 0;
   int species_found = 0;
-  Triplet triplet;
-  while (file.read_line(line)) {
-    ++line_number;
-    if (!parse_triplet(line, triplet)) break;
+  for_each_triplet(file, file_name, after_keyword, [&](const Triplet& triplet, int line_number) {
     const int p = index_of(plot_names, plots_found, n_plots, triplet.plot, file_name, line_number, "plots");
     const int s = index_of(species_names, species_found, n_species, triplet.species, file_name, line_number, "species");
     const std::int64_t pair = static_cast<std::int64_t>(p) * (n_species + 1) + s;
@@ -91,7 +73,7 @@ void read_triplets(const std::string& file_name, int n_plots, int n_species, cor
     abundances(0, s) += triplet.value;
     update_data_type_code(data_type, triplet.value);
     update_data_type_code(data_type, abundances(p, s));
-  }
+  });
   finish_relative_abundances(n_plots, n_species, plot_names, abundances);
 }
 

@@ -69,12 +69,17 @@ void read_trait_header(InstructionContext& context, const std::string& header, c
   }
 }
 
-// Rows of a list without header line: up to the first that does not begin
-// with a letter or a digit.
+// Rows of a list without keyword line: every line to the end of the file,
+// blank lines at the very end excepted (the reader refuses blank lines
+// among the rows, so that counting and reading always agree).
 int count_list_rows(LineSource& lines) {
   std::string line;
   int rows = 0;
-  while (lines.read(line) && begins_with_letter_or_digit(line)) ++rows;
+  int read = 0;
+  while (lines.read(line)) {
+    ++read;
+    if (!input::is_blank_line(line)) rows = read;
+  }
   return rows;
 }
 

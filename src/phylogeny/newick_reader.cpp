@@ -44,16 +44,44 @@ struct ParsedTree {
   int depth = 0;
 };
 
-std::string node_name(const std::string& body, std::size_t& i) {
+// " in the tree of file x.txt", or nothing when the tree has no file name.
+std::string tree_source(const std::string& source) {
+  return source.empty() ? std::string() : " in the tree of file " + source;
+}
+
+bool all_digits(const std::string& text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// A name runs to the next ':'. A name that takes in a ',' or a parenthesis
+// belongs to a node written without its branch length: read on, it would
+// swallow its neighbours and shift every count after it.
+std::string node_name(const std::string& body, std::size_t& i, const std::string& source) {
   const std::size_t colon = body.find(':', i);
   const std::size_t end = colon == std::string::npos ? body.size() : colon;
-  std::string name = body.substr(i, std::min(end - i, static_cast<std::size_t>(kLongNameLimit)));
+  std::string name = body.substr(i, end - i);
+  const std::size_t delimiter = name.find_first_of(",()");
+  if (delimiter != std::string::npos) {
+    const std::string alone = name.substr(0, delimiter);
+    std::string message = format("\nError: \"%s\" (character %d) has no branch length%s", alone.c_str(),
+                                 static_cast<int>(i) + 1, tree_source(source).c_str());
+    if (all_digits(alone) && i > 0 && body[i - 1] == ',') {
+      message += "\nA decimal comma in the branch length before it? Branch lengths are written with a point (1.5).";
+    }
+    input::reader_error(message, kTreeErrorStatus);
+  }
+  while (!name.empty() && is_blank(name.back())) name.pop_back();
+  if (static_cast<int>(name.size()) > kLongNameLimit) {
+    input::reader_error(format("\nError: the name \"%s\"%s is longer than the %d characters allowed", name.c_str(),
+                               tree_source(source).c_str(), kLongNameLimit),
+                        kTreeErrorStatus);
+  }
   i = end;
   return name;
 }
 
 // Scans the text once; never recursive, so nesting depth costs no stack.
-ParsedTree scan_newick(const std::string& body, int n_tips) {
+ParsedTree scan_newick(const std::string& body, int n_tips, const std::string& source) {
   ParsedTree tree;
   std::vector<int> open_nodes;  // internal numbers of the nodes still open
   bool state_node = false;      // a name or length belongs to the node just closed
@@ -62,7 +90,7 @@ ParsedTree scan_newick(const std::string& body, int n_tips) {
 
   auto open_node = [&]() {
     if (tree.opened > 0 && open_nodes.empty()) {
-      core::stop_run(kSecondRootMessage, kTreeErrorStatus);
+      input::reader_error(kSecondRootMessage + tree_source(source), kTreeErrorStatus);
     }
     ParsedNode node;
     node.first_tip = static_cast<int>(tree.tips.size());
@@ -111,22 +139,31 @@ ParsedTree scan_newick(const std::string& body, int n_tips) {
           state_node ? tree.internal[static_cast<std::size_t>(current)] : tree.tips[static_cast<std::size_t>(tip)];
       const char* after = nullptr;
       float length = 0;
-      if (!input::scan_float(body.c_str() + i + 1, length, &after) || !std::isfinite(length)) {
+      bool readable = input::scan_float(body.c_str() + i + 1, length, &after) && std::isfinite(length);
+      if (readable) {
+        // The length is all there is before the next ',' or ')': "1x" or
+        // "1 2" are not lengths.
+        std::size_t next = static_cast<std::size_t>(after - body.c_str());
+        while (next < body.size() && is_blank(body[next])) ++next;
+        readable = next == body.size() || body[next] == ',' || body[next] == ')' || body[next] == '[';
+      }
+      if (!readable) {
         const int index = state_node ? n_tips + current : tip;
-        core::stop_run(format("\nError: cannot read length of branch %i", index), kTreeErrorStatus);
+        input::reader_error(format("\nError: cannot read length of branch %i%s", index, tree_source(source).c_str()),
+                            kTreeErrorStatus);
       }
       target.branch_length = length;
       i = static_cast<std::size_t>(after - body.c_str());
       while (i < body.size() && body[i] != ',' && body[i] != ')') ++i;
     } else if (state_node) {
-      std::string label = node_name(body, i);
+      std::string label = node_name(body, i, source);
       if (current != 0) tree.internal[static_cast<std::size_t>(current)].name = std::move(label);
     } else {
       if (tree.opened > 0 && open_nodes.empty()) {
-        core::stop_run(kSecondRootMessage, kTreeErrorStatus);
+        input::reader_error(kSecondRootMessage + tree_source(source), kTreeErrorStatus);
       }
       ParsedNode tip;
-      tip.name = node_name(body, i);
+      tip.name = node_name(body, i, source);
       tip.upper = open_nodes.empty() ? 0 : open_nodes.back();
       tree.tips.push_back(std::move(tip));
     }
@@ -258,15 +295,19 @@ int count_newick_tips(const std::string& tree_text) {
   return count_newick_colons(body) - opens + 1;
 }
 
-int read_newick_tree(const std::string& tree_text, bool ultrametric, int n_tips, NodeTable& nodes) {
+int read_newick_tree(const std::string& tree_text, bool ultrametric, int n_tips, NodeTable& nodes,
+                     const std::string& source) {
   const std::string body = newick_body(tree_text);
-  const ParsedTree parsed = scan_newick(body, n_tips);
+  const ParsedTree parsed = scan_newick(body, n_tips, source);
   if (parsed.depth != 0) {
-    core::stop_run(format("\nError: %i '(' for %i ')'", parsed.opened, parsed.closed), kTreeErrorStatus);
+    input::reader_error(
+        format("\nError: %i '(' for %i ')'%s", parsed.opened, parsed.closed, tree_source(source).c_str()),
+        kTreeErrorStatus);
   }
   const int tips_read = static_cast<int>(parsed.tips.size()) - 1;
   if (tips_read != n_tips) {
-    core::stop_run(format("\nError: %i tips for %i expected", tips_read, n_tips), kTreeErrorStatus);
+    input::reader_error(format("\nError: %i tips for %i expected%s", tips_read, n_tips, tree_source(source).c_str()),
+                        kTreeErrorStatus);
   }
 
   const int n_internal = static_cast<int>(parsed.internal.size()) - 1;

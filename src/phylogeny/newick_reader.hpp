@@ -29,8 +29,11 @@ int count_newick_tips(const std::string& tree_text);
 /// are spliced out (both keep their index with upper_node 0). For an
 /// ultrametric tree, node ages are the path lengths from their first tip.
 /// `nodes` is (re)allocated over 0..max(C+1, N+1). Returns N, the last node.
-/// Stops the run (status 22, not logged) on unbalanced parentheses, a tip
-/// count other than `n_tips`, or an unreadable branch length.
-int read_newick_tree(const std::string& tree_text, bool ultrametric, int n_tips, NodeTable& nodes);
+/// Stops the run (status 22) on unbalanced parentheses, a tip count other
+/// than `n_tips`, an unreadable branch length, a named node without a branch
+/// length or a name longer than 50 characters; the messages name `source`,
+/// the file the tree comes from, when it is given.
+int read_newick_tree(const std::string& tree_text, bool ultrametric, int n_tips, NodeTable& nodes,
+                     const std::string& source = std::string());
 
 }  // namespace quorvel::phylogeny

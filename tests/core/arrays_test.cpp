@@ -49,8 +49,15 @@ TEST(Arrays, EmptyRangesAllocateNothing) {
   EXPECT_EQ(names.size(), 0);
 }
 
-TEST(Arrays, AllocationFailureStopsWithTheAllocatorsMessage) {
+// Sizes are computed in 64 bits: bounds at the limits of int, whose element
+// counts overflow int arithmetic, are refused as allocation failures.
+TEST(Arrays, SizesBeyondReachStopWithTheAllocatorsMessage) {
   EXPECT_STOPS(dmatrix(0, 2147483646, 0, 2147483646), "\nallocation failure 2 in matrix()", 1);
+  EXPECT_STOPS(ivector(-2147483647 - 1, 2147483647), "\nallocation failure in ivector()", 1);
+  EXPECT_STOPS(imatrix(0, 2147483647, 0, 2147483647), "\nallocation failure 2 in imatrix()", 1);
+  EXPECT_STOPS(f3tensor(0, 2000000, 0, 2000000, 0, 2000000), "\nallocation failure 3 in f3tensor()", 1);
+  EXPECT_EQ(extent(-2147483647 - 1, 2147483647), 4294967296LL);
+  EXPECT_EQ(extent(5, 4), 0);
 }
 
 }  // namespace

@@ -37,8 +37,10 @@ TEST_F(CommunityCounts, MatrixHeaderCountsPlotsUpToTheFirstEmptyCell) {
   EXPECT_EQ(matrix(""), std::make_pair(0, 0));
 }
 
-TEST_F(CommunityCounts, MatrixSpeciesRunToATabLineOrTheEndAndCountBlankLines) {
-  EXPECT_EQ(matrix("x\tA\nsp1\t1\nsp2\t2\n\n"), std::make_pair(3, 1));  // the blank line is a species
+TEST_F(CommunityCounts, MatrixSpeciesRunToATabLineOrTheEndAndCountInnerBlankLines) {
+  // A blank line among the species is one (its reading stops the run); blank
+  // lines at the very end are none.
+  EXPECT_EQ(matrix("x\tA\nsp1\t1\n\nsp2\t2\n\n \n"), std::make_pair(3, 1));
   EXPECT_EQ(matrix("x\tA\nsp1\t1\n\ttotal\nsp3\t1\n"), std::make_pair(1, 1));
   EXPECT_EQ(matrix("x\tA\nsp1\t1\nsp2\t2"), std::make_pair(2, 1));
 }
@@ -62,17 +64,50 @@ TEST_F(CommunityCounts, DuneMatrixHas30SpeciesIn20Plots) {
   EXPECT_EQ(plots, 20);
 }
 
-TEST_F(CommunityCounts, TripletsCountDistinctNamesOver49Characters) {
+TEST_F(CommunityCounts, TripletsCountDistinctNamesAndRefuseOverlongOnes) {
+  EXPECT_EQ(triplets("P1\t3\tsp1\nP1\t1\tsp2\nP2\t0.5\tsp1\nP2\t2\tPoa annua\nP3 1 sp9\n"), std::make_pair(3, 4));
   const std::string long_a = std::string(49, 'a') + "1";
-  const std::string long_b = std::string(49, 'a') + "2";  // the same name over 49 characters
-  EXPECT_EQ(triplets("P1\t3\tsp1\nP1\t1\tsp2\nP2\t0.5\tsp1\nP2\t2\t" + long_a + "\nP3\t1\t" + long_b + "\n"),
-            std::make_pair(3, 3));
+  int a = 0;
+  int b = 0;
+  write_file("t.txt", "P1\t3\tsp1\nP2\t2\t" + long_a + "\n");
+  EXPECT_STOPS(count_triplets("t.txt", a, b),
+               "\nthe name \"" + long_a +
+                   "\" on line 2, column 3, from file t.txt is longer than the 49 characters "
+                   "allowed",
+               1);
 }
 
-TEST_F(CommunityCounts, TripletsStopAtTheFirstLineThatIsNotATriplet) {
-  EXPECT_EQ(triplets("P1\t3\tsp1\nP2\t1\tsp2\n\nP3\t1\tsp3\n"), std::make_pair(2, 2));
-  EXPECT_EQ(triplets("P1\t3\tsp1\ntotal\tmany\tsp9\n"), std::make_pair(1, 1));
-  EXPECT_EQ(triplets("P1\t3\n"), std::make_pair(0, 0));
+// Counting and reading both go to the end of the table: a line that is not a
+// triplet (a missing value, a blank line among the triplets) once dropped
+// every line after it without a word.
+TEST_F(CommunityCounts, EveryLineOfATripletTableMustBeATriplet) {
+  int a = 0;
+  int b = 0;
+  write_file("t.txt", "P1\t3\tsp1\nP2\t1\tsp2\n\nP3\t1\tsp3\n");
+  EXPECT_STOPS(count_triplets("t.txt", a, b),
+               "\nERROR: In triplet file t.txt, line 3 is blank but more triplets follow it: a triplet table ends at "
+               "its last line.\nPress any key to stop.",
+               3);
+  write_file("t.txt", "P1\t3\tsp1\nP2\t\tsp9\nP3\t1\tsp3\n");
+  EXPECT_STOPS(count_triplets("t.txt", a, b),
+               "\nERROR: In triplet file t.txt, line 2, column 2: cannot read the abundance of species sp9 in plot P2 "
+               "from \"\".\nPress any key to stop.",
+               3);
+  write_file("t.txt", "P1\t3\tsp1\nP1\t3\n");
+  EXPECT_STOPS(count_triplets("t.txt", a, b),
+               "\nERROR: In triplet file t.txt, line 2 is not a plot-abundance-species triplet (plot name, tab, value, "
+               "tab, species name): \"P1\t3\"\nPress any key to stop.",
+               3);
+  write_file("t.txt", "P1\t-1\tsp1\n");
+  EXPECT_STOPS(count_triplets("t.txt", a, b),
+               "\nERROR: In file t.txt, line 1, column 2: the abundance -1 is negative.\nAbundances are counts of "
+               "individuals, presences (0/1) or relative abundances: numbers from 0 to 9007199254740992.\nPress any "
+               "key to stop.",
+               3);
+  write_file("t.txt", "\n\n");
+  EXPECT_STOPS(count_triplets("t.txt", a, b),
+               "\nERROR: The triplet file t.txt holds no plot-abundance-species triplet.\nPress any key to stop.", 3);
+  EXPECT_EQ(triplets("P1\t3\tsp1\nP2\t1\tsp2\n\n\r\n"), std::make_pair(2, 2));
 }
 
 TEST_F(CommunityCounts, TripletLastLineWithoutLineFeedIsCounted) {
@@ -81,8 +116,9 @@ TEST_F(CommunityCounts, TripletLastLineWithoutLineFeedIsCounted) {
 
 TEST_F(CommunityCounts, TripletKeywordLineIsSkipped) {
   EXPECT_EQ(triplets("made by hand\nPLOT-ABUNDANCE-SPECIES TRIPLET\nP1\t1\tsp1\nP1\t2\tsp2\n"), std::make_pair(1, 2));
-  // The same block written inside an instruction file.
-  EXPECT_EQ(triplets("MAIN RESULT FILE\tout.txt\nPLOT-ABUNDANCE-SPECIES TRIPLET\tt.txt\nP1\t1\tsp1\nP2\t2\tsp1\n"),
+  // The same block written inside an instruction file ends at a blank line.
+  EXPECT_EQ(triplets("MAIN RESULT FILE\tout.txt\nPLOT-ABUNDANCE-SPECIES TRIPLET\tt.txt\nP1\t1\tsp1\nP2\t2\tsp1\n\n"
+                     "PLOT WEIGHTING\t1\n"),
             std::make_pair(2, 1));
 }
 

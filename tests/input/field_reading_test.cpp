@@ -19,13 +19,13 @@ TEST(FieldReading, NextFieldSkipsOneTabAndRefusesEmptyFields) {
   EXPECT_STOPS(next_field("a b\n", kFile, 2), "\ntab not found one column missing on line 2 from file data.txt", 1);
 }
 
-TEST(FieldReading, NameFieldTrimsSpacesAndKeepsALastLineFeed) {
+TEST(FieldReading, NameFieldTrimsSpacesAndLineEnds) {
   std::string name;
   read_name_field("  Poa annua  \tmore", name, 49, kFile, 1);
   EXPECT_EQ(name, "Poa annua");
   read_name_field("Poa annua\n", name, 49, kFile, 1);
-  EXPECT_EQ(name, "Poa annua\n");
-  read_name_field(std::string(60, 'x').c_str(), name, 49, kFile, 1);
+  EXPECT_EQ(name, "Poa annua");
+  read_name_field(std::string(49, 'x').c_str(), name, 49, kFile, 1);
   EXPECT_EQ(name, std::string(49, 'x'));
   EXPECT_STOPS(read_name_field("   \n", name, 49, kFile, 7),
                "\ncannot read string from    \n on line 7 from file data.txt", 1);
@@ -33,11 +33,27 @@ TEST(FieldReading, NameFieldTrimsSpacesAndKeepsALastLineFeed) {
                87);
 }
 
+// A name cut to its first 49 characters could silently merge two species
+// whose names differ further on: it is refused, naming it.
+TEST(FieldReading, OverlongNamesAreRefusedNamingThem) {
+  const std::string line = "a\t" + std::string(60, 'x') + "\tb\n";
+  std::string name;
+  EXPECT_STOPS(read_name_field(line.c_str() + 2, name, 49, kFile, 3, line.c_str()),
+               "\nthe name \"" + std::string(60, 'x') +
+                   "\" on line 3, column 2, from file data.txt is longer than the 49 characters allowed",
+               1);
+  EXPECT_STOPS(read_word_field(std::string(51, 'y').c_str(), name, 50, kFile, 4),
+               "\nthe name \"" + std::string(51, 'y') +
+                   "\" on line 4 from file data.txt is longer than the 50 "
+                   "characters allowed",
+               1);
+}
+
 TEST(FieldReading, WordFieldTakesTheFirstWord) {
   std::string word;
   read_word_field("Poa annua\tx", word, 49, kFile, 1);
   EXPECT_EQ(word, "Poa");
-  read_word_field(std::string(70, 'y').c_str(), word, 50, kFile, 1);
+  read_word_field(std::string(50, 'y').c_str(), word, 50, kFile, 1);
   EXPECT_EQ(word.size(), 50u);
 }
 
@@ -46,7 +62,7 @@ TEST(FieldReading, NumbersFollowFormattedInputRules) {
   read_double_field("1.5e-3\t", d, kFile, 1);
   EXPECT_DOUBLE_EQ(d, 0.0015);
   float f = 0;
-  read_float_field("  -2.25xyz", f, kFile, 1);
+  read_float_field("  -2.25  \n", f, kFile, 1);
   EXPECT_FLOAT_EQ(f, -2.25f);
   EXPECT_STOPS(read_double_field("\t3", d, kFile, 5), "\ncannot read float from \t3 on line 5 from file data.txt", 1);
   EXPECT_STOPS(read_float_field("abc\n", f, kFile, 6), "\ncannot read float from abc on line 6 from file data.txt", 1);
@@ -55,6 +71,29 @@ TEST(FieldReading, NumbersFollowFormattedInputRules) {
   EXPECT_TRUE(scan_int(" 010", i));
   EXPECT_EQ(i, 10);
   EXPECT_FALSE(scan_int("x1", i));
+}
+
+// A number is the whole cell: "365,8" was once read as 365 and "0,5" as 0,
+// emptying plots without a word.
+TEST(FieldReading, ANumberMustFillItsCell) {
+  const std::string line = "Poa\t365,8\t2\n";
+  double d = 0;
+  EXPECT_STOPS(read_double_field(line.c_str() + 4, d, kFile, 3, line.c_str()),
+               "\ncannot read a number from \"365,8\" on line 3, column 2, from file data.txt: the cell holds more "
+               "than a number\nWrite decimal numbers with a point, not a comma: \"365.8\", not \"365,8\".",
+               1);
+  float f = 0;
+  EXPECT_STOPS(read_float_field("12 m\t", f, kFile, 2),
+               "\ncannot read a number from \"12 m\" on line 2 from file data.txt: the cell holds more than a number",
+               1);
+  EXPECT_STOPS(read_float_field("1e39", f, kFile, 2),
+               "\ncannot read a number from \"1e39\" on line 2 from file data.txt: the number is out of range", 1);
+  EXPECT_STOPS(read_double_field("1e999\n", d, kFile, 2),
+               "\ncannot read a number from \"1e999\" on line 2 from file data.txt: the number is out of range", 1);
+  EXPECT_EQ(read_number_cell("  \tx", d, kFile, 1), CellContent::kEmpty);
+  EXPECT_EQ(read_number_cell("n.a.\t", d, kFile, 1), CellContent::kText);
+  EXPECT_EQ(read_number_cell(" 7 \r\n", d, kFile, 1), CellContent::kNumber);
+  EXPECT_EQ(d, 7.0);
 }
 
 TEST(FieldReading, CommentLines) {
@@ -67,16 +106,39 @@ TEST(FieldReading, CommentLines) {
 class DataLines : public testing::WorkDirTest {};
 
 TEST_F(DataLines, ReadingPastTheLastLineStopsWithTheLineNumber) {
-  testing::write_file(kFile, "one\ntwo\r\n");
+  testing::write_file(kFile, "head\none\ntwo\r\n");
   core::TextInput file;
   ASSERT_TRUE(file.open(kFile));
   std::string line;
+  ASSERT_TRUE(file.read_line(line));
   int line_number = 0;
   read_data_line(file, line, kFile, line_number);
+  EXPECT_EQ(line_number, 2);  // lines are numbered in the file, as an editor shows them
   read_data_line(file, line, kFile, line_number);
   EXPECT_EQ(line, "two\n");
   EXPECT_STOPS(read_data_line(file, line, kFile, line_number),
-               "\nEnd of file encountered before END message on line 3 from file data.txt", 1);
+               "\nEnd of file encountered before END message on line 4 from file data.txt", 1);
+}
+
+// Files saved by old Mac editors end lines with a lone CR, Windows ones with
+// CR LF and often start with a byte-order mark: all read as plain lines.
+TEST_F(DataLines, EveryLineEndAndAByteOrderMarkAreUnderstood) {
+  testing::write_file(kFile, "\xEF\xBB\xBFKEY\tone\rtwo\r\nthree\n\rlast");
+  core::TextInput file;
+  ASSERT_TRUE(file.open(kFile));
+  std::vector<std::string> lines;
+  std::string line;
+  while (file.read_line(line)) lines.push_back(line);
+  EXPECT_EQ(lines, (std::vector<std::string>{"KEY\tone\n", "two\n", "three\n", "\n", "last"}));
+  EXPECT_EQ(file.line_number(), 5);
+  file.rewind();
+  EXPECT_TRUE(file.find_keyword_line("KEY", line));
+  EXPECT_EQ(file.line_number(), 1);
+
+  testing::write_file(kFile, "\xEF\xBBx\n");  // not a whole mark: kept as text
+  ASSERT_TRUE(file.open(kFile));
+  ASSERT_TRUE(file.read_line(line));
+  EXPECT_EQ(line, "\xEF\xBBx\n");
 }
 
 TEST_F(DataLines, OverlongLinesComeInPieces) {

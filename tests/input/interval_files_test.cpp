@@ -73,6 +73,15 @@ TEST_F(IntervalFiles, DivergenceLimitsMustIncreaseAndBeComplete) {
                "\n\nERROR: divergence intervals not found in file \"i.txt\".\nNo line beginning with \"DIVERGENCE "
                "INTERVALS\" was found. \nPress any key to stop the programm now.\n",
                1);
+  // No interval at all would leave the pairs of species nowhere to go.
+  EXPECT_STOPS(divergence_limits("DIVERGENCE INTERVALS\t0\n", 0),
+               "\n\nERROR: The number of divergence intervals given in file \"i.txt\" (=0) must be at least 1.\nPress "
+               "any key to stop",
+               3);
+  EXPECT_STOPS(divergence_limits("DIVERGENCE INTERVALS\t2\n0\t2,5\n", 0),
+               "\ncannot read a number from \"2,5\" on line 2, column 2, from file i.txt: the cell holds more than a "
+               "number\nWrite decimal numbers with a point, not a comma: \"2.5\", not \"2,5\".",
+               1);
 }
 
 TEST_F(IntervalFiles, DistanceLimitsAreTakenAsGiven) {

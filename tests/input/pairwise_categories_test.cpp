@@ -51,7 +51,8 @@ TEST_F(PairwiseCategories, MustAgree) {
                "\nIn data for pairwise categories in \"c.txt\", the category between \"A\" and \"B\" is redefined: "
                "first value= 1.000000, second value= 2.000000",
                3);
-  EXPECT_STOPS(read_categories("A\tB\tx\nA\tC\t2\n"), "\ncannot read float from x on line 1 from file c.txt", 1);
+  EXPECT_STOPS(read_categories("A\tB\tx\nA\tC\t2\n"), "\ncannot read float from x on line 1, column 3, from file c.txt",
+               1);
 }
 
 TEST_F(PairwiseCategories, DuplicatePlotNamesStop) {

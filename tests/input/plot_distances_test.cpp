@@ -39,7 +39,23 @@ TEST_F(PlotDistances, DistancesAreSymmetricAndRepeatsMustAgree) {
 
   EXPECT_STOPS(read_distances("2\nA\tB\t1\nB\tA\t1.5\n"),
                "\nIn data for pairwise distances in \"d.txt\", the distance between \"A\" and \"B\" is redefine: "
-               "first value= 1.000000, second value= 1.500000",
+               "first value= 1.000000, second value= 1.500000 (line 3)",
+               3);
+}
+
+TEST_F(PlotDistances, DistancesMustBeWholeNonNegativeNumbers) {
+  EXPECT_STOPS(
+      read_distances("2\nA\tB\t1\nB\tC\t-4\n"),
+      "\nERROR: In inter-plot distances file d.txt, line 3, column 3: the distance between B and C is negative "
+      "(-4).\nPress any key to stop.",
+      3);
+  EXPECT_STOPS(read_distances("2\nA\tB\t1\nB\tC\t4 km\n"),
+               "\ncannot read a number from \"4 km\" on line 3, column 3, from file d.txt: the cell holds more than a "
+               "number",
+               1);
+  EXPECT_STOPS(read_distances("2 distances\nA\tB\t1\n"),
+               "\nERROR: In inter-plot distances file d.txt, line 1: the number of distances given is missing before "
+               "the first distance (a whole number alone on its line).\nPress any key to stop.",
                3);
 }
 
@@ -53,7 +69,7 @@ TEST_F(PlotDistances, MissingDistancesAreReported) {
 
 TEST_F(PlotDistances, EarlyEndNeedsTheUsersConsent) {
   const std::string warning =
-      "\nWARNING: END message encountered after only 1 elements of the distance matrix on line 2 from file d.txt"
+      "\nWARNING: END message encountered after only 1 elements of the distance matrix on line 3 from file d.txt"
       "\nEnter 'g' if you want to go on anyway, otherwise press Return to stop the program.";
   set_console_input("g\n");
   read_distances("3\nA\tB\t1\nEND\nA\tC\t2\n");
@@ -63,7 +79,7 @@ TEST_F(PlotDistances, EarlyEndNeedsTheUsersConsent) {
   set_console_input("\n");
   EXPECT_STOPS(read_distances("3\nA\tB\t1\nEND\nA\tC\t2\n"), "", 1);
   // Fewer lines than announced: the line reader's own stop.
-  EXPECT_STOPS(read_distances("3\nA\tB\t1\n"), "\nEnd of file encountered before END message on line 2 from file d.txt",
+  EXPECT_STOPS(read_distances("3\nA\tB\t1\n"), "\nEnd of file encountered before END message on line 3 from file d.txt",
                1);
 }
 

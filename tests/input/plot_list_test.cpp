@@ -72,20 +72,41 @@ TEST_F(PlotList, MitePlotsHaveCoordinatesAndOptionalCategories) {
 TEST_F(PlotList, ExtraPlotsAreIgnoredAndReadingStopsOnceAllAreFound) {
   set_plots('M', 2);
   // Z is no plot of the matrix; the line after M01 is never read.
-  write_file("p.txt", "PLOT LIST\t4\t2\t0\nCore\tx\ty\nZ\t9\t9\nM02\t3\t4\nM01\t\t2.5\nnot a plot line\n");
+  write_file("p.txt", "PLOT LIST\t4\t2\t0\nCore\tx\ty\nZ\t9\t9\nM02\t3\t4\nM01\t-1e-3\t2.5\nnot a plot line\n");
   read("p.txt", 4, 2, 0);
   EXPECT_DOUBLE_EQ(x[2], 3);
-  EXPECT_DOUBLE_EQ(x[1], 0);  // an empty coordinate cell leaves 0
+  EXPECT_DOUBLE_EQ(x[1], -0.001);
   EXPECT_DOUBLE_EQ(y[1], 2.5);
   EXPECT_EQ(console_output(), "");
+}
+
+// A plot without a readable coordinate was once put at 0, distorting every
+// distance to it.
+TEST_F(PlotList, CoordinatesMustBeWholeNumbers) {
+  set_plots('M', 2);
+  write_file("p.txt", "Core\tx\ty\nM02\t3\t4\nM01\t\t2.5\n");
+  EXPECT_STOPS(read("p.txt", 2, 2, 0),
+               "\nERROR: in plot list in p.txt, line 3, column 2: the x coordinate of plot M01 is not a number "
+               "(\"\").\nPress any key to stop.",
+               3);
+  write_file("p.txt", "Core\tx\ty\nM02\t3\t4\nM01\t1\tnorth\n");
+  EXPECT_STOPS(read("p.txt", 2, 2, 0),
+               "\nERROR: in plot list in p.txt, line 3, column 3: the y coordinate of plot M01 is not a number "
+               "(\"north\").\nPress any key to stop.",
+               3);
+  write_file("p.txt", "Core\tx\ty\nM02\t3,5\t4\nM01\t1\t1\n");
+  EXPECT_STOPS(read("p.txt", 2, 2, 0),
+               "\ncannot read a number from \"3,5\" on line 2, column 2, from file p.txt: the cell holds more than a "
+               "number\nWrite decimal numbers with a point, not a comma: \"3.5\", not \"3,5\".",
+               1);
 }
 
 TEST_F(PlotList, MissingPlotsStopTheRun) {
   set_plots('M', 3);
   write_file("p.txt", "Core\tx\ty\nM01\t1\t1\nM01\t1\t2\nM03\t3\t3\n");
   // M01 twice must not make up for M02.
-  EXPECT_STOPS(read("p.txt", 3, 2, 0), "ERROR: in plot list in p.txt, 1 plots from the species-plot matrix are missing",
-               3);
+  EXPECT_STOPS(read("p.txt", 3, 2, 0),
+               "ERROR: in plot list in p.txt, 1 plots from the species-plot matrix are missing: M02", 3);
   EXPECT_EQ(console_output(),
             "\nWARNING: in plot list in p.txt, plot M01 is listed more than once: its last line is used");
 }
@@ -93,8 +114,9 @@ TEST_F(PlotList, MissingPlotsStopTheRun) {
 TEST_F(PlotList, LineWithoutItsCategoryStops) {
   set_plots('D', 2);
   write_file("p.txt", "Plot\tHabitat\nD01\tdry\nD02\n");
-  EXPECT_STOPS(read("p.txt", 2, 0, -1),
-               "\nERROR: in plot list in p.txt, the line of plot D02 has no category cell.\nPress any key to stop.", 3);
+  EXPECT_STOPS(
+      read("p.txt", 2, 0, -1),
+      "\nERROR: in plot list in p.txt, line 3: the line of plot D02 has no category cell.\nPress any key to stop.", 3);
 }
 
 }  // namespace

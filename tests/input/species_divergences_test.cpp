@@ -64,7 +64,18 @@ TEST_F(SpeciesDivergencesTest, ConflictingMirrorValuesStopTheRun) {
                "\nWARNING: In data for pairwise distances in \"div.txt\", the distance between \"A\" and \"B\" is "
                "redefined: first value= 2.000000, second value= 2.500000",
                3);
-  EXPECT_STOPS(read("\tA\tB\nA\t0\tx\nB\t2.5\t0\n", 2), "\ncannot read float from x on line 2 from file div.txt", 1);
+  EXPECT_STOPS(read("\tA\tB\nA\t0\tx\nB\t2.5\t0\n", 2),
+               "\ncannot read float from x on line 2, column 3, from file div.txt", 1);
+  EXPECT_STOPS(read("\tA\tB\nA\t0\t-2\nB\t\t0\n", 2),
+               "\nERROR: In divergences file div.txt, line 2, column 3: the divergence -2 is negative.\nPress any key "
+               "to stop.",
+               3);
+  // An announced count the header cannot back is refused before any table
+  // is made for it.
+  EXPECT_STOPS(read("\tA\tB\nA\t0\t2\n", 2000000000),
+               "\nERROR: In divergences file div.txt, the header line (line 1) names 2 species; 2000000000 were "
+               "announced.\nPress any key to stop.",
+               3);
   EXPECT_STOPS(read("\tA\tB\nA\t0\t2\n", 2), "\nEnd of file encountered before END message on line 3 from file div.txt",
                1);
 }

@@ -58,14 +58,58 @@ TEST_F(SpeciesPlotMatrix, CellsHoldRelativeAbundancesAndTotals) {
 
 TEST_F(SpeciesPlotMatrix, HeaderGivesTheAnnouncedPlotsAndNamesKeepSpaces) {
   // A header label, plots A and B, an empty cell, then C: two plots counted.
-  read("label\tA\tB\t\tC\n  Poa annua \t1\t2\t\t9\n", 2, 1);
+  read("label\tA\tB\t\tC\n  Poa annua \t1\t2\t\t \n", 2, 1);
   EXPECT_EQ(plots[2], "B");
   EXPECT_EQ(species[1], "Poa annua");
   EXPECT_DOUBLE_EQ(abundances(0, 0), 3);
+  // A value under C would be dropped without a word: it stops the run.
+  EXPECT_STOPS(read("label\tA\tB\t\tC\n  Poa annua \t1\t2\t\t9\n", 2, 1),
+               "\nERROR: In species-plot file m.txt, line 2 holds a value in column 5, beyond the 2 plots named by the "
+               "header line.\nPress any key to stop.",
+               3);
   EXPECT_STOPS(read("label\tA\n x\t1\n", 2, 1),
-               "\nERROR: In species-plot file m.txt, the header line names only 1 plots; 2 were announced.\n"
+               "\nERROR: In species-plot file m.txt, the header line (line 1) names only 1 plots; 2 were announced.\n"
                "Press any key to stop.",
                3);
+}
+
+// Counts announced on a keyword line are checked against the file before
+// anything is allocated: "SPECIES-PLOT MATRIX 10000 10000" over two plots
+// once took 786 MB before failing.
+TEST_F(SpeciesPlotMatrix, AnnouncedCountsMustBeBackedByTheFile) {
+  EXPECT_STOPS(read("SPECIES-PLOT MATRIX\t2000000000\t2\n\tA\tB\nx\t1\t1\n", 2, 2000000000),
+               "\nERROR: In species-plot file m.txt, 2000000000 species lines were announced but the file ends after "
+               "1.\nPress any key to stop.",
+               3);
+  EXPECT_STOPS(read("SPECIES-PLOT MATRIX\t1\t2000000000\n\tA\tB\nx\t1\t1\n", 2000000000, 1),
+               "\nERROR: In species-plot file m.txt, the header line (line 2) names only 2 plots; 2000000000 were "
+               "announced.\nPress any key to stop.",
+               3);
+}
+
+// A negative abundance used to be taken as a value; decimal commas were read
+// by their front ("0,5" as 0), emptying plots without a word.
+TEST_F(SpeciesPlotMatrix, AbundancesMustBeWholeNonNegativeNumbers) {
+  EXPECT_STOPS(read("\tA\tB\nx\t1\t-1\n", 2, 1),
+               "\nERROR: In file m.txt, line 2, column 3: the abundance -1 is negative.\nAbundances are counts of "
+               "individuals, presences (0/1) or relative abundances: numbers from 0 to 9007199254740992.\nPress any "
+               "key to stop.",
+               3);
+  EXPECT_STOPS(read("\tA\tB\nx\t1\t1e30\n", 2, 1),
+               "\nERROR: In file m.txt, line 2, column 3: the abundance 1e+30 is too large.\nAbundances are counts of "
+               "individuals, presences (0/1) or relative abundances: numbers from 0 to 9007199254740992.\nPress any "
+               "key to stop.",
+               3);
+  EXPECT_STOPS(read("\tA\tB\nx\t0,5\t1\n", 2, 1),
+               "\ncannot read a number from \"0,5\" on line 2, column 2, from file m.txt: the cell holds more than a "
+               "number\nWrite decimal numbers with a point, not a comma: \"0.5\", not \"0,5\".",
+               1);
+  const std::string long_name(50, 's');
+  EXPECT_STOPS(read("\tA\n" + long_name + "\t1\n", 1, 1),
+               "\nthe name \"" + long_name +
+                   "\" on line 2, column 1, from file m.txt is longer than the 49 "
+                   "characters allowed",
+               1);
 }
 
 TEST_F(SpeciesPlotMatrix, KeywordLineStandsBeforeTheHeader) {
@@ -79,7 +123,8 @@ TEST_F(SpeciesPlotMatrix, KeywordLineStandsBeforeTheHeader) {
 
 TEST_F(SpeciesPlotMatrix, MissingOrEmptyCellsStopNamingSpeciesAndPlot) {
   const std::string message =
-      "ERROR: In species-plot file m.txt, cannot read the number of individuals of species y in plot B ";
+      "ERROR: In species-plot file m.txt, cannot read the number of individuals of species y in plot B (line 3, "
+      "column 3)";
   EXPECT_STOPS(read("\tA\tB\nx\t1\t1\ny\t1\n", 2, 2), message, 3);        // short row
   EXPECT_STOPS(read("\tA\tB\nx\t1\t1\ny\t1\t\n", 2, 2), message, 3);      // empty last cell
   EXPECT_STOPS(read("\tA\tB\nx\t1\t1\ny\t1\t \t3\n", 2, 2), message, 3);  // blank cell
@@ -87,7 +132,8 @@ TEST_F(SpeciesPlotMatrix, MissingOrEmptyCellsStopNamingSpeciesAndPlot) {
 }
 
 TEST_F(SpeciesPlotMatrix, BlankLineCountedAsSpeciesStopsTheRun) {
-  EXPECT_STOPS(read("\tA\nx\t1\n\n", 1, 2), "\ncannot read string from \n on line 0 from file m.txt", 1);
+  EXPECT_STOPS(read("\tA\nx\t1\n\ny\t1\n", 1, 3), "\ncannot read string from \n on line 3, column 1, from file m.txt",
+               1);
 }
 
 TEST_F(SpeciesPlotMatrix, EmptyPlotKeepsZerosAndIsReported) {

@@ -83,7 +83,7 @@ TEST_F(SpeciesTraits, MissingSpeciesAndCategoryErrorsAreReportedTogether) {
   for (int s = 1; s <= 5; ++s) species_[s] = std::string(1, static_cast<char>('A' + s - 1));
   EXPECT_STOPS(read_species_traits("t.txt", 3, 3, 5, names_, announced_, species_, traits_, categories_),
                "\n\nERROR: Species traits, variable habitat: 3 categories found but only 2 announced"
-               "\n\nERROR: in species traits in file t.txt, 2 species from the species-plot matrix are missing"
+               "\n\nERROR: in species traits in file t.txt, 2 species from the species-plot matrix are missing: D, E"
                "\nPress any key to stop now",
                101);
 }
@@ -99,10 +99,45 @@ TEST_F(SpeciesTraits, FewerLinesThanAnnouncedWithoutAMatrix) {
 TEST_F(SpeciesTraits, MalformedCellsNameTheFileAndLine) {
   write_file("t.txt", "Species\tmass\t#2 habitat\tlength\nA\t1\tx\t2\nB\theavy\tx\t2\n");
   EXPECT_STOPS(read_species_traits("t.txt", 2, 3, 0, names_, announced_, species_, traits_, categories_),
-               "\ncannot read float from heavy\tx\t2 on line 2 from file t.txt", 1);
+               "\ncannot read float from heavy\tx\t2 on line 3, column 2, from file t.txt", 1);
   write_file("t.txt", "Species\tmass\t#2 habitat\tlength\nA\t1\tx\n");
   EXPECT_STOPS(read_species_traits("t.txt", 1, 3, 0, names_, announced_, species_, traits_, categories_),
-               "\ntab not found one column missing on line 1 from file t.txt", 1);
+               "\ntab not found one column missing on line 2 from file t.txt", 1);
+  write_file("t.txt", "Species\tmass\t#2 habitat\tlength\nA\t1,5\tx\t2\n");
+  EXPECT_STOPS(read_species_traits("t.txt", 1, 3, 0, names_, announced_, species_, traits_, categories_),
+               "\ncannot read a number from \"1,5\" on line 2, column 2, from file t.txt: the cell holds more than a "
+               "number\nWrite decimal numbers with a point, not a comma: \"1.5\", not \"1,5\".",
+               1);
+}
+
+// A blank line, or a name the old count did not take for a species (one
+// beginning with "_" or "-"), once ended the list there: the species after it
+// were dropped without a word.
+TEST_F(SpeciesTraits, EverySpeciesLineIsReadOrRefused) {
+  write_file("t.txt", "Species\tmass\t#2 habitat\tlength\nA\t1\tx\t2\n_B\t1\ty\t2\n-C\t1\tx\t2\n\n\n");
+  read_species_traits("t.txt", 3, 3, 0, names_, announced_, species_, traits_, categories_);
+  EXPECT_EQ(species_[3], "-C");
+  write_file("t.txt", "Species\tmass\t#2 habitat\tlength\nA\t1\tx\t2\n\nC\t1\tx\t2\n");
+  EXPECT_STOPS(read_species_traits("t.txt", 3, 3, 0, names_, announced_, species_, traits_, categories_),
+               "\n\nERROR: in species traits in file t.txt, line 3 is blank but more species lines follow it.\nPress "
+               "any key to stop now",
+               101);
+  write_file("t.txt", "SPECIES TRAITS\t2\t3\nSpecies\tmass\t#2 habitat\tlength\nA\t1\tx\t2\n\nC\t1\tx\t2\n");
+  EXPECT_STOPS(read_species_traits("t.txt", 2, 3, 0, names_, announced_, species_, traits_, categories_),
+               "\n\nERROR: in species traits in file t.txt, line 4 is blank where a species line was expected.\nPress "
+               "any key to stop now",
+               101);
+  // Counts the file cannot back are refused before anything is allocated.
+  write_file("t.txt", "SPECIES TRAITS\t1\t888888888\nSpecies\tmass\nA\t1\n");
+  EXPECT_STOPS(read_species_traits("t.txt", 1, 888888888, 0, names_, announced_, species_, traits_, categories_),
+               "\n\nERROR: in species traits in file t.txt, the header line (line 2) names 1 variables; 888888888 were "
+               "announced.\nPress any key to stop now",
+               101);
+  write_file("t.txt", "SPECIES TRAITS\t888888888\t1\nSpecies\tmass\nA\t1\n");
+  EXPECT_STOPS(read_species_traits("t.txt", 888888888, 1, 0, names_, announced_, species_, traits_, categories_),
+               "\n\nERROR: in species traits in file t.txt, 888888887 species are missing compared to what was "
+               "announced\nPress any key to stop now",
+               101);
 }
 
 TEST_F(SpeciesTraits, StandardErrors) {

@@ -89,7 +89,12 @@ TEST_F(TraitDistances, BuildModeGrowsPastManySpecies) {
 TEST_F(TraitDistances, BadNumberNamesTheLine) {
   write_file("m.txt", "size\tA\tB\nA\t0\tfar\nB\t1\t0\n");
   EXPECT_STOPS(read_trait_distances("m.txt", 0, 2, kTraitDistanceMatrixLayout, true, species_, variables_, distances_),
-               "\ncannot read float from far on line 2 from file m.txt", 1);
+               "\ncannot read float from far on line 2, column 3, from file m.txt", 1);
+  write_file("m.txt", "size\tA\tB\nA\t0\t-1\nB\t\t0\n");
+  EXPECT_STOPS(read_trait_distances("m.txt", 0, 2, kTraitDistanceMatrixLayout, true, species_, variables_, distances_),
+               "\nERROR: In trait distances file m.txt, line 2, column 3: the distance -1 is negative.\nPress any key "
+               "to stop.",
+               3);
 }
 
 }  // namespace

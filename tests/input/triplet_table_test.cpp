@@ -92,8 +92,8 @@ void expect_same_community(const Community& a, const Community& b, double tolera
 
 class TripletTable : public testing::WorkDirTest {};
 
-TEST_F(TripletTable, IndicesFollowFirstAppearanceAndReadingStopsAtANonTriplet) {
-  write_file("t.txt", "A\t2\tx\nB\t3\ty\nA\t6\ty\n\nC\t1\tz\n");
+TEST_F(TripletTable, IndicesFollowFirstAppearance) {
+  write_file("t.txt", "A\t2\tx\nB\t3\ty\nA\t6\ty\n\n");
   const Community c = read_triplet_file("t.txt");
   ASSERT_EQ(c.n_plots, 2);
   EXPECT_EQ(c.plots[2], "B");
@@ -129,7 +129,7 @@ TEST_F(TripletTable, MorePlotsThanCountedStop) {
   write_file("t.txt", "A\t1\tx\nB\t1\tx\n");
   Community c;
   EXPECT_STOPS(read_triplets("t.txt", 1, 1, c.species, c.plots, c.abundances, c.data_type),
-               "\nERROR: In triplet file t.txt, triplet line 2 names more plots than the 1 counted before (B).\n"
+               "\nERROR: In triplet file t.txt, line 2 names more plots than the 1 counted before (B).\n"
                "Press any key to stop.",
                3);
 }

@@ -28,12 +28,13 @@ TEST_F(InstructionTest, SpeciesTraitsFileWithAndWithoutKeywordLine) {
   RunSettings s = read("SPECIES TRAITS\tt1.txt\n");
   EXPECT_EQ(s.n_trait_species, 2);
   EXPECT_EQ(s.trait_variable_names[1], "height");
-  // Without it: variables up to the first empty header cell, species up to
-  // the first row not beginning with a letter or digit.
-  write_file("t2.txt", "sp\th\tw\t\tnote\nA\t1\t2\nB\t2\t3\n9C\t1\t1\n-- end\nD\t1\t1\n");
+  // Without it: variables up to the first empty header cell, species lines
+  // to the end of the file (blank lines at its very end excepted): the
+  // reader then refuses a line that is not a species line, naming it.
+  write_file("t2.txt", "sp\th\tw\t\tnote\nA\t1\t2\nB\t2\t3\n9C\t1\t1\n-- end\nD\t1\t1\n\n \n");
   s = read("SPECIES TRAITS\tt2.txt\n");
   EXPECT_EQ(s.species_traits_file, "t2.txt");
-  EXPECT_EQ(s.n_trait_species, 3);
+  EXPECT_EQ(s.n_trait_species, 5);
   EXPECT_EQ(s.n_trait_variables, 2);
   EXPECT_EQ(s.trait_variable_names[2], "w");
 }

@@ -82,9 +82,8 @@ TEST(NewickReader, RootLengthGivesAnExtraRoot) {
 TEST(NewickReader, SkipsBlanksCommentsAndReadsLabels) {
   const ParsedTree tree = parse_tree("  \t((A:1, B:1) [a note, here] Lab:1 , C:2e0);\n", true);
   EXPECT_EQ(describe_all(tree), "1:A|5|1|0|1-1\n2:B|5|1|0|2-2\n3:C|4|2|0|3-3\n4:|0|0|2|1-3\n5:Lab|4|1|1|1-2\n");
-  // Names run to the next ':' (spaces kept) and are kept to 50 characters.
-  const std::string long_name(60, 'x');
-  const ParsedTree named = parse_tree("(" + long_name + ":1,Poa annua:1);", false);
+  // Names run to the next ':' (inner spaces kept), up to 50 characters.
+  const ParsedTree named = parse_tree("(" + std::string(50, 'x') + ":1,Poa annua:1);", false);
   EXPECT_EQ(named.nodes[1].name, std::string(50, 'x'));
   EXPECT_EQ(named.nodes[2].name, "Poa annua");
 }
@@ -102,6 +101,31 @@ TEST(NewickReader, RejectsMalformedTrees) {
   EXPECT_STOPS(parse_tree("(A:1,B:1):1,(C:1,D:1);", false),
                "\nError: a tip or clade follows the closing parenthesis of the root: the tree must have one root", 22);
   EXPECT_STOPS(parse_tree("", false), "\nError: 0 tips for 1 expected", 22);
+  EXPECT_STOPS(parse_tree("((A:1,B:1x):1,C:2);", false), "\nError: cannot read length of branch 2", 22);
+}
+
+// Errors name the tree file. A name cut to 50 characters could match the
+// wrong species, and a node without its length would swallow its
+// neighbours: both are refused, the decimal comma with a hint.
+TEST(NewickReader, ErrorsNameTheTreeFileAndTheFaultyNode) {
+  NodeTable nodes;
+  EXPECT_STOPS(read_newick_tree("((A:1,B:1):1,C:2;", false, 3, nodes, "tree.txt"),
+               "\nError: 3 '(' for 2 ')' in the tree of file tree.txt", 22);
+  EXPECT_STOPS(read_newick_tree("((A:1,B:1):1,C:2);", false, 4, nodes, "tree.txt"),
+               "\nError: 3 tips for 4 expected in the tree of file tree.txt", 22);
+  EXPECT_STOPS(read_newick_tree("((A:1,B:1,5):1,C:2);", false, 3, nodes, "tree.txt"),
+               "\nError: \"5\" (character 11) has no branch length in the tree of file tree.txt\nA decimal comma in "
+               "the branch length before it? Branch lengths are written with a point (1.5).",
+               22);
+  EXPECT_STOPS(read_newick_tree("((A:1,B):1,C:2);", false, 3, nodes, "t.nwk"),
+               "\nError: \"B\" (character 7) has no branch length in the tree of file t.nwk", 22);
+  const std::string long_name(51, 'x');
+  EXPECT_STOPS(
+      read_newick_tree("(" + long_name + ":1,B:1);", false, 2, nodes, "t.nwk"),
+      "\nError: the name \"" + long_name + "\" in the tree of file t.nwk is longer than the 50 characters allowed", 22);
+  const core::FatalError logged =
+      quorvel::testing::expect_fatal([&] { read_newick_tree("(A:1,B:1;", false, 2, nodes); });
+  EXPECT_TRUE(logged.log_to_error_file());
 }
 
 class NewickAgesTest : public quorvel::testing::WorkDirTest {};
