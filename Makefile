@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE ?= cmake
 
-.PHONY: all build build-sanitize example test test-release test-sanitize bench format format-check clean
+.PHONY: all build build-sanitize example test test-release test-sanitize bench fuzz build-fuzz format format-check clean
 
 all: build
 
@@ -36,6 +36,20 @@ bench:
 	$(CMAKE) --build build-bench -j $(JOBS)
 	@ls build-bench/bench/ 2>/dev/null
 
+# Coverage-guided fuzzing of every reader (clang, libFuzzer, address and
+# undefined-behaviour sanitizers): the whole corpus is replayed, then each
+# target runs FUZZ_SECONDS seconds (make fuzz FUZZ_SECONDS=600 for long runs).
+FUZZ_SECONDS ?= 60
+CLANGXX ?= clang++
+
+build-fuzz:
+	$(CMAKE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_FUZZ=ON -DCMAKE_CXX_COMPILER=$(CLANGXX)
+	$(CMAKE) --build build-fuzz -j $(JOBS)
+
+fuzz: build-fuzz
+	bash tests/fuzz/run_fuzz.sh build-fuzz replay
+	bash tests/fuzz/run_fuzz.sh build-fuzz $(FUZZ_SECONDS)
+
 format:
 	find src tests bench -name '*.cpp' -o -name '*.hpp' | xargs clang-format -i
 
@@ -43,4 +57,4 @@ format-check:
 	@find src tests bench -name '*.cpp' -o -name '*.hpp' | xargs clang-format --dry-run --Werror
 
 clean:
-	rm -rf build build-sanitize build-bench
+	rm -rf build build-sanitize build-bench build-fuzz

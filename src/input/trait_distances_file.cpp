@@ -85,6 +85,15 @@ class DistanceStore {
 
   int n_seen() const { return n_seen_; }
 
+  // The known species that the file never names.
+  std::vector<std::string> unseen_names() const {
+    std::vector<std::string> unseen;
+    for (std::size_t s = 1; s < seen_.size() && s < names_.size(); ++s) {
+      if (!seen_[s]) unseen.push_back(names_[s]);
+    }
+    return unseen;
+  }
+
   // Hands the matrices and, in build mode, the species names over.
   void finish(core::NameTable& species_names, core::Vector<core::FMatrix>& distances) {
     const int n = static_cast<int>(names_.size()) - 1;
@@ -226,12 +235,15 @@ int read_trait_distances(const std::string& file_name, int n_known_species, int 
   } else {
     read_list_layout(file, file_name, n_data_lines, n_variables, store, variable_names);
   }
+  const std::vector<std::string> unseen = store.unseen_names();
   store.finish(species_names, distances);
   const int n_species = store.n_seen();
   if (!build_species_list && n_species < n_known_species) {
-    core::console_printf(
-        "\n\nERROR: in inter-species trait distance matrix, %i species from the species-plot matrix are missing",
-        n_known_species - n_species);
+    core::console_print(
+        core::format(
+            "\n\nERROR: in inter-species trait distance matrix, %i species from the species-plot matrix are missing",
+            n_known_species - n_species) +
+        listed_names(unseen));
   }
   return n_species;
 }

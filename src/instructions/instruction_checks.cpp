@@ -1,5 +1,7 @@
 #include <sys/stat.h>
 
+#include <utility>
+
 #include "core/errors.hpp"
 #include "core/format.hpp"
 #include "instructions/instruction_file.hpp"
@@ -38,6 +40,13 @@ std::string final_check_messages(const InstructionContext& context) {
     messages +=
         "\n\nERROR: You can treat species traits (SPECIES TRAITS) or species distances for traits (INTER-SPECIES "
         "DISTANCES) but not both together";
+  }
+  // Mode 3 selects plot pairs by their pairwise category: without the table of
+  // pairwise categories there is nothing to select from.
+  if (s.pair_selection_mode == 3 && s.pairwise_categories_source.empty()) {
+    messages +=
+        "\n\nERROR: \"SELECT PLOT PAIRS OF CATEGORY\" selects plot pairs by their pairwise category: give the "
+        "categories of the plot pairs with \"PAIRWISE CATEGORIES\"";
   }
   const int phyletic_sources = (s.n_tree_species != 0) + (s.n_taxonomy_species != 0) + (s.n_divergence_species != 0);
   if (phyletic_sources > 1) {
@@ -141,6 +150,17 @@ void check_named_data(const RunSettings& settings) {
     core::stop_run(core::format("\n\nERROR: no species or no plots could be read from \"%s\": check that its columns "
                                 "are separated by tabulations.\nPress any key to stop.",
                                 community.c_str()),
+                   core::kStoppedStatus);
+  }
+  // An empty species list would silently turn a trait or taxonomy run into
+  // a run on plots alone.
+  const std::pair<const std::string*, int> lists[] = {{&settings.species_traits_file, settings.n_trait_species},
+                                                      {&settings.species_taxonomy_file, settings.n_taxonomy_species}};
+  for (const auto& list : lists) {
+    if (list.first->empty() || list.second > 0) continue;
+    core::stop_run(core::format("\n\nERROR: no species could be read from \"%s\": after its header line, the list "
+                                "needs one line per species.\nPress any key to stop.",
+                                list.first->c_str()),
                    core::kStoppedStatus);
   }
 }

@@ -45,7 +45,8 @@ TEST_F(TraitDistances, ListLayoutWithKnownSpecies) {
       read_trait_distances(data_path("input/traits/pair_list.txt"), 4, 4, 2, false, species_, variables_, distances_);
   EXPECT_EQ(n, 3);
   EXPECT_EQ(console_output(),
-            "\n\nERROR: in inter-species trait distance matrix, 1 species from the species-plot matrix are missing");
+            "\n\nERROR: in inter-species trait distance matrix, 1 species from the species-plot matrix are missing: "
+            "D");
   EXPECT_EQ(variables_[1], "beak");
   EXPECT_EQ(variables_[2], "mass");
   EXPECT_EQ(distances_[1][2][3], 1.0f);   // A-B

@@ -1,0 +1,16 @@
+// A species traits file, alone and with the species of the dune matrix.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "fuzz_support.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace quorvel;
+  fuzz::prepare();
+  fuzz::write_input("data.txt", data, size);
+  fuzz::load_as_run("SPECIES TRAITS\tdata.txt\n");
+  fuzz::load_as_run("SPECIES-PLOT MATRIX\t" + fuzz::data_set_file("dune", "dune_matrix.txt") +
+                    "\nSPECIES TRAITS\tdata.txt\n");
+  return 0;
+}
