@@ -1,5 +1,6 @@
 #include "driver/run_driver.hpp"
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -136,6 +137,10 @@ int run_program(int argc, char** argv) {
     return run(arguments);
   } catch (const core::FatalError& error) {
     return core::report_fatal_error(error);
+  } catch (const std::bad_alloc&) {
+    // Working storage of an analysis too large for the memory: an allocation
+    // failure like any other, never a crash.
+    return core::report_fatal_error(core::FatalError("\nallocation failure", 1, true, false));
   }
 }
 
