@@ -119,6 +119,8 @@ void handle_divergence_intervals(InstructionContext& context, const std::string&
   std::string where;
   if (scan_count(word.c_str(), count)) {
     context.settings.divergence_intervals_source = context.instruction_file;
+  } else if (is_inline_argument(word)) {
+    stop_missing_argument(record);  // "3x": a count must be a whole number
   } else {
     context.settings.divergence_intervals_source = word;
     core::TextInput file;
