@@ -94,6 +94,19 @@ void handle_positive_count(InstructionContext& context, const std::string& line,
   context.settings.*record.count_field = value;
 }
 
+// Each thread keeps its own working tables: a number beyond any machine's
+// cores would only exhaust the memory.
+void handle_threads(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  handle_positive_count(context, line, record);
+  const int threads = context.settings.*record.count_field;
+  if (threads > kMaxThreads) {
+    core::stop_run(core::format("\n\nERROR: \"THREADS\" asks for %d threads: at most %d are possible.\nPress any "
+                                "key to stop.",
+                                threads, kMaxThreads),
+                   core::kStoppedStatus);
+  }
+}
+
 // Divergence intervals are given by their upper limits, the first of which is
 // the interval of divergence 0: at least one is needed, and the partition by
 // interval is sized by their number. A number (even negative) is a count
@@ -242,7 +255,7 @@ const KeywordRecord kKeywords[] = {
     {"RANDOM SEED", 11, handle_positive_count,
      "\n\nERROR: \"RANDOM SEED\" must be followed by a positive whole number.\nPress any key to stop.", nullptr,
      &S::random_seed_keyword},
-    {"THREADS", 7, handle_positive_count,
+    {"THREADS", 7, handle_threads,
      "\n\nERROR: \"THREADS\" must be followed by a positive whole number.\nPress any key to stop.", nullptr,
      &S::n_threads},
     {"RESULTS TABLE", 13, handle_required_name,
