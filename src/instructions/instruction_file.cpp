@@ -108,6 +108,19 @@ void handle_analysis_level(InstructionContext& context, const std::string& line,
   }
 }
 
+// Each thread keeps its own working tables: a number beyond any machine's
+// cores would only exhaust the memory.
+void handle_threads(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  handle_positive_count(context, line, record);
+  const int threads = context.settings.*record.count_field;
+  if (threads > kMaxThreads) {
+    core::stop_run(core::format("\n\nERROR: \"THREADS\" asks for %d threads: at most %d are possible.\nPress any "
+                                "key to stop.",
+                                threads, kMaxThreads),
+                   core::kStoppedStatus);
+  }
+}
+
 // Divergence intervals are given by their upper limits, the first of which is
 // the interval of divergence 0: at least one is needed, and the partition by
 // interval is sized by their number. A number (even negative) is a count
@@ -259,7 +272,7 @@ const KeywordRecord kKeywords[] = {
     {"ANALYSIS LEVEL", 14, handle_analysis_level,
      "\n\nERROR: \"ANALYSIS LEVEL\" must be followed by INDIVIDUALS or PLOTS.\nPress any key to stop.", nullptr,
      nullptr},
-    {"THREADS", 7, handle_positive_count,
+    {"THREADS", 7, handle_threads,
      "\n\nERROR: \"THREADS\" must be followed by a positive whole number.\nPress any key to stop.", nullptr,
      &S::n_threads},
     {"RESULTS TABLE", 13, handle_required_name,

@@ -11,6 +11,8 @@ inline constexpr int kMaxPhylogenyTests = 100;
 /// Highest number of randomizations of one test: the values of every
 /// randomization are kept until the test is summarised.
 inline constexpr int kMaxRandomizations = 1000000;
+/// Highest number of threads of the randomization tests ("THREADS").
+inline constexpr int kMaxThreads = 256;
 /// Highest number of selection tests (in absolute value) accepted.
 inline constexpr int kMaxSelectionTests = 99;
 
