@@ -7,7 +7,7 @@ CMAKE ?= cmake
 all: build
 
 build:
-	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=Release
+	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON
 	$(CMAKE) --build build -j $(JOBS)
 
 build-sanitize:
@@ -16,8 +16,12 @@ build-sanitize:
 
 # Builds the program alone (not the test suite) and runs the bundled example
 # analyses, showing where their results are.
+# Without GoogleTest installed the test suite cannot even be configured: the
+# example then configures without it.
+EXAMPLE_TESTING := $(shell (test -f /usr/include/gtest/gtest.h || test -f /usr/local/include/gtest/gtest.h) && echo ON || echo OFF)
+
 example:
-	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=Release
+	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=$(EXAMPLE_TESTING)
 	$(CMAKE) --build build -j $(JOBS) --target quorvel
 	@bash examples/run_example.sh
 

@@ -48,10 +48,11 @@ bool write_file_anew(const std::string& file_name, const std::string& text) {
 }
 
 bool try_append_to_file(const std::string& file_name, const std::string& text) {
-  std::unique_ptr<std::FILE, FileCloser> file(open_output(file_name, "a"));
+  std::FILE* file = open_output(file_name, "a");
   if (!file) return false;
-  std::fwrite(text.data(), 1, text.size(), file.get());
-  return true;
+  // A full disk shows at the write or at the close.
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  return std::fclose(file) == 0 && written;
 }
 
 namespace {

@@ -21,6 +21,14 @@ void load_species_traits(RunState& state) {
                                     state.species_names);
     }
   }
+  if (settings.taxonomy_as_species_list) {
+    // No trait list: the taxonomy list, read by the same reader, gives the
+    // levels of the classification (categorical columns, not traits).
+    state.trait_categories_found = input::read_species_traits(
+        settings.species_taxonomy_file, settings.n_taxonomy_species, settings.n_trait_variables,
+        settings.n_matrix_species, settings.trait_variable_names, settings.trait_variable_categories,
+        state.species_names, state.traits, state.trait_category_names);
+  }
   if (settings.trait_distance_layout != 0) {
     // The distance file defines the species when nothing else does.
     const bool defines_species =

@@ -1,5 +1,6 @@
 #include "driver/run_driver.hpp"
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -33,10 +34,13 @@ constexpr const char* kUsage =
     "Usage: quorvel [INSTRUCTION_FILE [RESULT_FILE]]\n"
     "\n"
     "Runs the analysis described by INSTRUCTION_FILE, a text file of keyword lines\n"
-    "(see README.md). The program changes to the folder of INSTRUCTION_FILE, reads\n"
-    "the data files it names there and appends its results to the main result file:\n"
-    "the one named by \"MAIN RESULT FILE\" in the instruction file, else RESULT_FILE,\n"
-    "else the name asked for on the console (\"out.txt\" by default).\n"
+    "(see the user guide, docs/guide.md). The program changes to the folder of\n"
+    "INSTRUCTION_FILE, reads the data files it names there and writes its results\n"
+    "to the main result file: the one named by \"MAIN RESULT FILE\" (a complete run\n"
+    "replaces its content) or \"ADD TO MAIN RESULT FILE\" (a complete run appends to\n"
+    "it) in the instruction file, else RESULT_FILE, else the name asked for on the\n"
+    "console (\"out.txt\" by default); when that file exists, you are asked whether\n"
+    "to append to it (the default) or erase it.\n"
     "Without arguments the program asks for the instruction file.\n"
     "\n"
     "  --help     show this text\n"
@@ -133,6 +137,10 @@ int run_program(int argc, char** argv) {
     return run(arguments);
   } catch (const core::FatalError& error) {
     return core::report_fatal_error(error);
+  } catch (const std::bad_alloc&) {
+    // Working storage of an analysis too large for the memory: an allocation
+    // failure like any other, never a crash.
+    return core::report_fatal_error(core::FatalError("\nallocation failure", 1, true, false));
   }
 }
 

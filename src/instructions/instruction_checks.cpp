@@ -41,6 +41,13 @@ std::string final_check_messages(const InstructionContext& context) {
         "\n\nERROR: You can treat species traits (SPECIES TRAITS) or species distances for traits (INTER-SPECIES "
         "DISTANCES) but not both together";
   }
+  // Mode 3 selects plot pairs by their pairwise category: without the table of
+  // pairwise categories there is nothing to select from.
+  if (s.pair_selection_mode == 3 && s.pairwise_categories_source.empty()) {
+    messages +=
+        "\n\nERROR: \"SELECT PLOT PAIRS OF CATEGORY\" selects plot pairs by their pairwise category: give the "
+        "categories of the plot pairs with \"PAIRWISE CATEGORIES\"";
+  }
   const int phyletic_sources = (s.n_tree_species != 0) + (s.n_taxonomy_species != 0) + (s.n_divergence_species != 0);
   if (phyletic_sources > 1) {
     messages +=
@@ -124,12 +131,6 @@ std::string output_conflict_messages(const RunSettings& s, const std::string& in
 // source that yields no tree, no plots or no species is a mistake in the file
 // (a missing tabulation, a wrong file), not an empty analysis.
 void check_named_data(const RunSettings& settings) {
-  if (settings.n_individuals != 0) {
-    core::stop_run(
-        "\n\nERROR: \"INDIVIDUAL\": the analysis of individual lists is not available in this version of the "
-        "program.\nPress any key to stop.",
-        core::kStoppedStatus);
-  }
   if (!settings.tree_file.empty() && settings.n_tree_species == 0) {
     core::stop_run(
         core::format("\n\nERROR: no tree could be read from \"%s\": the tree must be one line of Newick text "

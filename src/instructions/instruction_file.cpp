@@ -1,6 +1,10 @@
 #include "instructions/instruction_file.hpp"
 
+#include <algorithm>
+#include <vector>
+
 #include "core/arrays.hpp"
+#include "core/console.hpp"
 #include "core/constants.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
@@ -72,15 +76,82 @@ void handle_add_to_main_result_file(InstructionContext& context, const std::stri
 void handle_count(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
   const char* position = after_keyword_text(line, record.keyword);
   int value = 0;
-  if (!position || !input::scan_int(position, value)) stop_missing_argument(record);
+  if (!position || !scan_count(position, value)) stop_missing_argument(record);
   context.settings.*record.count_field = value;
+}
+
+// A number of randomizations: 0 requests no test; a negative number or one
+// too large for the stores of the test is refused.
+void handle_randomizations(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  handle_count(context, line, record);
+  check_randomizations(record.keyword, context.settings.*record.count_field);
 }
 
 void handle_positive_count(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
   const char* position = after_keyword_text(line, record.keyword);
   int value = 0;
-  if (!position || !input::scan_int(position, value) || value <= 0) stop_missing_argument(record);
+  if (!position || !scan_count(position, value) || value <= 0) stop_missing_argument(record);
   context.settings.*record.count_field = value;
+}
+
+// "ANALYSIS LEVEL" INDIVIDUALS or PLOTS: the answer to the level question
+// asked when individuals stand in groups at a few positions.
+void handle_analysis_level(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  std::string word;
+  if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
+  if (word == "INDIVIDUALS") {
+    context.settings.analysis_level_keyword = 1;
+  } else if (word == "PLOTS") {
+    context.settings.analysis_level_keyword = 3;
+  } else {
+    stop_missing_argument(record);
+  }
+}
+
+// Each thread keeps its own working tables: a number beyond any machine's
+// cores would only exhaust the memory.
+void handle_threads(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  handle_positive_count(context, line, record);
+  const int threads = context.settings.*record.count_field;
+  if (threads > kMaxThreads) {
+    core::stop_run(core::format("\n\nERROR: \"THREADS\" asks for %d threads: at most %d are possible.\nPress any "
+                                "key to stop.",
+                                threads, kMaxThreads),
+                   core::kStoppedStatus);
+  }
+}
+
+// Divergence intervals are given by their upper limits, the first of which is
+// the interval of divergence 0: at least one is needed, and the partition by
+// interval is sized by their number. A number (even negative) is a count
+// here, never a file name; a file is checked at its keyword line.
+void handle_divergence_intervals(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  std::string word;
+  if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
+  int count = 0;
+  std::string where;
+  if (scan_count(word.c_str(), count)) {
+    context.settings.divergence_intervals_source = context.instruction_file;
+  } else if (is_inline_argument(word)) {
+    stop_missing_argument(record);  // "3x": a count must be a whole number
+  } else {
+    context.settings.divergence_intervals_source = word;
+    core::TextInput file;
+    std::string keyword_line;
+    // A file that cannot be opened now is waited for by its reader.
+    if (!file.open(word) || !file.find_keyword_line("DIVERGENCE IN", keyword_line) ||
+        !scan_count(after_keyword_text(keyword_line, record.keyword), count)) {
+      return;
+    }
+    where = core::format(" in file %s", word.c_str());
+  }
+  if (count < 1) {
+    core::stop_run(core::format("\n\nERROR: \"DIVERGENCE INTERVALS\"%s announces %d intervals: at least 1 is "
+                                "needed (the intervals are given by their upper limits, the first being 0).\nPress "
+                                "any key to stop.",
+                                where.c_str(), count),
+                   core::kStoppedStatus);
+  }
 }
 
 using S = RunSettings;
@@ -151,7 +222,7 @@ const KeywordRecord kKeywords[] = {
     {"PLOT-ABUNDANCE-SPECIES TRIPLET", 30, handle_triplets,
      "\n\nERROR: \"PLOT-ABUNDANCE-SPECIES TRIPLET\" must be followed by a file name.\nPress any key to stop.", nullptr,
      nullptr},
-    {"DIVERGENCE INTERVALS", 19, handle_source_or_inline,
+    {"DIVERGENCE INTERVALS", 19, handle_divergence_intervals,
      "\n\nERROR: \"DIVERGENCE INTERVALS\" must be followed by the number of time intervals or a file name.\nPress "
      "any key to stop.",
      &S::divergence_intervals_source, nullptr},
@@ -163,7 +234,7 @@ const KeywordRecord kKeywords[] = {
      &S::lineage_through_time_output, nullptr},
     {"WRITE PHYLOGENETIC TREE INTERPRETATION", 38, handle_optional_output, nullptr, &S::tree_interpretation_output,
      nullptr},
-    {"SPATIAL RANDOMIZATION TEST", 26, handle_count,
+    {"SPATIAL RANDOMIZATION TEST", 26, handle_randomizations,
      "\n\nERROR: \"SPATIAL RANDOMIZATION TEST\" \nmust be followed by the number of spatial permutations.\nPress any "
      "key to stop.",
      nullptr, &S::n_spatial_randomizations},
@@ -189,7 +260,7 @@ const KeywordRecord kKeywords[] = {
      "\n\nERROR: \"PLOT WEIGHTING\" \nmust be followed by a number.\nPress any key to stop.", nullptr,
      &S::plot_weighting},
     {"SELECT PLOT PAIRS", 17, handle_select_plot_pairs, nullptr, nullptr, nullptr},
-    {"BROWNIAN EVOLUTION TEST", 23, handle_count,
+    {"BROWNIAN EVOLUTION TEST", 23, handle_randomizations,
      "\n\nERROR: \"BROWNIAN EVOLUTION TEST\" \nmust be followed by a the number of Brownian evolution "
      "replicates.\nPress any key to stop.",
      nullptr, &S::n_brownian_replicates},
@@ -198,7 +269,10 @@ const KeywordRecord kKeywords[] = {
     {"RANDOM SEED", 11, handle_positive_count,
      "\n\nERROR: \"RANDOM SEED\" must be followed by a positive whole number.\nPress any key to stop.", nullptr,
      &S::random_seed_keyword},
-    {"THREADS", 7, handle_positive_count,
+    {"ANALYSIS LEVEL", 14, handle_analysis_level,
+     "\n\nERROR: \"ANALYSIS LEVEL\" must be followed by INDIVIDUALS or PLOTS.\nPress any key to stop.", nullptr,
+     nullptr},
+    {"THREADS", 7, handle_threads,
      "\n\nERROR: \"THREADS\" must be followed by a positive whole number.\nPress any key to stop.", nullptr,
      &S::n_threads},
     {"RESULTS TABLE", 13, handle_required_name,
@@ -217,6 +291,21 @@ const KeywordRecord* find_keyword(const std::string& line) {
     }
   }
   return nullptr;
+}
+
+const std::vector<KeywordPrefix>& keyword_prefixes() {
+  static const std::vector<KeywordPrefix> prefixes = [] {
+    std::vector<KeywordPrefix> list;
+    for (const KeywordRecord& record : kKeywords) list.push_back({record.keyword, record.compared_length});
+    return list;
+  }();
+  return prefixes;
+}
+
+// A line as a message shows it: without its line end, cut when very long.
+std::string line_text(const std::string& line) {
+  std::string text = line.substr(0, std::min<std::size_t>(line.find_first_of("\r\n"), 80));
+  return text;
 }
 
 // Every count 0, every name empty, the tables at their smallest ranges; the
@@ -254,9 +343,18 @@ void read_instruction_file(const std::string& instruction_file, RunSettings& set
   InstructionContext context{instruction_file, source, settings};
   std::string line;
   while (source.read(line)) {
-    if (const KeywordRecord* record = find_keyword(line)) record->handler(context, line, *record);
+    if (const KeywordRecord* record = find_keyword(line)) {
+      context.keyword = record->keyword;
+      record->handler(context, line, *record);
+    } else if (const char* keyword = resembled_keyword(line, keyword_prefixes())) {
+      core::console_print(core::format(
+          "\nWARNING: line %d of %s is not read as a keyword line: \"%s\" looks like the keyword \"%s\" (keywords "
+          "are written in capitals at the very start of the line). The line is ignored.\n",
+          source.line_number, instruction_file.c_str(), line_text(line).c_str(), keyword));
+    }
   }
   source.file.close();
+  adopt_taxonomy_as_species_list(context);
 
   const std::string messages = final_check_messages(context) + output_conflict_messages(settings, instruction_file);
   if (!messages.empty() || context.read_failed)

@@ -129,6 +129,7 @@ void handle_taxonomic_divergences(InstructionContext& context, const std::string
                      core::kStoppedStatus);
     }
   }
+  check_not_negative(record.keyword, levels, "levels");
   RunSettings& s = context.settings;
   s.taxonomic_divergences_source = block.name;
   if (levels <= 0) {
@@ -146,6 +147,8 @@ void handle_taxonomic_divergences(InstructionContext& context, const std::string
   // Line numbers of the two block lines, for the field readers' messages.
   const int divergence_line = block.lines->line_number;
   const int names_line = divergence_line - 1;
+  check_cells_available(record.keyword, levels, "levels", names, 0, block.name, names_line);
+  check_cells_available(record.keyword, levels, "levels", divergences, 0, block.name, divergence_line);
   s.phyletic_level_names = core::name_table(0, levels);
   s.level_divergences = core::vector(0, levels);
   const char* name_cell = names.c_str();
@@ -186,6 +189,11 @@ void handle_phylogeny_tests(InstructionContext& context, const std::string& line
     }
     scan_numbers(after_keyword_text(header, record.keyword), counts, 2);
   }
+  check_not_negative(record.keyword, counts[0], "tests");
+  check_randomizations(record.keyword, counts[1]);
+  // One line per test follows (at most the first kMaxPhylogenyTests are read).
+  check_rows_available(record.keyword, std::min(counts[0], kMaxPhylogenyTests), "test lines", block.name,
+                       block.lines->line_number);
   RunSettings& s = context.settings;
   s.n_phylogeny_tests = counts[0];
   s.n_phylogeny_randomizations = counts[1];
@@ -220,6 +228,19 @@ void handle_trait_distances(InstructionContext& context, const std::string& line
                                   word.c_str()),
                      core::kStoppedStatus);
     }
+    // A row per species or pair follows; the layout is -1 (matrix) or the
+    // number of distance columns of a list.
+    check_rows_available(record.keyword, counts[0], "rows", word, file.line_number);
+    if (counts[1] < -1) check_not_negative(record.keyword, counts[1], "distance variables");
+    if (counts[1] > 0) {
+      LineSource columns;
+      std::string title_line;
+      if (columns.file.open(word)) {
+        while (columns.line_number <= file.line_number && columns.read(title_line)) {
+        }
+      }
+      check_cells_available(record.keyword, counts[1], "distance variables", title_line, 2, word, file.line_number + 1);
+    }
     s.n_trait_distance_species = counts[0];
     s.trait_distance_layout = counts[1];
   } else {
@@ -249,9 +270,12 @@ void handle_species_divergences(InstructionContext& context, const std::string& 
   RunSettings& s = context.settings;
   if (is_inline_argument(word)) {
     scan_numbers(after_keyword_text(line, record.keyword), &s.n_divergence_species, 1);
+    check_rows_available(record.keyword, s.n_divergence_species, "species", context.instruction_file,
+                         context.source.line_number);
     s.inter_species_divergences_source = context.instruction_file;
     return;
   }
+  refuse_negative_count(record, word);
   LineSource file;
   file.name = word;
   input::open_file_generic(file.file, word);
@@ -263,6 +287,7 @@ void handle_species_divergences(InstructionContext& context, const std::string& 
                                   word.c_str()),
                      core::kStoppedStatus);
     }
+    check_rows_available(record.keyword, s.n_divergence_species, "species", word, file.line_number);
   } else {
     file.rewind();
     std::string first;

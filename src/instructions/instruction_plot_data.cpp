@@ -70,10 +70,14 @@ void handle_selection_tests(InstructionContext& context, const std::string& line
     if (!lines->read(test_line) || scan_numbers(after_first_tab(test_line), &count, 1) < 1) {
       core::stop_run(kPairwiseCountError, core::kStoppedStatus);
     }
+    // The table of compiled subtests holds at most this many: more would be
+    // written past its end.
     if (std::abs(count) > kMaxPairwiseSelectionTests) {
-      core::console_print(
-          core::format("\n\nERROR: The number of pairwise selection tests (%d) is higher than the max allowed (%d)",
-                       std::abs(count), kMaxPairwiseSelectionTests));
+      core::stop_run(
+          core::format("\n\nERROR: The number of pairwise selection tests (%d) is higher than the max allowed "
+                       "(%d)\nPress any key to stop.",
+                       std::abs(count), kMaxPairwiseSelectionTests),
+          core::kStoppedStatus);
     }
     s.selection_test_counts[j] = count;
   }
@@ -83,10 +87,28 @@ void handle_selection_tests(InstructionContext& context, const std::string& line
 void handle_plot_list(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
   std::string word;
   if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
+  refuse_negative_count(record, word);
   RunSettings& s = context.settings;
   int counts[3] = {0, 0, 0};
+  // Announced plots each need a line; coordinates are none or x and y.
+  const auto check_announced = [&](const std::string& source, int line_number) {
+    check_rows_available(record.keyword, counts[0], "plots", source, line_number);
+    if (counts[1] < 0 || counts[1] > 2) {
+      core::stop_run(core::format("\n\nERROR: \"PLOT LIST\" announces %d coordinates: give 0 or 2 (x and "
+                                  "y).\nPress any key to stop.",
+                                  counts[1]),
+                     core::kStoppedStatus);
+    }
+    if (counts[2] < -1 || counts[2] > counts[0]) {
+      core::stop_run(core::format("\n\nERROR: \"PLOT LIST\" announces %d categories for %d plots.\nPress any key "
+                                  "to stop.",
+                                  counts[2], counts[0]),
+                     core::kStoppedStatus);
+    }
+  };
   if (is_inline_argument(word)) {
     scan_numbers(after_keyword_text(line, record.keyword), counts, 3);
+    check_announced(context.instruction_file, context.source.line_number);
     s.plot_list_source = context.instruction_file;
   } else {
     LineSource file;
@@ -94,6 +116,7 @@ void handle_plot_list(InstructionContext& context, const std::string& line, cons
     std::string header;
     if (file.find_keyword_line(record.keyword, header)) {
       scan_numbers(after_keyword_text(header, record.keyword), counts, 3);
+      check_announced(word, file.line_number);
     } else {
       // Without a keyword line the header says which columns there are:
       // plot and category; plot, x and y; or plot, x, y and category.
@@ -121,11 +144,23 @@ void handle_plot_list(InstructionContext& context, const std::string& line, cons
 void handle_species_plot_matrix(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
   std::string word;
   if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
+  refuse_negative_count(record, word);
   RunSettings& s = context.settings;
   if (is_inline_argument(word)) {
     int counts[2] = {0, 0};
-    scan_numbers(after_keyword_text(line, record.keyword), counts, 2);
-    if (counts[0] < 0 || counts[1] < 0) stop_missing_argument(record);
+    if (scan_numbers(after_keyword_text(line, record.keyword), counts, 2) < 2) stop_missing_argument(record);
+    // The header line names every plot announced; a line follows per species.
+    const std::string& source = context.instruction_file;
+    const int keyword_line = context.source.line_number;
+    check_rows_available(record.keyword, counts[0], "species", source, keyword_line + 1);
+    LineSource lines;
+    std::string header;
+    if (lines.file.open(source)) {
+      while (lines.line_number <= keyword_line && lines.read(header)) {
+      }
+    }
+    if (lines.line_number != keyword_line + 1) header.clear();
+    check_cells_available(record.keyword, counts[1], "plots", header, 1, source, keyword_line + 1);
     s.n_matrix_species = counts[0];
     s.n_matrix_plots = counts[1];
     s.species_plot_matrix_source = context.instruction_file;

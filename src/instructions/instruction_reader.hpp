@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/text_input.hpp"
 #include "instructions/run_settings.hpp"
@@ -42,6 +43,7 @@ struct InstructionContext {
   const std::string& instruction_file;
   LineSource& source;  // the instruction file, positioned after the current line
   RunSettings& settings;
+  const char* keyword = "";  // keyword of the line being handled, for messages
   bool read_failed = false;  // a category count could not be read (stops at the end)
   bool individuals_given = false;
   bool plot_list_given = false;
@@ -72,8 +74,9 @@ const char* after_keyword_text(const std::string& line, const char* keyword);
 /// there is none.
 bool word_after_keyword(const std::string& line, const char* keyword, std::string& word);
 
-/// Reads up to `count` whole numbers after `position`, stopping at the first
-/// that cannot be read; returns how many were read.
+/// Reads up to `count` whole numbers after `position`, each a whole word
+/// (scan_count), stopping at the first that cannot be read; returns how many
+/// were read.
 int scan_numbers(const char* position, int* values, int count);
 
 /// Text after the first tabulation of `line`, or nullptr when it has none.
@@ -88,6 +91,37 @@ int count_filled_cells(const std::string& line, int skipped_tabs);
 
 /// True when `line` begins with an ASCII letter or digit (a data row of a list).
 bool begins_with_letter_or_digit(const std::string& line);
+
+// ---- Announced counts (instruction_counts.cpp). ----
+
+/// Reads a whole number that is a whole word (digits, sign; "12x" is refused).
+bool scan_count(const char* position, int& value, const char** end = nullptr);
+
+/// Number of tab-separated cells of `line` (0 for an empty line).
+int count_cells(const std::string& line);
+
+/// Number of lines of `file_name` after its line `line_number`.
+int count_lines_after(const std::string& file_name, int line_number);
+
+/// Stops the run when `count` of `what` announced by `keyword` is negative.
+void check_not_negative(const char* keyword, int count, const char* what);
+
+/// Stops the run when the argument `word` of a keyword is a negative number
+/// (neither inline data nor a plausible file name).
+void refuse_negative_count(const KeywordRecord& record, const std::string& word);
+
+/// Stops the run unless 0 <= `count` <= the number of lines that follow line
+/// `line_number` of `file_name` (each announced row needs its line).
+void check_rows_available(const char* keyword, int count, const char* what, const std::string& file_name,
+                          int line_number);
+
+/// Stops the run unless 0 <= `count` <= the cells of `line` after its first
+/// `skipped_cells` cells (each announced column needs its cell).
+void check_cells_available(const char* keyword, int count, const char* what, const std::string& line, int skipped_cells,
+                           const std::string& file_name, int line_number);
+
+/// Stops the run unless 0 <= `count` <= kMaxRandomizations.
+void check_randomizations(const char* keyword, int count);
 
 /// Stops the run with the keyword's missing-argument message (status 0).
 [[noreturn]] void stop_missing_argument(const KeywordRecord& record);
@@ -118,6 +152,9 @@ std::string header_field(const char* position, int limit);
 void handle_species_traits(InstructionContext& context, const std::string& line, const KeywordRecord& record);
 void handle_species_taxonomy(InstructionContext& context, const std::string& line, const KeywordRecord& record);
 void handle_individuals(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+/// After the last line: a taxonomy list without species trait list becomes
+/// the species list that carries the taxonomic levels.
+void adopt_taxonomy_as_species_list(InstructionContext& context);
 
 // Phylogeny (instruction_phylogeny.cpp).
 void handle_taxonomic_divergences(InstructionContext& context, const std::string& line, const KeywordRecord& record);
@@ -133,6 +170,18 @@ void handle_plot_list(InstructionContext& context, const std::string& line, cons
 void handle_species_plot_matrix(InstructionContext& context, const std::string& line, const KeywordRecord& record);
 void handle_triplets(InstructionContext& context, const std::string& line, const KeywordRecord& record);
 void handle_select_plot_pairs(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+
+/// A keyword as lines are compared with it.
+struct KeywordPrefix {
+  const char* text;
+  int compared_length;
+};
+
+/// For a line that is no keyword line: the keyword of `keywords` it
+/// resembles (the keyword in another case or after blanks, or, for a line
+/// whose first word is in capitals, a keyword one or two letters away), or
+/// nullptr for an ordinary comment (instruction_lookalikes.cpp).
+const char* resembled_keyword(const std::string& line, const std::vector<KeywordPrefix>& keywords);
 
 /// Final consistency checks (instruction_checks.cpp): every failed check's
 /// message, concatenated; empty when the settings can be analysed together.

@@ -35,7 +35,7 @@ bool word_after_keyword(const std::string& line, const char* keyword, std::strin
 
 int scan_numbers(const char* position, int* values, int count) {
   int read = 0;
-  while (position && read < count && input::scan_int(position, values[read], &position)) ++read;
+  while (position && read < count && scan_count(position, values[read], &position)) ++read;
   return read;
 }
 
@@ -72,6 +72,11 @@ void stop_missing_argument(const KeywordRecord& record) {
 }
 
 void open_data_block(DataBlock& block, InstructionContext& context, const std::string& word, const char* what) {
+  // "-5" is neither inline data nor, in all likelihood, a file: a negative count.
+  int count = 0;
+  if (!word.empty() && word[0] == '-' && scan_count(word.c_str(), count)) {
+    check_not_negative(context.keyword, count, "");
+  }
   if (is_inline_argument(word)) {
     block.lines = &context.source;
     block.name = context.instruction_file;

@@ -86,18 +86,26 @@ int count_list_rows(LineSource& lines) {
 // The counts and header line shared by the species trait and taxonomy lists.
 // Returns false (message printed) when the counts cannot be read.
 bool read_list_counts(InstructionContext& context, const std::string& line, const KeywordRecord& record,
-                      const char* what, const char* inline_error, const char* header_error, DataBlock& list,
-                      int counts[2], std::string& header) {
+                      const char* what, const char* columns, const char* inline_error, const char* header_error,
+                      DataBlock& list, int counts[2], std::string& header) {
   std::string word;
   const char* argument = argument_after_tab(line, record, word);
   open_data_block(list, context, word, what);
+  // Announced counts: each species needs its line and each column its
+  // header cell, checked before any table is sized from them.
+  const auto check_announced = [&]() {
+    header = next_line(*list.lines);
+    const int header_line = list.lines->line_number;
+    check_cells_available(record.keyword, counts[1], columns, header, 1, list.name, header_line);
+    check_rows_available(record.keyword, counts[0], "species", list.name, header_line);
+    return true;
+  };
   if (is_inline_argument(word)) {
     if (scan_numbers(argument, counts, 2) < 2) {
       core::console_print(inline_error);
       return false;
     }
-    header = next_line(*list.lines);
-    return true;
+    return check_announced();
   }
   std::string keyword_line;
   if (list.lines->find_keyword_line(std::string(record.keyword, static_cast<std::size_t>(record.compared_length)),
@@ -106,8 +114,7 @@ bool read_list_counts(InstructionContext& context, const std::string& line, cons
       core::console_print(header_error);
       return false;
     }
-    header = next_line(*list.lines);
-    return true;
+    return check_announced();
   }
   list.lines->rewind();
   header = next_line(*list.lines);
@@ -118,18 +125,28 @@ bool read_list_counts(InstructionContext& context, const std::string& line, cons
   return true;
 }
 
+// A list named by a keyword must give species: an empty one would leave the
+// analyses indexing empty tables.
+void stop_if_no_species(const KeywordRecord& record, const DataBlock& list, int n_species) {
+  if (n_species > 0) return;
+  core::stop_run(core::format("\n\nERROR: \"%s\": the species list in %s holds no species.\nPress any key to stop.",
+                              record.keyword, list.name.c_str()),
+                 core::kStoppedStatus);
+}
+
 }  // namespace
 
 void handle_species_traits(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
   DataBlock list;
   int counts[2] = {0, 0};
   std::string header;
-  if (!read_list_counts(context, line, record, "the species list",
+  if (!read_list_counts(context, line, record, "the species list", "variables",
                         "\n\nERROR: Species traits: cannot read the number of species or variables",
                         "\n\nERROR: Species traits: cannot read the number of species or traits", list, counts,
                         header)) {
     return;
   }
+  stop_if_no_species(record, list, counts[0]);
   RunSettings& s = context.settings;
   s.n_trait_species = counts[0];
   s.n_trait_variables = counts[1] > 0 ? counts[1] : 0;
@@ -142,12 +159,13 @@ void handle_species_taxonomy(InstructionContext& context, const std::string& lin
   DataBlock list;
   int counts[2] = {0, 0};
   std::string header;
-  if (!read_list_counts(context, line, record, "the species taxonomy",
+  if (!read_list_counts(context, line, record, "the species taxonomy", "taxonomic levels",
                         "\n\nERROR: Species taxonomy: cannot read the number of species or taxonomic levels",
                         "\n\nERROR: Species taxonomy: cannot read the number of species or variables", list, counts,
                         header)) {
     return;
   }
+  stop_if_no_species(record, list, counts[0]);
   RunSettings& s = context.settings;
   s.n_taxonomy_species = counts[0];
   s.n_taxonomy_columns = (counts[1] > 0 ? counts[1] : 0) + 1;
@@ -159,6 +177,13 @@ void handle_species_taxonomy(InstructionContext& context, const std::string& lin
   for (int j = 1; j < s.n_taxonomy_columns; ++j) {
     position = input::next_field(position, list.name, list.lines->line_number);
     s.taxonomy_level_names[j] = header_field(position, kNameLimit);
+    // Levels are found by their names: a blank one could match nothing.
+    if (s.taxonomy_level_names[j].empty()) {
+      core::stop_run(core::format("\n\nERROR: \"SPECIES TAXONOMY\": taxonomic level %d has no name in the header "
+                                  "line (line %d of %s).\nPress any key to stop.",
+                                  j, list.lines->line_number, list.name.c_str()),
+                     core::kStoppedStatus);
+    }
   }
   s.taxonomy_level_sizes.fill(s.n_taxonomy_species);
   s.species_taxonomy_file = list.name;
@@ -188,13 +213,17 @@ void handle_individuals(InstructionContext& context, const std::string& line, co
     core::console_print("\n\nERROR: Can not read the number of individuals or of variables of the individual list");
     return;
   }
+  // The header must hold the four fixed columns and every variable announced
+  // before the tables are sized from the count; the rows are counted below.
+  const std::string header = next_line(*list.lines);
+  check_cells_available(record.keyword, counts[1], "variables", header, 4, list.name, list.lines->line_number);
+  check_not_negative(record.keyword, counts[0], "individuals");
   RunSettings& s = context.settings;
   s.n_individuals = counts[0];
   s.n_individual_columns = counts[1] + 4;
   s.individual_column_names = core::name_table(0, s.n_individual_columns - 1);
   s.individual_column_categories = core::ivector(0, s.n_individual_columns - 1);
 
-  const std::string header = next_line(*list.lines);
   s.individual_column_names[0] = header_field(header.c_str(), kNameLimit);
   const char* position = header.c_str();
   for (int j = 1; j < s.n_individual_columns; ++j) {
@@ -218,10 +247,12 @@ void handle_individuals(InstructionContext& context, const std::string& line, co
     const char* cell = row.c_str();
     for (int k = 0; k < 3; ++k) cell = input::next_field(cell, list.name, list.lines->line_number);
     std::string name;
-    input::read_name_field(cell, name, kLongNameLimit, list.name, list.lines->line_number);
+    input::read_name_field(cell, name, kNameLimit, list.name, list.lines->line_number);
     input::strip_line_end(name);
     while (!name.empty() && name.back() == ' ') name.pop_back();
-    species.insert(name);
+    // Counted as the list is read later: 49 characters, and a name beginning
+    // with 0 marks an individual without species.
+    if (name.empty() || name[0] != '0') species.insert(name);
   }
   if (rows < s.n_individuals) {
     core::stop_run(
@@ -235,6 +266,49 @@ void handle_individuals(InstructionContext& context, const std::string& line, co
   s.individual_column_categories[2] = 0;
   s.individual_column_categories[3] = s.n_matrix_species;
   s.individual_list_source = list.name;
+}
+
+// Without a species trait list, the taxonomy list itself carries the
+// taxonomic levels: its columns become the categorical variables in which the
+// classification tree finds them ("#k name" gives k taxa; a plain name, at
+// most one taxon per species).
+void adopt_taxonomy_as_species_list(InstructionContext& context) {
+  RunSettings& s = context.settings;
+  // Only a classification in use (with its divergences) needs its levels.
+  if (s.n_taxonomy_species == 0 || s.n_divergence_levels == 0 || s.n_trait_species != 0 ||
+      s.trait_distance_layout != 0) {
+    return;
+  }
+  LineSource list;
+  list.name = s.species_taxonomy_file;
+  std::string header;
+  const bool own_file = s.species_taxonomy_file != context.instruction_file && list.file.open(s.species_taxonomy_file);
+  if (!own_file || list.find_keyword_line("SPECIES TAXONOMY", header)) {
+    core::stop_run(core::format("\n\nERROR: \"SPECIES TAXONOMY\" without \"SPECIES TRAITS\": the taxonomy list then "
+                                "gives the taxonomic levels and must be a file of its own that begins with its header "
+                                "line (not the case of %s). Name the list with \"SPECIES TRAITS\" too.\nPress any key "
+                                "to stop.",
+                                s.species_taxonomy_file.c_str()),
+                   core::kStoppedStatus);
+  }
+  list.rewind();
+  list.read(header);
+  const int n_levels = s.n_taxonomy_columns - 1;
+  s.trait_variable_names = core::name_table(0, n_levels);
+  s.trait_variable_categories = core::ivector(0, n_levels);
+  s.trait_variable_names[0] = s.taxonomy_level_names[0];
+  const char* position = header.c_str();
+  for (int j = 1; j <= n_levels; ++j) {
+    position = input::next_field(position, list.name, 1);
+    int categories = 0;
+    if (!read_variable_cell(position, s.trait_variable_names[j], categories) || categories <= 0) {
+      categories = s.n_taxonomy_species;
+    }
+    s.trait_variable_categories[j] = categories;
+  }
+  s.trait_variable_categories[0] = s.n_taxonomy_species;
+  s.n_trait_variables = n_levels;
+  s.taxonomy_as_species_list = true;
 }
 
 }  // namespace quorvel::instructions

@@ -162,15 +162,20 @@ void trait_signal_figures(const ResultsTable& table, const std::string& data_fil
   }
 }
 
-void individual_figure(const ResultsTable& table, const std::string& data_files, std::vector<Figure>& figures) {
-  const auto curves = collect(table, kIndividualsSection, kClassScope, is_autocorrelation);
+bool is_pair_frequency(const std::string& s) { return starts_with(s, "frequency("); }
+
+void individual_figure(const ResultsTable& table, const std::string& data_files, bool pair_tests,
+                       std::vector<Figure>& figures) {
+  const auto curves =
+      collect(table, kIndividualsSection, kClassScope, pair_tests ? is_pair_frequency : is_autocorrelation);
   const std::map<int, double> x = x_positions(table, kIndividualsSection, kClassScope, "mean_distance");
   Figure figure;
-  figure.file_name = "individuals_autocorrelation.svg";
-  figure.plot.title = "Spatial autocorrelation of species membership by distance class (individuals)";
+  figure.file_name = pair_tests ? "individuals_pair_tests.svg" : "individuals_autocorrelation.svg";
+  figure.plot.title = pair_tests ? "Frequency of the pairs selected by each test, by distance class (individuals)"
+                                 : "Spatial autocorrelation of species membership by distance class (individuals)";
   figure.plot.subtitle = data_files;
   figure.plot.x_label = "Mean distance between the individuals of the class (units of the coordinates)";
-  figure.plot.y_label = "Autocorrelation coefficient";
+  figure.plot.y_label = pair_tests ? "Frequency among the pairs of the class" : "Autocorrelation coefficient";
   int colour = 0;
   for (const auto& curve : curves) {
     if (!has_value(curve.second)) continue;
@@ -187,7 +192,8 @@ std::vector<Figure> build_figures(const ResultsTable& table, const std::string& 
   distance_class_figure(table, kPlotsTraitsSection, data_files, figures);
   decomposition_figure(table, data_files, figures);
   trait_signal_figures(table, data_files, figures);
-  individual_figure(table, data_files, figures);
+  individual_figure(table, data_files, false, figures);
+  individual_figure(table, data_files, true, figures);
   return figures;
 }
 

@@ -20,8 +20,9 @@ struct Figure {
 /// the decomposition by divergence intervals (PAD, P*st, PIst below t) with
 /// the envelopes of the time-decomposition test; per trait variable, the
 /// trait signal by divergence interval with the envelope of each test; the
-/// individual-level autocorrelations by distance class. A figure without any
-/// value is not drawn. `data_files` names the data in every subtitle.
+/// individual-level autocorrelations and the frequencies of the pair tests by
+/// distance class. A figure without any value is not drawn. `data_files` names
+/// the data in every subtitle.
 std::vector<Figure> build_figures(const ResultsTable& table, const std::string& data_files);
 
 }  // namespace quorvel::reports

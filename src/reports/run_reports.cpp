@@ -1,12 +1,11 @@
 #include "reports/run_reports.hpp"
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "core/errors.hpp"
 #include "core/format.hpp"
+#include "core/text_output.hpp"
 #include "reports/figures.hpp"
 
 namespace quorvel::reports {
@@ -23,23 +22,9 @@ constexpr int kWriteFailureStatus = 3;
 }  // namespace
 
 void write_whole_file(const std::string& file_name, const std::string& text) {
-  const std::string temporary = file_name + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) stop_writing(file_name, "the file cannot be created");
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
-      std::remove(temporary.c_str());
-      stop_writing(file_name, "the disk refused the data");
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, file_name, error);
-  if (error) {
-    std::remove(temporary.c_str());
-    stop_writing(file_name, error.message());
-  }
+  // During a run the file is written aside and put in place with the other
+  // results when the run ends (core/output_session.hpp).
+  if (!core::write_file_anew(file_name, text)) stop_writing(file_name, "the file cannot be created");
 }
 
 std::vector<std::string> write_run_reports(const RunReports& reports) {

@@ -19,13 +19,13 @@ struct RunReports {
 };
 
 /// Writes the results table and the figures asked for, each file created
-/// anew through a temporary file in the same folder that replaces the old
-/// one only once it is complete (the figure folder is created when absent).
+/// anew (within the run's output session, it replaces the old file only when
+/// the run ends; the figure folder is created when absent).
 /// Returns the names of the files written. A file that cannot be written
 /// ends the run (status 3) with a message naming it.
 std::vector<std::string> write_run_reports(const RunReports& reports);
 
-/// Writes `text` to `file_name` through a temporary file beside it.
+/// Writes `text` as the whole new content of `file_name`.
 void write_whole_file(const std::string& file_name, const std::string& text);
 
 }  // namespace quorvel::reports

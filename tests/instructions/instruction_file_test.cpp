@@ -78,14 +78,14 @@ TEST_F(InstructionTest, FinalChecksPrintAllTheirMessagesBeforeStopping) {
 }
 
 TEST_F(InstructionTest, EachFinalCheckStopsTheRunAlone) {
-  write_file("d.txt", "INTER-SPECIES TRAIT DISTANCES\t3\t-1\n");
+  write_file("d.txt", "INTER-SPECIES TRAIT DISTANCES\t3\t-1\nd\tA\tB\tC\nA\t0\t1\t2\nB\t1\t0\t1\nC\t2\t1\t0\n");
   write_file("tax.txt", "Species\tGenus\nA\tg1\nB\tg1\n");
   write_file("tree.txt", "((A:1,B:1):1,C:2);\n");
-  EXPECT_STOPS(read("SPECIES TRAITS\t3\t1\nsp\tsize\nINTER-SPECIES TRAIT DISTANCES\td.txt\n"),
+  EXPECT_STOPS(read("SPECIES TRAITS\t3\t1\nsp\tsize\nA\t1\nB\t2\nC\t3\nINTER-SPECIES TRAIT DISTANCES\td.txt\n"),
                std::string(kTraitsAndDistances) + "\nPress any key to stop.", 3);
   EXPECT_STOPS(read("PHYLOGENETIC TREE\ttree.txt\nSPECIES TAXONOMY\ttax.txt\n"),
                std::string(kSeveralPhylogenies) + "\nPress any key to stop.", 3);
-  EXPECT_STOPS(read("INDIVIDUAL\t0\t0\ng\tx\ty\ts\nPLOT LIST\t3\t2\t0\n"),
+  EXPECT_STOPS(read("INDIVIDUAL\t0\t0\ng\tx\ty\ts\nPLOT LIST\t3\t2\t0\np1\t0\t0\np2\t0\t1\np3\t1\t1\n"),
                std::string(kIndividualsAndPlots) + "\nPress any key to stop.", 3);
 }
 

@@ -221,7 +221,7 @@ TEST_F(InstructionTest, SelectPlotPairsHasThreeForms) {
   EXPECT_EQ(s.pair_selection_mode, 2);
   EXPECT_EQ(s.pair_category_1, "BF");
   EXPECT_EQ(s.pair_category_2, "SF");
-  s = read("SELECT PLOT PAIRS OF CATEGORY\t3\n");
+  s = read("SELECT PLOT PAIRS OF CATEGORY\t3\nPAIRWISE CATEGORIES\n");
   EXPECT_EQ(s.pair_selection_mode, 3);
   EXPECT_EQ(s.pair_category_1, "3");
   s = read("SELECT PLOT PAIRS AT RANDOM\n");

@@ -69,7 +69,7 @@ TEST_F(InstructionTest, UnreadableListCountsAreReportedAndTheKeywordIgnored) {
 }
 
 TEST_F(InstructionTest, SpeciesTaxonomyInline) {
-  const RunSettings s = read("SPECIES TAXONOMY\t4\t2\nsp\tgenus\tfamily\nA\tg1\tf1\n");
+  const RunSettings s = read("SPECIES TAXONOMY\t4\t2\nsp\tgenus\tfamily\nA\tg1\tf1\nB\tg1\tf1\nC\tg2\tf1\nD\tg3\tf2\n");
   EXPECT_EQ(s.species_taxonomy_file, "instr.txt");
   EXPECT_EQ(s.n_taxonomy_species, 4);
   EXPECT_EQ(s.n_taxonomy_columns, 3);
@@ -235,13 +235,16 @@ TEST_F(InstructionTest, TaxonomicDivergencesInlineAndNotFound) {
 // ---- Selection tests ----
 
 TEST_F(InstructionTest, SelectionTestCountsInlineAndInAFile) {
-  RunSettings s = read("SELECTION TESTS\t2\n[sp=1]\t3\tx\ty\tz\n[sp=2]\t-101\n");
+  RunSettings s = read("SELECTION TESTS\t2\n[sp=1]\t3\tx\ty\tz\n[sp=2]\t-100\n");
   EXPECT_EQ(s.selection_tests_source, "instr.txt");
   EXPECT_EQ(s.selection_test_counts[0], 2);
   EXPECT_EQ(s.selection_test_counts[1], 3);
-  EXPECT_EQ(s.selection_test_counts[2], -101);
-  EXPECT_EQ(console_output(),
-            "\n\nERROR: The number of pairwise selection tests (101) is higher than the max allowed (100)");
+  EXPECT_EQ(s.selection_test_counts[2], -100);
+  // More pairwise tests than the table of compiled tests holds are refused.
+  EXPECT_STOPS(read("SELECTION TESTS\t2\n[sp=1]\t3\tx\ty\tz\n[sp=2]\t-101\n"),
+               "\n\nERROR: The number of pairwise selection tests (101) is higher than the max allowed (100)\nPress "
+               "any key to stop.",
+               3);
   write_file("sel.txt", "notes\nSELECTION TESTS\t-1\n[]\t0\n");
   s = read("SELECTION TESTS\tsel.txt\n");
   EXPECT_EQ(s.selection_test_counts[0], -1);
@@ -269,9 +272,9 @@ TEST_F(InstructionTest, SelectionTestLimits) {
 // ---- Plot list ----
 
 TEST_F(InstructionTest, PlotListInlineAndFromItsHeader) {
-  RunSettings s = read("PLOT LIST\t12\t2\t3\n");
+  RunSettings s = read("PLOT LIST\t4\t2\t3\nplot\tx\ty\tcat\nA\t0\t0\tc1\nB\t0\t1\tc2\nC\t1\t0\tc3\n");
   EXPECT_EQ(s.plot_list_source, "instr.txt");
-  EXPECT_EQ(s.n_listed_plots, 12);
+  EXPECT_EQ(s.n_listed_plots, 4);
   EXPECT_EQ(s.n_plot_coordinates, 2);
   EXPECT_EQ(s.n_plot_categories, 3);
   write_file("p.txt", "PLOT LIST\t2\t0\t-1\nplot\tcat\nA\tx\nB\ty\n");
@@ -292,7 +295,7 @@ TEST_F(InstructionTest, PlotListInlineAndFromItsHeader) {
 // ---- Community data ----
 
 TEST_F(InstructionTest, CommunityDataInlineFileAndTriplets) {
-  RunSettings s = read("SPECIES-PLOT MATRIX\t3\t2\n\tA\tB\nsp1\t1\t0\n");
+  RunSettings s = read("SPECIES-PLOT MATRIX\t3\t2\n\tA\tB\nsp1\t1\t0\nsp2\t1\t1\nsp3\t0\t1\n");
   EXPECT_EQ(s.species_plot_matrix_source, "instr.txt");
   EXPECT_EQ(s.n_matrix_species, 3);
   EXPECT_EQ(s.n_matrix_plots, 2);
@@ -320,7 +323,9 @@ TEST_F(InstructionTest, TraitDistanceLayouts) {
   s = read("INTER-SPECIES TRAIT DISTANCES\tlist.txt\n");
   EXPECT_EQ(s.n_trait_distance_species, 3);
   EXPECT_EQ(s.trait_distance_layout, 2);
-  write_file("h.txt", "INTER-SPECIES TRAIT DISTANCES\t4\t3\n");
+  write_file("h.txt",
+             "INTER-SPECIES TRAIT "
+             "DISTANCES\t4\t3\nsp1\tsp2\ta\tb\tc\nA\tB\t1\t1\t1\nA\tC\t1\t1\t1\nB\tC\t1\t1\t1\nC\tD\t1\t1\t1\n");
   s = read("INTER-SPECIES TRAIT DISTANCES\th.txt\n");
   EXPECT_EQ(s.n_trait_distance_species, 4);
   EXPECT_EQ(s.trait_distance_layout, 3);
@@ -330,11 +335,11 @@ TEST_F(InstructionTest, TraitDistanceLayouts) {
 }
 
 TEST_F(InstructionTest, SpeciesDivergencesInlineHeaderAndCounted) {
-  RunSettings s = read("INTER-SPECIES DIVERGENCES\t4\n");
+  RunSettings s = read("INTER-SPECIES DIVERGENCES\t4\n\tA\tB\tC\tD\nA\t0\nB\t1\t0\nC\t2\t2\t0\nD\t3\t3\t3\t0\n");
   EXPECT_EQ(s.inter_species_divergences_source, "instr.txt");
   EXPECT_EQ(s.n_divergence_species, 4);
-  write_file("d.txt", "INTER-SPECIES DIVERGENCES\t5\n");
-  EXPECT_EQ(read("INTER-SPECIES DIVERGENCES\td.txt\n").n_divergence_species, 5);
+  write_file("d.txt", "INTER-SPECIES DIVERGENCES\t2\n\tA\tB\nA\t0\t1\nB\t1\t0\n");
+  EXPECT_EQ(read("INTER-SPECIES DIVERGENCES\td.txt\n").n_divergence_species, 2);
   write_file("d.txt", "\tA\tB\nA\t0\t1\nB\t1\t0\n\tend\n");
   EXPECT_EQ(read("INTER-SPECIES DIVERGENCES\td.txt\n").n_divergence_species, 2);
 }

@@ -7,6 +7,7 @@ quorvel_unit_test(optional_tables_tests
     diversity_indices_test.cpp
     lineages_through_time_test.cpp
     pairwise_values_test.cpp
+    undefined_cells_test.cpp
   LIBS quorvel_partition quorvel_phylogeny)
 
 # The reviewed expected tables of the end-to-end cases against the values of

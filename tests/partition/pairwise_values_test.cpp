@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/constants.hpp"
+#include "core/output_session.hpp"
 #include "optional_tables_fixtures.hpp"
 #include "support/test_support.hpp"
 
@@ -128,6 +129,18 @@ TEST_F(PairwiseValuesFile, MainResultFileIsAppendedTo) {
   in.form = 1;
   write_pairwise_values(in);
   EXPECT_EQ(::quorvel::testing::read_file("results.txt"), "partition\n" + pairwise_values_text(in));
+}
+
+TEST_F(PairwiseValuesFile, TablesOfOneRunSharingAFileFollowEachOther) {
+  ::quorvel::testing::write_file("tables.txt", "an older run\n");
+  {
+    core::OutputSession session;
+    write_table_file("tables.txt", "results.txt", "first table", TableFileMode::kNewFile);
+    write_table_file("tables.txt", "results.txt", ", second table", TableFileMode::kNewFile);
+    EXPECT_EQ(::quorvel::testing::read_file("tables.txt"), "an older run\n");  // until the run ends
+    session.commit();
+  }
+  EXPECT_EQ(::quorvel::testing::read_file("tables.txt"), "first table, second table");
 }
 
 }  // namespace

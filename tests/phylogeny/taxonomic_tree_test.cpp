@@ -206,7 +206,7 @@ TEST(TaxonomicTree, LaterMembersOfATaxonAreNeverSplitByItsOrderInTheList) {
 
 TEST(TaxonomicTree, DuneClassificationMatchesReference) {
   // Reference species order and divergences.
-  std::istringstream reference(read_file(data_path("phylogeny/dune_taxonomy_divergences.tsv")));
+  std::istringstream reference(read_file(data_path("reference/dune/expected-instr_taxonomy.tsv")));
   std::vector<std::string> order;
   std::map<std::pair<std::string, std::string>, float> expected;
   std::string key, value;
@@ -218,7 +218,7 @@ TEST(TaxonomicTree, DuneClassificationMatchesReference) {
     }
   }
   // The taxonomy file, rows put in the order of the data.
-  std::istringstream file(read_file(data_path("phylogeny/dune_taxonomy.txt")));
+  std::istringstream file(read_file(data_path("sets/dune/dune_taxonomy.txt")));
   std::string line;
   std::getline(file, line);
   std::map<std::string, std::vector<std::string>> rows;

@@ -143,19 +143,19 @@ void expect_reference_divergences(const Reference& reference, const core::FMatri
 }
 
 TEST(TreeDivergences, DuneTreeMatchesReferenceAges) {
-  const Reference reference = read_reference("phylogeny/dune_tree_divergences.tsv");
+  const Reference reference = read_reference("reference/dune/expected-instr_tree.tsv");
   ASSERT_EQ(reference.species.hi(), 30);
   float max = 0;
   const core::FMatrix d =
-      divergences_of(parse_tree(read_file(data_path("phylogeny/dune_tree.txt")), true), reference.species, 1, &max);
+      divergences_of(parse_tree(read_file(data_path("sets/dune/dune_tree.txt")), true), reference.species, 1, &max);
   expect_reference_divergences(reference, d, max);
 }
 
 TEST(TreeDivergences, Carni70PathLengthsMatchReference) {
-  const Reference reference = read_reference("phylogeny/carni70_path_divergences.tsv");
+  const Reference reference = read_reference("reference/carni70/expected-instr_pathlength.tsv");
   ASSERT_EQ(reference.species.hi(), 70);
   float max = 0;
-  const core::FMatrix d = divergences_of(parse_tree(read_file(data_path("phylogeny/carni70_tree.txt")), false),
+  const core::FMatrix d = divergences_of(parse_tree(read_file(data_path("sets/carni70/carni70_tree.txt")), false),
                                          reference.species, -1, &max);
   expect_reference_divergences(reference, d, max);
 }
@@ -182,10 +182,10 @@ void expect_round_trip(const std::string& text, bool ultrametric) {
 }
 
 TEST(TreeDivergences, RebuiltTextsGiveTheSameDivergences) {
-  expect_round_trip(read_file(data_path("phylogeny/dune_tree.txt")), true);
-  expect_round_trip(read_file(data_path("phylogeny/dune_tree.txt")), false);
-  expect_round_trip(read_file(data_path("phylogeny/carni70_tree.txt")), true);
-  expect_round_trip(read_file(data_path("phylogeny/carni70_tree.txt")), false);
+  expect_round_trip(read_file(data_path("sets/dune/dune_tree.txt")), true);
+  expect_round_trip(read_file(data_path("sets/dune/dune_tree.txt")), false);
+  expect_round_trip(read_file(data_path("sets/carni70/carni70_tree.txt")), true);
+  expect_round_trip(read_file(data_path("sets/carni70/carni70_tree.txt")), false);
   expect_round_trip("(((A:1,B:1)X:0.5,C:1.5):0,(D:1,E:1):1)R:0.7;", false);
 }
 
