@@ -33,6 +33,7 @@ seeds() {
         "$sets/lansing/lansing_regint.txt"
       ;;
     selection_tests) echo "$sets/lansing/lansing_seltests_sp.txt $sets/lansing/lansing_seltests_ind.txt" ;;
+    individual_list) echo "$sets/lansing/lansing_trees.txt" ;;
   esac
 }
 
