@@ -46,6 +46,10 @@ TEST_F(InstructionTest, NegativeOrHugeNumbersOfRandomizationsAreRefused) {
        "\n\nERROR: \"SPATIAL RANDOMIZATION TEST\" \nmust be followed by the number of spatial permutations."},
   };
   for (const RefusedCase& c : cases) expect_refused([this](const std::string& t) { return read(t); }, c);
+  EXPECT_STOPS(read("THREADS\t2147483647\n"),
+               "\n\nERROR: \"THREADS\" asks for 2147483647 threads: at most 256 are possible.\nPress any key to stop.",
+               core::kStoppedStatus);
+  EXPECT_EQ(read("THREADS\t256\n").n_threads, 256);
   EXPECT_EQ(read("SPATIAL RANDOMIZATION TEST\t0\n").n_spatial_randomizations, 0);
   EXPECT_EQ(read("SPATIAL RANDOMIZATION TEST\t1000000\n").n_spatial_randomizations, 1000000);
 }
