@@ -47,6 +47,8 @@ def agrees(table_value, report_text, fmt):
     shown = number(report_text) if report_text is not None else None
     if table_value is None or shown is None:
         return table_value is None and shown is None
+    if fmt == "%i":
+        return table_value == shown
     if fmt.endswith("f"):
         decimals = int(fmt[2:-1]) if fmt.startswith("%.") else 6
         return abs(table_value - shown) <= 0.5 * 10 ** -decimals + 1e-9 * abs(shown) + 1e-12
