@@ -316,7 +316,7 @@ def split_suffix(statistic):
 
 
 def check_individual_rows(report, rows):
-    mine = [r for r in rows if r["section"] == "individuals"]
+    mine = [r for r in rows if r["section"] == "individuals" and r["test"] == ""]
     if not mine:
         return
     blocks = individual_blocks(report)
