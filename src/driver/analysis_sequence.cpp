@@ -1,6 +1,7 @@
 #include "driver/analysis_sequence.hpp"
 
 #include "core/console.hpp"
+#include "driver/individual_section.hpp"
 #include "driver/phylogeny_traits_section.hpp"
 #include "driver/plot_sections.hpp"
 #include "traits/trait_distances.hpp"
@@ -33,11 +34,13 @@ void prepare_trait_distances(RunState& state) {
 void run_analysis_sequence(RunState& state) {
   const DerivedCodes& codes = state.codes;
   prepare_trait_distances(state);
-  if (codes.has_abundances || codes.analysis_level == kGroupedIndividuals) run_plots_phylogeny_section(state);
-  if (codes.has_abundances && codes.trait_kind != kNoTraits && state.has_trait_distances) {
-    run_plots_traits_section(state);
-  }
+  // Plot-level sections: plots of a species-plot matrix, or of individuals
+  // grouped by position; individuals analysed one by one have none.
+  const bool has_plots = codes.analysis_level == kPlotLevel || codes.analysis_level == kGroupedIndividuals;
+  if (has_plots) run_plots_phylogeny_section(state);
+  if (has_plots && codes.trait_kind != kNoTraits && state.has_trait_distances) run_plots_traits_section(state);
   if (codes.trait_kind != kNoTraits && codes.phylogeny_kind != kNoPhylogeny) run_phylogeny_traits_section(state);
+  if (codes.analysis_level == kIndividualLevel) run_individual_section(state);
 }
 
 }  // namespace quorvel::driver

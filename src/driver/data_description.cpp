@@ -57,6 +57,27 @@ void write_data_description(const RunState& state) {
     }
   }
 
+  if (settings.n_individuals != 0) {
+    const input::IndividualList& list = state.individuals;
+    const int columns = settings.n_individual_columns;
+    echo("\n\nINDIVIDUAL LIST");
+    echo(format("\n# individuals: %i", settings.n_individuals));
+    echo(format("\n# spatial groups: %i", list.n_groups));
+    echo(format("\n# species found : %i", state.codes.n_species));
+    echo(format("\n# of variables : %i (=%i+%i)", columns, 4, columns - 4));
+    std::string names = "\n  Var names (# categ obs / exp): ";
+    for (int j = 0; j < columns; ++j) {
+      // Observed: spatial groups, species found, or the labels of a categorical variable.
+      const int observed = j == 0 ? list.n_groups : j == 3 ? state.codes.n_species : list.categories_found[j];
+      names += format("%s(%i/%i)  ", settings.individual_column_names[j].c_str(), observed,
+                      settings.individual_column_categories[j]);
+    }
+    echo(names);
+    if (settings.analysis_level_keyword != 0) {
+      echo(format("\n\nANALYSIS LEVEL : %s", settings.analysis_level_keyword == 1 ? "INDIVIDUALS" : "PLOTS"));
+    }
+  }
+
   if (state.n_distance_intervals != 0 && settings.n_matrix_plots != 0) {
     echo(format("\n\nINTER-PLOT DISTANCE INTERVALS : %i", state.n_distance_intervals));
     std::string limits = "\nMax dist=";

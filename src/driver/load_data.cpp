@@ -1,6 +1,11 @@
 #include "driver/load_data.hpp"
 
+#include <cstdio>
+#include <string>
+
 #include "core/console.hpp"
+#include "core/format.hpp"
+#include "input/individual_list.hpp"
 #include "input/interval_files.hpp"
 #include "input/plot_distances.hpp"
 #include "input/plot_list.hpp"
@@ -82,6 +87,19 @@ void load_plot_distances(RunState& state) {
   }
 }
 
+// The individual list; the species of the run are those of its individuals.
+void load_individuals(RunState& state) {
+  const RunSettings& settings = state.settings;
+  if (settings.n_individuals == 0) return;
+  const int n = settings.n_individuals;
+  input::read_individual_list(settings.individual_list_source, n, settings.n_matrix_species,
+                              settings.n_individual_columns, settings.individual_column_names,
+                              settings.individual_column_categories, state.species_names, state.individuals);
+  state.individual_species = core::ivector(0, n);
+  for (int i = 1; i <= n; ++i) state.individual_species[i] = static_cast<int>(state.individuals.values(3, i));
+  state.position_groups = group_individuals_by_position(n, state.individuals.x, state.individuals.y);
+}
+
 void load_selection_tests(RunState& state) {
   const RunSettings& settings = state.settings;
   if (settings.selection_tests_source.empty()) return;
@@ -89,12 +107,50 @@ void load_selection_tests(RunState& state) {
                               state.selection_test_texts);
 }
 
+// Individuals standing in groups at a few positions may be analysed one by
+// one or as plots made of the groups. "ANALYSIS LEVEL" answers the question
+// in batch runs; at end of input the answer is that of an empty line.
+int ask_analysis_level(const RunState& state) {
+  const RunSettings& settings = state.settings;
+  const int n_groups = state.position_groups.n_groups;
+  if (!(n_groups > 1 && n_groups < settings.n_individuals)) return kIndividualLevel;
+  if (settings.analysis_level_keyword != 0) return settings.analysis_level_keyword;
+  core::console_print(
+      core::format("\n\nAnalysis at the \n\t1- Individual level (%i individuals)\n\t2- Plot level (%i "
+                   "spatial groups)\n",
+                   settings.n_individuals, n_groups));
+  std::string answer;
+  if (!core::console_read_line(answer)) answer.clear();
+  int choice = 0;
+  return std::sscanf(answer.c_str(), "%d", &choice) == 1 && choice == 1 ? kIndividualLevel : kGroupedIndividuals;
+}
+
+// Analysis level 3: the position groups become the plots, with the
+// positions of their first individuals and their species counts.
+void use_position_groups_as_plots(RunState& state) {
+  RunSettings& settings = state.settings;
+  const PositionGroups& groups = state.position_groups;
+  const int G = groups.n_groups;
+  settings.n_matrix_plots = G;
+  state.abundances = build_group_abundances(settings.n_individuals, G, groups.group_of, state.codes.n_species,
+                                            state.individual_species);
+  state.data_type = 2;
+  state.plot_names = core::name_table(0, G);
+  for (int g = 1; g <= G; ++g) state.plot_names[g] = core::format("%i", g);
+  state.plot_x = groups.x;
+  state.plot_y = groups.y;
+  state.plot_category = core::ivector(0, G);
+  state.n_categories = 0;
+  settings.n_plot_coordinates = 2;
+  state.codes.spatial_kind = 2;
+}
+
 }  // namespace
 
 void load_run_data(RunState& state) {
   if (state.codes.n_species != 0) allocate_species_tables(state);
   load_community_data(state);
-  // The individual list is read here once its reader exists.
+  load_individuals(state);
   load_species_traits(state);
   load_phylogeny(state);
   write_phylogeny_outputs(state);
@@ -104,8 +160,11 @@ void load_run_data(RunState& state) {
 }
 
 void choose_analysis_level(RunState& state) {
-  const RunSettings& settings = state.settings;
-  if (settings.n_matrix_plots != 0) {
+  RunSettings& settings = state.settings;
+  if (settings.n_individuals != 0) {
+    state.codes.analysis_level = ask_analysis_level(state);
+    if (state.codes.analysis_level == kGroupedIndividuals) use_position_groups_as_plots(state);
+  } else if (settings.n_matrix_plots != 0) {
     state.codes.analysis_level = kPlotLevel;
   } else if (settings.n_trait_species != 0) {
     state.codes.analysis_level = kSpeciesOnly;

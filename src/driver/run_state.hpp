@@ -3,6 +3,8 @@
 #include <string>
 
 #include "core/arrays.hpp"
+#include "driver/position_groups.hpp"
+#include "input/individual_list.hpp"
 #include "instructions/run_settings.hpp"
 #include "phylogeny/tree_node.hpp"
 #include "randomization/random_generator.hpp"
@@ -105,6 +107,12 @@ struct RunState {
 
   // Selection tests: texts[t][0] the base-population test, [1..|k|] the pairwise tests.
   core::Vector<core::NameTable> selection_test_texts;
+
+  // Individual list: its tables, the species of each individual [0..n] and
+  // the groups of individuals standing at one position.
+  input::IndividualList individuals;
+  core::IVector individual_species;
+  PositionGroups position_groups;
 
   // Every reported value, for the results table and the figures.
   reports::RunReports reports;

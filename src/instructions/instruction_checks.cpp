@@ -131,12 +131,6 @@ std::string output_conflict_messages(const RunSettings& s, const std::string& in
 // source that yields no tree, no plots or no species is a mistake in the file
 // (a missing tabulation, a wrong file), not an empty analysis.
 void check_named_data(const RunSettings& settings) {
-  if (settings.n_individuals != 0) {
-    core::stop_run(
-        "\n\nERROR: \"INDIVIDUAL\": the analysis of individual lists is not available in this version of the "
-        "program.\nPress any key to stop.",
-        core::kStoppedStatus);
-  }
   if (!settings.tree_file.empty() && settings.n_tree_species == 0) {
     core::stop_run(
         core::format("\n\nERROR: no tree could be read from \"%s\": the tree must be one line of Newick text "

@@ -94,6 +94,20 @@ void handle_positive_count(InstructionContext& context, const std::string& line,
   context.settings.*record.count_field = value;
 }
 
+// "ANALYSIS LEVEL" INDIVIDUALS or PLOTS: the answer to the level question
+// asked when individuals stand in groups at a few positions.
+void handle_analysis_level(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  std::string word;
+  if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
+  if (word == "INDIVIDUALS") {
+    context.settings.analysis_level_keyword = 1;
+  } else if (word == "PLOTS") {
+    context.settings.analysis_level_keyword = 3;
+  } else {
+    stop_missing_argument(record);
+  }
+}
+
 // Each thread keeps its own working tables: a number beyond any machine's
 // cores would only exhaust the memory.
 void handle_threads(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
@@ -255,6 +269,9 @@ const KeywordRecord kKeywords[] = {
     {"RANDOM SEED", 11, handle_positive_count,
      "\n\nERROR: \"RANDOM SEED\" must be followed by a positive whole number.\nPress any key to stop.", nullptr,
      &S::random_seed_keyword},
+    {"ANALYSIS LEVEL", 14, handle_analysis_level,
+     "\n\nERROR: \"ANALYSIS LEVEL\" must be followed by INDIVIDUALS or PLOTS.\nPress any key to stop.", nullptr,
+     nullptr},
     {"THREADS", 7, handle_threads,
      "\n\nERROR: \"THREADS\" must be followed by a positive whole number.\nPress any key to stop.", nullptr,
      &S::n_threads},

@@ -247,10 +247,12 @@ void handle_individuals(InstructionContext& context, const std::string& line, co
     const char* cell = row.c_str();
     for (int k = 0; k < 3; ++k) cell = input::next_field(cell, list.name, list.lines->line_number);
     std::string name;
-    input::read_name_field(cell, name, kLongNameLimit, list.name, list.lines->line_number);
+    input::read_name_field(cell, name, kNameLimit, list.name, list.lines->line_number);
     input::strip_line_end(name);
     while (!name.empty() && name.back() == ' ') name.pop_back();
-    species.insert(name);
+    // Counted as the list is read later: 49 characters, and a name beginning
+    // with 0 marks an individual without species.
+    if (name.empty() || name[0] != '0') species.insert(name);
   }
   if (rows < s.n_individuals) {
     core::stop_run(

@@ -1,0 +1,218 @@
+#include "driver/individual_tests.hpp"
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "core/console.hpp"
+#include "core/constants.hpp"
+#include "core/format.hpp"
+#include "core/text_output.hpp"
+#include "driver/plot_test_engine.hpp"
+#include "randomization/clade_permutation.hpp"
+#include "randomization/permutation_summary.hpp"
+#include "randomization/randomization_results.hpp"
+
+namespace quorvel::driver {
+
+namespace {
+
+// Tests of the phylogeny whose clade restriction reserves them for other sections.
+constexpr float kTestSkippedHere = -2.0f;
+// The two statistics of a test: P (mean divergence) and R (mean divergence
+// of heterospecific pairs), each relative to the base population.
+constexpr int kStatistics = 2;
+
+// Records of one row of a store: -1 the value of the whole base population
+// ("Dp", the total), 0 the row's value over all pairs, 1 the average of its
+// distance classes, 2..C+1 the classes 1..C.
+int records_per_row(int n_classes) { return n_classes + 3; }
+
+// Fills `values` [statistic][row][record] (flattened) from one turnover.
+void turnover_values(const individuals::SpeciesTurnover& turnover, int rows, int n_classes, float* values) {
+  const int width = records_per_row(n_classes);
+  for (int statistic = 0; statistic < kStatistics; ++statistic) {
+    const double total = statistic == 0 ? turnover.total_D : turnover.total_R;
+    for (int r = 0; r <= rows; ++r) {
+      const core::DVector& row = statistic == 0 ? turnover.rows[r].P : turnover.rows[r].R;
+      float* out = values + (statistic * (rows + 1) + r) * width;
+      out[0] = total == MISSING_VALUE ? MISSING_VALUE_F : static_cast<float>(total);
+      out[1] = row[0] == MISSING_VALUE ? MISSING_VALUE_F : static_cast<float>(row[0]);
+      double sum = 0;
+      int count = 0;
+      for (int c = 1; c <= n_classes; ++c) {
+        out[c + 2] = row[c] == MISSING_VALUE ? MISSING_VALUE_F : static_cast<float>(row[c]);
+        if (row[c] != MISSING_VALUE) {
+          sum += row[c];
+          ++count;
+        }
+      }
+      out[2] = count > 0 ? static_cast<float>(sum / count) : MISSING_VALUE_F;
+    }
+  }
+}
+
+// One summary per record from the valid randomized values; a statistic
+// without observed value, or without any valid randomized value, has none.
+randomization::TestSummary summarize(const std::vector<float>& randomized, float observed, int object) {
+  randomization::TestSummary summary;
+  core::FVector valid = core::vector(1, std::max(static_cast<int>(randomized.size()), 1));
+  int count = 0;
+  for (float value : randomized) {
+    if (value != MISSING_VALUE_F && value == value) valid[++count] = value;
+  }
+  if (observed == MISSING_VALUE_F || count == 0) {
+    summary.observed = summary.mean = summary.sd = summary.ci95_low = summary.ci95_high = MISSING_VALUE_F;
+    summary.ci99_low = summary.ci99_high = MISSING_VALUE_F;
+    summary.p_lower = summary.p_upper = summary.p_two_sided = MISSING_VALUE_F;
+  } else {
+    randomization::summarize_permutations(valid, 1, count, summary, observed);
+  }
+  summary.valid_count = count;
+  summary.object = object;
+  return summary;
+}
+
+// Divergences (ages of common ancestors) of a randomized tree. Its clades
+// no longer hold contiguous tips, so the common ancestor of two tips is found
+// by climbing: the ancestors of the first tip are marked, then the second
+// climbs to the first marked node. `marks` is working storage.
+void randomized_tree_divergences(const phylogeny::NodeTable& nodes, int n_species, const core::IVector& leaf_of_species,
+                                 core::FMatrix& divergences, std::vector<int>& marks) {
+  const int n_nodes = nodes.hi();
+  marks.assign(static_cast<std::size_t>(n_nodes) + 1, 0);
+  for (int i = 1; i <= n_species; ++i) {
+    divergences(i, i) = 0;
+    const int tip_i = leaf_of_species[i];
+    int steps = 0;
+    for (int node = tip_i; node > 0 && node <= n_nodes && steps <= n_nodes; node = nodes[node].upper_node, ++steps) {
+      marks[static_cast<std::size_t>(node)] = i;
+    }
+    for (int j = i + 1; j <= n_species; ++j) {
+      const int tip_j = leaf_of_species[j];
+      float value = MISSING_VALUE_F;
+      if (tip_i != 0 && tip_j != 0) {
+        steps = 0;
+        int node = tip_j;
+        while (node > 0 && node <= n_nodes && steps <= n_nodes && marks[static_cast<std::size_t>(node)] != i) {
+          node = nodes[node].upper_node;
+          ++steps;
+        }
+        if (node > 0 && node <= n_nodes && marks[static_cast<std::size_t>(node)] == i) value = nodes[node].age;
+      }
+      divergences(i, j) = value;
+      divergences(j, i) = value;
+    }
+  }
+}
+
+std::string test_heading(const RunSettings& settings, int t) {
+  const int Np = settings.n_phylogeny_randomizations;
+  const double age = settings.test_age_limit[t];
+  if (settings.test_restriction[t] == -1.0f) {
+    return core::format("\n\nPhylogeny test: clades age<=%f within clade \"%s\" (%i random.)\n", age,
+                        settings.test_clade_names[t].c_str(), Np);
+  }
+  return core::format("\n\nPhylogeny test: clades age<=%f within clades age<=%f (%i random.)\n", age,
+                      static_cast<double>(settings.test_restriction[t]), Np);
+}
+
+// One test t on selection test q: Np randomized trees, drawn in order from
+// the run's stream, each giving the turnover of every row.
+void run_one_test(RunState& state, const IndividualSectionData& data, int t, int q) {
+  const RunSettings& settings = state.settings;
+  const individuals::IndividualPairResults& observed = data.results[q];
+  const int rows = observed.pair_counts.hi();
+  const int C = observed.n_classes;
+  const int S = state.codes.n_species;
+  const int Np = settings.n_phylogeny_randomizations;
+  const int width = records_per_row(C);
+  const std::size_t block = static_cast<std::size_t>(kStatistics * (rows + 1) * width);
+
+  std::vector<float> observed_values(block);
+  turnover_values(observed.turnover, rows, C, observed_values.data());
+  std::vector<float> store(block * static_cast<std::size_t>(Np));
+
+  const int workers_wanted = randomization_workers(settings.n_threads);
+  const RandomizationBatches batches(Np < workers_wanted ? std::max(Np, 1) : workers_wanted, kRandomizationBatchSize);
+  std::vector<phylogeny::NodeTable> trees(static_cast<std::size_t>(batches.batch_size()), state.nodes);
+  std::vector<std::vector<float>> slot_values(static_cast<std::size_t>(batches.batch_size()),
+                                              std::vector<float>(block));
+  std::vector<core::FMatrix> worker_divergences(static_cast<std::size_t>(batches.workers()), core::matrix(0, S, 0, S));
+  std::vector<std::vector<int>> worker_marks(static_cast<std::size_t>(batches.workers()));
+  const std::string clade_name = settings.test_clade_names[t];
+  batches.run(
+      Np,
+      [&](int slot, int) {
+        randomization::permute_clades(settings.test_age_limit[t], settings.test_restriction[t], clade_name, state.nodes,
+                                      state.n_tree_nodes, state.n_tips, trees[static_cast<std::size_t>(slot)],
+                                      state.generator);
+      },
+      [&](int slot, int worker) {
+        core::FMatrix& divergences = worker_divergences[static_cast<std::size_t>(worker)];
+        randomized_tree_divergences(trees[static_cast<std::size_t>(slot)], S, state.leaf_of_species, divergences,
+                                    worker_marks[static_cast<std::size_t>(worker)]);
+        const individuals::SpeciesTurnover turnover =
+            individuals::compute_species_turnover(divergences, observed.pair_counts, S, C);
+        turnover_values(turnover, rows, C, slot_values[static_cast<std::size_t>(slot)].data());
+      },
+      [&](int slot, int i) {
+        std::copy(slot_values[static_cast<std::size_t>(slot)].begin(),
+                  slot_values[static_cast<std::size_t>(slot)].end(),
+                  store.begin() + static_cast<std::ptrdiff_t>(block * static_cast<std::size_t>(i - 1)));
+      });
+
+  const char* labels[kStatistics] = {
+      "\n\nStatistic P (mean divergence between individuals, relative to the base population): the base population, "
+      "then each individual-pair test",
+      "\n\nStatistic R (mean divergence between individuals of distinct species, relative to the base population): "
+      "the base population, then each individual-pair test"};
+  std::vector<float> randomized(static_cast<std::size_t>(Np));
+  for (int statistic = 0; statistic < kStatistics; ++statistic) {
+    randomization::TestSummaryMatrix summaries = randomization::resample_stat_type_matrix(0, rows, -1, C + 3);
+    for (int r = 0; r <= rows; ++r) {
+      for (int record = 0; record < width; ++record) {
+        const std::size_t offset = static_cast<std::size_t>((statistic * (rows + 1) + r) * width + record);
+        for (int i = 0; i < Np; ++i) {
+          randomized[static_cast<std::size_t>(i)] = store[block * static_cast<std::size_t>(i) + offset];
+        }
+        summaries(r, record - 1) = summarize(randomized, observed_values[offset], r);
+      }
+    }
+    core::echo_to_file(settings.main_result_file, labels[statistic]);
+    randomization::write_individual_permutation_results(settings.main_result_file, C, rows + 1, Np, 1,
+                                                        settings.phyletic_level_names, 0, 0, settings.test_age_limit[t],
+                                                        settings.test_restriction[t], clade_name, 1, summaries);
+  }
+}
+
+}  // namespace
+
+void run_individual_phylogeny_tests(RunState& state, const IndividualSectionData& data) {
+  const RunSettings& settings = state.settings;
+  if (state.codes.phylogeny_kind != kUltrametricTree) {
+    // Permuting clades needs the ages of an ultrametric tree; permuting the
+    // taxa of a classification needs the levels to permute and within which,
+    // which no keyword of the instruction file gives.
+    core::console_print(
+        state.codes.phylogeny_kind == kTaxonomy
+            ? "\n\nPhylogeny tests at the individual level with a taxonomic classification need the levels to "
+              "permute, which the instruction file cannot give: they are not run."
+            : "\n\nPhylogeny tests at the individual level permute the clades of an ultrametric tree: without one "
+              "they are not run.");
+    return;
+  }
+  for (int t = 1; t <= std::min(settings.n_phylogeny_tests, kMaxPhylogenyTests); ++t) {
+    if (settings.test_restriction[t] == kTestSkippedHere) continue;
+    core::echo_to_file(settings.main_result_file, test_heading(settings, t));
+    for (int q = data.results.lo(); q <= data.results.hi(); ++q) {
+      if (data.n_selection_tests > 0) {
+        core::echo_to_file(settings.main_result_file,
+                           core::format("\nSelection test %i: %s", q, data.texts[q][0].c_str()));
+      }
+      run_one_test(state, data, t, q);
+    }
+  }
+}
+
+}  // namespace quorvel::driver

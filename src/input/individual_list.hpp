@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+
+#include "core/arrays.hpp"
+
+namespace quorvel::input {
+
+/// The tables of an individual list. Columns are numbered 0..C-1: 0 the
+/// spatial group, 1 and 2 the coordinates x and y, 3 the species, 4.. the
+/// variables of the list.
+struct IndividualList {
+  /// Values [0..C-1][0..n] (single precision): group index, x, y, species
+  /// index (0 = no species), then the value of a quantitative variable or the
+  /// category index 1, 2, ... (order of first appearance) of a categorical one.
+  core::FMatrix values;
+  core::DVector x, y;                            ///< exact coordinates [0..n]
+  core::NameTable group_names;                   ///< [1..n_groups]
+  int n_groups = 0;                              ///< spatial groups found
+  core::Vector<core::NameTable> category_names;  ///< [0..C-1]: labels [1..found] of categorical columns j >= 4
+  core::IVector categories_found;                ///< [0..C-1]: labels found (0 for quantitative columns)
+  core::IVector individuals_per_species;         ///< [0..S]: entry 0 counts individuals without species
+};
+
+/// Reads the list of `n` individuals with `n_columns` columns from the
+/// required "INDIVIDUALS" keyword line of `file_name` (the header line after
+/// it is skipped). `announced_categories` [0..C-1] gives the categories
+/// announced for columns j >= 4 (0 = quantitative). Species names are written
+/// into `species_names` [1..S] in order of first appearance (a name beginning
+/// with "0" means no species); S is the number of species counted while the
+/// instruction file was read, and a list holding another number stops the
+/// run (status 344). Returns the number of species found. A categorical
+/// column holding more labels than announced is reported and the run goes on.
+/// Malformed cells stop the run with a message naming the file and the data
+/// line (status 1); an x or y cell must hold a whole number.
+int read_individual_list(const std::string& file_name, int n, int expected_species, int n_columns,
+                         const core::NameTable& column_names, const core::IVector& announced_categories,
+                         core::NameTable& species_names, IndividualList& list);
+
+}  // namespace quorvel::input

@@ -1,0 +1,1 @@
+quorvel_unit_test(individual_list_tests SOURCES individual_list_test.cpp LIBS quorvel_input)
