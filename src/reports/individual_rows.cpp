@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "core/format.hpp"
+#include "reports/test_rows.hpp"
 
 namespace quorvel::reports {
 
@@ -117,6 +118,39 @@ void add_individual_rows(ResultsTable& table, const individuals::IndividualPairR
     }
   }
   if (results.has_turnover) add_turnover(rows, results, 0, std::string(), true);
+}
+
+std::string individual_test_title(float sub_clade_age, float restriction, const std::string& clade_name) {
+  if (restriction < 0) {
+    return core::format("PHYLOGENY PERMUTATION TESTS : clades of age <=%g permuted within clade \"%s\"",
+                        static_cast<double>(sub_clade_age), clade_name.c_str());
+  }
+  return core::format("PHYLOGENY PERMUTATION TESTS : clades of age <=%g permuted within clades of age = %g",
+                      static_cast<double>(sub_clade_age), static_cast<double>(restriction));
+}
+
+void add_individual_test_rows(ResultsTable& table, const std::string& statistic,
+                              const individuals::IndividualPairResults& observed, const core::NameTable& test_texts,
+                              const randomization::TestSummaryMatrix& summaries, const std::string& title,
+                              int n_randomizations, int selection_test, int n_selection_tests) {
+  const std::string suffix = n_selection_tests > 1 ? core::format(" [selection test %i]", selection_test) : "";
+  const int n = observed.n_classes;
+  for (int r = summaries.row_lo(); r <= summaries.row_hi(); ++r) {
+    const std::string name = r == 0 ? statistic : statistic + "(" + shown_text(test_texts[r]) + ")";
+    const std::string section = kIndividualsSection;
+    if (r == 0) {
+      add_test_row(table, section, statistic + "_total_diversity" + suffix, kGlobalScope, kNoIndex, MISSING_VALUE,
+                   title, n_randomizations, summaries(r, -1));
+    }
+    add_test_row(table, section, name + suffix, kPairScope, kNoIndex, MISSING_VALUE, title, n_randomizations,
+                 summaries(r, 0));
+    add_test_row(table, section, "mean_over_classes(" + name + ")" + suffix, kPairScope, kNoIndex, MISSING_VALUE, title,
+                 n_randomizations, summaries(r, 1));
+    for (int c = 1; c <= n && c + 1 <= summaries.col_hi(); ++c) {
+      add_test_row(table, section, name + suffix, kClassScope, c, observed.class_limit[c], title, n_randomizations,
+                   summaries(r, c + 1));
+    }
+  }
 }
 
 }  // namespace quorvel::reports
