@@ -31,6 +31,7 @@ seeds() {
         "$sets/lansing/lansing_regint.txt"
       ;;
     selection_tests) echo "$sets/lansing/lansing_seltests_sp.txt $sets/lansing/lansing_seltests_ind.txt" ;;
+    individual_list) echo "$e2e/individuals_level_keyword/list.txt" ;;
   esac
 }
 
