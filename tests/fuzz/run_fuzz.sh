@@ -12,6 +12,9 @@
 set -u
 build=$1 mode=$2
 shift 2
+# Absolute: the targets change to a private working folder, and libFuzzer
+# writes new inputs into the corpus folder from there.
+build="$(cd "$build" && pwd)"
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 sets="$root/tests/data/sets"
 e2e="$root/tests/data/e2e"
