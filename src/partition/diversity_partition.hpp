@@ -16,8 +16,10 @@ namespace quorvel::partition {
 ///   N_k, cells the relative frequencies; row 0 the pooled sample, whose cells
 ///   1..s are overwritten with the weighted pooled frequencies. The species
 ///   pool is the set of species with a non-zero row-0 cell on entry.
-/// - `data_type`: 0 presence/absence, 1 relative abundances, 2 counts (pairs of
-///   individuals of one species are then drawn without replacement).
+/// - `data_type`: 0 presence/absence, 1 relative abundances, 2 counts (the
+///   within-plot values then draw two different individuals of the plot: the
+///   unbiased Gini-Simpson and Rao estimators; a plot of one individual has
+///   no within-plot value).
 /// - `divergences`: floats [0..s][0..s] (element [0][0] not read), or null for
 ///   divergence 0 within and 1 between species. Trait distances may be passed
 ///   instead for the trait statistics. A MISSING_VALUE divergence leaves the

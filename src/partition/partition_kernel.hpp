@@ -35,8 +35,9 @@ void code_divergences(PartitionWorkspace& ws, int n_species, const core::FMatrix
 int interval_of(double d, int n_intervals, const double* limits);
 
 /// Raw sums of plot k with itself (its species lists must be built). With
-/// count data the same-species term draws without replacement; a plot of a
-/// single individual sets `undefined_draws`.
+/// count data two different individuals are drawn: distinct species weigh
+/// p_i p_j N/(N - 1), one species p_i (n_i - 1)/(N - 1), so that the terms
+/// sum to 1; a plot of a single individual sets `undefined_draws`.
 void within_plot_sums(const PartitionWorkspace& ws, int k, int data_type, double plot_total, double* raw,
                       bool& undefined_draws);
 
