@@ -10,6 +10,7 @@
 #include "driver/individual_tests.hpp"
 #include "individuals/individual_pairs.hpp"
 #include "individuals/individual_results.hpp"
+#include "reports/individual_rows.hpp"
 
 namespace quorvel::driver {
 
@@ -117,6 +118,8 @@ void run_individual_section(RunState& state) {
     const individuals::IndividualReport report{&state.species_names,      &data.texts[q],         &data.tests[q],
                                                data.individual_variables, data.species_variables, data.logic};
     individuals::write_individual_results(settings.main_result_file, data.results[q], report);
+    reports::add_individual_rows(state.reports.table, data.results[q], report, q,
+                                 data.tests.hi() - data.tests.lo() + 1);
   }
 
   if (settings.n_phylogeny_tests != 0 && settings.n_phylogeny_randomizations > 0) {

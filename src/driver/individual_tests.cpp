@@ -12,6 +12,7 @@
 #include "randomization/clade_permutation.hpp"
 #include "randomization/permutation_summary.hpp"
 #include "randomization/randomization_results.hpp"
+#include "reports/individual_rows.hpp"
 
 namespace quorvel::driver {
 
@@ -183,6 +184,10 @@ void run_one_test(RunState& state, const IndividualSectionData& data, int t, int
     randomization::write_individual_permutation_results(settings.main_result_file, C, rows + 1, Np, 1,
                                                         settings.phyletic_level_names, 0, 0, settings.test_age_limit[t],
                                                         settings.test_restriction[t], clade_name, 1, summaries);
+    reports::add_individual_test_rows(
+        state.reports.table, statistic == 0 ? "P" : "R", observed, data.texts[q], summaries,
+        reports::individual_test_title(settings.test_age_limit[t], settings.test_restriction[t], clade_name), Np, q,
+        data.tests.hi() - data.tests.lo() + 1);
   }
 }
 

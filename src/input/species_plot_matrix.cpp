@@ -39,10 +39,12 @@ void read_matrix_header(const std::string& header, const std::string& file_name,
                  kDataStopStatus);
   }
   plot_names = core::name_table(0, n_plots);
-  const char* position = header.c_str();
+  // The tabs are sought in the whole line, as they were counted: a stray NUL
+  // byte must not hide them.
+  std::size_t cell = 0;
   for (int p = 1; p <= n_plots; ++p) {
-    position = std::strchr(position, '\t') + 1;
-    read_word_field(position, plot_names[p], kLongNameLimit, file_name, line_number, header.c_str());
+    cell = header.find('\t', cell) + 1;
+    read_word_field(header.c_str() + cell, plot_names[p], kLongNameLimit, file_name, line_number, header.c_str());
   }
 }
 

@@ -10,8 +10,10 @@ void shell_sort(int n, core::FVector& a);
 
 /// Fills `summary` from the permuted values v[first..last] (callers pass
 /// first = 1, last = N) and the observed value: mean, SD (divisor N - 1),
-/// 95% envelope (N >= 40), 99% envelope (N >= 200), the three P-values and
-/// the number of distinct values. v[first..last] is left sorted ascending.
+/// 95% envelope (N >= 40), 99% envelope (N >= 200), the three P-values
+/// (one-sided (c + 1)/(N + 1), c the permuted values at least as extreme,
+/// ties counting on both sides; two-sided 1 - max + min, at most 1) and the
+/// number of distinct values. v[first..last] is left sorted ascending.
 /// The integer fields valid_count and object are not touched. Values that
 /// cannot be computed (every statistic when N = 0, the SD when N = 1) are
 /// MISSING_VALUE.

@@ -168,7 +168,6 @@ void individual_figure(const ResultsTable& table, const std::string& data_files,
                        std::vector<Figure>& figures) {
   const auto curves =
       collect(table, kIndividualsSection, kClassScope, pair_tests ? is_pair_frequency : is_autocorrelation);
-  const std::map<int, double> x = x_positions(table, kIndividualsSection, kClassScope, "mean_distance");
   Figure figure;
   figure.file_name = pair_tests ? "individuals_pair_tests.svg" : "individuals_autocorrelation.svg";
   figure.plot.title = pair_tests ? "Frequency of the pairs selected by each test, by distance class (individuals)"
@@ -179,6 +178,12 @@ void individual_figure(const ResultsTable& table, const std::string& data_files,
   int colour = 0;
   for (const auto& curve : curves) {
     if (!has_value(curve.second)) continue;
+    // With several selection tests, each name ends with its test, " [selection
+    // test q]", and so does the mean distance of its classes.
+    const std::size_t close = curve.first.rfind(')');
+    const std::string suffix = close == std::string::npos ? std::string() : curve.first.substr(close + 1);
+    const std::string x_statistic = "mean_distance" + suffix;
+    const std::map<int, double> x = x_positions(table, kIndividualsSection, kClassScope, x_statistic.c_str());
     add_curve(figure.plot, curve.first, curve.second, x, colour++, false);
   }
   if (!figure.plot.series.empty()) figures.push_back(figure);

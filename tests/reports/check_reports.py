@@ -47,6 +47,8 @@ def agrees(table_value, report_text, fmt):
     shown = number(report_text) if report_text is not None else None
     if table_value is None or shown is None:
         return table_value is None and shown is None
+    if fmt == "%i":
+        return table_value == shown
     if fmt.endswith("f"):
         decimals = int(fmt[2:-1]) if fmt.startswith("%.") else 6
         return abs(table_value - shown) <= 0.5 * 10 ** -decimals + 1e-9 * abs(shown) + 1e-12
@@ -300,6 +302,75 @@ def check_trait_signal_rows(report, rows):
             check_summary(found, row, signal_column(stat, n_intervals, index), "%s / %s %s" % (row["test"], stat, index))
 
 
+
+def individual_blocks(report):
+    starts = [i for i, line in enumerate(report.lines) if line.startswith("Base population:")]
+    return [(start, starts[k + 1] if k + 1 < len(starts) else len(report.lines)) for k, start in enumerate(starts)]
+
+
+def split_suffix(statistic):
+    if statistic.endswith("]") and " [selection test " in statistic:
+        at = statistic.rindex(" [selection test ")
+        return statistic[:at], int(statistic[at + len(" [selection test "):-1])
+    return statistic, 1
+
+
+def check_individual_rows(report, rows):
+    mine = [r for r in rows if r["section"] == "individuals" and r["test"] == ""]
+    if not mine:
+        return
+    blocks = individual_blocks(report)
+    for row in mine:
+        stat, q = split_suffix(row["statistic"])
+        start, end = blocks[q - 1]
+        header = cells(report.lines[report.find(start, lambda l: l.startswith("Dist class"))])
+        n = header.index("linear regression with distance") - 5
+        m = len([c for c in header if c.startswith("blin")])
+        scope, index = row["scope"], row["index"]
+        c = 0 if scope == "pair" else (int(index) if index else None)
+
+        def line(prefix):
+            i = report.find(start, lambda l: l.startswith(prefix))
+            return cells(report.lines[i]) if i is not None and i < end else None
+
+        fmt, shown = "%g", None
+        if stat in ("n_pairs", "mean_distance", "mean_ln_distance"):
+            label = {"n_pairs": "# pairs of individuals", "mean_distance": "mean distance between pairs",
+                     "mean_ln_distance": "mean distance between pairs"}[stat]
+            values = line(label)
+            fmt = "%i" if stat == "n_pairs" else "%g"
+            if scope == "regression":
+                col = 5 + n + int(index) + (m + 1 if stat == "mean_ln_distance" else 0)
+            else:
+                col = 4 + c
+            shown = values[col]
+        elif stat.startswith(("n_individuals(", "frequency(", "autocorrelation(", "b(")) and scope != "test" \
+                and not (stat.startswith("frequency(") and scope == "class"):
+            name = stat[stat.index("(") + 1:stat.index(", ") if stat.startswith("b(") else -1]
+            values = line(name + "\t")
+            if stat.startswith("n_individuals("):
+                shown, fmt = values[1], "%i"
+            elif stat.startswith("frequency("):
+                shown = values[2]
+            elif stat.startswith("autocorrelation("):
+                shown = values[4 + c]
+            elif stat.endswith(", ln(distance))"):
+                shown = values[6 + n + m + int(index)]
+            else:
+                shown = values[5 + n + int(index)]
+        elif stat.startswith(("count(", "frequency(")):
+            text = stat[stat.index("(") + 1:-1]
+            values = line(text + "  :  ")
+            if scope == "test":
+                shown, fmt = (values[1], "%i") if stat.startswith("count(") else (values[2], "%f")
+            else:
+                shown = values[4 + c]
+        else:
+            continue  # species pairs and turnover: not parsed here
+        if not agrees(number(row["value"]), shown, fmt):
+            fail("individuals %s %s %s: table %r, report %r" % (row["statistic"], scope, index, row["value"], shown))
+
+
 # ---- table, figures -------------------------------------------------------
 
 def load_table(path):
@@ -382,6 +453,7 @@ def main(argv):
     check_partition_rows(report, rows)
     check_plot_test_rows(report, rows)
     check_trait_signal_rows(report, rows)
+    check_individual_rows(report, rows)
     rendered = check_figures(os.path.join(run_dir, figure_folder), points, envelopes)
     for message in failures[:40]:
         print(message)
