@@ -108,6 +108,19 @@ void handle_analysis_level(InstructionContext& context, const std::string& line,
   }
 }
 
+// Plots are weighted equally (0), by their totals (1) or by the totals of the
+// pair (2): another number is a mistake, not a fourth weighting.
+void handle_plot_weighting(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  handle_count(context, line, record);
+  const int weighting = context.settings.*record.count_field;
+  if (weighting < 0 || weighting > 2) {
+    core::stop_run(core::format("\n\nERROR: \"PLOT WEIGHTING\" is followed by %d: give 0 (equal weights), 1 or 2 "
+                                "(weights from the plot totals).\nPress any key to stop.",
+                                weighting),
+                   core::kStoppedStatus);
+  }
+}
+
 // Each thread keeps its own working tables: a number beyond any machine's
 // cores would only exhaust the memory.
 void handle_threads(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
@@ -256,7 +269,7 @@ const KeywordRecord kKeywords[] = {
     {"REDUCE DATA TO CLADE", 20, handle_clade_name,
      "\n\nERROR: \"REDUCE DATA TO CLADE\" \nmust be followed by the name of a clade.\nPress any key to stop.",
      &S::reduce_to_clade, nullptr},
-    {"PLOT WEIGHTING", 14, handle_count,
+    {"PLOT WEIGHTING", 14, handle_plot_weighting,
      "\n\nERROR: \"PLOT WEIGHTING\" \nmust be followed by a number.\nPress any key to stop.", nullptr,
      &S::plot_weighting},
     {"SELECT PLOT PAIRS", 17, handle_select_plot_pairs, nullptr, nullptr, nullptr},

@@ -50,6 +50,10 @@ TEST_F(InstructionTest, NegativeOrHugeNumbersOfRandomizationsAreRefused) {
                "\n\nERROR: \"THREADS\" asks for 2147483647 threads: at most 256 are possible.\nPress any key to stop.",
                core::kStoppedStatus);
   EXPECT_EQ(read("THREADS\t256\n").n_threads, 256);
+  EXPECT_STOPS(read("PLOT WEIGHTING\t7\n"),
+               "\n\nERROR: \"PLOT WEIGHTING\" is followed by 7: give 0 (equal weights), 1 or 2 (weights from the plot "
+               "totals).\nPress any key to stop.",
+               core::kStoppedStatus);
   EXPECT_EQ(read("SPATIAL RANDOMIZATION TEST\t0\n").n_spatial_randomizations, 0);
   EXPECT_EQ(read("SPATIAL RANDOMIZATION TEST\t1000000\n").n_spatial_randomizations, 1000000);
 }
