@@ -44,6 +44,10 @@ bool TextInput::read_line(std::string& line) {
       if (next != '\n' && next != EOF) std::ungetc(next, f);
       c = '\n';
     }
+    // A NUL byte is no text (it would cut the line short for every reader
+    // that walks it as a C string): it is skipped, as in files saved as
+    // UTF-16, whose ASCII text then reads as it should.
+    if (c == '\0') continue;
     line.push_back(static_cast<char>(c));
     if (c == '\n') break;
   }

@@ -12,7 +12,8 @@ namespace quorvel::core {
 /// Every line end is handed over as one line feed, whatever the system that
 /// saved the file: Windows (CR LF), Unix (LF) and old Mac (a lone CR). A
 /// UTF-8 byte-order mark at the start of the file is skipped, so the first
-/// keyword of a file saved by a Windows editor is still recognised.
+/// keyword of a file saved by a Windows editor is still recognised. NUL
+/// bytes, which no text holds, are skipped.
 class TextInput {
  public:
   TextInput() = default;

@@ -1,6 +1,7 @@
 #include "individuals/logic_test.hpp"
 
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 
 #include "core/errors.hpp"
@@ -289,7 +290,7 @@ namespace {
 
 std::string describe_term(std::int32_t kind, float value, bool is_second, bool base_test, const VariableSet& individual,
                           const VariableSet& species, const LogicSubtest& record) {
-  const int v = static_cast<int>(value);
+  const int v = std::fabs(value) < 2147483520.0f ? static_cast<int>(value) : 0;  // a huge constant is no index
   switch (kind) {
     case kConstant: {
       // A constant compared with a qualitative variable is one of its categories.

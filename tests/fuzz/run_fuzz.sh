@@ -12,6 +12,8 @@
 set -u
 build=$1 mode=$2
 shift 2
+# Absolute paths: the targets work in a folder of their own.
+build="$(cd "$build" && pwd)"
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 sets="$root/tests/data/sets"
 e2e="$root/tests/data/e2e"
@@ -31,6 +33,7 @@ seeds() {
         "$sets/lansing/lansing_regint.txt"
       ;;
     selection_tests) echo "$sets/lansing/lansing_seltests_sp.txt $sets/lansing/lansing_seltests_ind.txt" ;;
+    individual_list) echo "$sets/lansing/lansing_trees.txt" ;;
   esac
 }
 
@@ -48,7 +51,9 @@ for target in "${targets[@]}"; do
   artifacts="$build/artifacts/$target"
   log="$build/logs/$target.log"
   mkdir -p "$work" "$artifacts" "$(dirname "$log")" "$committed"
-  for seed in $(seeds "$target"); do cp "$seed" "$work/" 2>/dev/null || true; done
+  for seed in $(seeds "$target"); do
+    cp "$seed" "$work/$(basename "$(dirname "$seed")")_$(basename "$seed")" 2>/dev/null || true
+  done
   options=(-timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=2048 -print_final_stats=1
            -artifact_prefix="$artifacts/")
   if [ "$mode" = replay ]; then

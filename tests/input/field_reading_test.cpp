@@ -135,6 +135,11 @@ TEST_F(DataLines, EveryLineEndAndAByteOrderMarkAreUnderstood) {
   EXPECT_TRUE(file.find_keyword_line("KEY", line));
   EXPECT_EQ(file.line_number(), 1);
 
+  testing::write_file(kFile, std::string("a\0\tb\n", 5));  // a NUL byte is no text
+  ASSERT_TRUE(file.open(kFile));
+  ASSERT_TRUE(file.read_line(line));
+  EXPECT_EQ(line, "a\tb\n");
+
   testing::write_file(kFile, "\xEF\xBBx\n");  // not a whole mark: kept as text
   ASSERT_TRUE(file.open(kFile));
   ASSERT_TRUE(file.read_line(line));
