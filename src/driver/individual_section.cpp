@@ -125,6 +125,11 @@ void run_individual_section(RunState& state) {
   if (settings.n_phylogeny_tests != 0 && settings.n_phylogeny_randomizations > 0) {
     run_individual_phylogeny_tests(state, data);
   }
+  if (settings.n_spatial_randomizations != 0) {
+    core::console_print(
+        "\n\nSPATIAL RANDOMIZATION TEST: the positions of individuals are not permuted at the "
+        "individual level; the test is not run.");
+  }
 }
 
 }  // namespace quorvel::driver

@@ -176,6 +176,7 @@ void analyse_individual_pairs(const IndividualInput& input, const LogicTestTable
   // Per interval and (first, second) species: pairs, sums of d and ln d.
   core::D3Tensor interval_pairs = core::d3tensor(0, m, 0, 2, 0, S1 * S1 - 1);
   std::vector<PairTestProgram> pair_tests;
+  pair_tests.reserve(static_cast<std::size_t>(individual_tests));
   for (int k = 1; k <= individual_tests; ++k) pair_tests.emplace_back(tests, k, input.logic, N);
 
   // 2. One pass over the pairs i < j of the base population.
@@ -185,6 +186,9 @@ void analyse_individual_pairs(const IndividualInput& input, const LogicTestTable
   const double last_bound = m > 0 ? bounds[m] : 0;
   std::int64_t* const counts0 = out.pair_counts[0].data();
   const std::size_t class_stride = static_cast<std::size_t>(S1) * static_cast<std::size_t>(S1);
+  // Interval r, table q (pairs, sums of d, sums of ln d), cell: one block.
+  double* const interval_base = interval_pairs.data();
+  const std::size_t interval_stride = 3 * class_stride;
   for (int a = 0; a < K; ++a) {
     const double xi = kept.x[static_cast<std::size_t>(a)], yi = kept.y[static_cast<std::size_t>(a)];
     const int si = kept.species[static_cast<std::size_t>(a)];
@@ -218,9 +222,10 @@ void analyse_individual_pairs(const IndividualInput& input, const LogicTestTable
         sums.d2 += 2 * d * d;
         sums.l += 2 * ln_d;
         sums.l2 += 2 * ln_d * ln_d;
-        interval_pairs(r, 0, static_cast<int>(cell)) += 1;
-        interval_pairs(r, 1, static_cast<int>(cell)) += d;
-        interval_pairs(r, 2, static_cast<int>(cell)) += ln_d;
+        double* const pairs_of_interval = interval_base + static_cast<std::size_t>(r) * interval_stride;
+        pairs_of_interval[cell] += 1;
+        pairs_of_interval[class_stride + cell] += d;
+        pairs_of_interval[2 * class_stride + cell] += ln_d;
       }
 
       const int jj = kept.index[static_cast<std::size_t>(b)];

@@ -16,6 +16,11 @@ class PairTestProgram {
   /// Prepares test `row` of `table` for individuals 1..n_individuals of `data`.
   /// A malformed record ends the run as evaluate_logic_test does.
   PairTestProgram(const LogicTestTable& table, int row, const LogicData& data, int n_individuals);
+  // Terms point into the program's own storage: moved, never copied.
+  PairTestProgram(const PairTestProgram&) = delete;
+  PairTestProgram& operator=(const PairTestProgram&) = delete;
+  PairTestProgram(PairTestProgram&&) = default;
+  PairTestProgram& operator=(PairTestProgram&&) = default;
 
   /// Value of the test for the pair (first, second) (test 0: first = second).
   bool matches(int first, int second) const {

@@ -81,7 +81,9 @@ std::string column_form(const PairwiseValuesInput& in) {
   for (int k = 1; k <= n; ++k) {
     for (int l = k + 1; l <= n; ++l) {
       if (!listed(in.selection, k, l)) continue;
-      out += core::format("\n%s\t%s\t%i\t%i\t%G", names[k].c_str(), names[l].c_str(), k, l, spatial_distance(in, k, l));
+      // A pair the distance file leaves out has no distance: an empty cell.
+      out += core::format("\n%s\t%s\t%i\t%i\t", names[k].c_str(), names[l].c_str(), k, l) +
+             core::format_cell("%G", spatial_distance(in, k, l));
       for (const int code : in.statistics) out += cell("%.6f", in.matrices[code](k, l));
     }
   }

@@ -93,6 +93,9 @@ TEST(PairwiseValues, DistancesComeFromTheDistanceMatrixWhenGiven) {
   in.form = 1;
   in.distances = &distances;
   EXPECT_EQ(line_starting(pairwise_values_text(in), "p1\tp2\t"), "p1\tp2\t1\t2\t12.5\t0.250000");
+  // A pair the distance file leaves out keeps MISSING_VALUE: an empty cell, never "INF".
+  distances(1, 3) = distances(3, 1) = MISSING_VALUE;
+  EXPECT_EQ(line_starting(pairwise_values_text(in), "p1\tp3\t"), "p1\tp3\t1\t3\t\t-0.125000");
   in.distances = &c.no_distances;
   in.data_level = 1;  // individuals of one group: no distance between them
   core::IVector groups = core::ivector(0, 3);
