@@ -96,6 +96,16 @@ TEST(FieldReading, ANumberMustFillItsCell) {
   EXPECT_EQ(d, 7.0);
 }
 
+TEST(FieldReading, MissingNamesAreListedUpToTwenty) {
+  EXPECT_EQ(listed_names({}), "");
+  EXPECT_EQ(listed_names({"D01", "D07"}), ": D01, D07");
+  std::vector<std::string> many;
+  for (int k = 1; k <= 23; ++k) many.push_back("s" + std::to_string(k));
+  const std::string text = listed_names(many);
+  EXPECT_EQ(text.substr(0, 10), ": s1, s2, ");
+  EXPECT_EQ(text.substr(text.size() - 21), ", s19, s20 and 3 more");
+}
+
 TEST(FieldReading, CommentLines) {
   EXPECT_TRUE(is_comment_line("/* note"));
   EXPECT_TRUE(is_comment_line("// note"));
