@@ -45,12 +45,41 @@ bool read_keyword_counts(const std::string& line, int& n_species, int& n_plots) 
 
 }  // namespace
 
+namespace {
+
+// Counts announced on a keyword line are checked against the lines and cells
+// the file holds before anything is allocated for them: "SPECIES-PLOT MATRIX
+// 10000 10000" over two plots would otherwise take hundreds of megabytes.
+void check_announced_counts(core::TextInput& file, const std::string& file_name, int n_species, int n_plots) {
+  std::string line;
+  const int header_plots = file.read_line(line) ? count_header_plots(line) : 0;
+  if (header_plots < n_plots) {
+    reader_error(core::format("\nERROR: In species-plot file %s, the header line (line %d) names only %d plots; %d "
+                              "were announced.\nPress any key to stop.",
+                              file_name.c_str(), file.line_number(), header_plots, n_plots),
+                 kDataStopStatus);
+  }
+  int lines = 0;
+  while (lines < n_species && file.read_line(line)) ++lines;
+  if (lines < n_species) {
+    reader_error(core::format("\nERROR: In species-plot file %s, %d species lines were announced but the file ends "
+                              "after %d.\nPress any key to stop.",
+                              file_name.c_str(), n_species, lines),
+                 kDataStopStatus);
+  }
+}
+
+}  // namespace
+
 void count_species_plot_matrix(const std::string& file_name, int& n_species, int& n_plots) {
   core::TextInput file;
   open_data_file(file, file_name, "the species-plot matrix");
   std::string line;
   if (file.find_keyword_line(kMatrixKeyword, line)) {
-    if (read_keyword_counts(line, n_species, n_plots)) return;
+    if (read_keyword_counts(line, n_species, n_plots)) {
+      check_announced_counts(file, file_name, n_species, n_plots);
+      return;
+    }
     // A keyword line without its counts: count the block that follows it.
   } else {
     file.rewind();

@@ -46,9 +46,23 @@ TEST_F(CommunityCounts, MatrixSpeciesRunToATabLineOrTheEndAndCountInnerBlankLine
 }
 
 TEST_F(CommunityCounts, MatrixKeywordLineGivesTheCountsOrIntroducesTheHeader) {
-  EXPECT_EQ(matrix("comment\nSPECIES-PLOT MATRIX\t7\t4\nx\tA\nsp1\t1\n"), std::make_pair(7, 4));
+  EXPECT_EQ(matrix("comment\nSPECIES-PLOT MATRIX\t2\t1\nx\tA\tB\nsp1\t1\t1\nsp2\t0\t1\nsp3\t1\t1\n"),
+            std::make_pair(2, 1));
   // Without its counts, the block after the keyword line is counted.
   EXPECT_EQ(matrix("notes\nSPECIES-PLOT MATRIX\nx\tA\tB\nsp1\t1\t1\nsp2\t0\t1\n"), std::make_pair(2, 2));
+}
+
+// Announced counts are checked against the file before the run allocates
+// anything for them.
+TEST_F(CommunityCounts, MatrixKeywordCountsMustBeBackedByTheFile) {
+  EXPECT_STOPS(matrix("SPECIES-PLOT MATRIX\t184467440\t2\nx\tA\tB\nsp1\t1\t1\n"),
+               "\nERROR: In species-plot file m.txt, 184467440 species lines were announced but the file ends after "
+               "1.\nPress any key to stop.",
+               3);
+  EXPECT_STOPS(matrix("SPECIES-PLOT MATRIX\t1\t3\nx\tA\tB\nsp1\t1\t1\n"),
+               "\nERROR: In species-plot file m.txt, the header line (line 2) names only 2 plots; 3 were announced."
+               "\nPress any key to stop.",
+               3);
 }
 
 TEST_F(CommunityCounts, MatrixInsideAnInstructionFileIsFoundByItsKeywordLine) {
