@@ -23,6 +23,14 @@ constexpr const char* kPairwiseCategoriesKeyword = "PAIRWISE CATEGORIES";
 
 enum class PairwiseLayout { kList, kMatrix };
 
+// A plot name cut to its first 49 characters could match another plot: a
+// longer name is refused, naming it.
+void check_plot_name(const std::string& name, const std::string& file_name, int line_number) {
+  if (static_cast<int>(name.size()) <= kNameLimit) return;
+  core::fatal_error(core::format("\nthe name \"%s\" on line %d from file %s is longer than the %d characters allowed",
+                                 name.c_str(), line_number, file_name.c_str(), kNameLimit));
+}
+
 // Goes to the first data line: after the keyword line, or the first line.
 void go_to_data(core::TextInput& file) {
   std::string line;
@@ -96,12 +104,15 @@ void read_matrix_layout(core::TextInput& file, int n_plots, const core::NameTabl
   std::string name;
   for (const char* tab = std::strchr(line.c_str(), '\t'); tab && !cell_is_empty(tab + 1);
        tab = std::strchr(tab + 1, '\t')) {
-    scan_word(tab + 1, name, kNameLimit);
+    scan_word(tab + 1, name);
+    check_plot_name(name, store.file_name, file.line_number());
     columns.push_back(find_name(plot_names, n_plots, name));
   }
   for (std::size_t r = 0; r < columns.size() && file.read_line(line); ++r) {
     const int line_number = file.line_number();
-    const int row = scan_word(line.c_str(), name, kNameLimit) ? find_name(plot_names, n_plots, name) : 0;
+    const bool named = scan_word(line.c_str(), name);
+    if (named) check_plot_name(name, store.file_name, line_number);
+    const int row = named ? find_name(plot_names, n_plots, name) : 0;
     const char* position = line.c_str();
     for (const int column : columns) {
       const char* tab = std::strchr(position, '\t');
@@ -122,9 +133,12 @@ void read_list_layout(core::TextInput& file, int n_plots, const core::NameTable&
   while (file.read_line(line)) {
     const int line_number = file.line_number();
     const char* position = line.c_str();
-    if (!scan_word(position, first, kNameLimit, &position) || !scan_word(position, second, kNameLimit, &position)) {
+    if (!scan_word(position, first, kMaxLineLength, &position) ||
+        !scan_word(position, second, kMaxLineLength, &position)) {
       continue;  // a blank line
     }
+    check_plot_name(first, store.file_name, line_number);
+    check_plot_name(second, store.file_name, line_number);
     const int i = find_name(plot_names, n_plots, first);
     const int j = find_name(plot_names, n_plots, second);
     if (i == 0 || j == 0) continue;
