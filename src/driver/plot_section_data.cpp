@@ -6,6 +6,7 @@
 
 #include "core/constants.hpp"
 #include "core/format.hpp"
+#include "input/field_reading.hpp"
 #include "input/pairwise_categories.hpp"
 #include "phylogeny/clade_reduction.hpp"
 #include "reports/partition_rows.hpp"
@@ -36,14 +37,10 @@ std::vector<int> species_without_distances(const core::FMatrix& distances, const
 }
 
 std::string species_name_list(const std::vector<int>& species, const core::NameTable& names) {
-  constexpr std::size_t kNamed = 20;
-  std::string list;
-  for (std::size_t i = 0; i < species.size() && i < kNamed; ++i) {
-    if (i > 0) list += ", ";
-    list += names[species[i]];
-  }
-  if (species.size() > kNamed) list += core::format(" and %i more", static_cast<int>(species.size() - kNamed));
-  return list;
+  if (species.empty()) return "";
+  std::vector<std::string> named;
+  for (const int s : species) named.push_back(names[s]);
+  return input::listed_names(named).substr(2);  // without the leading ": "
 }
 
 namespace {

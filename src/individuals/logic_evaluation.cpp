@@ -50,38 +50,8 @@ int evaluate_logic_test(int first, int second, const LogicData& data, const Logi
                                                    k, species_level, true);
     const float b =
         term_value(record.second_kind, record.second_value, first, second, data, results, k, species_level, false);
-    bool result = false;
-    switch (record.op) {
-      case kEqual:
-        result = a == b;
-        break;
-      case kNotEqual:
-        result = a != b;
-        break;
-      case kGreaterEqual:
-        result = a >= b;
-        break;
-      case kLessEqual:
-        result = a <= b;
-        break;
-      case kGreater:
-        result = a > b;
-        break;
-      case kLess:
-        result = a < b;
-        break;
-      case kAnd:
-        result = a != 0 && b != 0;
-        break;
-      case kOr:
-        result = a != 0 || b != 0;
-        break;
-      case kNot:
-        result = b == 0;
-        break;
-      default:
-        malformed_record(5);
-    }
+    if (record.op < kEqual || record.op > kNot) malformed_record(5);
+    const bool result = apply_logic_operator(record.op, a, b);
     results[k] = result ? 1 : 0;
   }
   return results[n];

@@ -30,6 +30,34 @@ enum LogicOperator : std::int32_t {
   kNot
 };
 
+/// Value of one operator on the values of its two terms. Comparisons are
+/// made in single precision, as the variables are stored; NOT reads only its
+/// second term. An operator outside the table gives false.
+inline bool apply_logic_operator(std::int32_t op, float a, float b) {
+  switch (op) {
+    case kEqual:
+      return a == b;
+    case kNotEqual:
+      return a != b;
+    case kGreaterEqual:
+      return a >= b;
+    case kLessEqual:
+      return a <= b;
+    case kGreater:
+      return a > b;
+    case kLess:
+      return a < b;
+    case kAnd:
+      return a != 0 && b != 0;
+    case kOr:
+      return a != 0 || b != 0;
+    case kNot:
+      return b == 0;
+    default:
+      return false;
+  }
+}
+
 /// One compiled subtest: two terms (kind and value: a constant, a subtest
 /// number or a variable number) joined by an operator. `result` is kept for
 /// the layout of the tables; the evaluator keeps results in its own storage

@@ -31,36 +31,7 @@ class PairTestProgram {
       ++k;
       const float a = value(step.a, first, second, results);
       const float b = value(step.b, first, second, results);
-      bool result = false;
-      switch (step.op) {
-        case kEqual:
-          result = a == b;
-          break;
-        case kNotEqual:
-          result = a != b;
-          break;
-        case kGreaterEqual:
-          result = a >= b;
-          break;
-        case kLessEqual:
-          result = a <= b;
-          break;
-        case kGreater:
-          result = a > b;
-          break;
-        case kLess:
-          result = a < b;
-          break;
-        case kAnd:
-          result = a != 0 && b != 0;
-          break;
-        case kOr:
-          result = a != 0 || b != 0;
-          break;
-        default:  // kNot: only the second term counts
-          result = b == 0;
-          break;
-      }
+      const bool result = apply_logic_operator(step.op, a, b);
       results[k] = result;
     }
     return results[k] != 0;

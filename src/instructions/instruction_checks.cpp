@@ -9,10 +9,6 @@
 
 namespace quorvel::instructions {
 
-namespace {
-
-// Two names of one file: the same text, or the same existing file reached by
-// two paths ("./a.txt" and "a.txt").
 bool same_file(const std::string& a, const std::string& b) {
   if (a == b) return true;
   struct stat first {};
@@ -20,6 +16,8 @@ bool same_file(const std::string& a, const std::string& b) {
   return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
          first.st_ino == second.st_ino;
 }
+
+namespace {
 
 struct NamedFile {
   const std::string* name;

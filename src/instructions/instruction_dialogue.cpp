@@ -12,6 +12,7 @@
 #include "core/text_output.hpp"
 #include "instructions/instruction_dialogue_answers.hpp"
 #include "instructions/instruction_dialogue_state.hpp"
+#include "instructions/instruction_file.hpp"
 
 namespace quorvel::instructions {
 
@@ -21,16 +22,6 @@ using core::format;
 namespace dialogue {
 
 namespace {
-
-// Two names of one file: the same text, or the same existing file reached by
-// two paths.
-bool same_file(const std::string& a, const std::string& b) {
-  if (a == b) return true;
-  struct stat first {};
-  struct stat second {};
-  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-         first.st_ino == second.st_ino;
-}
 
 // ---- Steps 1 to 3: the name of the file to create. ----
 

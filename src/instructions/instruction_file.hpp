@@ -32,6 +32,10 @@ void prepare_main_result_file(const RunSettings& settings);
 /// (individual lists).
 void check_named_data(const RunSettings& settings);
 
+/// Two names of one file: the same text, or the same existing file reached
+/// by two paths ("./a.txt" and "a.txt").
+bool same_file(const std::string& a, const std::string& b);
+
 /// Number of tips of a Newick text, from its first characters up to the first
 /// ";": (number of ":") - (number of "(") + 1 when the root has no branch length.
 int count_tree_tips(const std::string& tree_text);

@@ -8,16 +8,16 @@ const char* const kTableColumns[15] = {"section",  "statistic", "scope",   "inde
                                        "value",    "test",      "n",       "mean",    "sd",
                                        "ci95_low", "ci95_high", "p_lower", "p_upper", "p_two_sided"};
 
-void ResultsTable::add(const std::string& section, const std::string& statistic, const char* scope, int index,
-                       double limit, double value) {
-  TableRow row;
+TableRow& ResultsTable::add(const std::string& section, const std::string& statistic, const char* scope, int index,
+                            double limit, double value) {
+  TableRow& row = rows.emplace_back();
   row.section = section;
   row.statistic = statistic;
   row.scope = scope;
   row.index = index;
   row.limit = limit;
   row.value = value;
-  rows.push_back(row);
+  return row;
 }
 
 std::string number_cell(double value) { return core::format_cell("%.9g", value); }

@@ -53,9 +53,9 @@ struct TableRow {
 struct ResultsTable {
   std::vector<TableRow> rows;
 
-  /// Adds an observed value.
-  void add(const std::string& section, const std::string& statistic, const char* scope, int index, double limit,
-           double value);
+  /// Adds an observed value; returns its row, whose test columns the caller may fill.
+  TableRow& add(const std::string& section, const std::string& statistic, const char* scope, int index, double limit,
+                double value);
 };
 
 /// The column names, in order.

@@ -53,13 +53,7 @@ std::string plot_test_title(const PlotTestRecord& test) {
 bool add_test_row(ResultsTable& table, const std::string& section, const std::string& statistic, const char* scope,
                   int index, double limit, const std::string& title, int n, const randomization::TestSummary& summary) {
   if (!std::isfinite(summary.observed) && !std::isfinite(summary.mean)) return false;
-  TableRow row;
-  row.section = section;
-  row.statistic = statistic;
-  row.scope = scope;
-  row.index = index;
-  row.limit = limit;
-  row.value = float_value(summary.observed);
+  TableRow& row = table.add(section, statistic, scope, index, limit, float_value(summary.observed));
   row.test = title;
   row.n = n;
   row.mean = float_value(summary.mean);
@@ -72,7 +66,6 @@ bool add_test_row(ResultsTable& table, const std::string& section, const std::st
   row.p_lower = float_value(summary.p_lower);
   row.p_upper = float_value(summary.p_upper);
   row.p_two_sided = float_value(summary.p_two_sided);
-  table.rows.push_back(row);
   return true;
 }
 

@@ -118,14 +118,7 @@ def main():
                 check.failures.append(f"{key}: shown {found[key][1]!r}, reference {value!r}")
         else:
             check.value(key, found[key])
-    for failure in check.failures:
-        print(failure)
-    print(f"{check.compared} values compared with {sys.argv[2]}")
-    if check.compared < 10:
-        print("too few values identified in the result file")
-        return 1
-    print(f"{check.compared - len(check.failures)} passed, {len(check.failures)} failed")
-    return 1 if check.failures else 0
+    return check.report(sys.argv[2])
 
 
 if __name__ == "__main__":

@@ -13,6 +13,8 @@ form, or within 1e-9 (differences of two equal values).
 """
 import sys
 
+from check_reference import printed_tolerance
+
 PAIR_TITLES = {"Pairwise Ist": "Ist", "Pairwise Pst": "Pst", "Pairwise P*st": "Pstarst", "Pairwise PIst": "PIst"}
 NODE_COLUMNS = {2: "parent", 3: "nspecies", 4: "meanfreq", 5: "age", 7: "H.within", 8: "H.among", 9: "J.within",
                 10: "J.among", 11: "Dpstar.within", 12: "Dpstar.among", 13: "Pstarst", 14: "Di.within",
@@ -24,12 +26,6 @@ SUMMARY_ROWS = {"Proportion of pairs of indiv WITHIN species": ("H0", "MH"),
                 "Mean divergence time btw individuals": ("H2", "Pst"),
                 "Mean divergence time btw individuals of distinct species": ("H3", "Pstarst"),
                 "Mean divergence time btw species": ("P2", "PIst")}
-
-
-def printed_tolerance(text):
-    mantissa, _, exponent = text.upper().partition("E")
-    decimals = len(mantissa.split(".")[1]) if "." in mantissa else 0
-    return 0.5 * 10.0 ** (-decimals) * 10.0 ** (int(exponent) if exponent else 0)
 
 
 class Checker:

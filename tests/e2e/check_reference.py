@@ -66,6 +66,17 @@ class Checker:
         if not abs(got - want) <= tolerance:
             self.failures.append(f"{key}: {got} against reference {want} (tolerance {tolerance:.3g})")
 
+    def report(self, reference_name):
+        """Prints the failures and the counts; the exit status of the check."""
+        for failure in self.failures:
+            print(failure)
+        print(f"{self.compared} values compared with {reference_name}")
+        if self.compared < 10:
+            print("too few values identified in the result file")
+            return 1
+        print(f"{self.compared - len(self.failures)} passed, {len(self.failures)} failed")
+        return 1 if self.failures else 0
+
 
 def read_reference(path):
     table = {}
@@ -167,14 +178,7 @@ def main():
     check = Checker(read_reference(sys.argv[2]))
     check_partition(partition_lines(lines), check)
     check_spatial_test(lines, check)
-    for failure in check.failures:
-        print(failure)
-    print(f"{check.compared} values compared with {sys.argv[2]}")
-    if check.compared < 10:
-        print("too few values identified in the result file")
-        return 1
-    print(f"{check.compared - len(check.failures)} passed, {len(check.failures)} failed")
-    return 1 if check.failures else 0
+    return check.report(sys.argv[2])
 
 
 if __name__ == "__main__":
