@@ -13,7 +13,7 @@ namespace {
 
 float term_value(std::int32_t kind, float value, int first, int second, const LogicData& data, const int* results,
                  int k, bool species_level, bool is_first_term) {
-  const int v = std::fabs(value) < 2147483520.0f ? static_cast<int>(value) : 0;  // a huge constant is no index
+  const int v = term_index(value);
   switch (kind) {
     case kConstant:
       return value;

@@ -290,13 +290,13 @@ namespace {
 
 std::string describe_term(std::int32_t kind, float value, bool is_second, bool base_test, const VariableSet& individual,
                           const VariableSet& species, const LogicSubtest& record) {
-  const int v = std::fabs(value) < 2147483520.0f ? static_cast<int>(value) : 0;  // a huge constant is no index
+  const int v = term_index(value);
   switch (kind) {
     case kConstant: {
       // A constant compared with a qualitative variable is one of its categories.
       const bool first_individual = is_individual_kind(record.first_kind);
       const VariableSet& set = first_individual ? individual : species;
-      const int first = static_cast<int>(record.first_value);
+      const int first = term_index(record.first_value);
       if (is_second && is_variable_kind(record.first_kind) && first < set.count && (*set.categories)[first] != 0 &&
           (!first_individual || first >= 4)) {
         const core::NameTable& labels = (*set.category_names)[first];

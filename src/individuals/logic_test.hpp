@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -29,6 +30,10 @@ enum LogicOperator : std::int32_t {
   kOr,
   kNot
 };
+
+/// Index held by a term (a variable or subtest number); 0 for a constant too
+/// large (or not finite) to be an index, which no valid record holds.
+inline int term_index(float value) { return std::fabs(value) < 2147483520.0f ? static_cast<int>(value) : 0; }
 
 /// Value of one operator on the values of its two terms. Comparisons are
 /// made in single precision, as the variables are stored; NOT reads only its

@@ -28,7 +28,7 @@ PairTestProgram::PairTestProgram(const LogicTestTable& table, int row, const Log
 PairTestProgram::Term PairTestProgram::make_term(std::int32_t kind, float value, int k, bool is_first,
                                                  const LogicData& data, int n_individuals) {
   Term term;
-  const int v = static_cast<int>(value);
+  const int v = term_index(value);
   switch (kind) {
     case kConstant:
       term.constant = value;

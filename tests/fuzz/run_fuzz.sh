@@ -9,6 +9,8 @@
 # a hang over 10 s or more than 2 GB of memory is a finding: the input is
 # kept in BUILD_DIR/artifacts/<target>/ and the script fails; copy the input
 # into tests/fuzz/corpus/<target>/ once the fault is mended.
+# FUZZ_SEED=n fixes libFuzzer's random seed, so that a run (CI's) explores the
+# same inputs on every machine and a clean run here stays clean there.
 set -u
 build=$1 mode=$2
 shift 2
@@ -60,6 +62,7 @@ for target in "${targets[@]}"; do
     options+=(-runs=0)
   else
     options+=(-max_total_time="$mode" -max_len=16384)
+    [ -n "${FUZZ_SEED:-}" ] && options+=(-seed="$FUZZ_SEED")
   fi
   if ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     "$binary" "${options[@]}" "$work" "$committed" >"$log" 2>&1; then

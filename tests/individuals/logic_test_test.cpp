@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "individuals/pair_test_program.hpp"
+
 #include "support/test_support.hpp"
 
 namespace quorvel::individuals {
@@ -128,6 +130,17 @@ TEST_F(LogicTestFixture, NegatesWithNot) {
   ASSERT_EQ(subtest_count(table, 0), 2);
   EXPECT_EQ(eval(1, 1), 1);
   EXPECT_EQ(eval(2, 2), 0);
+}
+
+TEST_F(LogicTestFixture, ConstantBeyondSinglePrecisionComparesAsInfinity) {
+  // 1e76 is read as +infinity in single precision: a valid bound, never an
+  // index, for the evaluator as for the program prepared for pair loops.
+  compile("[(NOT(Height>1" + std::string(76, '0') + "))OR(Genus=Acer)]", 0);
+  const PairTestProgram program(table, 0, data, 4);
+  for (int i = 1; i <= 4; ++i) {
+    EXPECT_EQ(eval(i, i), 1) << i;
+    EXPECT_TRUE(program.matches(i, i)) << i;
+  }
 }
 
 TEST_F(LogicTestFixture, EmptyTestIsAlwaysTrue) {
