@@ -16,8 +16,7 @@ bool is_defined(float value) { return value != MISSING_VALUE_F && !std::isnan(va
 
 }  // namespace
 
-PlotTestStore::PlotTestStore(int n_classes, int n_randomizations)
-    : n_classes_(std::max(n_classes, 0)), n_randomizations_(n_randomizations) {
+PlotTestStore::PlotTestStore(int n_classes, int n_randomizations) : n_classes_(std::max(n_classes, 0)) {
   global_.assign(5 * 5, core::vector(0, n_randomizations));
   regression_.assign(static_cast<std::size_t>(5 * (n_classes_ + 24)), core::vector(0, n_randomizations));
 }

@@ -34,7 +34,6 @@ class PlotTestStore {
 
  private:
   int n_classes_;
-  int n_randomizations_;
   std::vector<core::FVector> global_;      // 5 x 5
   std::vector<core::FVector> regression_;  // 5 x (C + 24)
 };
