@@ -13,7 +13,7 @@ form, or within 1e-9 (differences of two equal values).
 """
 import sys
 
-from check_reference import printed_tolerance
+from check_reference import printed_failure
 
 PAIR_TITLES = {"Pairwise Ist": "Ist", "Pairwise Pst": "Pst", "Pairwise P*st": "Pstarst", "Pairwise PIst": "PIst"}
 NODE_COLUMNS = {2: "parent", 3: "nspecies", 4: "meanfreq", 5: "age", 7: "H.within", 8: "H.among", 9: "J.within",
@@ -38,23 +38,9 @@ class Checker:
         if key not in self.reference:
             return
         self.seen.add(key)
-        ref, text = self.reference[key], text.strip()
-        if ref in ("MISSING", "NaN"):
-            if text != "":
-                self.failures.append(f"{key}: printed {text}, reference {ref}")
-            return
-        if text == "":
-            self.failures.append(f"{key}: empty cell, reference {ref}")
-            return
-        try:
-            got, want = float(text), float(ref)
-        except ValueError:
-            if text != ref:
-                self.failures.append(f"{key}: printed {text}, reference {ref}")
-            return
-        tolerance = max(1e-4 * abs(want), printed_tolerance(text) * 1.001, 1e-9)
-        if not abs(got - want) <= tolerance:
-            self.failures.append(f"{key}: printed {text}, reference {ref}")
+        failure = printed_failure(key, text.strip(), self.reference[key], floor=1e-9)
+        if failure:
+            self.failures.append(failure)
 
     def text(self, key, text):
         if key in self.reference:

@@ -36,6 +36,24 @@ def printed_tolerance(text):
     return 0.5 * 10.0 ** (-decimals) * 10.0 ** (int(exponent) if exponent else 0)
 
 
+def printed_failure(key, text, ref, scale=1.0, floor=0.0):
+    """Why a printed cell disagrees with its reference value, or None.
+
+    An empty cell stands for MISSING (and for NaN, a 0/0 no report shows);
+    numbers agree within 1e-4 relative, the rounding of their printed form,
+    or `floor`; other texts must be equal."""
+    if ref in ("MISSING", "NaN"):
+        return None if text == "" else f"{key}: printed {text}, reference {ref}"
+    if text == "":
+        return f"{key}: empty cell, reference {ref}"
+    try:
+        got, want = float(text) / scale, float(ref)
+    except ValueError:
+        return None if text == ref else f"{key}: printed {text}, reference {ref}"
+    tolerance = max(1e-4 * abs(want), printed_tolerance(text) / scale * 1.001, floor)
+    return None if abs(got - want) <= tolerance else f"{key}: printed {text}, reference {ref}"
+
+
 class Checker:
     def __init__(self, reference):
         self.reference = reference
@@ -45,21 +63,10 @@ class Checker:
     def value(self, key, text, scale=1.0):
         if key not in self.reference:
             return
-        ref = self.reference[key]
-        text = text.strip()
         self.compared += 1
-        if ref in ("MISSING", "NaN"):
-            if text != "":
-                self.failures.append(f"{key}: printed {text}, reference {ref}")
-            return
-        if text == "":
-            self.failures.append(f"{key}: empty cell, reference {ref}")
-            return
-        got = float(text) / scale
-        want = float(ref)
-        tolerance = max(1e-4 * abs(want), printed_tolerance(text) / scale * 1.001)
-        if not abs(got - want) <= tolerance:
-            self.failures.append(f"{key}: printed {text}, reference {ref}")
+        failure = printed_failure(key, text.strip(), self.reference[key], scale)
+        if failure:
+            self.failures.append(failure)
 
     def loose(self, key, got, want, tolerance):
         self.compared += 1
