@@ -5,11 +5,11 @@
 
 #include "core/console.hpp"
 #include "core/format.hpp"
+#include "input/community_matrix.hpp"
 #include "input/individual_list.hpp"
 #include "input/interval_files.hpp"
 #include "input/plot_distances.hpp"
 #include "input/plot_list.hpp"
-#include "input/species_plot_matrix.hpp"
 #include "input/triplet_table.hpp"
 
 namespace quorvel::driver {

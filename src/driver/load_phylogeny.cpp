@@ -4,7 +4,7 @@
 #include "core/constants.hpp"
 #include "core/format.hpp"
 #include "driver/load_data.hpp"
-#include "input/species_divergences.hpp"
+#include "input/divergence_matrix_file.hpp"
 #include "phylogeny/clade_reduction.hpp"
 #include "phylogeny/newick_reader.hpp"
 #include "phylogeny/species_distances_output.hpp"

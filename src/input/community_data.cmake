@@ -5,6 +5,6 @@ target_sources(quorvel_input PRIVATE
   pairwise_categories.cpp
   plot_distances.cpp
   plot_list.cpp
-  species_plot_matrix.cpp
+  community_matrix.cpp
   triplet_table.cpp
 )

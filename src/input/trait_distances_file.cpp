@@ -9,9 +9,9 @@
 #include "core/constants.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
+#include "input/community_matrix.hpp"
 #include "input/field_reading.hpp"
 #include "input/open_retry.hpp"
-#include "input/species_plot_matrix.hpp"
 
 namespace quorvel::input {
 

@@ -9,9 +9,9 @@
 #include "core/format.hpp"
 #include "core/text_input.hpp"
 #include "input/community_counts.hpp"
+#include "input/community_matrix.hpp"
 #include "input/field_reading.hpp"
 #include "input/open_retry.hpp"
-#include "input/species_plot_matrix.hpp"
 
 namespace quorvel::input {
 

@@ -4,6 +4,6 @@ quorvel_unit_test(community_data_tests
     pairwise_categories_test.cpp
     plot_distances_test.cpp
     plot_list_test.cpp
-    species_plot_matrix_test.cpp
+    community_matrix_test.cpp
     triplet_table_test.cpp
   LIBS quorvel_input)

@@ -4,8 +4,8 @@
 
 #include <set>
 
+#include "input/community_matrix.hpp"
 #include "input/field_reading.hpp"
-#include "input/species_plot_matrix.hpp"
 #include "support/test_support.hpp"
 
 namespace quorvel::input {

@@ -1,4 +1,4 @@
-#include "input/species_plot_matrix.hpp"
+#include "input/community_matrix.hpp"
 
 #include <gtest/gtest.h>
 

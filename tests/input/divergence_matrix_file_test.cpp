@@ -1,4 +1,4 @@
-#include "input/species_divergences.hpp"
+#include "input/divergence_matrix_file.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "input/species_divergences.hpp"
+#include "input/divergence_matrix_file.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -8,9 +8,9 @@
 #include "core/errors.hpp"
 #include "core/format.hpp"
 #include "core/text_input.hpp"
+#include "input/community_matrix.hpp"
 #include "input/field_reading.hpp"
 #include "input/open_retry.hpp"
-#include "input/species_plot_matrix.hpp"
 
 namespace quorvel::input {
 
