@@ -16,22 +16,23 @@ import os
 import re
 import sys
 
+from doc_checks import read, report
 
-def read(root, name):
-    with open(os.path.join(root, name), encoding="utf-8") as f:
-        return f.read()
+
+def read_file(root, name):
+    return read(os.path.join(root, name))
 
 
 def main(argv):
     root = argv[1]
     problems = []
-    version = re.search(r'kVersion\s*=\s*"([^"]+)"', read(root, "src/core/constants.hpp"))
+    version = re.search(r'kVersion\s*=\s*"([^"]+)"', read_file(root, "src/core/constants.hpp"))
     if not version:
         print("no kVersion in src/core/constants.hpp: has it moved?")
         return 1
     version = version.group(1)
 
-    cff = read(root, "CITATION.cff")
+    cff = read_file(root, "CITATION.cff")
     for field, value in (("cff-version", None), ("title", "Quorvel"), ("version", '"%s"' % version),
                          ("license", "MIT"), ("type", "software")):
         m = re.search(r"^%s:\s*(.+?)\s*$" % field, cff, re.M)
@@ -41,27 +42,22 @@ def main(argv):
     if not re.search(r"^authors:\n  - name: the Quorvel developers$", cff, re.M):
         problems.append("CITATION.cff: the authors should be \"the Quorvel developers\"")
 
-    licence = read(root, "LICENSE")
+    licence = read_file(root, "LICENSE")
     if not licence.startswith("MIT License\n") or "Copyright (c) 2026 the Quorvel developers" not in licence:
         problems.append("LICENSE: not the MIT licence of the Quorvel developers")
 
-    readme = read(root, "README.md")
+    readme = read_file(root, "README.md")
     for heading in ("## How to cite", "## Licence"):
         if heading + "\n" not in readme:
             problems.append("README.md: no section \"%s\"" % heading)
     if "MIT licence" not in readme:
         problems.append("README.md does not name the MIT licence")
     for name in ["README.md"] + sorted(os.path.relpath(p, root) for p in glob.glob(os.path.join(root, "docs", "*.md"))):
-        for found in re.findall(r"\bversion (\d+\.\d+)\b", read(root, name)):
+        for found in re.findall(r"\bversion (\d+\.\d+)\b", read_file(root, name)):
             if found != version:
                 problems.append("%s names version %s; the program is version %s" % (name, found, version))
 
-    for p in problems:
-        print(p)
-    if problems:
-        return 1
-    print("CITATION.cff, LICENSE and the docs name Quorvel %s under the MIT licence" % version)
-    return 0
+    return report(problems, "CITATION.cff, LICENSE and the docs name Quorvel %s under the MIT licence" % version)
 
 
 if __name__ == "__main__":

@@ -19,12 +19,10 @@ import os
 import re
 import sys
 
+from doc_checks import read, report
+
 ANY = "*"
 
-
-def read(path):
-    with open(path, encoding="utf-8") as f:
-        return f.read()
 
 
 def split_top(text, separator):
@@ -148,12 +146,7 @@ def main(argv):
     for name in sorted(documented):
         if not any(covers(w, name) or covers(name, w) for w in written):
             problems.append("%s lists %s, which no figure writer gives" % (results_md, name))
-    for p in problems:
-        print(p)
-    if problems:
-        return 1
-    print("%i figures, all listed: %s" % (len(written), ", ".join(sorted(written))))
-    return 0
+    return report(problems, "%i figures, all listed: %s" % (len(written), ", ".join(sorted(written))))
 
 
 if __name__ == "__main__":

@@ -15,12 +15,13 @@ import os
 import re
 import sys
 
+from doc_checks import read, report
+
 MARK = re.compile(r"^<!-- file: ([A-Za-z0-9_./-]+) -->\s*$")
 
 
 def excerpts(path):
-    with open(path, encoding="utf-8") as f:
-        lines = f.read().split("\n")
+    lines = read(path).split("\n")
     found = []
     for i, line in enumerate(lines):
         m = MARK.match(line)
@@ -59,12 +60,7 @@ def main(argv):
                 problems.append("%s:%i: the excerpt differs from %s; it should read:\n%s" % (name, line, path, actual))
     for doc, path in sorted(required - shown):
         problems.append("%s shows no excerpt of %s (a line <!-- file: %s --> before its code block)" % (doc, path, path))
-    for p in problems:
-        print(p)
-    if problems:
-        return 1
-    print("%i excerpts, each the file it shows" % len(shown))
-    return 0
+    return report(problems, "%i excerpts, each the file it shows" % len(shown))
 
 
 if __name__ == "__main__":

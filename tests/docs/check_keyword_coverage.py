@@ -13,20 +13,19 @@ reader's keyword table, in the order the reader compares them. Then:
   holds a line that the reader takes for that keyword (the first record whose
   compared characters begin the line), so that no example is read as another
   keyword;
-- every link to a heading of keywords.md (#anchor) leads to one.
+- the index at its top links every entry, and every link to a heading of
+  keywords.md (#anchor) leads to one.
 """
 import glob
 import os
 import re
 import sys
 
+from doc_checks import read, report
+
 HEADING = re.compile(r"^### `([^`]+)`\s*$", re.M)
 FIELDS = ("**Usage**", "**Arguments**", "**Default**", "**Example**")
 
-
-def read(path):
-    with open(path, encoding="utf-8") as f:
-        return f.read()
 
 
 def keyword_table(source):
@@ -70,9 +69,13 @@ def check_reference(path, table):
             problems.append("keywords.md, %s: no line of its example is read as this keyword" % k)
     headings = re.findall(r"^#+ (.*)$", text, re.M)
     anchors = {anchor(h) for h in headings}
-    for target in re.findall(r"\]\(#([^)]+)\)", text):
+    links = re.findall(r"\]\(#([^)]+)\)", text)
+    for target in links:
         if target not in anchors:
             problems.append("keywords.md: the link #%s leads to no heading" % target)
+    for k in keywords:
+        if anchor(k) not in links:
+            problems.append("keywords.md: the index at the top does not link %s" % k)
     return problems
 
 
@@ -85,12 +88,7 @@ def main(argv):
     guide = "".join(read(p) for p in glob.glob(os.path.join(docs_dir, "*.md")))
     problems = ["keyword not described in the guide: %s" % k for k, _ in table if "`%s`" % k not in guide]
     problems += check_reference(os.path.join(docs_dir, "keywords.md"), table)
-    for p in problems:
-        print(p)
-    if problems:
-        return 1
-    print("%i keywords, all in the guide and in the keyword reference" % len(table))
-    return 0
+    return report(problems, "%i keywords, all in the guide and in the keyword reference" % len(table))
 
 
 if __name__ == "__main__":

@@ -14,6 +14,8 @@ import os
 import re
 import sys
 
+from doc_checks import read, report
+
 SKIPPED = 77
 ROWS = {"I": ("I", "Ist", "I"), "P": ("P", "Pst", "P"), "P\\*": ("Pstar", "Pstarst", "Pstar"),
         "PI": ("PI", "PIst", "PI")}
@@ -41,8 +43,7 @@ def main(argv):
         for line in f:
             key, _, value = line.rstrip("\n").partition("\t")
             ref[key] = value
-    with open(statistics_md, encoding="utf-8") as f:
-        text = f.read()
+    text = read(statistics_md)
     problems = []
     plots = int(ref["data.nplots"])
     empty = names(ref["leftout.empty"])
@@ -92,12 +93,7 @@ def main(argv):
     if not intervals:
         problems.append("worked example: the table of the divergence intervals (header \"| t |\") is missing")
 
-    for p in problems:
-        print(p)
-    if problems:
-        return 1
-    print("the worked example gives the reference values of %s" % reference_tsv)
-    return 0
+    return report(problems, "the worked example gives the reference values of %s" % reference_tsv)
 
 
 if __name__ == "__main__":
