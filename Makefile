@@ -2,15 +2,24 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE ?= cmake
 
-.PHONY: all build build-sanitize example test test-release test-sanitize bench fuzz build-fuzz format format-check clean
+.PHONY: all build build-sanitize example test test-release test-sanitize bench fuzz build-fuzz format format-check clean \
+	deps-example deps-format deps-test deps-bench deps-fuzz
 
 all: build
 
-build:
+# Every target first installs what it needs and the machine lacks (Debian and
+# Ubuntu, through sudo when not root; elsewhere it stops with the list of what
+# to install); with nothing missing this takes a fraction of a second.
+# `make test INSTALL_DEPS=no` only reports what is missing.
+SETUP_DEPS = bash tools/setup-deps.sh $(if $(filter no,$(INSTALL_DEPS)),--no-install)
+deps-example deps-format deps-test deps-bench deps-fuzz:
+	@$(SETUP_DEPS) $(@:deps-%=%)
+
+build: deps-test
 	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON
 	$(CMAKE) --build build -j $(JOBS)
 
-build-sanitize:
+build-sanitize: deps-test
 	$(CMAKE) -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON
 	$(CMAKE) --build build-sanitize -j $(JOBS)
 
@@ -18,9 +27,10 @@ build-sanitize:
 # analyses, showing where their results are.
 # Without GoogleTest installed the test suite cannot even be configured: the
 # example then configures without it.
-EXAMPLE_TESTING := $(shell (test -f /usr/include/gtest/gtest.h || test -f /usr/local/include/gtest/gtest.h) && echo ON || echo OFF)
+EXAMPLE_TESTING := $(shell (test -f /usr/include/gtest/gtest.h || test -f /usr/local/include/gtest/gtest.h) && \
+	command -v python3 >/dev/null && echo ON || echo OFF)
 
-example:
+example: deps-example
 	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=$(EXAMPLE_TESTING)
 	$(CMAKE) --build build -j $(JOBS) --target quorvel
 	@bash examples/run_example.sh
@@ -35,7 +45,7 @@ test-sanitize: build-sanitize
 # undefined-behaviour sanitizers.
 test: format-check test-release test-sanitize
 
-bench:
+bench: deps-bench
 	$(CMAKE) -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BENCHMARKS=ON -DBUILD_TESTING=OFF
 	$(CMAKE) --build build-bench -j $(JOBS)
 	@ls build-bench/bench/ 2>/dev/null
@@ -46,7 +56,7 @@ bench:
 FUZZ_SECONDS ?= 60
 CLANGXX ?= clang++
 
-build-fuzz:
+build-fuzz: deps-fuzz
 	$(CMAKE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_FUZZ=ON -DCMAKE_CXX_COMPILER=$(CLANGXX)
 	$(CMAKE) --build build-fuzz -j $(JOBS)
 
@@ -54,10 +64,10 @@ fuzz: build-fuzz
 	bash tests/fuzz/run_fuzz.sh build-fuzz replay
 	bash tests/fuzz/run_fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
-format:
+format: deps-format
 	find src tests bench -name '*.cpp' -o -name '*.hpp' | xargs clang-format -i
 
-format-check:
+format-check: deps-format
 	@find src tests bench -name '*.cpp' -o -name '*.hpp' | xargs clang-format --dry-run --Werror
 
 clean:
