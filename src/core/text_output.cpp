@@ -1,5 +1,6 @@
 #include "core/text_output.hpp"
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -21,14 +22,27 @@ std::FILE* open_output(const std::string& file_name, const char* mode) {
   return path.empty() ? nullptr : std::fopen(path.c_str(), mode);
 }
 
+// Appends `text` to what `file_name` stands for. Returns false when the file
+// cannot be opened; a write that fails once it is open (a full disk, a
+// file-size limit) stops the run, so that no result is ever cut short.
+bool append_text(const std::string& file_name, const std::string& text) {
+  std::FILE* file = open_output(file_name, "a");
+  if (!file) return false;
+  errno = 0;
+  int error = injected_write_failure(file_name);
+  if (error == 0 && std::fwrite(text.data(), 1, text.size(), file) != text.size()) error = errno != 0 ? errno : EIO;
+  // The close flushes the buffer: a full disk often shows only there.
+  if (std::fclose(file) != 0 && error == 0) error = errno != 0 ? errno : EIO;
+  if (error != 0) stop_on_write_failure(file_name, error);
+  return true;
+}
+
 void append_or_stop(const std::string& file_name, const std::string& text) {
-  std::unique_ptr<std::FILE, FileCloser> file(open_output(file_name, "a"));
-  if (!file) {
+  if (!append_text(file_name, text)) {
     // The text, not the file name, is what the user is shown: it is the
     // report that could not be saved.
     stop_run("error in writing " + text + " : cannot open file", kStoppedStatus);
   }
-  std::fwrite(text.data(), 1, text.size(), file.get());
 }
 
 }  // namespace
@@ -47,13 +61,7 @@ bool write_file_anew(const std::string& file_name, const std::string& text) {
   return try_append_to_file(file_name, text);
 }
 
-bool try_append_to_file(const std::string& file_name, const std::string& text) {
-  std::FILE* file = open_output(file_name, "a");
-  if (!file) return false;
-  // A full disk shows at the write or at the close.
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  return std::fclose(file) == 0 && written;
-}
+bool try_append_to_file(const std::string& file_name, const std::string& text) { return append_text(file_name, text); }
 
 namespace {
 
