@@ -358,6 +358,14 @@ std::string resolved_output_path(const std::string& file_name) {
   // no part of it exists yet.
   std::error_code error;
   std::filesystem::path path = std::filesystem::absolute(file_name, error);
+  // A link to a file that does not exist yet is followed too: the file is
+  // created where the link points.
+  constexpr int kMaxLinks = 40;
+  std::error_code no_link;  // a file that does not exist is no link
+  for (int links = 0; !error && links < kMaxLinks && std::filesystem::is_symlink(path, no_link); ++links) {
+    const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+    path = target.is_absolute() ? target : path.parent_path() / target;
+  }
   if (!error) path = std::filesystem::weakly_canonical(path, error);
   return error ? file_name : path.string();
 }

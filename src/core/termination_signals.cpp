@@ -36,6 +36,9 @@ struct SavedAction {
 };
 SavedAction g_saved[kSignalCount];
 
+termios g_terminal_mode{};
+std::atomic<int> g_terminal{-1};  // set once g_terminal_mode is complete
+
 sigset_t termination_set() {
   sigset_t set;
   sigemptyset(&set);
@@ -44,6 +47,8 @@ sigset_t termination_set() {
 }
 
 extern "C" void remove_temporaries_and_end(int signal_number) {
+  const int terminal = g_terminal.load();
+  if (terminal >= 0) tcsetattr(terminal, TCSANOW, &g_terminal_mode);
   for (TemporaryNode* node = g_temporaries.load(); node != nullptr; node = node->next) {
     if (node->live.load()) unlink(node->path.get());
   }
@@ -111,6 +116,13 @@ void forget_temporary(const std::string& path) {
     }
   }
 }
+
+TerminalModeRestored::TerminalModeRestored(int descriptor, const termios& mode) {
+  g_terminal_mode = mode;
+  g_terminal.store(descriptor);
+}
+
+TerminalModeRestored::~TerminalModeRestored() { g_terminal.store(-1); }
 
 TerminationSignalsHeld::TerminationSignalsHeld() {
   const sigset_t set = termination_set();

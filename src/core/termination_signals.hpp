@@ -1,6 +1,7 @@
 #pragma once
 
 #include <signal.h>
+#include <termios.h>
 
 #include <string>
 
@@ -46,6 +47,17 @@ class TerminationSignalsHeld {
  private:
   sigset_t previous_mask_{};
   bool discard_ = false;
+};
+
+/// While it lives, a termination signal puts the terminal `descriptor` back
+/// into `mode` before ending the program, so that Ctrl+C during a key read in
+/// raw mode does not leave the terminal without echo.
+class TerminalModeRestored {
+ public:
+  TerminalModeRestored(int descriptor, const termios& mode);
+  ~TerminalModeRestored();
+  TerminalModeRestored(const TerminalModeRestored&) = delete;
+  TerminalModeRestored& operator=(const TerminalModeRestored&) = delete;
 };
 
 }  // namespace quorvel::core
