@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -33,7 +34,19 @@ struct StagedFile {
   bool anew = false;      // true: replaces the file's content; false: is appended to it
 };
 
+// This computer's name as it may stand in a file name.
+std::string host_name() {
+  char buffer[256] = {};
+  if (gethostname(buffer, sizeof buffer - 1) != 0 || buffer[0] == '\0') return "localhost";
+  std::string host(buffer);
+  for (char& c : host) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.') c = '_';
+  }
+  return host;
+}
+
 struct Session {
+  std::string host = host_name();
   std::vector<StagedFile> files;
   std::set<std::string> swept_folders;
   int serial = 0;
@@ -46,27 +59,45 @@ std::function<void(const std::string&)> g_commit_hook;
 
 constexpr const char* kMarker = ".quorvel-";
 
-// ".<name>.quorvel-<process>-<n>.<suffix>" beside `target`: hidden, and
-// traceable to the run that wrote it.
+// ".<name>.quorvel-<host>-<process>-<n>.<suffix>" beside `target`: hidden,
+// and traceable to the run that wrote it, also in a folder that several
+// computers share.
 std::string temporary_name(const std::string& target, const char* suffix) {
   const std::filesystem::path path(target);
-  return (path.parent_path() / format(".%s%s%ld-%d.%s", path.filename().string().c_str(), kMarker,
-                                      static_cast<long>(getpid()), ++g_session->serial, suffix))
+  return (path.parent_path() / format(".%s%s%s-%ld-%d.%s", path.filename().string().c_str(), kMarker,
+                                      g_session->host.c_str(), static_cast<long>(getpid()), ++g_session->serial,
+                                      suffix))
       .string();
 }
 
-// The process that wrote a temporary file of ours, or 0 for another file.
+// Digits that end at `end` (excluded) in `text`, preceded by `separator`:
+// their value (at most INT_MAX), with `end` moved to the separator; -1 when
+// there are none.
+long number_before(const std::string& text, std::size_t& end, char separator) {
+  std::size_t start = end;
+  while (start > 0 && std::isdigit(static_cast<unsigned char>(text[start - 1]))) --start;
+  if (start == end || end - start > 9 || start == 0 || text[start - 1] != separator) return -1;
+  const long value = std::stol(text.substr(start, end - start));
+  end = start - 1;
+  return value;
+}
+
+// The process that wrote a temporary file of ours on this computer, or 0 for
+// another file (or one written on another computer, whose processes cannot
+// be seen from here).
 long owner_of_temporary(const std::string& name) {
   const std::size_t marker = name.rfind(kMarker);
-  if (name.empty() || name[0] != '.' || marker == std::string::npos) return 0;
-  const char* p = name.c_str() + marker + std::strlen(kMarker);
-  long process = 0;
-  int digits = 0;
-  for (; *p >= '0' && *p <= '9' && process <= INT_MAX; ++p, ++digits) process = process * 10 + (*p - '0');
-  if (digits == 0 || process > INT_MAX || *p != '-') return 0;
-  for (digits = 0, ++p; *p >= '0' && *p <= '9'; ++p) ++digits;
-  if (digits == 0 || (std::strcmp(p, ".tmp") != 0 && std::strcmp(p, ".old") != 0)) return 0;
-  return process;
+  if (name.empty() || name[0] != '.' || marker == std::string::npos || name.size() < 4) return 0;
+  const std::string suffix = name.substr(name.size() - 4);
+  if (suffix != ".tmp" && suffix != ".old") return 0;
+  std::size_t end = name.size() - 4;
+  if (number_before(name, end, '-') < 0) return 0;
+  const long process = number_before(name, end, '-');
+  const std::size_t host_start = marker + std::strlen(kMarker);
+  const std::string& host = g_session->host;
+  const bool this_host =
+      end >= host_start && end - host_start == host.size() && name.compare(host_start, host.size(), host) == 0;
+  return this_host ? std::max(process, 0L) : 0;
 }
 
 // Removes the temporary files that killed runs left in `folder`: only those
@@ -165,7 +196,10 @@ int sync_descriptor(int descriptor) {
 }
 
 int sync_file(const std::string& path) {
-  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Either way of opening will do (the file has the permissions of the
+  // result file it replaces).
+  int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0 && errno == EACCES) descriptor = open(path.c_str(), O_WRONLY | O_CLOEXEC);
   if (descriptor < 0) return errno;
   const int error = sync_descriptor(descriptor);
   return close(descriptor) != 0 && error == 0 ? errno : error;

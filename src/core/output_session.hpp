@@ -8,7 +8,7 @@ namespace quorvel::core {
 /// The output files of one run, kept safe until the run ends. While a session
 /// is open, every file the run writes through text_output (the error log
 /// excepted) is written to a temporary file in its folder
-/// (".<name>.quorvel-<process>-<n>.tmp"); commit() puts them all in place when
+/// (".<name>.quorvel-<host>-<process>-<n>.tmp"); commit() puts them all in place when
 /// the run has gone to its end. A run that stops (an error unwinds the
 /// session, a termination signal arrives) removes its temporary files, so
 /// every result file of earlier runs stays exactly as it was. The first write

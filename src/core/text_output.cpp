@@ -1,5 +1,8 @@
 #include "core/text_output.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -17,16 +20,28 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-std::FILE* open_output(const std::string& file_name, const char* mode) {
+std::FILE* open_output(const std::string& file_name) {
   const std::string path = output_path(file_name);
-  return path.empty() ? nullptr : std::fopen(path.c_str(), mode);
+  if (path.empty()) return nullptr;
+  if (!is_staged(file_name)) return std::fopen(path.c_str(), "a");
+  // A temporary file is created by the session only: one that has gone
+  // (removed by hand or by another program) is never created again empty,
+  // which would lose the sections written to it.
+  const int descriptor = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (descriptor < 0) {
+    if (errno == ENOENT) stop_on_write_failure(file_name, errno);
+    return nullptr;
+  }
+  std::FILE* file = fdopen(descriptor, "a");
+  if (!file) close(descriptor);
+  return file;
 }
 
 // Appends `text` to what `file_name` stands for. Returns false when the file
 // cannot be opened; a write that fails once it is open (a full disk, a
 // file-size limit) stops the run, so that no result is ever cut short.
 bool append_text(const std::string& file_name, const std::string& text) {
-  std::FILE* file = open_output(file_name, "a");
+  std::FILE* file = open_output(file_name);
   if (!file) return false;
   errno = 0;
   int error = injected_write_failure(file_name);
@@ -66,7 +81,7 @@ bool try_append_to_file(const std::string& file_name, const std::string& text) {
 namespace {
 
 bool can_append(const std::string& file_name) {
-  std::unique_ptr<std::FILE, FileCloser> file(open_output(file_name, "a"));
+  std::unique_ptr<std::FILE, FileCloser> file(open_output(file_name));
   return static_cast<bool>(file);
 }
 

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
@@ -246,17 +247,35 @@ TEST_F(OutputSessionTest, AFileThatCannotBeMovedIntoPlaceGetsEveryFileMovedBefor
   EXPECT_EQ(folder_files(), (std::set<std::string>{"a.txt", "b.txt", "c.txt"}));
 }
 
+// The host part of the temporary file names of this computer.
+std::string this_host() {
+  char name[256] = {};
+  gethostname(name, sizeof name - 1);
+  std::string host(name);
+  for (char& c : host) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.') c = '_';
+  }
+  return host;
+}
+
 TEST_F(OutputSessionTest, TemporaryFilesOfKilledRunsAreRemovedAndThoseOfLiveRunsKept) {
-  const pid_t dead = start_run([] {});
-  ASSERT_EQ(exit_status(dead), 0);
-  const pid_t live = getppid();
+  const pid_t dead_run = start_run([] {});
+  ASSERT_EQ(exit_status(dead_run), 0);
+  const int dead = static_cast<int>(dead_run);
+  const int live = static_cast<int>(getppid());
+  const std::string host_name = this_host();
+  const char* host = host_name.c_str();
   std::filesystem::create_directory("figs");
-  const std::string stale[] = {format(".out.txt.quorvel-%d-3.tmp", static_cast<int>(dead)),
-                               format(".table.tsv.quorvel-%d-1.old", static_cast<int>(dead)),
-                               format("figs/.a.svg.quorvel-%d-12.tmp", static_cast<int>(dead))};
-  const std::string kept[] = {format(".out.txt.quorvel-%d-1.tmp", static_cast<int>(live)),
-                              format("notes.quorvel-%d-1.tmp", static_cast<int>(dead)),
-                              format(".out.txt.quorvel-%d-1.txt", static_cast<int>(dead))};
+  const std::string stale[] = {format(".out.txt.quorvel-%s-%d-3.tmp", host, dead),
+                               format(".table.tsv.quorvel-%s-%d-1.old", host, dead),
+                               format("figs/.a.svg.quorvel-%s-%d-12.tmp", host, dead)};
+  const std::string kept[] = {
+      format(".out.txt.quorvel-%s-%d-1.tmp", host, live),
+      // Another computer sharing the folder: its processes cannot be seen.
+      format(".out.txt.quorvel-%s-other-%d-1.tmp", host, dead),
+      format("notes.quorvel-%s-%d-1.tmp", host, dead),  // not one of ours
+      format(".out.txt.quorvel-%s-%d-1.txt", host, dead),
+  };
   for (const std::string& name : stale) write_file(name, "left by a killed run");
   for (const std::string& name : kept) write_file(name, "not ours to remove");
   {
@@ -265,8 +284,17 @@ TEST_F(OutputSessionTest, TemporaryFilesOfKilledRunsAreRemovedAndThoseOfLiveRuns
     EXPECT_TRUE(write_file_anew("figs/b.svg", "<svg/>"));
     session.commit();
   }
-  EXPECT_EQ(folder_files(), (std::set<std::string>{"out.txt", "figs", kept[0], kept[1], kept[2]}));
+  EXPECT_EQ(folder_files(), (std::set<std::string>{"out.txt", "figs", kept[0], kept[1], kept[2], kept[3]}));
   EXPECT_EQ(folder_files("figs"), (std::set<std::string>{"b.svg"}));
+}
+
+TEST_F(OutputSessionTest, ATemporaryFileRemovedDuringTheRunStopsItInsteadOfLosingSections) {
+  write_file("out.txt", "earlier results\n");
+  OutputSession session;
+  append_to_file("out.txt", "first section");
+  std::filesystem::remove(output_path("out.txt"));
+  EXPECT_STOPS(append_to_file("out.txt", "second section"),
+               write_failure_message("out.txt", "No such file or directory"), kStoppedStatus);
 }
 
 TEST_F(OutputSessionTest, ARunAppendingToAFileKeepsWhatAnotherRunAddedMeanwhile) {
