@@ -23,7 +23,8 @@ struct FileCloser {
 std::FILE* open_output(const std::string& file_name) {
   const std::string path = output_path(file_name);
   if (path.empty()) return nullptr;
-  if (!is_staged(file_name)) return std::fopen(path.c_str(), "a");
+  // The name itself: outside a session, or the error log.
+  if (path == file_name) return std::fopen(path.c_str(), "a");
   // A temporary file is created by the session only: one that has gone
   // (removed by hand or by another program) is never created again empty,
   // which would lose the sections written to it.
