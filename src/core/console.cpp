@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <cstdarg>
+#include <optional>
 #include <vector>
 
 #include "core/errors.hpp"
+#include "core/termination_signals.hpp"
 
 namespace quorvel::core {
 
@@ -63,7 +65,9 @@ bool console_read_key() {
   const int fd = fileno(in);
   termios saved{};
   const bool raw = isatty(fd) && tcgetattr(fd, &saved) == 0;
+  std::optional<TerminalModeRestored> restored;
   if (raw) {
+    restored.emplace(fd, saved);  // also when Ctrl+C ends the run during the read
     termios keys = saved;
     keys.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
     keys.c_cc[VMIN] = 1;

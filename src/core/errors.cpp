@@ -1,7 +1,10 @@
 #include "core/errors.hpp"
 
+#include <cstring>
+
 #include "core/arrays.hpp"
 #include "core/console.hpp"
+#include "core/format.hpp"
 #include "core/text_output.hpp"
 
 namespace quorvel::core {
@@ -9,6 +12,13 @@ namespace quorvel::core {
 void fatal_error(const std::string& message, int status) { throw FatalError(message, status, true, false); }
 
 void stop_run(const std::string& message, int status) { throw FatalError(message, status, false, true); }
+
+void stop_on_write_failure(const std::string& file_name, int system_error) {
+  stop_run(format("\n\nERROR: cannot write \"%s\" (%s): the run is stopped and no result file has been "
+                  "changed.\nPress any key to stop.",
+                  file_name.c_str(), std::strerror(system_error)),
+           kStoppedStatus);
+}
 
 void stop_at_end_of_input(const std::string& message) {
   throw FatalError(message + kNoMoreInput, kEndOfInputStatus, false, false, message.size());

@@ -51,6 +51,12 @@ inline constexpr const char* kErrorFile = "error.txt";
 /// for a key and ends with `status`.
 [[noreturn]] void stop_run(const std::string& message, int status);
 
+/// A result file could not be written, flushed, closed or put in place (a
+/// full disk, a file-size limit): stops the run (status 3) with a message
+/// naming the file and the system's reason for `system_error` (an errno
+/// value). The output session then leaves every result file as it was.
+[[noreturn]] void stop_on_write_failure(const std::string& file_name, int system_error);
+
 /// Suffix added to a question that cannot be answered at end of input.
 inline constexpr const char* kNoMoreInput = "\nNo more input: stopping.\n";
 /// Exit status of a run stopped because standard input ended.

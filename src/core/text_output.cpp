@@ -1,5 +1,9 @@
 #include "core/text_output.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -16,19 +20,45 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-std::FILE* open_output(const std::string& file_name, const char* mode) {
+std::FILE* open_output(const std::string& file_name) {
   const std::string path = output_path(file_name);
-  return path.empty() ? nullptr : std::fopen(path.c_str(), mode);
+  if (path.empty()) return nullptr;
+  // The name itself: outside a session, or the error log.
+  if (path == file_name) return std::fopen(path.c_str(), "a");
+  // A temporary file is created by the session only: one that has gone
+  // (removed by hand or by another program) is never created again empty,
+  // which would lose the sections written to it.
+  const int descriptor = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (descriptor < 0) {
+    if (errno == ENOENT) stop_on_write_failure(file_name, errno);
+    return nullptr;
+  }
+  std::FILE* file = fdopen(descriptor, "a");
+  if (!file) close(descriptor);
+  return file;
+}
+
+// Appends `text` to what `file_name` stands for. Returns false when the file
+// cannot be opened; a write that fails once it is open (a full disk, a
+// file-size limit) stops the run, so that no result is ever cut short.
+bool append_text(const std::string& file_name, const std::string& text) {
+  std::FILE* file = open_output(file_name);
+  if (!file) return false;
+  errno = 0;
+  int error = injected_write_failure(file_name);
+  if (error == 0 && std::fwrite(text.data(), 1, text.size(), file) != text.size()) error = errno != 0 ? errno : EIO;
+  // The close flushes the buffer: a full disk often shows only there.
+  if (std::fclose(file) != 0 && error == 0) error = errno != 0 ? errno : EIO;
+  if (error != 0) stop_on_write_failure(file_name, error);
+  return true;
 }
 
 void append_or_stop(const std::string& file_name, const std::string& text) {
-  std::unique_ptr<std::FILE, FileCloser> file(open_output(file_name, "a"));
-  if (!file) {
+  if (!append_text(file_name, text)) {
     // The text, not the file name, is what the user is shown: it is the
     // report that could not be saved.
     stop_run("error in writing " + text + " : cannot open file", kStoppedStatus);
   }
-  std::fwrite(text.data(), 1, text.size(), file.get());
 }
 
 }  // namespace
@@ -47,18 +77,12 @@ bool write_file_anew(const std::string& file_name, const std::string& text) {
   return try_append_to_file(file_name, text);
 }
 
-bool try_append_to_file(const std::string& file_name, const std::string& text) {
-  std::FILE* file = open_output(file_name, "a");
-  if (!file) return false;
-  // A full disk shows at the write or at the close.
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  return std::fclose(file) == 0 && written;
-}
+bool try_append_to_file(const std::string& file_name, const std::string& text) { return append_text(file_name, text); }
 
 namespace {
 
 bool can_append(const std::string& file_name) {
-  std::unique_ptr<std::FILE, FileCloser> file(open_output(file_name, "a"));
+  std::unique_ptr<std::FILE, FileCloser> file(open_output(file_name));
   return static_cast<bool>(file);
 }
 

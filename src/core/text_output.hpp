@@ -7,6 +7,11 @@ namespace quorvel::core {
 /// Prints `text` on the console unchanged, then appends it to `file_name`.
 /// A file that cannot be opened ends the run with status 3 after
 /// "error in writing <text> : cannot open file" and a key press.
+///
+/// Every function here checks its writes and the close: a file that is open
+/// but cannot take the text (a full disk, a file-size limit) stops the run
+/// with status 3 (core::stop_on_write_failure), also where a file that cannot
+/// be opened is only skipped.
 void echo_to_file(const std::string& file_name, const std::string& text);
 
 /// Appends `text` to `file_name`, without console echo; same failure as
@@ -26,7 +31,7 @@ bool empty_file(const std::string& file_name);
 bool write_file_anew(const std::string& file_name, const std::string& text);
 
 /// Appends `text` to `file_name`; false when the file cannot be opened (for
-/// optional outputs, which are skipped without stopping the run).
+/// optional outputs, which are then skipped without stopping the run).
 bool try_append_to_file(const std::string& file_name, const std::string& text);
 
 /// Waits until the result file `file_name` can be opened for appending: while

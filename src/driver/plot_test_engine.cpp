@@ -4,7 +4,9 @@
 #include <atomic>
 #include <exception>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/console.hpp"
@@ -18,17 +20,22 @@ int randomization_workers(int requested) {
   return cores == 0 ? 1 : static_cast<int>(cores);
 }
 
-RandomizationBatches::RandomizationBatches(int workers, int batch_size)
-    : workers_(std::max(workers, 1)), batch_size_(std::max(batch_size, 1)) {}
+RandomizationBatches::RandomizationBatches(int workers, int batch_size, ThreadStarter start)
+    : workers_(std::max(workers, 1)), batch_size_(std::max(batch_size, 1)), start_(std::move(start)) {
+  if (!start_) start_ = [](std::function<void()> work) { return std::thread(std::move(work)); };
+}
 
 namespace {
 
-// Evaluates slots 0..count-1 with `workers` threads taking the next free
-// slot; the calling thread is worker 0.
-void evaluate_batch(int count, int workers, const RandomizationBatches::EvaluateStep& evaluate) {
+// Evaluates slots 0..count-1 with up to `workers` threads taking the next
+// free slot; the calling thread is worker 0. Returns the number of workers
+// that ran; `start_failure` receives the reason when a thread could not be
+// started (its slots then go to the others).
+int evaluate_batch(int count, int workers, const RandomizationBatches::EvaluateStep& evaluate,
+                   const RandomizationBatches::ThreadStarter& start, std::string& start_failure) {
   if (workers <= 1 || count <= 1) {
     for (int slot = 0; slot < count; ++slot) evaluate(slot, 0);
-    return;
+    return 1;
   }
   std::atomic<int> next{0};
   std::atomic<bool> failed{false};
@@ -46,19 +53,38 @@ void evaluate_batch(int count, int workers, const RandomizationBatches::Evaluate
   const int used = std::min(workers, count);
   std::vector<std::thread> threads;
   threads.reserve(static_cast<std::size_t>(used - 1));
-  for (int worker = 1; worker < used; ++worker) threads.emplace_back(work, worker);
+  for (int worker = 1; worker < used; ++worker) {
+    // Reserved: adding the started thread cannot throw, so no joinable
+    // thread is ever destroyed.
+    try {
+      threads.push_back(start([&work, worker] { work(worker); }));
+    } catch (const std::exception& error) {
+      start_failure = error.what();
+      break;
+    }
+  }
   work(0);
   for (std::thread& thread : threads) thread.join();
   if (failure) std::rethrow_exception(failure);
+  return static_cast<int>(threads.size()) + 1;
 }
 
 }  // namespace
 
 void RandomizationBatches::run(int n, const DrawStep& draw, const EvaluateStep& evaluate, const KeepStep& keep) const {
+  int workers = workers_;
   for (int first = 1; first <= n; first += batch_size_) {
     const int count = std::min(batch_size_, n - first + 1);
     for (int slot = 0; slot < count; ++slot) draw(slot, first + slot);
-    evaluate_batch(count, workers_, evaluate);
+    std::string start_failure;
+    const int ran = evaluate_batch(count, workers, evaluate, start_, start_failure);
+    if (!start_failure.empty()) {
+      core::console_print(core::format(
+          "\nWARNING: only %i of %i threads could be started (%s): the randomizations go on with %i (their "
+          "results do not depend on it).\n",
+          ran, workers_, start_failure.c_str(), ran));
+      workers = ran;
+    }
     for (int slot = 0; slot < count; ++slot) {
       keep(slot, first + slot);
       display_progress(first + slot, n);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <thread>
 
 #include "driver/progress_display.hpp"
 
@@ -21,14 +22,20 @@ int randomization_workers(int requested);
 ///     followed by the progress display of i.
 /// Results are therefore identical for any number of workers. Slots are
 /// 0..batch_size-1. An exception thrown by a worker is rethrown here once
-/// every worker has stopped.
+/// every worker has stopped. Threads that cannot be started (no memory for
+/// their stacks, a process limit) are done without: the workers that did
+/// start (at least the calling thread) share their randomizations, and a
+/// warning says so on the console.
 class RandomizationBatches {
  public:
   using DrawStep = std::function<void(int slot, int randomization)>;
   using EvaluateStep = std::function<void(int slot, int worker)>;
   using KeepStep = std::function<void(int slot, int randomization)>;
+  /// Starts one worker thread; throws (std::system_error) when it cannot.
+  using ThreadStarter = std::function<std::thread(std::function<void()> work)>;
 
-  RandomizationBatches(int workers, int batch_size);
+  /// `start` replaces std::thread's constructor (tests make it fail).
+  RandomizationBatches(int workers, int batch_size, ThreadStarter start = {});
 
   int workers() const { return workers_; }
   int batch_size() const { return batch_size_; }
@@ -39,6 +46,7 @@ class RandomizationBatches {
  private:
   int workers_;
   int batch_size_;
+  ThreadStarter start_;
 };
 
 /// Randomizations held in memory at once by the test loops.

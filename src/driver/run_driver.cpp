@@ -52,11 +52,12 @@ constexpr const char* kUsage =
     "       or a file lacks the keyword line it must hold\n"
     "  2    standard input ended where the run needed an answer\n"
     "  3    the run was stopped by an error in the instruction file or the data,\n"
-    "       or by an output that cannot be written\n"
+    "       or by an output that cannot be written (a full disk, a file-size limit)\n"
     "  22   the tree text cannot be read\n"
     "  87   a field longer than the program accepts\n"
     "  101  errors in the species traits\n"
-    "Any other non-zero status also means that the run stopped before its end.\n"
+    "Any other non-zero status also means that the run stopped before its end\n"
+    "(128 + the signal's number for a run ended by a signal: 130 for Ctrl+C).\n"
     "A run that stops leaves the result files of earlier runs as they were.\n";
 
 void print_banner() {

@@ -1,9 +1,12 @@
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "core/errors.hpp"
 #include "core/format.hpp"
+#include "core/output_session.hpp"
 #include "instructions/instruction_file.hpp"
 #include "instructions/instruction_reader.hpp"
 
@@ -56,20 +59,90 @@ std::string final_check_messages(const InstructionContext& context) {
   return messages;
 }
 
+namespace {
+
+// How the run writes an output: the main result file and the tables that
+// may share it (or one another's file) are continued by each writer; the
+// others are created anew, and the figures are a folder.
+enum class OutputUse { kMain, kContinued, kAnew, kFolder };
+
+struct NamedOutput {
+  const std::string* name;
+  std::string keyword;
+  OutputUse use;
+};
+
+bool same_output(const std::string& a, const std::string& b) {
+  return same_file(a, b) || core::resolved_output_path(a) == core::resolved_output_path(b);
+}
+
+// What makes `output` unusable whatever the other outputs: a name that is
+// the error log, lies outside the working folder, or is a folder (a file, for
+// the figures). Empty when there is nothing.
+std::string place_problem(const NamedOutput& output) {
+  const std::string& name = *output.name;
+  const char* keyword = output.keyword.c_str();
+  if (same_output(name, core::kErrorFile)) {
+    return core::format(
+        "\n\nERROR: %s names \"%s\", the error log of the folder, which keeps the error reports of every run: "
+        "results are never written to it.",
+        keyword, name.c_str());
+  }
+  // Temporary files are written beside each output: they, like the results,
+  // stay in the folder the user chose for the run.
+  if (!core::inside_working_folder(name)) {
+    return core::format(
+        "\n\nERROR: %s names \"%s\", which is outside the folder of the instruction file: results are written "
+        "in that folder or in folders within it.",
+        keyword, name.c_str());
+  }
+  std::error_code error;
+  const bool folder = std::filesystem::is_directory(name, error);
+  if (output.use != OutputUse::kFolder && folder) {
+    return core::format("\n\nERROR: %s names \"%s\", which is a folder: give the name of a file.", keyword,
+                        name.c_str());
+  }
+  if (output.use == OutputUse::kFolder && !folder && std::filesystem::exists(name, error)) {
+    return core::format("\n\nERROR: %s names \"%s\", which is a file: give the name of a folder.", keyword,
+                        name.c_str());
+  }
+  return "";
+}
+
+// Two outputs of one name: the main result file and the continued tables
+// share a file section after section; an output created anew or a folder
+// would replace or hide the other one.
+std::string clash_message(const NamedOutput& first, const NamedOutput& second) {
+  const bool exclusive = first.use == OutputUse::kAnew || first.use == OutputUse::kFolder ||
+                         second.use == OutputUse::kAnew || second.use == OutputUse::kFolder;
+  if (!exclusive || !same_output(*first.name, *second.name)) return "";
+  if (first.use == OutputUse::kMain && second.use == OutputUse::kAnew) {
+    return core::format(
+        "\n\nERROR: %s names the file \"%s\", which is the main result file: writing it would erase the results.",
+        second.keyword.c_str(), second.name->c_str());
+  }
+  return core::format("\n\nERROR: %s and %s both name \"%s\": one would replace the other.", first.keyword.c_str(),
+                      second.keyword.c_str(), second.name->c_str());
+}
+
+}  // namespace
+
 std::string output_conflict_messages(const RunSettings& s, const std::string& instruction_file) {
   const std::string main_keyword =
       s.main_result_keyword.empty() ? "the main result file" : "\"" + s.main_result_keyword + "\"";
-  const NamedFile outputs[] = {
-      {&s.main_result_file, main_keyword},
-      {&s.plot_phylodiversity_output, "\"WRITE PLOT PHYLODIVERSITY AND SIMILARITY\""},
-      {&s.lineage_through_time_output, "\"WRITE PLOT LINEAGE DIVERSITY AND SIMILARITY THROUGH TIME\""},
-      {&s.tree_interpretation_output, "\"WRITE PHYLOGENETIC TREE INTERPRETATION\""},
-      {&s.pairwise_indices_output, "\"WRITE PAIRWISE INDICES\""},
-      {&s.node_decomposition_output, "\"NODE DECOMPOSITION\""},
-      {&s.phylogenetic_distances_output, "\"WRITE PHYLOGENETIC DISTANCES BETWEEN SPECIES\""},
-      {&s.nexus_tree_output, "\"WRITE NEXUS TREE\""},
-      {&s.conversion_output, "\"" + s.conversion_keyword + "\""},
-      {&s.results_table_output, "\"RESULTS TABLE\""},
+  const NamedOutput outputs[] = {
+      {&s.main_result_file, main_keyword, OutputUse::kMain},
+      {&s.plot_phylodiversity_output, "\"WRITE PLOT PHYLODIVERSITY AND SIMILARITY\"", OutputUse::kContinued},
+      {&s.lineage_through_time_output, "\"WRITE PLOT LINEAGE DIVERSITY AND SIMILARITY THROUGH TIME\"",
+       OutputUse::kContinued},
+      {&s.tree_interpretation_output, "\"WRITE PHYLOGENETIC TREE INTERPRETATION\"", OutputUse::kContinued},
+      {&s.pairwise_indices_output, "\"WRITE PAIRWISE INDICES\"", OutputUse::kContinued},
+      {&s.node_decomposition_output, "\"NODE DECOMPOSITION\"", OutputUse::kContinued},
+      {&s.phylogenetic_distances_output, "\"WRITE PHYLOGENETIC DISTANCES BETWEEN SPECIES\"", OutputUse::kAnew},
+      {&s.nexus_tree_output, "\"WRITE NEXUS TREE\"", OutputUse::kAnew},
+      {&s.conversion_output, "\"" + s.conversion_keyword + "\"", OutputUse::kAnew},
+      {&s.results_table_output, "\"RESULTS TABLE\"", OutputUse::kAnew},
+      {&s.figures_folder, "\"FIGURES\"", OutputUse::kFolder},
   };
   const NamedFile sources[] = {
       {&s.species_plot_matrix_source, "SPECIES-PLOT MATRIX"},
@@ -91,10 +164,15 @@ std::string output_conflict_messages(const RunSettings& s, const std::string& in
       {&s.phylogeny_tests_source, "PHYLOGENY RANDOMIZATION TESTS"},
       {&s.selection_tests_source, "SELECTION TESTS"},
   };
+  const auto named = [](const NamedOutput& output) { return !output.name->empty() && *output.name != "1"; };
   std::string messages;
-  for (const NamedFile& output : outputs) {
+  for (const NamedOutput& output : outputs) {
+    if (!named(output)) continue;
     const std::string& name = *output.name;
-    if (name.empty() || name == "1") continue;
+    if (const std::string problem = place_problem(output); !problem.empty()) {
+      messages += problem;
+      continue;
+    }
     if (same_file(name, instruction_file)) {
       messages += core::format(
           "\n\nERROR: %s names the file \"%s\", which is the instruction file: writing results to it would destroy "
@@ -111,14 +189,13 @@ std::string output_conflict_messages(const RunSettings& s, const std::string& in
       reads_it = true;
       break;
     }
-    // These outputs are created anew: on the main result file they would
-    // erase the results written before them.
-    const bool created_anew = output.name == &s.phylogenetic_distances_output || output.name == &s.nexus_tree_output ||
-                              output.name == &s.conversion_output || output.name == &s.results_table_output;
-    if (!reads_it && created_anew && !s.main_result_file.empty() && same_file(name, s.main_result_file)) {
-      messages += core::format(
-          "\n\nERROR: %s names the file \"%s\", which is the main result file: writing it would erase the results.",
-          output.keyword.c_str(), name.c_str());
+    if (reads_it) continue;
+    // One message per output: the first output it clashes with.
+    for (const NamedOutput* earlier = outputs; earlier != &output; ++earlier) {
+      if (!named(*earlier) || !place_problem(*earlier).empty()) continue;
+      const std::string clash = clash_message(*earlier, output);
+      messages += clash;
+      if (!clash.empty()) break;
     }
   }
   if (!messages.empty()) messages += "\nNo file has been written: give the results another name.";

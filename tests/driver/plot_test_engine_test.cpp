@@ -5,7 +5,9 @@
 #include <atomic>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/console.hpp"
@@ -50,8 +52,8 @@ struct ToyRun {
   std::vector<int> workers_seen;
 };
 
-ToyRun run_toy(int n, int workers, int batch_size) {
-  RandomizationBatches batches(workers, batch_size);
+ToyRun run_toy(int n, int workers, int batch_size, RandomizationBatches::ThreadStarter start = {}) {
+  RandomizationBatches batches(workers, batch_size, std::move(start));
   ToyRun run;
   long long stream = 12345;
   std::vector<long long> slot_draw(static_cast<std::size_t>(batch_size));
@@ -109,6 +111,43 @@ TEST(RandomizationBatches, RethrowsAWorkerFailureAfterEveryWorkerStopped) {
                    [&](int, int) { ++kept; }),
                std::runtime_error);
   EXPECT_EQ(kept, 0);  // the failing batch keeps nothing
+}
+
+class ThreadsThatCannotStart : public WorkDirTest {};
+
+TEST_F(ThreadsThatCannotStart, TheWorkersThatStartedDoEveryRandomizationWithTheSameResults) {
+  const ToyRun one = run_toy(150, 1, 64);
+  const std::string progress = console_output();
+  // As under a memory limit: the system refuses the third thread (std::thread
+  // then throws std::system_error).
+  int attempts = 0;
+  const ToyRun few = run_toy(150, 64, 64, [&](std::function<void()> work) {
+    if (++attempts == 3) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    return std::thread(std::move(work));
+  });
+  EXPECT_EQ(few.kept, one.kept);
+  EXPECT_EQ(few.kept_order, one.kept_order);
+  for (const int w : few.workers_seen) EXPECT_LT(w, 3);
+  // Said once: the next batches ask for no more threads than have started.
+  EXPECT_EQ(console_output(), progress +
+                                  "\nWARNING: only 3 of 64 threads could be started (Resource temporarily "
+                                  "unavailable): the randomizations go on with 3 (their results do not depend on "
+                                  "it).\n" +
+                                  progress);
+}
+
+TEST_F(ThreadsThatCannotStart, WithoutAnyThreadTheCallingThreadDoesTheWork) {
+  const ToyRun one = run_toy(70, 1, 64);
+  const std::string progress = console_output();
+  const ToyRun none = run_toy(70, 4, 64, [](std::function<void()>) -> std::thread {
+    throw std::system_error(std::make_error_code(std::errc::not_enough_memory));
+  });
+  EXPECT_EQ(none.kept, one.kept);
+  EXPECT_EQ(none.workers_seen, std::vector<int>{0});
+  EXPECT_EQ(console_output(), progress +
+                                  "\nWARNING: only 1 of 4 threads could be started (Cannot allocate memory): the "
+                                  "randomizations go on with 1 (their results do not depend on it).\n" +
+                                  progress);
 }
 
 TEST(RandomizationWorkers, TakesTheRequestedCountOrOnePerCore) {

@@ -6,17 +6,20 @@
 #   CASE_DIR/data_sets        names of shared data sets (tests/data/sets/<name>)
 #                             whose files are copied in first, so that cases
 #                             share one copy of each data set
+#   CASE_DIR/command          a bash script run instead of the program (which it
+#                             finds in $QUORVEL), for cases of several runs, limits
+#                             or signals; its output is then console.txt
 #   CASE_DIR/expected/<file>  reviewed expected output; console.txt is the console
 # Every other file of CASE_DIR is an input, copied to a scratch RUN_DIR first.
 # Time stamps and clock seeds are masked before comparing.
 set -u
-binary=$1 case_dir=$2 run_dir=$3
+binary=$1 case_dir=$(cd "$2" && pwd) run_dir=$3
 rm -rf "$run_dir" && mkdir -p "$run_dir"
 sets_dir="$(cd "$(dirname "$0")/../data/sets" && pwd)"
 if [ -f "$case_dir/data_sets" ]; then
   for set in $(cat "$case_dir/data_sets"); do cp "$sets_dir/$set"/* "$run_dir/"; done
 fi
-(cd "$case_dir" && find . -path ./expected -prune -o -type f ! -name args ! -name stdin ! -name status ! -name data_sets -print |
+(cd "$case_dir" && find . -path ./expected -prune -o -type f ! -name args ! -name stdin ! -name status ! -name data_sets ! -name command -print |
   while read -r f; do mkdir -p "$run_dir/$(dirname "$f")"; cp "$f" "$run_dir/$f"; done)
 args=instr.txt
 [ -f "$case_dir/args" ] && args=$(cat "$case_dir/args")
@@ -26,8 +29,12 @@ input=/dev/null
 [ -f "$case_dir/stdin" ] && input="$case_dir/stdin"
 
 cd "$run_dir"
-# shellcheck disable=SC2086
-timeout 120 "$binary" $args <"$input" >console.txt 2>stderr.txt
+if [ -f "$case_dir/command" ]; then
+  QUORVEL=$binary timeout 120 bash "$case_dir/command" <"$input" >console.txt 2>stderr.txt
+else
+  # shellcheck disable=SC2086
+  timeout 120 "$binary" $args <"$input" >console.txt 2>stderr.txt
+fi
 status=$?
 failed=0
 if [ "$status" != "$expected_status" ]; then
