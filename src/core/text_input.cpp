@@ -61,9 +61,10 @@ void TextInput::refuse_nul_byte(const std::string& line) {
   }
   int column = 1;
   for (const char c : line) column += c == '\t' ? 1 : 0;
-  fatal_error(format("\nthe file %s holds a NUL byte (character code 0) on line %d, column %d (character %d of the "
-                     "line): a NUL byte is no text. The file is damaged or is not a text file.",
-                     name_.c_str(), line_number_ + 1, column, static_cast<int>(line.size()) + 1));
+  fatal_error(
+      format("\nthe file %s holds a NUL byte (character code 0) on line %d, column %d (character %d of the "
+             "line): a NUL byte is no text. The file is damaged or is not a text file.",
+             name_.c_str(), line_number_ + 1, column, static_cast<int>(line.size()) + 1));
 }
 
 bool TextInput::read_line(std::string& line) {

@@ -240,10 +240,11 @@ std::string number_refusal(NumberReading reading, bool single_precision) {
     case NumberReading::kOutOfRange:
       return ": the number is out of range";
     case NumberReading::kTooSmall:
-      return format(": the number is too close to 0 (below %g in size, it cannot be kept to full precision); write 0 "
-                    "if it stands for 0",
-                    single_precision ? static_cast<double>(std::numeric_limits<float>::min())
-                                     : std::numeric_limits<double>::min());
+      return format(
+          ": the number is too close to 0 (below %g in size, it cannot be kept to full precision); write 0 "
+          "if it stands for 0",
+          single_precision ? static_cast<double>(std::numeric_limits<float>::min())
+                           : std::numeric_limits<double>::min());
     default:
       return std::string();
   }

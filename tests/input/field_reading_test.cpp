@@ -122,8 +122,8 @@ TEST(FieldReading, NumbersAreReadStrictly) {
   for (const auto& c : refused) {
     SCOPED_TRACE(c.cell);
     const std::string line = std::string("sp\t") + c.cell + "\n";
-    const std::string message =
-        std::string("\ncannot read a number from \"") + c.cell + "\" on line 4, column 2, from file data.txt" + c.reason;
+    const std::string message = std::string("\ncannot read a number from \"") + c.cell +
+                                "\" on line 4, column 2, from file data.txt" + c.reason;
     double d = 0;
     float f = 0;
     if (c.single_precision) {
@@ -143,7 +143,8 @@ TEST(FieldReading, NumbersAreReadStrictly) {
   EXPECT_EQ(read_float_cell("1.2e-38", f, kFile, 1), CellContent::kNumber);
   // "0x" without hexadecimal digits is a 0 followed by text.
   EXPECT_STOPS(read_number_cell("0xg", d, kFile, 1),
-               "\ncannot read a number from \"0xg\" on line 1 from file data.txt: the cell holds more than a number", 1);
+               "\ncannot read a number from \"0xg\" on line 1 from file data.txt: the cell holds more than a number",
+               1);
   // The non-fatal scans refuse the same numbers.
   EXPECT_FALSE(scan_float("0x10", f));
   EXPECT_FALSE(scan_double("1e-320", d));
@@ -209,7 +210,9 @@ TEST_F(DataLines, EveryLineEndAndAByteOrderMarkAreUnderstood) {
 
 // A NUL byte once vanished from the line, so that "1<NUL>9" read as 19.
 TEST_F(DataLines, ANulByteStopsTheRunNamingItsPlace) {
-  testing::write_file(kFile, std::string("head\tx\nsp\t1\0" "9\t2\n", 15));
+  testing::write_file(kFile, std::string("head\tx\nsp\t1\0"
+                                         "9\t2\n",
+                                         15));
   core::TextInput file;
   ASSERT_TRUE(file.open(kFile));
   std::string line;
@@ -218,7 +221,9 @@ TEST_F(DataLines, ANulByteStopsTheRunNamingItsPlace) {
                "\nthe file data.txt holds a NUL byte (character code 0) on line 2, column 2 (character 5 of the line): "
                "a NUL byte is no text. The file is damaged or is not a text file.",
                1);
-  testing::write_file(kFile, std::string("1\0" "9\n", 4));  // at the start, yet no UTF-16
+  testing::write_file(kFile, std::string("1\0"
+                                         "9\n",
+                                         4));  // at the start, yet no UTF-16
   ASSERT_TRUE(file.open(kFile));
   EXPECT_STOPS(file.read_line(line),
                "\nthe file data.txt holds a NUL byte (character code 0) on line 1, column 1 (character 2 of the line): "
@@ -235,7 +240,7 @@ TEST_F(DataLines, AUtf16FileIsRefusedWithAdvice) {
   core::TextInput file;
   std::string line;
   for (const std::string& text : {std::string("\xFF\xFEK\0E\0Y\0\n\0", 10), std::string("\xFE\xFF\0K\0E", 6),
-                                   std::string("K\0E\0Y\0\n\0", 8), std::string("\0K\0E\0Y", 6)}) {
+                                  std::string("K\0E\0Y\0\n\0", 8), std::string("\0K\0E\0Y", 6)}) {
     testing::write_file(kFile, text);
     ASSERT_TRUE(file.open(kFile));
     EXPECT_STOPS(file.read_line(line), message, 1);

@@ -134,14 +134,18 @@ TEST(NewickReader, NegativeAndUnreadableLengthsAreRefusedNamingTheNode) {
     const char* text;
     const char* message;
   } cases[] = {
-      {"((A:1,B:-1):2,C:3);", "\nError: the branch of tip B (node 2) has a negative length (-1) in the tree of file "
-                              "t.nwk: branch lengths cannot be negative"},
-      {"((A:1,B:1)X:-0.5,C:1);", "\nError: the branch of node 5 (X) has a negative length (-0.5) in the tree of file "
-                                 "t.nwk: branch lengths cannot be negative"},
-      {"((A:1,B:1):-2,C:3);", "\nError: the branch of node 5 has a negative length (-2) in the tree of file t.nwk: "
-                              "branch lengths cannot be negative"},
-      {"((A:1,B:0x10):1,C:2);", "\nError: cannot read length of branch 2 in the tree of file t.nwk: hexadecimal "
-                                "numbers are not read; write the number in decimal notation"},
+      {"((A:1,B:-1):2,C:3);",
+       "\nError: the branch of tip B (node 2) has a negative length (-1) in the tree of file "
+       "t.nwk: branch lengths cannot be negative"},
+      {"((A:1,B:1)X:-0.5,C:1);",
+       "\nError: the branch of node 5 (X) has a negative length (-0.5) in the tree of file "
+       "t.nwk: branch lengths cannot be negative"},
+      {"((A:1,B:1):-2,C:3);",
+       "\nError: the branch of node 5 has a negative length (-2) in the tree of file t.nwk: "
+       "branch lengths cannot be negative"},
+      {"((A:1,B:0x10):1,C:2);",
+       "\nError: cannot read length of branch 2 in the tree of file t.nwk: hexadecimal "
+       "numbers are not read; write the number in decimal notation"},
       {"((A:1,B:1e-320):1,C:2);",
        "\nError: cannot read length of branch 2 in the tree of file t.nwk: the number is too close to 0 (below "
        "1.17549e-38 in size, it cannot be kept to full precision); write 0 if it stands for 0"},
