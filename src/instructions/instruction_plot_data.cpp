@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 
 #include "core/console.hpp"
@@ -129,10 +130,17 @@ void handle_plot_list(InstructionContext& context, const std::string& line, cons
       while (words < 4 && input::scan_word(position, column, kMaxLineLength, &position)) ++words;
       counts[1] = words >= 3 ? 2 : 0;
       counts[2] = (words == 2 || words == 4) ? -1 : 0;
-      std::string row;
-      while (file.read(row) && begins_with_letter_or_digit(row)) ++counts[0];
+      counts[0] = count_list_rows(file);
     }
     s.plot_list_source = word;
+  }
+  // Without plot lines the list would silently be skipped, and with it the
+  // positions and categories the analyses were asked for.
+  if (counts[0] == 0) {
+    core::stop_run(core::format("\n\nERROR: \"PLOT LIST\": the plot list in %s holds no plot: after its header line, "
+                                "give one line per plot.\nPress any key to stop.",
+                                s.plot_list_source.c_str()),
+                   core::kStoppedStatus);
   }
   s.n_listed_plots = counts[0];
   s.n_plot_coordinates = counts[1];
@@ -180,30 +188,49 @@ void handle_triplets(InstructionContext& context, const std::string& line, const
   s.species_plot_matrix_source.clear();
 }
 
+// Three forms; any other text after "SELECT PLOT PAIRS" would silently
+// leave every pair in the analysis.
 void handle_select_plot_pairs(InstructionContext& context, const std::string& line, const KeywordRecord&) {
   RunSettings& s = context.settings;
-  const auto word_after = [&line](std::size_t length, const char*& position, std::string& word) {
-    if (!position) position = line.c_str() + length;
-    word.clear();
-    input::scan_word(position, word, kNameLimit, &position);
+  // Up to `count` words after the first `length` characters; false when
+  // more words follow.
+  const auto words_after = [&line](std::size_t length, std::string* words, int count) {
+    const char* position = line.c_str() + std::min(length, line.size());
+    for (int k = 0; k < count; ++k) {
+      words[k].clear();
+      input::scan_word(position, words[k], kMaxLineLength, &position);
+    }
+    std::string extra;
+    return !input::scan_word(position, extra);
   };
-  const char* position = nullptr;
+  std::string words[2];
+  bool readable = false;
   if (core::starts_with(line, "SELECT PLOT PAIRS WITHIN CATEGORY")) {
     s.pair_selection_mode = 1;
-    word_after(33, position, s.pair_category_1);
-  }
-  position = nullptr;
-  if (core::starts_with(line, "SELECT PLOT PAIRS BETWEEN CATEGORIES")) {
+    readable = words_after(33, words, 1);
+  } else if (core::starts_with(line, "SELECT PLOT PAIRS BETWEEN CATEGORIES")) {
     s.pair_selection_mode = 2;
-    word_after(36, position, s.pair_category_1);
-    word_after(36, position, s.pair_category_2);
-  }
-  std::string category;
-  const char* after = after_keyword_text(line, "SELECT PLOT PAIRS OF CATEGORY");
-  if (after && input::scan_word(after, category, kNameLimit)) {
+    readable = words_after(36, words, 2) && !words[1].empty();
+  } else if (const char* after = after_keyword_text(line, "SELECT PLOT PAIRS OF CATEGORY")) {
     s.pair_selection_mode = 3;
-    s.pair_category_1 = category;
+    int code = 0;
+    readable =
+        words_after(static_cast<std::size_t>(after - line.c_str()), words, 1) && scan_count(words[0].c_str(), code);
   }
+  if (!readable) {
+    std::string text = line;
+    input::strip_line_end(text);
+    core::stop_run(core::format("\n\nERROR: line %d of %s, \"%s\", is not a form of \"SELECT PLOT PAIRS\": write "
+                                "\"SELECT PLOT PAIRS WITHIN CATEGORY\" (pairs within every category, or followed by "
+                                "one category name), \"SELECT PLOT PAIRS BETWEEN CATEGORIES\" followed by two category "
+                                "names, or \"SELECT PLOT PAIRS OF CATEGORY\" followed by the number of a pairwise "
+                                "category.\nPress any key to stop.",
+                                context.source.line_number, context.instruction_file.c_str(), text.c_str()),
+                   core::kStoppedStatus);
+  }
+  // Names are compared over the name limit, as the plot list keeps them.
+  s.pair_category_1 = words[0].substr(0, kNameLimit);
+  s.pair_category_2 = words[1].substr(0, kNameLimit);
 }
 
 }  // namespace quorvel::instructions

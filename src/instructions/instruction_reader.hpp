@@ -89,8 +89,11 @@ inline bool is_inline_argument(const std::string& word) { return !word.empty() &
 /// counted up to the first empty cell or the line end.
 int count_filled_cells(const std::string& line, int skipped_tabs);
 
-/// True when `line` begins with an ASCII letter or digit (a data row of a list).
-bool begins_with_letter_or_digit(const std::string& line);
+/// Rows of a list without keyword line (species traits, taxonomy, plots):
+/// every line to the end of `lines`, blank lines at the very end excepted.
+/// The readers refuse blank lines among the rows, so that counting and
+/// reading always agree.
+int count_list_rows(LineSource& lines);
 
 // ---- Announced counts (instruction_counts.cpp). ----
 

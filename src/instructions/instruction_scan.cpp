@@ -61,10 +61,16 @@ int count_filled_cells(const std::string& line, int skipped_tabs) {
   return cells;
 }
 
-bool begins_with_letter_or_digit(const std::string& line) {
-  if (line.empty()) return false;
-  const char c = line[0];
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+// Whatever their first character: a name may begin with "É", "_" or a quote.
+int count_list_rows(LineSource& lines) {
+  std::string line;
+  int rows = 0;
+  int read = 0;
+  while (lines.read(line)) {
+    ++read;
+    if (!input::is_blank_line(line)) rows = read;
+  }
+  return rows;
 }
 
 void stop_missing_argument(const KeywordRecord& record) {

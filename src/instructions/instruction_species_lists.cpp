@@ -69,20 +69,6 @@ void read_trait_header(InstructionContext& context, const std::string& header, c
   }
 }
 
-// Rows of a list without keyword line: every line to the end of the file,
-// blank lines at the very end excepted (the reader refuses blank lines
-// among the rows, so that counting and reading always agree).
-int count_list_rows(LineSource& lines) {
-  std::string line;
-  int rows = 0;
-  int read = 0;
-  while (lines.read(line)) {
-    ++read;
-    if (!input::is_blank_line(line)) rows = read;
-  }
-  return rows;
-}
-
 // The counts and header line shared by the species trait and taxonomy lists.
 // Returns false (message printed) when the counts cannot be read.
 bool read_list_counts(InstructionContext& context, const std::string& line, const KeywordRecord& record,

@@ -224,8 +224,18 @@ TEST_F(InstructionTest, SelectPlotPairsHasThreeForms) {
   s = read("SELECT PLOT PAIRS OF CATEGORY\t3\nPAIRWISE CATEGORIES\n");
   EXPECT_EQ(s.pair_selection_mode, 3);
   EXPECT_EQ(s.pair_category_1, "3");
-  s = read("SELECT PLOT PAIRS AT RANDOM\n");
-  EXPECT_EQ(s.pair_selection_mode, 0);
+  // Any other text once left every pair in the analysis without a word.
+  for (const char* line : {"SELECT PLOT PAIRS AT RANDOM", "SELECT PLOT PAIRS WITHIN CATEGORIES\tNM",
+                           "SELECT PLOT PAIRS WITHIN CATEGORY\tNM\tSF", "SELECT PLOT PAIRS BETWEEN CATEGORIES\tBF",
+                           "SELECT PLOT PAIRS OF CATEGORY\tNM", "SELECT PLOT PAIRS OF CATEGORY"}) {
+    EXPECT_STOPS(read(std::string("PLOT WEIGHTING\t1\n") + line + "\n"),
+                 std::string("\n\nERROR: line 2 of instr.txt, \"") + line +
+                     "\", is not a form of \"SELECT PLOT PAIRS\": write \"SELECT PLOT PAIRS WITHIN CATEGORY\" (pairs "
+                     "within every category, or followed by one category name), \"SELECT PLOT PAIRS BETWEEN "
+                     "CATEGORIES\" followed by two category names, or \"SELECT PLOT PAIRS OF CATEGORY\" followed by "
+                     "the number of a pairwise category.\nPress any key to stop.",
+                 3);
+  }
 }
 
 }  // namespace
