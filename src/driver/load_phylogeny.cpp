@@ -145,9 +145,9 @@ void write_phylogeny_outputs(RunState& state) {
   if (settings.reduce_to_clade.empty()) return;
   // A clade is a node of a tree or a taxon of a classification.
   if (state.n_tree_nodes <= 0) {
-    core::stop_run(core::format("\n\nERROR: \"REDUCE DATA TO CLADE\" names the clade \"%s\", but no phylogenetic "
-                                "tree or taxonomic classification is given: a divergence table has no clades.\nPress "
-                                "any key to stop.",
+    core::stop_run(core::format("\n\nERROR: \"REDUCE DATA TO CLADE\" names the clade \"%s\", but the run has no "
+                                "phylogenetic tree or taxonomic classification whose nodes name clades.\nPress any key "
+                                "to stop.",
                                 settings.reduce_to_clade.c_str()),
                    core::kStoppedStatus);
   }

@@ -36,7 +36,7 @@ void handle_selection_tests(InstructionContext& context, const std::string& line
   std::string source_name = context.instruction_file;
   int n = 0;
   if (is_inline_argument(word)) {
-    scan_numbers(argument, &n, 1);
+    read_line_numbers(argument, &n, 1, record.keyword, context.instruction_file, context.source.line_number);
   } else {
     input::open_data_file(file.file, word, "selection tests");
     file.name = source_name = word;
@@ -49,7 +49,7 @@ void handle_selection_tests(InstructionContext& context, const std::string& line
                                   word.c_str()),
                      1);
     }
-    if (scan_numbers(after_first_tab(header), &n, 1) < 1) {
+    if (read_line_numbers(after_first_tab(header), &n, 1, record.keyword, word, file.line_number) < 1) {
       core::stop_run(core::format("\n\nERROR: cannot read the number of selection tests after \"SELECTION TESTS\" in "
                                   "file %s.\nPress any key to stop.",
                                   word.c_str()),
@@ -108,7 +108,8 @@ void handle_plot_list(InstructionContext& context, const std::string& line, cons
     }
   };
   if (is_inline_argument(word)) {
-    scan_numbers(after_keyword_text(line, record.keyword), counts, 3);
+    read_line_numbers(after_keyword_text(line, record.keyword), counts, 3, record.keyword, context.instruction_file,
+                      context.source.line_number);
     check_announced(context.instruction_file, context.source.line_number);
     s.plot_list_source = context.instruction_file;
   } else {
@@ -116,7 +117,7 @@ void handle_plot_list(InstructionContext& context, const std::string& line, cons
     input::open_data_file(file.file, word, "the plot list");
     std::string header;
     if (file.find_keyword_line(record.keyword, header)) {
-      scan_numbers(after_keyword_text(header, record.keyword), counts, 3);
+      read_line_numbers(after_keyword_text(header, record.keyword), counts, 3, record.keyword, word, file.line_number);
       check_announced(word, file.line_number);
     } else {
       // Without a keyword line the header says which columns there are:
@@ -156,7 +157,10 @@ void handle_species_plot_matrix(InstructionContext& context, const std::string& 
   RunSettings& s = context.settings;
   if (is_inline_argument(word)) {
     int counts[2] = {0, 0};
-    if (scan_numbers(after_keyword_text(line, record.keyword), counts, 2) < 2) stop_missing_argument(record);
+    if (read_line_numbers(after_keyword_text(line, record.keyword), counts, 2, record.keyword, context.instruction_file,
+                          context.source.line_number) < 2) {
+      stop_missing_argument(record);
+    }
     // The header line names every plot announced; a line follows per species.
     const std::string& source = context.instruction_file;
     const int keyword_line = context.source.line_number;
