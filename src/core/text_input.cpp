@@ -43,7 +43,7 @@ namespace {
 
 std::string utf16_message(const std::string& file_name) {
   return format(
-      "\nThe file %s is saved as UTF-16 (\"Unicode text\"), which the program does not read: save it again as "
+      "\n\nERROR: the file %s is saved as UTF-16 (\"Unicode text\"), which the program does not read: save it again as "
       "UTF-8 or plain text. In a text editor, choose the encoding UTF-8 when saving (Notepad: \"Save as\", "
       "Encoding \"UTF-8\"); from a spreadsheet, save it as \"Text (Tab delimited)\".",
       file_name.c_str());
@@ -62,7 +62,7 @@ void TextInput::refuse_nul_byte(const std::string& line) {
   int column = 1;
   for (const char c : line) column += c == '\t' ? 1 : 0;
   fatal_error(
-      format("\nthe file %s holds a NUL byte (character code 0) on line %d, column %d (character %d of the "
+      format("\n\nERROR: the file %s holds a NUL byte (character code 0) on line %d, column %d (character %d of the "
              "line): a NUL byte is no text. The file is damaged or is not a text file.",
              name_.c_str(), line_number_ + 1, column, static_cast<int>(line.size()) + 1));
 }

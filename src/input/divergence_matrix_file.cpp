@@ -74,9 +74,10 @@ void check_every_pair_given(const std::string& file_name, int n_species, const c
     }
   }
   if (pairs.empty()) return;
-  reader_error(core::format("\nERROR: In divergences file %s, %d pairs of species have no divergence (both cells of "
-                            "the pair are empty)",
-                            file_name.c_str(), static_cast<int>(pairs.size())) +
+  const int n = static_cast<int>(pairs.size());
+  reader_error(core::format("\nERROR: In divergences file %s, %d %s of species %s no divergence (both cells of the "
+                            "pair are empty)",
+                            file_name.c_str(), n, n == 1 ? "pair" : "pairs", n == 1 ? "has" : "have") +
                    listed_names(pairs) + ".\nPress any key to stop.",
                kDataStopStatus);
 }

@@ -217,24 +217,27 @@ TEST_F(DataLines, ANulByteStopsTheRunNamingItsPlace) {
   ASSERT_TRUE(file.open(kFile));
   std::string line;
   ASSERT_TRUE(file.read_line(line));
-  EXPECT_STOPS(file.read_line(line),
-               "\nthe file data.txt holds a NUL byte (character code 0) on line 2, column 2 (character 5 of the line): "
-               "a NUL byte is no text. The file is damaged or is not a text file.",
-               1);
+  EXPECT_STOPS(
+      file.read_line(line),
+      "\n\nERROR: the file data.txt holds a NUL byte (character code 0) on line 2, column 2 (character 5 of the line): "
+      "a NUL byte is no text. The file is damaged or is not a text file.",
+      1);
   testing::write_file(kFile, std::string("1\0"
                                          "9\n",
                                          4));  // at the start, yet no UTF-16
   ASSERT_TRUE(file.open(kFile));
-  EXPECT_STOPS(file.read_line(line),
-               "\nthe file data.txt holds a NUL byte (character code 0) on line 1, column 1 (character 2 of the line): "
-               "a NUL byte is no text. The file is damaged or is not a text file.",
-               1);
+  EXPECT_STOPS(
+      file.read_line(line),
+      "\n\nERROR: the file data.txt holds a NUL byte (character code 0) on line 1, column 1 (character 2 of the line): "
+      "a NUL byte is no text. The file is damaged or is not a text file.",
+      1);
 }
 
 // Windows saves "Unicode text" as UTF-16, with or without a byte-order mark.
 TEST_F(DataLines, AUtf16FileIsRefusedWithAdvice) {
   const std::string message =
-      "\nThe file data.txt is saved as UTF-16 (\"Unicode text\"), which the program does not read: save it again "
+      "\n\nERROR: the file data.txt is saved as UTF-16 (\"Unicode text\"), which the program does not read: save it "
+      "again "
       "as UTF-8 or plain text. In a text editor, choose the encoding UTF-8 when saving (Notepad: \"Save as\", "
       "Encoding \"UTF-8\"); from a spreadsheet, save it as \"Text (Tab delimited)\".";
   core::TextInput file;
