@@ -12,8 +12,11 @@ namespace quorvel::core {
 /// Every line end is handed over as one line feed, whatever the system that
 /// saved the file: Windows (CR LF), Unix (LF) and old Mac (a lone CR). A
 /// UTF-8 byte-order mark at the start of the file is skipped, so the first
-/// keyword of a file saved by a Windows editor is still recognised. NUL
-/// bytes, which no text holds, are skipped.
+/// keyword of a file saved by a Windows editor is still recognised. A NUL
+/// byte, which no text holds, stops the run naming the file, the line and
+/// the column (status 1, "error.txt"): skipped, it would join the digits
+/// around it into another number. A file saved as UTF-16 (Windows "Unicode
+/// text") stops the run at its first line with a message saying so.
 class TextInput {
  public:
   TextInput() = default;
@@ -47,10 +50,12 @@ class TextInput {
     void operator()(std::FILE* file) const { std::fclose(file); }
   };
   void skip_byte_order_mark();
+  [[noreturn]] void refuse_nul_byte(const std::string& line);
 
   std::unique_ptr<std::FILE, Closer> file_;
   std::string name_;
   int line_number_ = 0;
+  bool utf16_ = false;  // the file begins with a UTF-16 byte-order mark
 };
 
 /// True when `line` begins with `keyword`.

@@ -8,6 +8,7 @@
 #include "input/community_matrix.hpp"
 #include "input/individual_list.hpp"
 #include "input/interval_files.hpp"
+#include "input/pairwise_categories.hpp"
 #include "input/plot_distances.hpp"
 #include "input/plot_list.hpp"
 #include "input/triplet_table.hpp"
@@ -50,6 +51,9 @@ void load_community_data(RunState& state) {
                           state.category_names, state.plot_category, state.plot_list_titles);
   }
   if (settings.n_plot_coordinates != 0) state.codes.spatial_kind = 2;
+  // Categories named by the pair selection are checked before any analysis.
+  input::check_selected_categories(state.n_categories, state.category_names, settings.pair_selection_mode,
+                                   settings.pair_category_1, settings.pair_category_2, settings.plot_list_source);
 }
 
 void load_intervals(RunState& state) {

@@ -2,6 +2,7 @@
 
 #include "core/console.hpp"
 #include "core/constants.hpp"
+#include "core/errors.hpp"
 #include "core/format.hpp"
 #include "driver/load_data.hpp"
 #include "input/divergence_matrix_file.hpp"
@@ -141,8 +142,18 @@ void write_phylogeny_outputs(RunState& state) {
     phylogeny::write_species_divergence_list(settings.phylogenetic_distances_output, state.codes.n_species,
                                              state.species_names, state.divergences);
   }
+  if (settings.reduce_to_clade.empty()) return;
+  // A clade is a node of a tree or a taxon of a classification.
+  if (state.n_tree_nodes <= 0) {
+    core::stop_run(core::format("\n\nERROR: \"REDUCE DATA TO CLADE\" names the clade \"%s\", but the run has no "
+                                "phylogenetic tree or taxonomic classification whose nodes name clades.\nPress any key "
+                                "to stop.",
+                                settings.reduce_to_clade.c_str()),
+                   core::kStoppedStatus);
+  }
+  phylogeny::find_clade(settings.reduce_to_clade, state.nodes, state.n_tips, state.n_tree_nodes);
   // The reduction works on species-plot data; without plots there is nothing to reduce.
-  if (!settings.reduce_to_clade.empty() && state.n_tree_nodes > 0 && settings.n_matrix_plots != 0) {
+  if (settings.n_matrix_plots != 0) {
     phylogeny::reduce_data_to_clade(settings.reduce_to_clade, state.nodes, state.n_tips, state.n_tree_nodes,
                                     state.codes.n_species, state.leaf_of_species, settings.n_matrix_plots,
                                     state.plot_names, state.data_type, state.abundances);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
+#include <vector>
 
 #include "core/constants.hpp"
 #include "core/errors.hpp"
@@ -59,6 +60,28 @@ void store_divergence(const std::string& file_name, const core::NameTable& speci
   }
 }
 
+// Two species of the table whose two cells are both empty have no
+// divergence: the table is incomplete, not a statement about the pair.
+void check_every_pair_given(const std::string& file_name, int n_species, const core::NameTable& species_names,
+                            const std::vector<char>& in_table, const core::FMatrix& divergences) {
+  std::vector<std::string> pairs;
+  for (int i = 1; i <= n_species; ++i) {
+    if (!in_table[static_cast<std::size_t>(i)]) continue;
+    for (int j = i + 1; j <= n_species; ++j) {
+      if (in_table[static_cast<std::size_t>(j)] && divergences[i][j] == MISSING_VALUE_F) {
+        pairs.push_back(species_names[i] + " with " + species_names[j]);
+      }
+    }
+  }
+  if (pairs.empty()) return;
+  const int n = static_cast<int>(pairs.size());
+  reader_error(core::format("\nERROR: In divergences file %s, %d %s of species %s no divergence (both cells of the "
+                            "pair are empty)",
+                            file_name.c_str(), n, n == 1 ? "pair" : "pairs", n == 1 ? "has" : "have") +
+                   listed_names(pairs) + ".\nPress any key to stop.",
+               kDataStopStatus);
+}
+
 }  // namespace
 
 void read_species_divergences(const std::string& file_name, int n_species, const core::NameTable& species_names,
@@ -82,15 +105,18 @@ void read_species_divergences(const std::string& file_name, int n_species, const
                  kDataStopStatus);
   }
   core::IVector column_species = core::ivector(0, n_table_species);
+  std::vector<char> in_table(static_cast<std::size_t>(n_species) + 1, 0);  // species the table names
   const char* position = line.c_str();
   for (int c = 1; c <= n_table_species; ++c) {
     position = next_field_allow_empty(position, file_name, line_number);
     column_species[c] = index.find(cell_word(position, file_name, line_number, line));
+    in_table[static_cast<std::size_t>(column_species[c])] = 1;
   }
 
   for (int r = 1; r <= n_table_species; ++r) {
     read_data_line(file, line, file_name, line_number);
     const int row_species = index.find(cell_word(line.c_str(), file_name, line_number, line));
+    in_table[static_cast<std::size_t>(row_species)] = 1;
     position = line.c_str();
     for (int c = 1; c <= n_table_species; ++c) {
       const char* tab = std::strchr(position, '\t');
@@ -110,6 +136,7 @@ void read_species_divergences(const std::string& file_name, int n_species, const
       store_divergence(file_name, species_names, row_species, column_species[c], value, divergences);
     }
   }
+  check_every_pair_given(file_name, n_species, species_names, in_table, divergences);
   // A species does not diverge from itself, whether or not the table gives
   // its diagonal: the pairs of individuals of one species belong to
   // divergence 0.

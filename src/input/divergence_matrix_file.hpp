@@ -12,7 +12,9 @@ namespace quorvel::input {
 /// among `species_names` [1..n_species] (first 49 characters) are dropped, so
 /// row and column 0 are never written. A table may give one or both
 /// triangles; a pair given twice with different values stops the run
-/// (status 0, after a key press) with the "is redefined" message.
+/// (status 0, after a key press) with the "is redefined" message, and so
+/// does a pair of species the table names whose two cells are both empty
+/// (naming the pairs).
 /// `n_table_species` is the number of rows and columns of the table. The
 /// file is opened with the Return-waiting retry and the data start after a
 /// line beginning with "INTER-SPECIES DIVERGENCES" (the first line when none).

@@ -1,9 +1,11 @@
 #include "input/field_reading.hpp"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "core/errors.hpp"
 #include "core/format.hpp"
@@ -100,38 +102,73 @@ void check_name_length(const std::string& name, int max_length, const char* posi
                            place(line_number, line_start, position).c_str(), file_name.c_str(), max_length));
 }
 
-// A cell's number, converted by `convert`; what follows it in the cell must
-// be blanks only.
+// True when a "0x" prefix begins a hexadecimal number at `p` (sign skipped).
+bool is_hexadecimal(const char* p) {
+  if (*p == '+' || *p == '-') ++p;
+  return p[0] == '0' && (p[1] == 'x' || p[1] == 'X') &&
+         (std::isxdigit(static_cast<unsigned char>(p[2])) || p[2] == '.');
+}
+
+// True when the digits before the exponent are not all 0: such a number
+// that converts to 0 has underflowed.
+bool has_nonzero_digit(const char* p) {
+  if (*p == '+' || *p == '-') ++p;
+  for (; (*p >= '0' && *p <= '9') || *p == '.'; ++p) {
+    if (*p >= '1' && *p <= '9') return true;
+  }
+  return false;
+}
+
 template <typename T, typename Convert>
+NumberReading scan_number_as(const char* position, T& value, const char** end, Convert convert) {
+  const char* p = position;
+  while (is_blank(*p)) ++p;
+  if (!starts_a_number(p)) return NumberReading::kNone;
+  if (is_hexadecimal(p)) return NumberReading::kHexadecimal;
+  char* after = nullptr;
+  const T parsed = convert(p, &after);
+  if (end) *end = after;
+  if (!std::isfinite(parsed)) return NumberReading::kOutOfRange;
+  const bool underflow = parsed == 0 ? has_nonzero_digit(p) : std::fabs(parsed) < std::numeric_limits<T>::min();
+  if (underflow) return NumberReading::kTooSmall;
+  value = parsed;
+  return NumberReading::kNumber;
+}
+
+// A cell's number; what follows it in the cell must be blanks only.
+template <typename T>
 CellContent read_cell(const char* position, T& value, const std::string& file_name, int line_number,
-                      const char* line_start, Convert convert) {
+                      const char* line_start) {
   const char* p = position;
   while (*p == ' ') ++p;
   if (*p == '\t' || *p == '\n' || *p == '\r' || *p == '\0') return CellContent::kEmpty;
-  if (!starts_a_number(p)) return CellContent::kText;
-  char* after = nullptr;
-  errno = 0;
-  const T parsed = convert(p, &after);
+  const char* after = nullptr;
+  T parsed = 0;
+  const NumberReading reading = scan_number(p, parsed, &after);
+  if (reading == NumberReading::kNone) return CellContent::kText;
+  const std::string text = cell_text(position);
+  const auto refuse = [&](const std::string& reason) {
+    core::fatal_error(format("\ncannot read a number from \"%s\"%s from file %s", text.c_str(),
+                             place(line_number, line_start, position).c_str(), file_name.c_str()) +
+                      reason);
+  };
+  const bool single_precision = sizeof(T) == sizeof(float);
+  if (reading == NumberReading::kHexadecimal) refuse(number_refusal(reading, single_precision));
   const char* rest = after;
   while (*rest == ' ') ++rest;
-  const std::string text = cell_text(position);
   if (!(*rest == '\t' || *rest == '\n' || *rest == '\r' || *rest == '\0')) {
-    std::string message = format("\ncannot read a number from \"%s\"%s from file %s: the cell holds more than a number",
-                                 text.c_str(), place(line_number, line_start, position).c_str(), file_name.c_str());
+    std::string reason = ": the cell holds more than a number";
     if (*rest == ',' && rest[1] >= '0' && rest[1] <= '9') {
       std::string suggestion(p, static_cast<std::size_t>(rest - p));
       const std::size_t comma_end = cell_text(rest).find_first_not_of("0123456789", 1);
       suggestion +=
           "." + cell_text(rest + 1).substr(0, comma_end == std::string::npos ? std::string::npos : comma_end - 1);
-      message += format("\nWrite decimal numbers with a point, not a comma: \"%s\", not \"%s\".", suggestion.c_str(),
-                        text.c_str());
+      reason += format("\nWrite decimal numbers with a point, not a comma: \"%s\", not \"%s\".", suggestion.c_str(),
+                       text.c_str());
     }
-    core::fatal_error(message);
+    refuse(reason);
   }
-  if (!std::isfinite(parsed) || (errno == ERANGE && parsed != 0)) {
-    core::fatal_error(format("\ncannot read a number from \"%s\"%s from file %s: the number is out of range",
-                             text.c_str(), place(line_number, line_start, position).c_str(), file_name.c_str()));
-  }
+  if (reading != NumberReading::kNumber) refuse(number_refusal(reading, single_precision));
   value = parsed;
   return CellContent::kNumber;
 }
@@ -166,14 +203,12 @@ void read_word_field(const char* position, std::string& destination, int max_len
 
 CellContent read_number_cell(const char* position, double& value, const std::string& file_name, int line_number,
                              const char* line_start) {
-  return read_cell(position, value, file_name, line_number, line_start,
-                   [](const char* p, char** after) { return std::strtod(p, after); });
+  return read_cell(position, value, file_name, line_number, line_start);
 }
 
 CellContent read_float_cell(const char* position, float& value, const std::string& file_name, int line_number,
                             const char* line_start) {
-  return read_cell(position, value, file_name, line_number, line_start,
-                   [](const char* p, char** after) { return std::strtof(p, after); });
+  return read_cell(position, value, file_name, line_number, line_start);
 }
 
 void read_float_field(const char* position, float& destination, const std::string& file_name, int line_number,
@@ -190,22 +225,37 @@ void read_double_field(const char* position, double& destination, const std::str
   }
 }
 
+NumberReading scan_number(const char* position, double& value, const char** end) {
+  return scan_number_as(position, value, end, [](const char* p, char** after) { return std::strtod(p, after); });
+}
+
+NumberReading scan_number(const char* position, float& value, const char** end) {
+  return scan_number_as(position, value, end, [](const char* p, char** after) { return std::strtof(p, after); });
+}
+
+std::string number_refusal(NumberReading reading, bool single_precision) {
+  switch (reading) {
+    case NumberReading::kHexadecimal:
+      return ": hexadecimal numbers are not read; write the number in decimal notation";
+    case NumberReading::kOutOfRange:
+      return ": the number is out of range";
+    case NumberReading::kTooSmall:
+      return format(
+          ": the number is too close to 0 (below %g in size, it cannot be kept to full precision); write 0 "
+          "if it stands for 0",
+          single_precision ? static_cast<double>(std::numeric_limits<float>::min())
+                           : std::numeric_limits<double>::min());
+    default:
+      return std::string();
+  }
+}
+
 bool scan_float(const char* position, float& value, const char** end) {
-  if (!starts_a_number(position)) return false;
-  char* after = nullptr;
-  value = std::strtof(position, &after);
-  if (after == position) return false;
-  if (end) *end = after;
-  return true;
+  return scan_number(position, value, end) == NumberReading::kNumber;
 }
 
 bool scan_double(const char* position, double& value, const char** end) {
-  if (!starts_a_number(position)) return false;
-  char* after = nullptr;
-  value = std::strtod(position, &after);
-  if (after == position) return false;
-  if (end) *end = after;
-  return true;
+  return scan_number(position, value, end) == NumberReading::kNumber;
 }
 
 bool scan_int(const char* position, int& value, const char** end) {

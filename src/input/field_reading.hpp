@@ -52,14 +52,15 @@ enum class CellContent { kNumber, kEmpty, kText };
 /// Reads the number that fills the cell at `position` (blanks around it
 /// allowed). The number must be the whole cell: a number followed by other
 /// text ("365,8", "12 m") stops the run naming the cell, with a hint for a
-/// decimal comma, and so does a number beyond the range of a double. Returns
+/// decimal comma, and so does a number that scan_number refuses (out of
+/// range, too small, hexadecimal). Returns
 /// kEmpty for a blank cell and kText for a cell that does not begin with a
 /// number (nothing stored in either case).
 CellContent read_number_cell(const char* position, double& value, const std::string& file_name, int line_number,
                              const char* line_start = nullptr);
 
-/// As read_number_cell, in single precision ("%f"): a number beyond the
-/// range of a float is refused too.
+/// As read_number_cell, in single precision ("%f"): the range and the
+/// smallest normal value are those of a float.
 CellContent read_float_cell(const char* position, float& value, const std::string& file_name, int line_number,
                             const char* line_start = nullptr);
 
@@ -73,11 +74,29 @@ void read_float_field(const char* position, float& destination, const std::strin
 void read_double_field(const char* position, double& destination, const std::string& file_name, int line_number,
                        const char* line_start = nullptr);
 
+/// How the number at the front of a text reads. Numbers are decimal
+/// ("-1.5e3"): "inf", "nan" and hexadecimal numbers ("0x10", "0x1p4") are no
+/// data. A number beyond the range of its type is out of range; a number
+/// other than 0 below the smallest normal value of its type in size (as
+/// 1e-320 for a double) is too small: it would keep few significant digits,
+/// or none.
+enum class NumberReading { kNumber, kNone, kHexadecimal, kOutOfRange, kTooSmall };
+
+/// Reads the number at `position` (blanks first allowed) in double or single
+/// precision. `value` is set only for kNumber; `end`, when given, receives
+/// the position after the number (kNumber, kOutOfRange, kTooSmall).
+NumberReading scan_number(const char* position, double& value, const char** end = nullptr);
+NumberReading scan_number(const char* position, float& value, const char** end = nullptr);
+
+/// Why a number is refused, as messages end: ": the number is out of range"
+/// and the like; empty for kNumber and kNone.
+std::string number_refusal(NumberReading reading, bool single_precision);
+
 /// Non-fatal number conversions of the number at the front of a text ("%f",
 /// "%le", "%d"): return false when no number stands at `position` (or it is
-/// out of range); `end`, when given, receives the position after the number.
-/// They do not look at what follows the number: data cells are read with
-/// the cell readers above.
+/// refused by scan_number); `end`, when given, receives the position after
+/// the number. They do not look at what follows the number: data cells are
+/// read with the cell readers above.
 bool scan_float(const char* position, float& value, const char** end = nullptr);
 bool scan_double(const char* position, double& value, const char** end = nullptr);
 bool scan_int(const char* position, int& value, const char** end = nullptr);

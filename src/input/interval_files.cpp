@@ -48,16 +48,20 @@ int open_at_keyword(core::TextInput& file, const std::string& file_name, const I
                  1);
   }
   int n = 0;
-  if (!core::starts_with(line, kind.keyword) || !scan_int(line.c_str() + std::strlen(kind.keyword), n)) {
+  const char* after = nullptr;
+  // The count fills the rest of the line: "5 m" or "5.5" is no count.
+  if (!core::starts_with(line, kind.keyword) || !scan_int(line.c_str() + std::strlen(kind.keyword), n, &after) ||
+      !is_blank_line(after)) {
     reader_error(core::format("\n\nERROR: In file \"%s\", no number of intervals follows \"%s\".\nPress any key "
                               "to stop",
                               file_name.c_str(), kind.keyword),
                  kDataStopStatus);
   }
-  if (std::abs(n) >= kIntervalCountLimit) {
-    reader_error(core::format("\n\nERROR:The number of %s intervals given (=%d) is higher than max allowed "
+  // Compared before any std::abs: -2147483648 has no absolute value in an int.
+  if (n >= kIntervalCountLimit || n <= -kIntervalCountLimit) {
+    reader_error(core::format("\n\nERROR:The number of %s intervals given (=%lld) is higher than max allowed "
                               "(=%d)\nPress any key to stop",
-                              kind.too_many_word, std::abs(n), kIntervalCountLimit),
+                              kind.too_many_word, std::llabs(static_cast<long long>(n)), kIntervalCountLimit),
                  kDataStopStatus);
   }
   return n;

@@ -191,32 +191,60 @@ void read_pairwise_categories(const std::string& file_name, int n_plots, const c
 
 namespace {
 
-// Index of `name` among names[1..K] (whole names, the last match wins);
-// when absent the user is shown the names that are accepted.
+// Index of `name` among names[1..K] (whole names, the last match wins), 0
+// when absent.
 int category_index(int n_categories, const core::NameTable& category_names, const std::string& name) {
   int index = 0;
   for (int k = 1; k <= n_categories; ++k) {
     if (category_names[k] == name) index = k;
-  }
-  if (index == 0) {
-    core::console_printf("\n\"%s\" is not recognized as a plot category name; it must be one of the following name:\n",
-                         name.c_str());
-    for (int k = 1; k <= n_categories; ++k) core::console_printf("   %s", category_names[k].c_str());
   }
   return index;
 }
 
 }  // namespace
 
+void check_selected_categories(int n_categories, const core::NameTable& category_names, int mode,
+                               const std::string& first_name, const std::string& second_name,
+                               const std::string& plot_list) {
+  if (mode != 1 && mode != 2) return;
+  const char* keyword = mode == 1 ? "SELECT PLOT PAIRS WITHIN CATEGORY" : "SELECT PLOT PAIRS BETWEEN CATEGORIES";
+  // Pairs chosen by category need categories: without them every pair would
+  // silently be kept.
+  if (n_categories <= 0) {
+    core::stop_run(core::format("\n\nERROR: \"%s\" selects pairs of plots by their category, but the plots have no "
+                                "category: give the categories in a column of the plot list.\nPress any key to stop.",
+                                keyword),
+                   core::kStoppedStatus);
+  }
+  std::vector<std::string> names;
+  for (int k = 1; k <= n_categories; ++k) names.push_back(category_names[k]);
+  const std::string where = plot_list.empty() ? std::string("the plot list") : "the plot list " + plot_list;
+  for (const std::string* name : {&first_name, &second_name}) {
+    if (name->empty() || category_index(n_categories, category_names, *name) != 0) continue;
+    core::stop_run(core::format("\n\nERROR: \"%s\" names the category \"%s\", which %s does not hold. Its "
+                                "categories are",
+                                keyword, name->c_str(), where.c_str()) +
+                       listed_names(names) + ".\nPress any key to stop.",
+                   core::kStoppedStatus);
+  }
+  if (mode == 2 && first_name == second_name) {
+    core::stop_run(core::format("\n\nERROR: \"%s\" names the category \"%s\" twice: the two categories must be "
+                                "different. The categories of %s are",
+                                keyword, first_name.c_str(), where.c_str()) +
+                       listed_names(names) + ".\nPress any key to stop.",
+                   core::kStoppedStatus);
+  }
+}
+
 void select_plot_categories(int n_categories, const core::NameTable& category_names, int mode, int& first_index,
                             int& second_index, const std::string& first_name, const std::string& second_name) {
+  check_selected_categories(n_categories, category_names, mode, first_name, second_name, std::string());
   if (mode == 1) {
     if (!first_name.empty()) first_index = category_index(n_categories, category_names, first_name);
   } else if (mode == 2) {
     if (first_name.empty() || second_name.empty()) return;
     first_index = category_index(n_categories, category_names, first_name);
     second_index = category_index(n_categories, category_names, second_name);
-    if (first_index == second_index) core::console_print("\nError: the two categories must be different");
   } else if (mode == 3) {
     int code = 0;
     if (scan_int(first_name.c_str(), code)) first_index = code;

@@ -92,6 +92,14 @@ void read_plot_list(const std::string& file_name, int n_plots, int n_listed, con
   std::string name;
   for (int l = 1; l <= n_listed && n_found < n_plots && file.read_line(line); ++l) {
     const int line_number = file.line_number();
+    // Plot lines are counted up to the last line that is not blank: a blank
+    // line among them would hide the plots after it.
+    if (is_blank_line(line)) {
+      reader_error(core::format("\nERROR: in plot list in %s, line %d is blank: every line after the header names a "
+                                "plot (blank lines only at the end of the file).\nPress any key to stop.",
+                                file_name.c_str(), line_number),
+                   kDataStopStatus);
+    }
     read_word_field(line.c_str(), name, kNameLimit, file_name, line_number, line.c_str());
     const int p = find_name(plot_names, n_plots, name);
     if (p == 0) continue;

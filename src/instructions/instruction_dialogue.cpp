@@ -162,6 +162,8 @@ std::string ask_data_file(DialogueState& state, const FileChoice& choice) {
 // The reader accepts one source of phyletic relationships and one source of
 // trait differences: choices of one exclusive group are asked again.
 std::string exclusive_choice_message(const std::string& answer) {
+  const std::string unshown = unshown_choice_message(answer, "1234567");
+  if (!unshown.empty()) return unshown;
   if (selects(answer, '3') + selects(answer, '4') + selects(answer, '5') > 1) {
     return "\nChoices 3, 4 and 5 are exclusive: please select only one of them.\n";
   }
@@ -197,13 +199,17 @@ void ask_data_files(DialogueState& state) {
 
 void ask_plot_files(DialogueState& state) {
   if (!state.species_data()) return;
-  const std::string answer = ask(kPlotMenu);
+  const std::string answer =
+      ask_until_accepted(kPlotMenu, [](const std::string& typed) { return unshown_choice_message(typed, "123"); });
   for (const FileChoice& choice : kPlotChoices) {
     if (selects(answer, choice.choice)) state.text += format(choice.line_format, ask_data_file(state, choice).c_str());
   }
 }
 
 // ---- Step 6: the taxonomic levels and the divergence between taxa at each. ----
+
+// Level names the dialogue has room for, the species level included.
+constexpr int kMaxTaxonomicLevels = 49;
 
 // A level name and its divergence. Taxa of a higher level are older: a
 // divergence below that of the level before would give the classification
@@ -228,11 +234,15 @@ std::string level_check(const std::string& answer, double previous, std::string&
 
 void ask_taxonomic_levels(DialogueState& state) {
   if (!state.taxonomy) return;
-  int levels = 0;
+  int levels_above_species = 0;
   if (!ask_optional_count("\n\nTAXONOMIC DIVERGENCES\nEnter the number of taxonomic levels above species level: ", 1,
-                          49, levels)) {
+                          kMaxTaxonomicLevels - 1, levels_above_species)) {
     return;
   }
+  // The species level comes first, then the levels above it: the keyword
+  // line counts them all (the reader takes its number less one as the
+  // levels above species).
+  const int levels = levels_above_species + 1;
   state.text += format("\n\nTAXONOMIC DIVERGENCES\t%i\n", levels);
   console_print(
       "Enter names of taxonomic level (as found in the SPECIES TAXONOMY) \nfrom lower to higher levels and starting "
@@ -260,6 +270,12 @@ void ask_taxonomic_levels(DialogueState& state) {
 std::string result_name_check(const DialogueState& state, const std::string& name) {
   if (!state.conversion_output.empty() && same_file(name, state.conversion_output)) {
     return "\nThe file conversion is written to this file and would erase the results: please enter another name.\n";
+  }
+  if (!state.results_table.empty() && same_file(name, state.results_table)) {
+    return "\nThe results table is written to this file and would erase the results: please enter another name.\n";
+  }
+  if (!state.figures_folder.empty() && name == state.figures_folder) {
+    return "\nThe figures are written to a folder of this name: please enter another name.\n";
   }
   return output_name_check(state, name);
 }

@@ -1,3 +1,7 @@
+#include <sys/stat.h>
+
+#include <limits>
+
 #include "core/console.hpp"
 #include "core/constants.hpp"
 #include "core/format.hpp"
@@ -41,6 +45,11 @@ const AdditionalChoice kAdditionalChoices[] = {
      [](const DialogueState& s) { return s.species_data_kind == 1; }},
     {'a', "\n a- Convert table of PLOT-ABUNDANCE-SPECIES TRIPLET into a SPECIES-PLOT MATRIX",
      [](const DialogueState& s) { return s.species_data_kind == 2; }},
+    {'b', "\n b- Write the results table (one row per value, for R or a spreadsheet)",
+     [](const DialogueState&) { return true; }},
+    {'c', "\n c- Draw the figures (SVG files in a folder)", [](const DialogueState&) { return true; }},
+    {'d', "\n d- Set the random seed (the same seed repeats the randomizations exactly)",
+     [](const DialogueState&) { return true; }},
 };
 
 /// Distance or divergence intervals given by their upper limits.
@@ -113,10 +122,6 @@ const OutputChoice kOutputChoices[] = {
      "\n\nCONVERT PLOT-ABUNDANCE-SPECIES TRIPLET TABLE INTO SP-PLOT MATRIX\t%s", "sp_plot.txt"},
 };
 
-bool selects_choice(const std::string& answer, char choice) {
-  return selects(answer, choice) || (choice == 'a' && selects(answer, 'A'));
-}
-
 void ask_intervals(DialogueState& state, const IntervalDialogue& dialogue) {
   int count = 0;
   if (!ask_optional_count(dialogue.count_prompt, 1, kMaxIntervals, count)) return;
@@ -140,6 +145,11 @@ void ask_intervals(DialogueState& state, const IntervalDialogue& dialogue) {
     previous = written_value(limit);
     state.text += format("%f\t", limit);
   }
+}
+
+// The options the test menu shows.
+std::string test_options_shown(const DialogueState& state) {
+  return std::string("12") + (state.tree_kind == 2 ? "3" : "") + "45" + (state.species_data() ? "67" : "");
 }
 
 std::string test_options_prompt(const DialogueState& state, int test) {
@@ -189,7 +199,10 @@ void ask_phylogeny_tests(DialogueState& state) {
   if (randomizations != 0) state.text += format("\n\nPHYLOGENY RANDOMIZATION TESTS\t%i\t%i", tests, randomizations);
   for (int test = 1; test <= tests; ++test) {
     state.text += format("\n%i\t", test);
-    std::string options = ask(test_options_prompt(state, test));
+    const std::string shown = test_options_shown(state);
+    std::string options = ask_until_accepted(test_options_prompt(state, test), [&](const std::string& typed) {
+      return unshown_choice_message(typed, shown);
+    });
     if (trimmed(options).empty()) options = "14";
     // The species pool first; of the exclusive pool options the first in
     // this order is kept.
@@ -221,16 +234,74 @@ void ask_phylogeny_tests(DialogueState& state) {
   }
 }
 
+// A folder name: one word, not a file that exists, nor a file of the run.
+std::string folder_name_check(const DialogueState& state, const std::string& name) {
+  if (name.find_first_of(" \t") != std::string::npos) {
+    return "\nA folder name must be one word, without blanks: please enter another name.\n";
+  }
+  struct stat status {};
+  if (stat(name.c_str(), &status) == 0 && !S_ISDIR(status.st_mode)) {
+    return format("\n\"%s\" is a file: please enter the name of a folder.\n", name.c_str());
+  }
+  if (name == state.results_table || name == state.conversion_output) {
+    return "\nThis name is given to an output file: please enter another name.\n";
+  }
+  return output_name_check(state, name);
+}
+
+// The results table, the figures and the random seed, asked after the other outputs.
+void ask_tables_figures_and_seed(DialogueState& state, const std::string& answer) {
+  if (selects(answer, 'b')) {
+    state.results_table = ask_file_name(
+        "\n\nRESULTS TABLE\nEnter the file name of the results table \n\t(or press enter for default name "
+        "\"results_table.tsv\")\n",
+        "results_table.tsv", [&](const std::string& typed) {
+          if (!state.conversion_output.empty() && typed == state.conversion_output) {
+            return std::string("\nThe file conversion is written to this file: please enter another name.\n");
+          }
+          return output_name_check(state, typed);
+        });
+    state.text += format("\n\nRESULTS TABLE\t%s", state.results_table.c_str());
+  }
+  if (selects(answer, 'c')) {
+    constexpr const char* kPrompt =
+        "\n\nFIGURES\nEnter the name of the folder that receives the figures \n\t(or press enter for default name "
+        "\"figures\")\n";
+    for (;;) {
+      std::string name = trimmed(ask(kPrompt));
+      if (name.empty()) name = "figures";
+      const std::string message = folder_name_check(state, name);
+      if (message.empty()) {
+        state.figures_folder = name;
+        break;
+      }
+      core::console_print(message);
+    }
+    state.text += format("\n\nFIGURES\t%s", state.figures_folder.c_str());
+  }
+  int seed = 0;
+  if (selects(answer, 'd') &&
+      ask_optional_count("\n\nRANDOM SEED\nEnter the random seed (a positive whole number)\n\t(or press Return for a "
+                         "seed taken from the clock)\n",
+                         1, std::numeric_limits<int>::max(), seed)) {
+    state.text += format("\n\nRANDOM SEED\t%i", seed);
+  }
+}
+
 }  // namespace
 
 void ask_additional_instructions(DialogueState& state) {
   std::string menu = "\n\n\nSpecify additional instructions (or press Return):\n";
+  std::string shown;
   for (const AdditionalChoice& choice : kAdditionalChoices) {
-    if (choice.shown(state)) menu += choice.text;
+    if (!choice.shown(state)) continue;
+    menu += choice.text;
+    shown += choice.choice;
   }
   menu += "\n\n";
-  // A typed choice is acted upon even when it was not shown.
-  const std::string answer = ask(menu);
+  // A choice that is not shown is refused: it needs data that were not declared.
+  const std::string answer =
+      ask_until_accepted(menu, [&](const std::string& typed) { return unshown_choice_message(typed, shown); });
 
   for (const IntervalDialogue& dialogue : kIntervalDialogues) {
     if (selects(answer, dialogue.choice)) ask_intervals(state, dialogue);
@@ -242,7 +313,7 @@ void ask_additional_instructions(DialogueState& state) {
     if (replicates != 0) state.text += format(test.line_format, replicates);
   }
   for (const OutputChoice& output : kOutputChoices) {
-    if (!selects_choice(answer, output.choice)) continue;
+    if (!selects(answer, output.choice)) continue;
     // A conversion needs the kind of species data it converts from.
     if (output.species_data_kind != 0 && output.species_data_kind != state.species_data_kind) continue;
     const std::string name = ask_file_name(output.prompt, output.default_name,
@@ -250,6 +321,7 @@ void ask_additional_instructions(DialogueState& state) {
     if (output.species_data_kind != 0) state.conversion_output = name;
     state.text += format(output.line_format, name.c_str());
   }
+  ask_tables_figures_and_seed(state, answer);
 }
 
 }  // namespace quorvel::instructions::dialogue

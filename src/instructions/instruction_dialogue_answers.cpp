@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -40,7 +41,26 @@ std::string trimmed(const std::string& text) {
   return text.substr(begin, end - begin);
 }
 
-bool selects(const std::string& answer, char choice) { return answer.find(choice) != std::string::npos; }
+bool selects(const std::string& answer, char choice) {
+  const char capital = static_cast<char>(std::toupper(static_cast<unsigned char>(choice)));
+  return answer.find(choice) != std::string::npos || answer.find(capital) != std::string::npos;
+}
+
+// A choice that is not shown makes no sense for the data declared: acted
+// upon, it would write lines the reader refuses or misreads.
+std::string unshown_choice_message(const std::string& answer, const std::string& shown) {
+  for (const char c : answer) {
+    if (c == ' ' || c == '\t' || c == ',') continue;
+    const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (shown.find(lower) != std::string::npos) continue;
+    std::string list;
+    for (std::size_t k = 0; k < shown.size(); ++k) {
+      list += (k == 0 ? "" : k + 1 == shown.size() ? " or " : ", ") + std::string(1, shown[k]);
+    }
+    return core::format("\nChoice \"%c\" is not in the menu: please select among %s.\n", c, list.c_str());
+  }
+  return "";
+}
 
 bool parse_whole_number(const std::string& text, int& value) {
   const std::string word = trimmed(text);

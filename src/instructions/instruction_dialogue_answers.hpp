@@ -19,8 +19,13 @@ std::string ask(const std::string& prompt);
 std::string trimmed(const std::string& text);
 
 /// True when the menu answer selects `choice`: its character stands anywhere
-/// in the answer ("134" selects 1, 3 and 4).
+/// in the answer ("134" selects 1, 3 and 4); a letter also in capitals.
 bool selects(const std::string& answer, char choice);
+
+/// Empty when every character of the menu answer (blanks and commas aside)
+/// is one of the choices `shown` (a letter also in capitals); otherwise the
+/// short message naming the first other one and the choices shown.
+std::string unshown_choice_message(const std::string& answer, const std::string& shown);
 
 /// The whole of `text` (blanks around allowed) as a whole number of int range.
 bool parse_whole_number(const std::string& text, int& value);
@@ -35,9 +40,6 @@ double written_value(double value);
 /// Asks for a whole number from `min` to `max`; an empty answer gives
 /// `default_value`.
 int ask_count(const std::string& prompt, int default_value, int min, int max);
-
-/// `value` as the reader will see it once written with "%f" (six decimals).
-double written_value(double value);
 
 /// Asks for a whole number from `min` to `max`; false on an empty answer (the
 /// step is skipped).

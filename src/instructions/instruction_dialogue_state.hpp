@@ -20,6 +20,8 @@ struct DialogueState {
 
   std::vector<std::string> inputs;  // data files named: no output may replace them
   std::string conversion_output;    // created anew by the run: never the main result file
+  std::string results_table;        // created anew too
+  std::string figures_folder;       // a folder: never the name of a file
 
   bool species_data() const { return species_data_kind != 0; }
   bool any_phylogeny() const { return tree_kind != 0 || taxonomy; }

@@ -1,6 +1,7 @@
 #include "instructions/instruction_file.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <vector>
 
 #include "core/arrays.hpp"
@@ -24,6 +25,14 @@ namespace {
 void handle_source_or_inline(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
   std::string word;
   if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
+  if (is_inline_argument(word)) {
+    int count = 0;
+    // The reader takes the count from this line: it must be a whole number alone.
+    if (read_line_numbers(after_keyword_text(line, record.keyword), &count, 1, record.keyword, context.instruction_file,
+                          context.source.line_number) < 1) {
+      stop_missing_argument(record);
+    }
+  }
   context.settings.*record.name_field = is_inline_argument(word) ? context.instruction_file : word;
 }
 
@@ -74,9 +83,11 @@ void handle_add_to_main_result_file(InstructionContext& context, const std::stri
 }
 
 void handle_count(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
-  const char* position = after_keyword_text(line, record.keyword);
   int value = 0;
-  if (!position || !scan_count(position, value)) stop_missing_argument(record);
+  if (read_line_numbers(after_keyword_text(line, record.keyword), &value, 1, record.keyword, context.instruction_file,
+                        context.source.line_number) < 1) {
+    stop_missing_argument(record);
+  }
   context.settings.*record.count_field = value;
 }
 
@@ -88,10 +99,8 @@ void handle_randomizations(InstructionContext& context, const std::string& line,
 }
 
 void handle_positive_count(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
-  const char* position = after_keyword_text(line, record.keyword);
-  int value = 0;
-  if (!position || !scan_count(position, value) || value <= 0) stop_missing_argument(record);
-  context.settings.*record.count_field = value;
+  handle_count(context, line, record);
+  if (context.settings.*record.count_field <= 0) stop_missing_argument(record);
 }
 
 // "ANALYSIS LEVEL" INDIVIDUALS or PLOTS: the answer to the level question
@@ -144,6 +153,8 @@ void handle_divergence_intervals(InstructionContext& context, const std::string&
   int count = 0;
   std::string where;
   if (scan_count(word.c_str(), count)) {
+    read_line_numbers(after_keyword_text(line, record.keyword), &count, 1, record.keyword, context.instruction_file,
+                      context.source.line_number);
     context.settings.divergence_intervals_source = context.instruction_file;
   } else if (is_inline_argument(word)) {
     stop_missing_argument(record);  // "3x": a count must be a whole number
@@ -315,6 +326,16 @@ const std::vector<KeywordPrefix>& keyword_prefixes() {
   return prefixes;
 }
 
+// The keyword of a line that lengthens it with letters ("WRITE NEXUS TREES",
+// whose argument would be read as "S"), or nullptr. "INDIVIDUALS" is the
+// keyword line of the individual list itself.
+const char* lengthened_keyword(const std::string& line, const KeywordRecord& record) {
+  const char* after = after_keyword_text(line, record.keyword);
+  if (!after || !std::isalpha(static_cast<unsigned char>(*after))) return nullptr;
+  if (std::string(record.keyword) == "INDIVIDUAL" && *after == 'S') return nullptr;
+  return record.keyword;
+}
+
 // A line as a message shows it: without its line end, cut when very long.
 std::string line_text(const std::string& line) {
   std::string text = line.substr(0, std::min<std::size_t>(line.find_first_of("\r\n"), 80));
@@ -355,21 +376,27 @@ void read_instruction_file(const std::string& instruction_file, RunSettings& set
                                         instruction_file.c_str()));
   InstructionContext context{instruction_file, source, settings};
   std::string line;
+  std::string lookalikes;
   while (source.read(line)) {
-    if (const KeywordRecord* record = find_keyword(line)) {
+    const KeywordRecord* record = find_keyword(line);
+    const char* keyword = record ? lengthened_keyword(line, *record) : resembled_keyword(line, keyword_prefixes());
+    if (record && !keyword) {
       context.keyword = record->keyword;
       record->handler(context, line, *record);
-    } else if (const char* keyword = resembled_keyword(line, keyword_prefixes())) {
-      core::console_print(core::format(
-          "\nWARNING: line %d of %s is not read as a keyword line: \"%s\" looks like the keyword \"%s\" (keywords "
-          "are written in capitals at the very start of the line). The line is ignored.\n",
-          source.line_number, instruction_file.c_str(), line_text(line).c_str(), keyword));
+    } else if (keyword) {
+      // Ignored, the line would drop a test, a table or a data set that the
+      // user asked for: every such line is reported and the run stops.
+      lookalikes += core::format(
+          "\n\nERROR: line %d of %s, \"%s\", is not read as a keyword line but looks like the keyword \"%s\": "
+          "write the keyword in capitals at the very start of the line, or begin a comment line with \"#\".",
+          source.line_number, instruction_file.c_str(), line_text(line).c_str(), keyword);
     }
   }
   source.file.close();
   adopt_taxonomy_as_species_list(context);
 
-  const std::string messages = final_check_messages(context) + output_conflict_messages(settings, instruction_file);
+  const std::string messages =
+      lookalikes + final_check_messages(context) + output_conflict_messages(settings, instruction_file);
   if (!messages.empty() || context.read_failed)
     core::stop_run(messages + "\nPress any key to stop.", core::kStoppedStatus);
 }

@@ -1,7 +1,9 @@
 // Lines that are no keyword lines are comments. A misspelt or lower-case
 // keyword would thus silently drop a test or a data set from the run; such
-// lines are recognised by their resemblance to a keyword and reported, while
-// ordinary comments (sentences, notes, titles) pass without a word.
+// lines are recognised by their resemblance to a keyword and stop the run,
+// while ordinary comments (sentences, notes, titles) pass without a word. A
+// line beginning with "#" (or "//") is a comment whatever follows, so that a
+// keyword line can be put aside by writing "#" before it.
 
 #include <algorithm>
 #include <cctype>
@@ -63,11 +65,12 @@ int prefix_distance(const std::string& text, const std::string& keyword) {
 }  // namespace
 
 const char* resembled_keyword(const std::string& line, const std::vector<KeywordPrefix>& keywords) {
+  const std::size_t first = line.find_first_not_of(" \t");
+  if (first != std::string::npos && (line[first] == '#' || line.compare(first, 2, "//") == 0)) return nullptr;
   const std::string part = keyword_part(line);
   if (part.size() < 2) return nullptr;
   std::string upper = part;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  // The keyword itself in another case (or after blanks).
   // The keyword itself in another case (or after blanks): the whole keyword,
   // or its recognised beginning continued by letters ("individuals"), but
   // not the first words of a sentence ("Plot list of the dune meadows").

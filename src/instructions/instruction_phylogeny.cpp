@@ -27,8 +27,25 @@ std::string not_found_message(const char* what, const std::string& file_name, co
 // or a separate file opened with the open retry.
 // ---- Phylogeny randomization tests ----
 
+// The number after an option of a test line: a decimal number that is its
+// whole word ("WITHIN AGE 20"); anything else stops the run naming the line,
+// where it once left the option without effect.
+float option_number(const char* position, const char* option, const std::string& file_name, int line_number) {
+  float value = 0.0f;
+  const char* end = nullptr;
+  const input::NumberReading reading = input::scan_number(position, value, &end);
+  if (reading == input::NumberReading::kNumber && (*end == '\0' || std::strchr(" \t\r\n", *end))) return value;
+  std::string word;
+  input::scan_word(position, word);
+  core::stop_run(
+      core::format("\n\nERROR: on line %d of %s, the test option \"%s\" is followed by \"%s\", which is "
+                   "not a number%s.\nPress any key to stop.",
+                   line_number, file_name.c_str(), option, word.c_str(), input::number_refusal(reading, true).c_str()),
+      core::kStoppedStatus);
+}
+
 // Options of one test line, searched anywhere in the line.
-void read_test_options(const std::string& line, RunSettings& s, int t) {
+void read_test_options(const std::string& line, RunSettings& s, int t, const std::string& file_name, int line_number) {
   s.test_species_pool[t] = 0.0f;
   s.test_restriction[t] = 0.0f;
   s.test_age_limit[t] = 0.0f;
@@ -36,23 +53,23 @@ void read_test_options(const std::string& line, RunSettings& s, int t) {
     const std::size_t found = line.find(option);
     return found == std::string::npos ? nullptr : line.c_str() + found + std::strlen(option);
   };
-  float value = 0.0f;
+  const auto number = [&](const char* p, const char* option) {
+    return option_number(p, option, file_name, line_number);
+  };
   if (const char* p = after("WITHIN CLADE")) {
     s.test_restriction[t] = -1.0f;
     std::string clade;
     if (input::scan_word(p, clade, kNameLimit)) s.test_clade_names[t] = clade;
   }
   // An age limit wins over a clade: it is looked at last.
-  if (const char* p = after("WITHIN AGE")) {
-    if (input::scan_float(p, value)) s.test_restriction[t] = value;
-  }
+  if (const char* p = after("WITHIN AGE")) s.test_restriction[t] = number(p, "WITHIN AGE");
   if (after("PERMUTE ALL TREE SPECIES")) s.test_species_pool[t] = -1.0f;
   if (after("PERMUTE SAMPLED SPECIES")) s.test_species_pool[t] = 0.0f;
   if (const char* p = after("PERMUTE SPECIES WITH ABUNDANCE RATIO <")) {
-    if (input::scan_float(p, value)) s.test_species_pool[t] = value;
+    s.test_species_pool[t] = number(p, "PERMUTE SPECIES WITH ABUNDANCE RATIO <");
   }
   if (const char* p = after("PERMUTE SPECIES WITH OCCURRENCE RATIO <")) {
-    if (input::scan_float(p, value)) s.test_species_pool[t] = -value;
+    s.test_species_pool[t] = -number(p, "PERMUTE SPECIES WITH OCCURRENCE RATIO <");
   }
 }
 
@@ -66,7 +83,8 @@ void read_tree(InstructionContext& context, const std::string& line, const Keywo
   std::string text;
   int announced = 0;
   if (is_inline_argument(word)) {
-    scan_numbers(after_keyword_text(line, record.keyword), &announced, 1);
+    read_line_numbers(after_keyword_text(line, record.keyword), &announced, 1, record.keyword, context.instruction_file,
+                      context.source.line_number);
     if (announced > 2) read_whole_line(*block.lines, text);
   } else {
     // "PHYLOGENETIC TREE" or "ULTRAMETRIC PHYLO": 17 characters recognise the header.
@@ -74,7 +92,8 @@ void read_tree(InstructionContext& context, const std::string& line, const Keywo
     std::string header;
     if (block.lines->find_keyword_line(header_prefix, header)) {
       const char* numbers = after_keyword_text(header, record.keyword);
-      scan_numbers(numbers ? numbers : header.c_str() + header_prefix.size(), &announced, 1);
+      read_line_numbers(numbers ? numbers : header.c_str() + header_prefix.size(), &announced, 1, record.keyword,
+                        block.name, block.lines->line_number);
       if (announced > 2) read_whole_line(*block.lines, text);
     } else {
       block.lines->rewind();
@@ -116,13 +135,15 @@ void handle_taxonomic_divergences(InstructionContext& context, const std::string
   open_data_block(block, context, word, "the taxonomic levels");
   int levels = 0;
   if (is_inline_argument(word)) {
-    scan_numbers(after_keyword_text(line, record.keyword), &levels, 1);
+    read_line_numbers(after_keyword_text(line, record.keyword), &levels, 1, record.keyword, context.instruction_file,
+                      context.source.line_number);
   } else {
     std::string header;
     if (!block.lines->find_keyword_line(record.keyword, header)) {
       core::stop_run(not_found_message("taxonomic classification", block.name, record.keyword), 1);
     }
-    if (scan_numbers(after_keyword_text(header, record.keyword), &levels, 1) < 1) {
+    if (read_line_numbers(after_keyword_text(header, record.keyword), &levels, 1, record.keyword, block.name,
+                          block.lines->line_number) < 1) {
       core::stop_run(core::format("\n\nERROR: in file %s, \"TAXONOMIC DIVERGENCES\" must be followed by the number "
                                   "of levels.\nPress any key to stop.",
                                   block.name.c_str()),
@@ -181,13 +202,15 @@ void handle_phylogeny_tests(InstructionContext& context, const std::string& line
   open_data_block(block, context, word, "phylogenetic tests");
   int counts[2] = {0, 0};
   if (is_inline_argument(word)) {
-    scan_numbers(after_keyword_text(line, record.keyword), counts, 2);
+    read_line_numbers(after_keyword_text(line, record.keyword), counts, 2, record.keyword, context.instruction_file,
+                      context.source.line_number);
   } else {
     std::string header;
     if (!block.lines->find_keyword_line(record.keyword, header)) {
       core::stop_run(not_found_message("phylogeny randomization tests", block.name, record.keyword), 1);
     }
-    scan_numbers(after_keyword_text(header, record.keyword), counts, 2);
+    read_line_numbers(after_keyword_text(header, record.keyword), counts, 2, record.keyword, block.name,
+                      block.lines->line_number);
   }
   check_not_negative(record.keyword, counts[0], "tests");
   check_randomizations(record.keyword, counts[1]);
@@ -207,7 +230,7 @@ void handle_phylogeny_tests(InstructionContext& context, const std::string& line
   std::string test_line;
   for (int t = 1; t <= s.n_phylogeny_tests; ++t) {
     if (!block.lines->read(test_line)) test_line.clear();
-    read_test_options(test_line, s, t);
+    read_test_options(test_line, s, t, block.name, block.lines->line_number);
   }
   s.phylogeny_tests_source = block.name;
 }
@@ -222,7 +245,8 @@ void handle_trait_distances(InstructionContext& context, const std::string& line
   std::string header;
   if (file.find_keyword_line("INTER-SPECIES TRAIT DI", header)) {
     int counts[2] = {0, 0};
-    if (scan_numbers(after_keyword_text(header, record.keyword), counts, 2) < 2) {
+    if (read_line_numbers(after_keyword_text(header, record.keyword), counts, 2, record.keyword, word,
+                          file.line_number) < 2) {
       core::stop_run(core::format("\n\nERROR: in file %s, \"INTER-SPECIES TRAIT DISTANCES\" must be followed by two "
                                   "numbers (# species, layout).\nPress any key to stop.",
                                   word.c_str()),
@@ -269,7 +293,8 @@ void handle_species_divergences(InstructionContext& context, const std::string& 
   if (!word_after_keyword(line, record.keyword, word)) return;  // nothing named: ignored
   RunSettings& s = context.settings;
   if (is_inline_argument(word)) {
-    scan_numbers(after_keyword_text(line, record.keyword), &s.n_divergence_species, 1);
+    read_line_numbers(after_keyword_text(line, record.keyword), &s.n_divergence_species, 1, record.keyword,
+                      context.instruction_file, context.source.line_number);
     check_rows_available(record.keyword, s.n_divergence_species, "species", context.instruction_file,
                          context.source.line_number);
     s.inter_species_divergences_source = context.instruction_file;
@@ -281,7 +306,8 @@ void handle_species_divergences(InstructionContext& context, const std::string& 
   input::open_file_generic(file.file, word);
   std::string header;
   if (file.find_keyword_line(record.keyword, header)) {
-    if (scan_numbers(after_keyword_text(header, record.keyword), &s.n_divergence_species, 1) < 1) {
+    if (read_line_numbers(after_keyword_text(header, record.keyword), &s.n_divergence_species, 1, record.keyword, word,
+                          file.line_number) < 1) {
       core::stop_run(core::format("\n\nERROR: in file %s, \"INTER-SPECIES DIVERGENCES\" must be followed by the "
                                   "number of species.\nPress any key to stop.",
                                   word.c_str()),

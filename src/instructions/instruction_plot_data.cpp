@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 
 #include "core/console.hpp"
@@ -35,7 +36,7 @@ void handle_selection_tests(InstructionContext& context, const std::string& line
   std::string source_name = context.instruction_file;
   int n = 0;
   if (is_inline_argument(word)) {
-    scan_numbers(argument, &n, 1);
+    read_line_numbers(argument, &n, 1, record.keyword, context.instruction_file, context.source.line_number);
   } else {
     input::open_data_file(file.file, word, "selection tests");
     file.name = source_name = word;
@@ -48,7 +49,7 @@ void handle_selection_tests(InstructionContext& context, const std::string& line
                                   word.c_str()),
                      1);
     }
-    if (scan_numbers(after_first_tab(header), &n, 1) < 1) {
+    if (read_line_numbers(after_first_tab(header), &n, 1, record.keyword, word, file.line_number) < 1) {
       core::stop_run(core::format("\n\nERROR: cannot read the number of selection tests after \"SELECTION TESTS\" in "
                                   "file %s.\nPress any key to stop.",
                                   word.c_str()),
@@ -107,7 +108,8 @@ void handle_plot_list(InstructionContext& context, const std::string& line, cons
     }
   };
   if (is_inline_argument(word)) {
-    scan_numbers(after_keyword_text(line, record.keyword), counts, 3);
+    read_line_numbers(after_keyword_text(line, record.keyword), counts, 3, record.keyword, context.instruction_file,
+                      context.source.line_number);
     check_announced(context.instruction_file, context.source.line_number);
     s.plot_list_source = context.instruction_file;
   } else {
@@ -115,7 +117,7 @@ void handle_plot_list(InstructionContext& context, const std::string& line, cons
     input::open_data_file(file.file, word, "the plot list");
     std::string header;
     if (file.find_keyword_line(record.keyword, header)) {
-      scan_numbers(after_keyword_text(header, record.keyword), counts, 3);
+      read_line_numbers(after_keyword_text(header, record.keyword), counts, 3, record.keyword, word, file.line_number);
       check_announced(word, file.line_number);
     } else {
       // Without a keyword line the header says which columns there are:
@@ -129,10 +131,17 @@ void handle_plot_list(InstructionContext& context, const std::string& line, cons
       while (words < 4 && input::scan_word(position, column, kMaxLineLength, &position)) ++words;
       counts[1] = words >= 3 ? 2 : 0;
       counts[2] = (words == 2 || words == 4) ? -1 : 0;
-      std::string row;
-      while (file.read(row) && begins_with_letter_or_digit(row)) ++counts[0];
+      counts[0] = count_list_rows(file);
     }
     s.plot_list_source = word;
+  }
+  // Without plot lines the list would silently be skipped, and with it the
+  // positions and categories the analyses were asked for.
+  if (counts[0] == 0) {
+    core::stop_run(core::format("\n\nERROR: \"PLOT LIST\": the plot list in %s holds no plot: after its header line, "
+                                "give one line per plot.\nPress any key to stop.",
+                                s.plot_list_source.c_str()),
+                   core::kStoppedStatus);
   }
   s.n_listed_plots = counts[0];
   s.n_plot_coordinates = counts[1];
@@ -148,7 +157,10 @@ void handle_species_plot_matrix(InstructionContext& context, const std::string& 
   RunSettings& s = context.settings;
   if (is_inline_argument(word)) {
     int counts[2] = {0, 0};
-    if (scan_numbers(after_keyword_text(line, record.keyword), counts, 2) < 2) stop_missing_argument(record);
+    if (read_line_numbers(after_keyword_text(line, record.keyword), counts, 2, record.keyword, context.instruction_file,
+                          context.source.line_number) < 2) {
+      stop_missing_argument(record);
+    }
     // The header line names every plot announced; a line follows per species.
     const std::string& source = context.instruction_file;
     const int keyword_line = context.source.line_number;
@@ -180,30 +192,49 @@ void handle_triplets(InstructionContext& context, const std::string& line, const
   s.species_plot_matrix_source.clear();
 }
 
+// Three forms; any other text after "SELECT PLOT PAIRS" would silently
+// leave every pair in the analysis.
 void handle_select_plot_pairs(InstructionContext& context, const std::string& line, const KeywordRecord&) {
   RunSettings& s = context.settings;
-  const auto word_after = [&line](std::size_t length, const char*& position, std::string& word) {
-    if (!position) position = line.c_str() + length;
-    word.clear();
-    input::scan_word(position, word, kNameLimit, &position);
+  // Up to `count` words after the first `length` characters; false when
+  // more words follow.
+  const auto words_after = [&line](std::size_t length, std::string* words, int count) {
+    const char* position = line.c_str() + std::min(length, line.size());
+    for (int k = 0; k < count; ++k) {
+      words[k].clear();
+      input::scan_word(position, words[k], kMaxLineLength, &position);
+    }
+    std::string extra;
+    return !input::scan_word(position, extra);
   };
-  const char* position = nullptr;
+  std::string words[2];
+  bool readable = false;
   if (core::starts_with(line, "SELECT PLOT PAIRS WITHIN CATEGORY")) {
     s.pair_selection_mode = 1;
-    word_after(33, position, s.pair_category_1);
-  }
-  position = nullptr;
-  if (core::starts_with(line, "SELECT PLOT PAIRS BETWEEN CATEGORIES")) {
+    readable = words_after(33, words, 1);
+  } else if (core::starts_with(line, "SELECT PLOT PAIRS BETWEEN CATEGORIES")) {
     s.pair_selection_mode = 2;
-    word_after(36, position, s.pair_category_1);
-    word_after(36, position, s.pair_category_2);
-  }
-  std::string category;
-  const char* after = after_keyword_text(line, "SELECT PLOT PAIRS OF CATEGORY");
-  if (after && input::scan_word(after, category, kNameLimit)) {
+    readable = words_after(36, words, 2) && !words[1].empty();
+  } else if (const char* after = after_keyword_text(line, "SELECT PLOT PAIRS OF CATEGORY")) {
     s.pair_selection_mode = 3;
-    s.pair_category_1 = category;
+    int code = 0;
+    readable =
+        words_after(static_cast<std::size_t>(after - line.c_str()), words, 1) && scan_count(words[0].c_str(), code);
   }
+  if (!readable) {
+    std::string text = line;
+    input::strip_line_end(text);
+    core::stop_run(core::format("\n\nERROR: line %d of %s, \"%s\", is not a form of \"SELECT PLOT PAIRS\": write "
+                                "\"SELECT PLOT PAIRS WITHIN CATEGORY\" (pairs within every category, or followed by "
+                                "one category name), \"SELECT PLOT PAIRS BETWEEN CATEGORIES\" followed by two category "
+                                "names, or \"SELECT PLOT PAIRS OF CATEGORY\" followed by the number of a pairwise "
+                                "category.\nPress any key to stop.",
+                                context.source.line_number, context.instruction_file.c_str(), text.c_str()),
+                   core::kStoppedStatus);
+  }
+  // Names are compared over the name limit, as the plot list keeps them.
+  s.pair_category_1 = words[0].substr(0, kNameLimit);
+  s.pair_category_2 = words[1].substr(0, kNameLimit);
 }
 
 }  // namespace quorvel::instructions

@@ -76,8 +76,14 @@ bool word_after_keyword(const std::string& line, const char* keyword, std::strin
 
 /// Reads up to `count` whole numbers after `position`, each a whole word
 /// (scan_count), stopping at the first that cannot be read; returns how many
-/// were read.
-int scan_numbers(const char* position, int* values, int count);
+/// were read. `end`, when given, receives the position after the last.
+int scan_numbers(const char* position, int* values, int count, const char** end = nullptr);
+
+/// As scan_numbers, for the numbers of a keyword line: when at least one
+/// number was read, anything but blanks after the last one ("5 m", "3 2.5")
+/// stops the run naming the line of `file_name` and `keyword`.
+int read_line_numbers(const char* position, int* values, int count, const char* keyword, const std::string& file_name,
+                      int line_number);
 
 /// Text after the first tabulation of `line`, or nullptr when it has none.
 const char* after_first_tab(const std::string& line);
@@ -89,8 +95,11 @@ inline bool is_inline_argument(const std::string& word) { return !word.empty() &
 /// counted up to the first empty cell or the line end.
 int count_filled_cells(const std::string& line, int skipped_tabs);
 
-/// True when `line` begins with an ASCII letter or digit (a data row of a list).
-bool begins_with_letter_or_digit(const std::string& line);
+/// Rows of a list without keyword line (species traits, taxonomy, plots):
+/// every line to the end of `lines`, blank lines at the very end excepted.
+/// The readers refuse blank lines among the rows, so that counting and
+/// reading always agree.
+int count_list_rows(LineSource& lines);
 
 // ---- Announced counts (instruction_counts.cpp). ----
 
@@ -180,7 +189,8 @@ struct KeywordPrefix {
 /// For a line that is no keyword line: the keyword of `keywords` it
 /// resembles (the keyword in another case or after blanks, or, for a line
 /// whose first word is in capitals, a keyword one or two letters away), or
-/// nullptr for an ordinary comment (instruction_lookalikes.cpp).
+/// nullptr for an ordinary comment; a line beginning with "#" or "//"
+/// (blanks before allowed) is always a comment (instruction_lookalikes.cpp).
 const char* resembled_keyword(const std::string& line, const std::vector<KeywordPrefix>& keywords);
 
 /// Final consistency checks (instruction_checks.cpp): every failed check's

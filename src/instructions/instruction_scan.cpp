@@ -2,6 +2,7 @@
 
 #include "core/constants.hpp"
 #include "core/errors.hpp"
+#include "core/format.hpp"
 #include "input/field_reading.hpp"
 #include "input/open_retry.hpp"
 #include "instructions/instruction_file.hpp"
@@ -33,10 +34,29 @@ bool word_after_keyword(const std::string& line, const char* keyword, std::strin
   return position && input::scan_word(position, word);
 }
 
-int scan_numbers(const char* position, int* values, int count) {
+int scan_numbers(const char* position, int* values, int count, const char** end) {
   int read = 0;
   while (position && read < count && scan_count(position, values[read], &position)) ++read;
+  if (end) *end = position;
   return read;
+}
+
+int read_line_numbers(const char* position, int* values, int count, const char* keyword, const std::string& file_name,
+                      int line_number) {
+  const char* end = nullptr;
+  const int read = scan_numbers(position, values, count, &end);
+  if (read == 0 || !end || input::is_blank_line(end)) return read;
+  // "SPATIAL RANDOMIZATION TEST 5 m": a unit or a note would otherwise pass
+  // unseen, and "3 2.5" would read as 3 and 2.
+  std::string argument(position);
+  input::strip_line_end(argument);
+  const std::size_t first = argument.find_first_not_of(" \t");
+  argument = first == std::string::npos ? std::string() : argument.substr(first);
+  core::stop_run(core::format("\n\nERROR: on line %d of %s, \"%s\" is followed by \"%s\": write %s alone after the "
+                              "keyword, without unit, note or decimals.\nPress any key to stop.",
+                              line_number, file_name.c_str(), keyword, argument.c_str(),
+                              count == 1 ? "the whole number" : "the whole numbers"),
+                 core::kStoppedStatus);
 }
 
 const char* after_first_tab(const std::string& line) {
@@ -61,10 +81,16 @@ int count_filled_cells(const std::string& line, int skipped_tabs) {
   return cells;
 }
 
-bool begins_with_letter_or_digit(const std::string& line) {
-  if (line.empty()) return false;
-  const char c = line[0];
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+// Whatever their first character: a name may begin with "É", "_" or a quote.
+int count_list_rows(LineSource& lines) {
+  std::string line;
+  int rows = 0;
+  int read = 0;
+  while (lines.read(line)) {
+    ++read;
+    if (!input::is_blank_line(line)) rows = read;
+  }
+  return rows;
 }
 
 void stop_missing_argument(const KeywordRecord& record) {

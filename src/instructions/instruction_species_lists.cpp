@@ -69,20 +69,6 @@ void read_trait_header(InstructionContext& context, const std::string& header, c
   }
 }
 
-// Rows of a list without keyword line: every line to the end of the file,
-// blank lines at the very end excepted (the reader refuses blank lines
-// among the rows, so that counting and reading always agree).
-int count_list_rows(LineSource& lines) {
-  std::string line;
-  int rows = 0;
-  int read = 0;
-  while (lines.read(line)) {
-    ++read;
-    if (!input::is_blank_line(line)) rows = read;
-  }
-  return rows;
-}
-
 // The counts and header line shared by the species trait and taxonomy lists.
 // Returns false (message printed) when the counts cannot be read.
 bool read_list_counts(InstructionContext& context, const std::string& line, const KeywordRecord& record,
@@ -101,7 +87,7 @@ bool read_list_counts(InstructionContext& context, const std::string& line, cons
     return true;
   };
   if (is_inline_argument(word)) {
-    if (scan_numbers(argument, counts, 2) < 2) {
+    if (read_line_numbers(argument, counts, 2, record.keyword, list.name, list.lines->line_number) < 2) {
       core::console_print(inline_error);
       return false;
     }
@@ -110,7 +96,8 @@ bool read_list_counts(InstructionContext& context, const std::string& line, cons
   std::string keyword_line;
   if (list.lines->find_keyword_line(std::string(record.keyword, static_cast<std::size_t>(record.compared_length)),
                                     keyword_line)) {
-    if (scan_numbers(after_keyword_text(keyword_line, record.keyword), counts, 2) < 2) {
+    if (read_line_numbers(after_keyword_text(keyword_line, record.keyword), counts, 2, record.keyword, list.name,
+                          list.lines->line_number) < 2) {
       core::console_print(header_error);
       return false;
     }
@@ -202,11 +189,12 @@ void handle_individuals(InstructionContext& context, const std::string& line, co
   int counts[2] = {0, 0};
   bool counts_read = false;
   if (is_inline_argument(word)) {
-    counts_read = scan_numbers(argument, counts, 2) == 2;
+    counts_read = read_line_numbers(argument, counts, 2, record.keyword, list.name, list.lines->line_number) == 2;
   } else {
     std::string keyword_line;
     counts_read = list.lines->find_keyword_line(record.keyword, keyword_line) &&
-                  scan_numbers(after_first_tab(keyword_line), counts, 2) == 2;
+                  read_line_numbers(after_first_tab(keyword_line), counts, 2, record.keyword, list.name,
+                                    list.lines->line_number) == 2;
   }
   // The four fixed columns (group, x, y, species) must exist.
   if (!counts_read || counts[1] < 0) {

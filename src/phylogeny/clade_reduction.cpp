@@ -1,9 +1,13 @@
 #include "phylogeny/clade_reduction.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/console.hpp"
 #include "core/constants.hpp"
+#include "core/errors.hpp"
+#include "core/format.hpp"
+#include "input/field_reading.hpp"
 
 namespace quorvel::phylogeny {
 
@@ -31,14 +35,35 @@ void retain_species(const std::vector<char>& keep, int n_plots, int n_species, i
   }
 }
 
-bool reduce_data_to_clade(const std::string& clade_name, const NodeTable& nodes, int n_tips, int n_nodes, int n_species,
+int find_clade(const std::string& clade_name, const NodeTable& nodes, int n_tips, int n_nodes) {
+  for (int k = n_tips + 1; k <= n_nodes; ++k) {
+    if (nodes[k].name.compare(0, kNameLimit, clade_name, 0, kNameLimit) == 0) return k;
+  }
+  // The whole tree in place of an unknown clade would be an analysis of
+  // other data than asked.
+  std::vector<std::string> named;
+  for (int k = n_tips + 1; k <= n_nodes; ++k) {
+    const std::string& name = nodes[k].name;
+    if (!name.empty() && std::find(named.begin(), named.end(), name) == named.end()) named.push_back(name);
+  }
+  std::string message = core::format(
+      "\n\nERROR: \"REDUCE DATA TO CLADE\" names the clade \"%s\", which no node of "
+      "the phylogeny has",
+      clade_name.c_str());
+  if (named.empty()) {
+    message +=
+        ", and no clade of the phylogeny is named (a clade is named after its closing parenthesis, as Poaceae "
+        "in ((A:1,B:1)Poaceae:2,C:3);).";
+  } else {
+    message += ". The clades named are" + input::listed_names(named) + ".";
+  }
+  core::stop_run(message + "\nPress any key to stop.", core::kStoppedStatus);
+}
+
+void reduce_data_to_clade(const std::string& clade_name, const NodeTable& nodes, int n_tips, int n_nodes, int n_species,
                           const core::IVector& leaf_of_species, int n_plots, const core::NameTable& plot_names,
                           int data_type, core::DMatrix& abundances) {
-  int clade = 0;
-  for (int k = n_tips + 1; k <= n_nodes && clade == 0; ++k) {
-    if (nodes[k].name.compare(0, kNameLimit, clade_name, 0, kNameLimit) == 0) clade = k;
-  }
-  if (clade == 0) return false;
+  const int clade = find_clade(clade_name, nodes, n_tips, n_nodes);
   const int first = nodes[clade].first_tip;
   const int last = nodes[clade].last_tip;
   std::vector<char> keep(static_cast<std::size_t>(n_species) + 1, 0);
@@ -56,7 +81,6 @@ bool reduce_data_to_clade(const std::string& clade_name, const NodeTable& nodes,
                            clade_name.c_str());
     }
   }
-  return true;
 }
 
 }  // namespace quorvel::phylogeny

@@ -49,6 +49,12 @@ std::string tree_source(const std::string& source) {
   return source.empty() ? std::string() : " in the tree of file " + source;
 }
 
+// A node as messages name it: "tip A (node 1)", "node 5 (X)" or "node 5".
+std::string node_description(int index, const std::string& name, bool internal) {
+  if (!internal) return format("tip %s (node %d)", name.c_str(), index);
+  return name.empty() ? format("node %d", index) : format("node %d (%s)", index, name.c_str());
+}
+
 bool all_digits(const std::string& text) {
   return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
 }
@@ -139,7 +145,8 @@ ParsedTree scan_newick(const std::string& body, int n_tips, const std::string& s
           state_node ? tree.internal[static_cast<std::size_t>(current)] : tree.tips[static_cast<std::size_t>(tip)];
       const char* after = nullptr;
       float length = 0;
-      bool readable = input::scan_float(body.c_str() + i + 1, length, &after) && std::isfinite(length);
+      const input::NumberReading reading = input::scan_number(body.c_str() + i + 1, length, &after);
+      bool readable = reading == input::NumberReading::kNumber;
       if (readable) {
         // The length is all there is before the next ',' or ')': "1x" or
         // "1 2" are not lengths.
@@ -147,9 +154,19 @@ ParsedTree scan_newick(const std::string& body, int n_tips, const std::string& s
         while (next < body.size() && is_blank(body[next])) ++next;
         readable = next == body.size() || body[next] == ',' || body[next] == ')' || body[next] == '[';
       }
+      const int index = state_node ? n_tips + current : tip;
       if (!readable) {
-        const int index = state_node ? n_tips + current : tip;
-        input::reader_error(format("\nError: cannot read length of branch %i%s", index, tree_source(source).c_str()),
+        input::reader_error(format("\nError: cannot read length of branch %i%s%s", index, tree_source(source).c_str(),
+                                   input::number_refusal(reading, true).c_str()),
+                            kTreeErrorStatus);
+      }
+      // A negative length has no meaning as time or change: it would give
+      // negative divergences and phylodiversity.
+      if (length < 0) {
+        input::reader_error(format("\nError: the branch of %s has a negative length (%g)%s: branch lengths cannot be "
+                                   "negative",
+                                   node_description(index, target.name, state_node).c_str(),
+                                   static_cast<double>(length), tree_source(source).c_str()),
                             kTreeErrorStatus);
       }
       target.branch_length = length;

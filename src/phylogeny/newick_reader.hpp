@@ -30,8 +30,10 @@ int count_newick_tips(const std::string& tree_text);
 /// ultrametric tree, node ages are the path lengths from their first tip.
 /// `nodes` is (re)allocated over 0..max(C+1, N+1). Returns N, the last node.
 /// Stops the run (status 22) on unbalanced parentheses, a tip count other
-/// than `n_tips`, an unreadable branch length, a named node without a branch
-/// length or a name longer than 50 characters; the messages name `source`,
+/// than `n_tips`, an unreadable branch length (hexadecimal, out of range or
+/// too close to 0 included), a negative branch length (naming the node), a
+/// named node without a branch length or a name longer than 50 characters;
+/// the messages name `source`,
 /// the file the tree comes from, when it is given.
 int read_newick_tree(const std::string& tree_text, bool ultrametric, int n_tips, NodeTable& nodes,
                      const std::string& source = std::string());

@@ -30,19 +30,39 @@ TEST_F(LoadData, DivergenceFileSetsTheLargestDivergence) {
   EXPECT_FLOAT_EQ(state.max_divergence, 6.0f);
 }
 
-TEST_F(LoadData, CladeReductionNeedsPlotData) {
-  // A tree and traits but no plots: the abundance table is a placeholder and
-  // must not be touched.
-  write_file("instr.txt",
-             "SPECIES TRAITS\t2\t1\nSpecies\tsize\nA\t1\nB\t2\nULTRAMETRIC PHYLOGENETIC TREE\t2\n(A:1,B:1)clade;\n"
-             "REDUCE DATA TO CLADE\tclade\nMAIN RESULT FILE\tr.txt\n");
-  RunState state;
+// Loads the data of an instruction file of species traits A, B, C, the
+// `phylogeny` lines and "REDUCE DATA TO CLADE" `clade`.
+void load_traits_run(RunState& state, const std::string& phylogeny, const std::string& clade) {
+  write_file("instr.txt", "SPECIES TRAITS\t3\t1\nSpecies\tsize\nA\t1\nB\t2\nC\t3\n" + phylogeny +
+                              "REDUCE DATA TO CLADE\t" + clade + "\nMAIN RESULT FILE\tr.txt\n");
   read_instruction_file("instr.txt", state.settings);
   state.instruction_file = "instr.txt";
   state.codes = derive_codes(state.settings);
   load_run_data(state);
+}
+
+TEST_F(LoadData, CladeReductionNeedsPlotData) {
+  // A tree and traits but no plots: the abundance table is a placeholder and
+  // must not be touched.
+  RunState state;
+  load_traits_run(state, "ULTRAMETRIC PHYLOGENETIC TREE\t3\n((A:1,B:1)clade:1,C:2);\n", "clade");
   EXPECT_EQ(state.abundances.nrows(), 2);
   EXPECT_EQ(state.abundances(0, 0), 0.0);
+}
+
+// An unknown clade, or a clade without any tree, once left the whole data
+// in the analysis without a word.
+TEST_F(LoadData, CladeReductionNeedsANamedCladeOfATree) {
+  RunState state;
+  EXPECT_STOPS(load_traits_run(state, "ULTRAMETRIC PHYLOGENETIC TREE\t3\n((A:1,B:1)clade:1,C:2);\n", "Poaceae"),
+               "\n\nERROR: \"REDUCE DATA TO CLADE\" names the clade \"Poaceae\", which no node of the phylogeny has. "
+               "The clades named are: clade.\nPress any key to stop.",
+               3);
+  RunState without_tree;
+  EXPECT_STOPS(load_traits_run(without_tree, "", "clade"),
+               "\n\nERROR: \"REDUCE DATA TO CLADE\" names the clade \"clade\", but the run has no phylogenetic tree or "
+               "taxonomic classification whose nodes name clades.\nPress any key to stop.",
+               3);
 }
 
 TEST(SpeciesTips, NamesAgreeingOverFortyNineCharactersMatch) {

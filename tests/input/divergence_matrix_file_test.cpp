@@ -76,6 +76,12 @@ TEST_F(SpeciesDivergencesTest, ConflictingMirrorValuesStopTheRun) {
                "\nERROR: In divergences file div.txt, the header line (line 1) names 2 species; 2000000000 were "
                "announced.\nPress any key to stop.",
                3);
+  // A pair whose two cells are empty has no divergence: the table is incomplete.
+  EXPECT_STOPS(
+      read("\tA\tB\tC\nA\t0\t\t4\nB\t\t0\nC\t4\t\t0\n", 3),
+      "\nERROR: In divergences file div.txt, 2 pairs of species have no divergence (both cells of the pair are "
+      "empty): A with B, B with C.\nPress any key to stop.",
+      3);
   EXPECT_STOPS(read("\tA\tB\nA\t0\t2\n", 2), "\nEnd of file encountered before END message on line 3 from file div.txt",
                1);
 }

@@ -96,6 +96,63 @@ TEST(FieldReading, ANumberMustFillItsCell) {
   EXPECT_EQ(d, 7.0);
 }
 
+// Every reader takes its numbers from these cells: a number is decimal, in
+// range and, unless 0, at least the smallest normal value of its precision.
+TEST(FieldReading, NumbersAreReadStrictly) {
+  const struct {
+    const char* cell;
+    bool single_precision;
+    const char* reason;
+  } refused[] = {
+      {"0x10", false, ": hexadecimal numbers are not read; write the number in decimal notation"},
+      {"-0x1p4", true, ": hexadecimal numbers are not read; write the number in decimal notation"},
+      {"1e-320", false,
+       ": the number is too close to 0 (below 2.22507e-308 in size, it cannot be kept to full precision); write 0 if "
+       "it stands for 0"},
+      {"-1e-400", false,
+       ": the number is too close to 0 (below 2.22507e-308 in size, it cannot be kept to full precision); write 0 if "
+       "it stands for 0"},
+      {"1e-320", true,
+       ": the number is too close to 0 (below 1.17549e-38 in size, it cannot be kept to full precision); write 0 if "
+       "it stands for 0"},
+      {"1e-40", true,
+       ": the number is too close to 0 (below 1.17549e-38 in size, it cannot be kept to full precision); write 0 if "
+       "it stands for 0"},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.cell);
+    const std::string line = std::string("sp\t") + c.cell + "\n";
+    const std::string message = std::string("\ncannot read a number from \"") + c.cell +
+                                "\" on line 4, column 2, from file data.txt" + c.reason;
+    double d = 0;
+    float f = 0;
+    if (c.single_precision) {
+      EXPECT_STOPS(read_float_cell(line.c_str() + 3, f, kFile, 4, line.c_str()), message, 1);
+    } else {
+      EXPECT_STOPS(read_number_cell(line.c_str() + 3, d, kFile, 4, line.c_str()), message, 1);
+    }
+  }
+  // Zero in any form, and the smallest normal values, are numbers.
+  double d = 1;
+  float f = 1;
+  for (const char* zero : {"0", "-0.0", "0e-999", "0.000"}) {
+    EXPECT_EQ(read_number_cell(zero, d, kFile, 1), CellContent::kNumber) << zero;
+    EXPECT_EQ(d, 0.0) << zero;
+  }
+  EXPECT_EQ(read_number_cell("2.3e-308", d, kFile, 1), CellContent::kNumber);
+  EXPECT_EQ(read_float_cell("1.2e-38", f, kFile, 1), CellContent::kNumber);
+  // "0x" without hexadecimal digits is a 0 followed by text.
+  EXPECT_STOPS(read_number_cell("0xg", d, kFile, 1),
+               "\ncannot read a number from \"0xg\" on line 1 from file data.txt: the cell holds more than a number",
+               1);
+  // The non-fatal scans refuse the same numbers.
+  EXPECT_FALSE(scan_float("0x10", f));
+  EXPECT_FALSE(scan_double("1e-320", d));
+  EXPECT_FALSE(scan_double("1e999", d));
+  EXPECT_TRUE(scan_double(" 2.5x", d));
+  EXPECT_EQ(d, 2.5);
+}
+
 TEST(FieldReading, MissingNamesAreListedUpToTwenty) {
   EXPECT_EQ(listed_names({}), "");
   EXPECT_EQ(listed_names({"D01", "D07"}), ": D01, D07");
@@ -145,15 +202,54 @@ TEST_F(DataLines, EveryLineEndAndAByteOrderMarkAreUnderstood) {
   EXPECT_TRUE(file.find_keyword_line("KEY", line));
   EXPECT_EQ(file.line_number(), 1);
 
-  testing::write_file(kFile, std::string("a\0\tb\n", 5));  // a NUL byte is no text
-  ASSERT_TRUE(file.open(kFile));
-  ASSERT_TRUE(file.read_line(line));
-  EXPECT_EQ(line, "a\tb\n");
-
   testing::write_file(kFile, "\xEF\xBBx\n");  // not a whole mark: kept as text
   ASSERT_TRUE(file.open(kFile));
   ASSERT_TRUE(file.read_line(line));
   EXPECT_EQ(line, "\xEF\xBBx\n");
+}
+
+// A NUL byte once vanished from the line, so that "1<NUL>9" read as 19.
+TEST_F(DataLines, ANulByteStopsTheRunNamingItsPlace) {
+  testing::write_file(kFile, std::string("head\tx\nsp\t1\0"
+                                         "9\t2\n",
+                                         15));
+  core::TextInput file;
+  ASSERT_TRUE(file.open(kFile));
+  std::string line;
+  ASSERT_TRUE(file.read_line(line));
+  EXPECT_STOPS(
+      file.read_line(line),
+      "\n\nERROR: the file data.txt holds a NUL byte (character code 0) on line 2, column 2 (character 5 of the line): "
+      "a NUL byte is no text. The file is damaged or is not a text file.",
+      1);
+  testing::write_file(kFile, std::string("1\0"
+                                         "9\n",
+                                         4));  // at the start, yet no UTF-16
+  ASSERT_TRUE(file.open(kFile));
+  EXPECT_STOPS(
+      file.read_line(line),
+      "\n\nERROR: the file data.txt holds a NUL byte (character code 0) on line 1, column 1 (character 2 of the line): "
+      "a NUL byte is no text. The file is damaged or is not a text file.",
+      1);
+}
+
+// Windows saves "Unicode text" as UTF-16, with or without a byte-order mark.
+TEST_F(DataLines, AUtf16FileIsRefusedWithAdvice) {
+  const std::string message =
+      "\n\nERROR: the file data.txt is saved as UTF-16 (\"Unicode text\"), which the program does not read: save it "
+      "again "
+      "as UTF-8 or plain text. In a text editor, choose the encoding UTF-8 when saving (Notepad: \"Save as\", "
+      "Encoding \"UTF-8\"); from a spreadsheet, save it as \"Text (Tab delimited)\".";
+  core::TextInput file;
+  std::string line;
+  for (const std::string& text : {std::string("\xFF\xFEK\0E\0Y\0\n\0", 10), std::string("\xFE\xFF\0K\0E", 6),
+                                  std::string("K\0E\0Y\0\n\0", 8), std::string("\0K\0E\0Y", 6)}) {
+    testing::write_file(kFile, text);
+    ASSERT_TRUE(file.open(kFile));
+    EXPECT_STOPS(file.read_line(line), message, 1);
+    file.rewind();
+    EXPECT_STOPS(file.find_keyword_line("KEY", line), message, 1);
+  }
 }
 
 TEST_F(DataLines, OverlongLinesComeInPieces) {

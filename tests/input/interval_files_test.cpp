@@ -97,6 +97,21 @@ TEST_F(IntervalFiles, DistanceLimitsAreTakenAsGiven) {
                "\n\nERROR:The number of distance intervals given (=102) is higher than max allowed (=102)\nPress any "
                "key to stop",
                3);
+  // The most negative int has no absolute value: refused before any is taken.
+  EXPECT_STOPS(
+      distance_limits("DISTANCE INTERVALS\t-2147483648\n"),
+      "\n\nERROR:The number of distance intervals given (=2147483648) is higher than max allowed (=102)\nPress "
+      "any key to stop",
+      3);
+  // The count fills the rest of its line.
+  for (const char* line : {"DISTANCE INTERVALS\t5 m\n", "DISTANCE INTERVALS\t2.5\n", "DISTANCE INTERVALS\t0x2\n"}) {
+    SCOPED_TRACE(line);
+    EXPECT_STOPS(distance_limits(line),
+                 "\n\nERROR: In file \"i.txt\", no number of intervals follows \"DISTANCE INTERVALS\".\nPress any key "
+                 "to stop",
+                 3);
+  }
+  EXPECT_EQ(distance_limits("DISTANCE INTERVALS\t2 \r\n1\t2\n"), (Limits{0, 1, 2}));
   EXPECT_STOPS(distance_limits("DISTANCE INTERVALS\t3\n1\t2\n"),
                "\n\nERROR: 3 distance intervals announced but only 2 found. \nPress any key to stop", 3);
   EXPECT_STOPS(distance_limits("DISTANCE INTERVALS\t2\n"),

@@ -78,22 +78,32 @@ TEST(PlotCategories, SelectionResolvesNames) {
   EXPECT_EQ(first, 12);
 }
 
-class PlotCategoryMessages : public testing::WorkDirTest {};
-
-TEST_F(PlotCategoryMessages, UnknownAndEqualNamesAreReported) {
-  core::NameTable names = core::name_table(0, 2);
-  names[1] = "BF";
-  names[2] = "SF";
+// A name the plot list does not hold, or one category named twice, once
+// widened the selection to every pair without stopping.
+TEST(PlotCategories, NamesThatCannotBeUsedStopTheRunListingTheCategories) {
+  const core::NameTable names = testing::name_list({"BF", "SF"});
   int first = -1;
   int second = -1;
-  select_plot_categories(2, names, 1, first, second, "XX", "");
-  EXPECT_EQ(first, 0);
-  EXPECT_EQ(console_output(),
-            "\n\"XX\" is not recognized as a plot category name; it must be one of the following name:\n   BF   SF");
-  select_plot_categories(2, names, 2, first, second, "SF", "SF");
-  EXPECT_EQ(first, 2);
-  EXPECT_EQ(second, 2);
-  EXPECT_NE(console_output().find("\nError: the two categories must be different"), std::string::npos);
+  EXPECT_STOPS(select_plot_categories(2, names, 1, first, second, "XX", ""),
+               "\n\nERROR: \"SELECT PLOT PAIRS WITHIN CATEGORY\" names the category \"XX\", which the plot list does "
+               "not hold. Its categories are: BF, SF.\nPress any key to stop.",
+               3);
+  EXPECT_STOPS(check_selected_categories(2, names, 2, "SF", "bf", "plots.txt"),
+               "\n\nERROR: \"SELECT PLOT PAIRS BETWEEN CATEGORIES\" names the category \"bf\", which the plot list "
+               "plots.txt does not hold. Its categories are: BF, SF.\nPress any key to stop.",
+               3);
+  EXPECT_STOPS(check_selected_categories(2, names, 2, "SF", "SF", "plots.txt"),
+               "\n\nERROR: \"SELECT PLOT PAIRS BETWEEN CATEGORIES\" names the category \"SF\" twice: the two "
+               "categories must be different. The categories of the plot list plots.txt are: BF, SF.\nPress any key "
+               "to stop.",
+               3);
+  EXPECT_STOPS(check_selected_categories(0, core::NameTable(), 1, "", "", "plots.txt"),
+               "\n\nERROR: \"SELECT PLOT PAIRS WITHIN CATEGORY\" selects pairs of plots by their category, but the "
+               "plots have no category: give the categories in a column of the plot list.\nPress any key to stop.",
+               3);
+  // Pairs within every category, and the codes of pairwise categories, are not checked here.
+  check_selected_categories(2, names, 1, "", "", "plots.txt");
+  check_selected_categories(0, core::NameTable(), 3, "7", "", "plots.txt");
 }
 
 }  // namespace

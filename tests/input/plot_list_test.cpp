@@ -111,6 +111,24 @@ TEST_F(PlotList, MissingPlotsStopTheRun) {
             "\nWARNING: in plot list in p.txt, plot M01 is listed more than once: its last line is used");
 }
 
+// Names are read whatever their first character; a blank line among the
+// plot lines is refused (it once ended the count, dropping the plots after it).
+TEST_F(PlotList, AnyFirstCharacterIsReadAndBlankLinesAmongPlotsStop) {
+  n_plots = 3;
+  plot_names = testing::name_list({"\xC3\x89tang", "_P2", "'P3"});
+  write_file("p.txt", "Plot\tHabitat\n\xC3\x89tang\twet\n_P2\tdry\n'P3\twet\n\n");
+  read("p.txt", 3, 0, -1);
+  EXPECT_EQ(n_categories, 2);
+  EXPECT_EQ(plot_category[1], 1);
+  EXPECT_EQ(plot_category[2], 2);
+  EXPECT_EQ(plot_category[3], 1);
+  write_file("p.txt", "Plot\tHabitat\n\xC3\x89tang\twet\n\n_P2\tdry\n'P3\twet\n");
+  EXPECT_STOPS(read("p.txt", 4, 0, -1),
+               "\nERROR: in plot list in p.txt, line 3 is blank: every line after the header names a plot (blank "
+               "lines only at the end of the file).\nPress any key to stop.",
+               3);
+}
+
 TEST_F(PlotList, LineWithoutItsCategoryStops) {
   set_plots('D', 2);
   write_file("p.txt", "Plot\tHabitat\nD01\tdry\nD02\n");

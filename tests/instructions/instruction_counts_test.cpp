@@ -58,6 +58,62 @@ TEST_F(InstructionTest, NegativeOrHugeNumbersOfRandomizationsAreRefused) {
   EXPECT_EQ(read("SPATIAL RANDOMIZATION TEST\t1000000\n").n_spatial_randomizations, 1000000);
 }
 
+// A number of the instruction file is the whole of its field: "5 m" once
+// read as 5, "3 2.5" as 3 and 2.
+TEST_F(InstructionTest, KeywordNumbersFillTheirField) {
+  write_file("tax.txt", "TAXONOMIC DIVERGENCES\t2 levels\nSpecies\tGenus\n1\t2\n");
+  write_file("tree.txt", "ULTRAMETRIC PHYLOGENETIC TREE\t3\t#\n((A:1,B:1):1,C:2);\n");
+  const std::string format =
+      "\n\nERROR: on line %d of %s, \"%s\" is followed by \"%s\": write %s alone after the keyword, without unit, "
+      "note or decimals.";
+  const struct {
+    const char* text;
+    int line;
+    const char* file;
+    const char* keyword;
+    const char* argument;
+    const char* numbers;
+  } cases[] = {
+      {"SPATIAL RANDOMIZATION TEST 5 m\n", 1, "instr.txt", "SPATIAL RANDOMIZATION TEST", "5 m", "the whole number"},
+      {"PLOT WEIGHTING\t1 # by totals\n", 1, "instr.txt", "PLOT WEIGHTING", "1 # by totals", "the whole number"},
+      {"\nTHREADS\t2\t4\n", 2, "instr.txt", "THREADS", "2\t4", "the whole number"},
+      {"RANDOM SEED\t12 34\n", 1, "instr.txt", "RANDOM SEED", "12 34", "the whole number"},
+      {"PLOT LIST\t3\t2\t0 x\n", 1, "instr.txt", "PLOT LIST", "3\t2\t0 x", "the whole numbers"},
+      {"SPECIES-PLOT MATRIX\t3\t2.5\n", 1, "instr.txt", "SPECIES-PLOT MATRIX", "3\t2.5", "the whole numbers"},
+      {"DIVERGENCE INTERVALS\t3 classes\n", 1, "instr.txt", "DIVERGENCE INTERVALS", "3 classes", "the whole number"},
+      {"DISTANCE INTERVALS\t5 m\n1\t2\t3\t4\t5\n", 1, "instr.txt", "DISTANCE INTERVALS", "5 m", "the whole number"},
+      {"PHYLOGENY RANDOMIZATION TESTS\t1\t99 x\n1\n", 1, "instr.txt", "PHYLOGENY RANDOMIZATION TESTS", "1\t99 x",
+       "the whole numbers"},
+      {"TAXONOMIC DIVERGENCES\ttax.txt\n", 1, "tax.txt", "TAXONOMIC DIVERGENCES", "2 levels", "the whole number"},
+      {"ULTRAMETRIC PHYLOGENETIC TREE\ttree.txt\n", 1, "tree.txt", "ULTRAMETRIC PHYLOGENETIC TREE", "3\t#",
+       "the whole number"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_STOPS(
+        read(c.text),
+        core::format(format.c_str(), c.line, c.file, c.keyword, c.argument, c.numbers) + "\nPress any key to stop.",
+        core::kStoppedStatus);
+  }
+  // Blanks and a Windows line end after the number are no text.
+  EXPECT_EQ(read("SPATIAL RANDOMIZATION TEST\t99 \t\r\n").n_spatial_randomizations, 99);
+  // The options of a phylogeny test take a number too.
+  EXPECT_STOPS(read("PHYLOGENY RANDOMIZATION TESTS\t1\t9\n1\tWITHIN AGE\tabout 20\n"),
+               "\n\nERROR: on line 2 of instr.txt, the test option \"WITHIN AGE\" is followed by \"about\", which is "
+               "not a number.\nPress any key to stop.",
+               core::kStoppedStatus);
+  EXPECT_STOPS(
+      read("PHYLOGENY RANDOMIZATION TESTS\t1\t9\n1\tWITHIN AGE 0x14\n"),
+      "\n\nERROR: on line 2 of instr.txt, the test option \"WITHIN AGE\" is followed by \"0x14\", which is not "
+      "a number: hexadecimal numbers are not read; write the number in decimal notation.\nPress any key to "
+      "stop.",
+      core::kStoppedStatus);
+  EXPECT_STOPS(read("PHYLOGENY RANDOMIZATION TESTS\t1\t9\n1\tPERMUTE SPECIES WITH ABUNDANCE RATIO <2x\n"),
+               "\n\nERROR: on line 2 of instr.txt, the test option \"PERMUTE SPECIES WITH ABUNDANCE RATIO <\" is "
+               "followed by \"2x\", which is not a number.\nPress any key to stop.",
+               core::kStoppedStatus);
+}
+
 TEST_F(InstructionTest, DivergenceIntervalsNeedAtLeastOne) {
   write_file("div.txt", "notes\nDIVERGENCE INTERVALS\t0\n");
   const RefusedCase cases[] = {
@@ -160,22 +216,31 @@ TEST_F(InstructionTest, PairsOfACategoryNeedThePairwiseCategories) {
   EXPECT_EQ(read("SELECT PLOT PAIRS OF CATEGORY\t2\nPAIRWISE CATEGORIES\tcat.txt\n").pair_selection_mode, 3);
 }
 
-TEST_F(InstructionTest, KeywordLikeLinesAreReportedAndOrdinaryCommentsAreNot) {
+// A look-alike once only warned, and the run went on without the test,
+// table or data the user asked for.
+TEST_F(InstructionTest, KeywordLikeLinesStopTheRunAndOrdinaryCommentsDoNot) {
+  const std::string message =
+      "\n\nERROR: line %d of instr.txt, \"%s\", is not read as a keyword line but looks like the keyword \"%s\": "
+      "write the keyword in capitals at the very start of the line, or begin a comment line with \"#\".";
+  EXPECT_STOPS(
+      read("SPATIAL RANDOMISATION TEST\t99\nULTRAMETRIC PHYLOGENTIC TREE\ttree.txt\n spatial randomization "
+           "test\t9\nindividuals\tlist.txt\nMAIN RESULTS FILE r.txt\nRESULT TABLE\tt.tsv\n"
+           "Plot list of the dune meadows\nDune meadow data (Jongman et al. 1987)\nNOTES ON THE DATA\n"
+           "SPECIES\tA\tB\n1\tPERMUTE SAMPLED SPECIES\nTHE TREE IS ULTRAMETRIC\nfigures\tfig\n"),
+      core::format(message.c_str(), 1, "SPATIAL RANDOMISATION TEST\t99", "SPATIAL RANDOMIZATION TEST") +
+          core::format(message.c_str(), 2, "ULTRAMETRIC PHYLOGENTIC TREE\ttree.txt", "ULTRAMETRIC PHYLOGENETIC TREE") +
+          core::format(message.c_str(), 3, " spatial randomization test\t9", "SPATIAL RANDOMIZATION TEST") +
+          core::format(message.c_str(), 4, "individuals\tlist.txt", "INDIVIDUAL") +
+          core::format(message.c_str(), 5, "MAIN RESULTS FILE r.txt", "MAIN RESULT FILE") +
+          core::format(message.c_str(), 6, "RESULT TABLE\tt.tsv", "RESULTS TABLE") +
+          core::format(message.c_str(), 13, "figures\tfig", "FIGURES") + "\nPress any key to stop.",
+      3);
+  // Ordinary comments, and any line beginning with "#" or "//", pass in silence.
   read(
-      "SPATIAL RANDOMISATION TEST\t99\nULTRAMETRIC PHYLOGENTIC TREE\ttree.txt\n spatial randomization test\t9\n"
-      "individuals\tlist.txt\nMAIN RESULTS FILE r.txt\n"
-      "Plot list of the dune meadows\nDune meadow data (Jongman et al. 1987)\nNOTES ON THE DATA\n"
-      "SPECIES\tA\tB\n1\tPERMUTE SAMPLED SPECIES\nTHE TREE IS ULTRAMETRIC\n");
-  const std::string warning =
-      "\nWARNING: line %d of instr.txt is not read as a keyword line: \"%s\" looks like the keyword \"%s\" (keywords "
-      "are written in capitals at the very start of the line). The line is ignored.\n";
-  EXPECT_EQ(
-      console_output(),
-      core::format(warning.c_str(), 1, "SPATIAL RANDOMISATION TEST\t99", "SPATIAL RANDOMIZATION TEST") +
-          core::format(warning.c_str(), 2, "ULTRAMETRIC PHYLOGENTIC TREE\ttree.txt", "ULTRAMETRIC PHYLOGENETIC TREE") +
-          core::format(warning.c_str(), 3, " spatial randomization test\t9", "SPATIAL RANDOMIZATION TEST") +
-          core::format(warning.c_str(), 4, "individuals\tlist.txt", "INDIVIDUAL") +
-          core::format(warning.c_str(), 5, "MAIN RESULTS FILE r.txt", "MAIN RESULT FILE"));
+      "# SPATIAL RANDOMIZATION TEST\t99\n#spatial randomisation test\t9\n  #RESULT TABLE\tt.tsv\n"
+      "//SPATIAL RANDOMIZATION TEST\t99\n// results table\nPlot list of the dune meadows\nNOTES ON THE DATA\n"
+      "THE TREE IS ULTRAMETRIC\n");
+  EXPECT_EQ(console_output(), "");
 }
 
 }  // namespace

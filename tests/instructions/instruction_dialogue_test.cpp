@@ -76,26 +76,83 @@ TEST_F(InstructionDialogue, ScriptedDialoguesWriteTheirReviewedFiles) {
   }
 }
 
-TEST_F(InstructionDialogue, AdditionalMenuShowsWhatTheDataAllowButActsOnAnyChoice) {
+// A choice that is not shown needs data that were not declared: it was once
+// acted upon, writing lines the reader refuses or misreads.
+TEST_F(InstructionDialogue, AdditionalMenuShowsAndAcceptsOnlyWhatTheDataAllow) {
   // A species-plot matrix and a tree that is not ultrametric, no plot data.
   create(read_file(data_path("instructions/dialogue/tree_13/answers")));
   const std::string console = console_output();
-  EXPECT_NE(console.find("\n\n\nSpecify additional instructions (or press Return):\n"
-                         "\n 3- Perform phylogeny randomization tests"
-                         "\n 6- Compute plot phylodiversity / similarity"
-                         "\n 8- Write interpretation of phylogenetic tree"
-                         "\n 9- Write pairwise indices of phylogenetic turnover"
-                         "\n a- Convert SPECIES-PLOT MATRIX into a table of PLOT-ABUNDANCE-SPECIES TRIPLET\n\n"),
+  const std::string menu =
+      "\n\n\nSpecify additional instructions (or press Return):\n"
+      "\n 3- Perform phylogeny randomization tests"
+      "\n 6- Compute plot phylodiversity / similarity"
+      "\n 8- Write interpretation of phylogenetic tree"
+      "\n 9- Write pairwise indices of phylogenetic turnover"
+      "\n a- Convert SPECIES-PLOT MATRIX into a table of PLOT-ABUNDANCE-SPECIES TRIPLET"
+      "\n b- Write the results table (one row per value, for R or a spreadsheet)"
+      "\n c- Draw the figures (SVG files in a folder)"
+      "\n d- Set the random seed (the same seed repeats the randomizations exactly)\n\n";
+  // "2" is refused and the menu shown again.
+  EXPECT_NE(
+      console.find(menu + "\nChoice \"2\" is not in the menu: please select among 3, 6, 8, 9, a, b, c or d.\n" + menu),
+      std::string::npos);
+  EXPECT_EQ(console.find("DIVERGENCE INTERVALS"), std::string::npos);
+}
+
+// Every menu refuses what it does not show, blanks and commas aside; with
+// the input closed the pending menu stops the run.
+TEST_F(InstructionDialogue, EveryMenuRefusesChoicesItDoesNotShow) {
+  create("\n18\n1,3\n\n\nn\n4\n1\n\nA\n\n\n");
+  const std::string console = console_output();
+  EXPECT_NE(console.find("\nChoice \"8\" is not in the menu: please select among 1, 2, 3, 4, 5, 6 or 7.\n"),
             std::string::npos);
-  // "2" was not shown, and still runs the divergence-interval dialogue.
-  EXPECT_NE(console.find("\n\nDIVERGENCE INTERVALS\nEnter the number of intervals: Enter max divergence time of "
-                         "interval 1: Enter max divergence time of interval 2: "),
+  EXPECT_NE(console.find("\nChoice \"4\" is not in the menu: please select among 1, 2 or 3.\n"), std::string::npos);
+  EXPECT_EQ(
+      read_file("instr.txt"),
+      "SPECIES-PLOT MATRIX\tsp_plot.txt\n\nPHYLOGENETIC TREE\tphylo.txt\n\nPLOT LIST\tplot.txt\n\nCONVERT "
+      "SP-PLOT MATRIX INTO PLOT-ABUNDANCE-SPECIES TRIPLET TABLE\tplot_ab_sp.txt\n\n\nMAIN RESULT FILE\toutput.txt");
+  fs::remove("instr.txt");
+  EXPECT_STOPS(
+      create("\n3\n\nn\n7\n"),
+      "\n\n\nSpecify additional instructions (or press Return):\n\n 3- Perform phylogeny randomization tests\n 8- "
+      "Write interpretation "
+      "of phylogenetic tree\n b- Write the results table (one row per value, for R or a spreadsheet)\n c- Draw "
+      "the figures (SVG files in a folder)\n d- Set the random seed (the same seed repeats the randomizations "
+      "exactly)\n\n" +
+          std::string(kNoMoreInput),
+      2);
+  EXPECT_NE(console_output().find("\nChoice \"7\" is not in the menu: please select among 3, 8, b, c or d.\n"),
             std::string::npos);
+  EXPECT_FALSE(fs::exists("instr.txt"));
+}
+
+// The results table, the figures and the random seed are offered to every run.
+TEST_F(InstructionDialogue, ResultsTableFiguresAndSeed) {
+  write_file("taken.txt", "x\n");
+  create("\n\nbcd\nmine table.tsv\ntable.tsv\ntaken.txt\ntable.tsv\nplots\n0\nseven\n7\nplots\ntable.tsv\nres.txt\n");
+  const std::string console = console_output();
+  for (const char* message : {"\nA file name must be one word, without blanks: please enter another name.\n",
+                              "\n\"taken.txt\" is a file: please enter the name of a folder.\n",
+                              "\nThis name is given to an output file: please enter another name.\n",
+                              "\nPlease enter a whole number from 1 to 2147483647.\n",
+                              "\nThe figures are written to a folder of this name: please enter another name.\n",
+                              "\nThe results table is written to this file and would erase the results: please enter "
+                              "another name.\n"}) {
+    EXPECT_NE(console.find(message), std::string::npos) << message;
+  }
+  EXPECT_EQ(read_file("instr.txt"),
+            "\n\nRESULTS TABLE\ttable.tsv\n\nFIGURES\tplots\n\nRANDOM SEED\t7\n\n\nMAIN RESULT FILE\tres.txt");
+  RunSettings settings;
+  read_instruction_file("instr.txt", settings);
+  EXPECT_EQ(settings.results_table_output, "table.tsv");
+  EXPECT_EQ(settings.figures_folder, "plots");
+  EXPECT_EQ(settings.random_seed_keyword, 7);
 }
 
 TEST_F(InstructionDialogue, ConversionActsOnlyForItsKindOfSpeciesData) {
-  // Without species data, "a" writes nothing.
-  create("\n3\n\ny\na\n\n");
+  // Without species data, "a" is not offered and is refused.
+  create("\n3\n\ny\na\n\n\n");
+  EXPECT_NE(console_output().find("\nChoice \"a\" is not in the menu"), std::string::npos);
   EXPECT_EQ(read_file("instr.txt"), "\n\nULTRAMETRIC PHYLOGENETIC TREE\tphylo.txt\n\n\nMAIN RESULT FILE\toutput.txt");
   fs::remove("instr.txt");
   create("\n1\n\n\nA\n\n\n");
@@ -120,13 +177,13 @@ TEST_F(InstructionDialogue, TripletsOverrideTheMatrix) {
 TEST_F(InstructionDialogue, UnreadableAnswersAreAskedAgain) {
   bring_default_data();
   const std::string answers =
-      "my instr.txt\nmine.txt\n"  // a name with a blank
-      "35\n3\n"                   // two sources of phyletic relationships
-      "mine.txt\n2019.txt\nphylo.txt\nn\n"
-      "12\n"                                // additional: intervals of distance and divergence (none shown)
+      "my instr.txt\nmine.txt\n"            // a name with a blank
+      "35\n13\n"                            // two sources of phyletic relationships
+      "mine.txt\n2019.txt\nsp_plot.txt\n"   // the matrix: the instruction file, a digit first
+      "phylo.txt\nn\n1\nplot.txt\n"         // a tree, not ultrametric; a plot list
+      "12\n1\n"                             // additional: divergence intervals are not shown
       "two\n-1\n102\n2\n"                   // interval counts
       "1,5\n1.5\n1.5\n1e-9\n3\n"            // limits: comma, then not increasing
-      "\n"                                  // no divergence intervals
       "phylo.txt\nout put.txt\nres.txt\n";  // the main result file may not be a data file
   create(answers);
   const std::string console = console_output();
@@ -143,26 +200,37 @@ TEST_F(InstructionDialogue, UnreadableAnswersAreAskedAgain) {
         "another name.\n"}) {
     EXPECT_NE(console.find(message), std::string::npos) << message;
   }
+  EXPECT_NE(console.find("\nChoice \"2\" is not in the menu: please select among 1, 3, 5, 6, 8, 9, a, b, c or d.\n"),
+            std::string::npos);
   EXPECT_EQ(read_file("mine.txt"),
-            "\n\nPHYLOGENETIC TREE\tphylo.txt\n\nDISTANCE INTERVALS\t2\n1.500000\t3.000000\t\n\n\nMAIN RESULT "
-            "FILE\tres.txt");
+            "SPECIES-PLOT MATRIX\tsp_plot.txt\n\nPHYLOGENETIC TREE\tphylo.txt\n\nPLOT LIST\tplot.txt\n\nDISTANCE "
+            "INTERVALS\t2\n1.500000\t3.000000\t\n\n\nMAIN RESULT FILE\tres.txt");
   EXPECT_EQ(read_back("mine.txt"), "");
 }
 
 TEST_F(InstructionDialogue, TestOptionsRefuseRatiosAndNamesTheReaderWouldMisread) {
-  create("\n3\n\ny\n3\n1\n10\n632\nabc\n1\n2\n\nAsteraceae Poaceae\nAsteraceae\n0\n-3\n20\n\n");
+  create("\n13\n\n\ny\n\n3\n1\n10\n8\n632\nabc\n1\n2\n\nAsteraceae Poaceae\nAsteraceae\n0\n-3\n20\n\n");
   const std::string console = console_output();
+  EXPECT_NE(console.find("\nChoice \"8\" is not in the menu: please select among 1, 2, 3, 4, 5, 6 or 7.\n"),
+            std::string::npos);
   EXPECT_NE(console.find("\nPlease enter a ratio greater than 1.\n"), std::string::npos);
   EXPECT_NE(console.find("\nPlease enter the name of the clade as one word of at most 49 characters.\n"),
             std::string::npos);
   EXPECT_NE(console.find("\nPlease enter an age greater than 0.\n"), std::string::npos);
   EXPECT_EQ(read_file("instr.txt"),
-            "\n\nULTRAMETRIC PHYLOGENETIC TREE\tphylo.txt\n\nPHYLOGENY RANDOMIZATION TESTS\t1\t10\n1\tPERMUTE SPECIES "
-            "WITH ABUNDANCE RATIO <2\tWITHIN CLADE Asteraceae\tWITHIN AGE 20\t\n\n\nMAIN RESULT FILE\toutput.txt");
+            "SPECIES-PLOT MATRIX\tsp_plot.txt\n\nULTRAMETRIC PHYLOGENETIC TREE\tphylo.txt\n\nPHYLOGENY RANDOMIZATION "
+            "TESTS\t1\t10\n1\tPERMUTE SPECIES WITH ABUNDANCE RATIO <2\tWITHIN CLADE Asteraceae\tWITHIN AGE "
+            "20\t\n\n\nMAIN RESULT FILE\toutput.txt");
 }
 
+// The answer counts the levels above species; the species level is asked
+// first, and the keyword line counts every level (one was once lost, giving
+// a wrong Pst).
 TEST_F(InstructionDialogue, TaxonomicLevelsNeedANameAndADivergence) {
-  create("\n4\n\n2\nSpecies\nSpecies one\nSpecies 1\nGenus 0.5\nGenus 2.5\n\n\n");
+  create("\n4\n\n49\n1\nSpecies\nSpecies one\nSpecies 1\nGenus 0.5\nGenus 2.5\n\n\n");
+  EXPECT_NE(console_output().find("\nPlease enter a whole number from 1 to 48.\n"), std::string::npos);
+  EXPECT_NE(console_output().find(" for taxonomic level 2: "), std::string::npos);
+  EXPECT_EQ(console_output().find(" for taxonomic level 3: "), std::string::npos);
   EXPECT_NE(console_output().find("\nPlease enter the name of the level (one word of at most 49 characters) and the "
                                   "divergence between its taxa (a number), e.g. Genus 2\n"),
             std::string::npos);
@@ -277,16 +345,41 @@ TEST_F(InstructionDialogue, EveryCombinationOfChoicesIsReadWithoutMessages) {
           answers += std::string(plots) + "\n";
           for (const char* p = plots; *p; ++p) answers += "\n";
         }
-        if (std::string(phylogeny) == "4") answers += "2\nSpecies 1\nGenus 2\n";
-        answers += "123456789a\n2\n10\n20\n2\n0\n5\n";  // intervals
-        const std::string options = test_options[combination % 6];
-        answers += "1\n" + std::string(combination % 2 ? "0" : "") + "\n" + options + "\n";
-        if (options.find('6') != std::string::npos || options.find('7') != std::string::npos) answers += "2\n";
-        if (options.find('2') != std::string::npos) answers += "Poaceae\n";
-        if (options.find('3') != std::string::npos) answers += "10\n";
-        answers += "\n\n\n\n\n\n";      // Brownian and spatial tests, outputs 6 to 9
-        if (*species) answers += "\n";  // conversion
-        answers += "\n";                // main result file
+        if (std::string(phylogeny) == "4") answers += "1\nSpecies 1\nGenus 2\n";
+        // Only the choices shown are accepted: the data decide them.
+        const bool positions = *species && (std::string(plots).find_first_of("12") != std::string::npos);
+        const bool any_phylogeny = *phylogeny && std::string(phylogeny) != "5";
+        const bool dated = std::string(phylogeny) == "3y" || std::string(phylogeny) == "4";
+        std::string shown;
+        if (positions) shown += "1";
+        if (dated) shown += "2";
+        if (any_phylogeny) shown += "3";
+        if (any_phylogeny && std::string(traits) == "6") shown += "4";
+        if (positions) shown += "5";
+        if (*species) shown += "6";
+        if (*species && dated) shown += "7";
+        if (any_phylogeny) shown += "8";
+        if (*species) shown += "9a";
+        shown += "bcd";
+        answers += shown + "\n";
+        if (positions) answers += "2\n10\n20\n";  // distance intervals
+        if (dated) answers += "2\n0\n5\n";        // divergence intervals
+        if (any_phylogeny) {
+          std::string options;
+          const std::string test_shown =
+              std::string("12") + (std::string(phylogeny) == "3y" ? "3" : "") + "45" + (*species ? "67" : "");
+          for (char option : std::string(test_options[combination % 6])) {
+            if (test_shown.find(option) != std::string::npos) options += option;
+          }
+          answers += "1\n" + std::string(combination % 2 ? "0" : "") + "\n" + options + "\n";
+          if (options.find('6') != std::string::npos || options.find('7') != std::string::npos) answers += "2\n";
+          if (options.find('2') != std::string::npos) answers += "Poaceae\n";
+          if (options.find('3') != std::string::npos) answers += "10\n";
+        }
+        // Brownian and spatial tests, outputs 6 to 9 and the conversion: the
+        // defaults; the results table and the figures folder: the defaults.
+        for (char choice : shown) answers += choice == 'd' ? "11\n" : std::string(choice >= '4' ? "\n" : "");
+        answers += "\n";  // main result file
         SCOPED_TRACE(answers);
         fs::remove("instr.txt");
         ASSERT_EQ(create(answers), "instr.txt");

@@ -176,19 +176,20 @@ TEST_F(InstructionTest, OptionalOutputsGoToTheMainResultFileWithoutAName) {
 }
 
 TEST_F(InstructionTest, KeywordsAreRecognisedByTheirComparedPrefixOnly) {
-  const RunSettings s = read(
-      " PLOT WEIGHTING\t1\n"
-      "plot weighting\t2\n"
-      "# PLOT WEIGHTING\t3\n"
-      "WRITE NEXUS TREES\tnexus.txt\n");
-  EXPECT_EQ(s.plot_weighting, 0);  // a blank, a comment sign or lower case hides a keyword
-  // The argument is the first word after the full keyword text, so "WRITE
-  // NEXUS TREES" names a file "S": prefixes recognise, texts are not guessed.
-  EXPECT_EQ(s.nexus_tree_output, "S");
-  // An added letter where a number must stand leaves no number.
+  EXPECT_EQ(read("# PLOT WEIGHTING\t1\n").plot_weighting, 0);  // a comment sign hides a keyword
+  EXPECT_EQ(read("INDIVIDUALS\t0\t0\ngroup\tx\ty\tspecies\n").individual_list_source, "instr.txt");
+  // The argument is the first word after the full keyword text: "WRITE NEXUS
+  // TREES" would name a file "S". A keyword lengthened by letters is taken
+  // for a look-alike and stops the run.
+  EXPECT_STOPS(read("WRITE NEXUS TREES\tnexus.txt\n"),
+               "\n\nERROR: line 1 of instr.txt, \"WRITE NEXUS TREES\tnexus.txt\", is not read as a keyword line but "
+               "looks like the keyword \"WRITE NEXUS TREE\": write the keyword in capitals at the very start of the "
+               "line, or begin a comment line with \"#\".\nPress any key to stop.",
+               3);
   EXPECT_STOPS(read("SPATIAL RANDOMIZATION TESTS\t50\n"),
-               "\n\nERROR: \"SPATIAL RANDOMIZATION TEST\" \nmust be followed by the number of spatial "
-               "permutations.\nPress any key to stop.",
+               "\n\nERROR: line 1 of instr.txt, \"SPATIAL RANDOMIZATION TESTS\t50\", is not read as a keyword line but "
+               "looks like the keyword \"SPATIAL RANDOMIZATION TEST\": write the keyword in capitals at the very start "
+               "of the line, or begin a comment line with \"#\".\nPress any key to stop.",
                3);
   // "DISTANCE INTERVAL" is recognised, but lacks the full text before its argument.
   EXPECT_STOPS(read("DISTANCE INTERVAL\t5\n"),
@@ -224,8 +225,18 @@ TEST_F(InstructionTest, SelectPlotPairsHasThreeForms) {
   s = read("SELECT PLOT PAIRS OF CATEGORY\t3\nPAIRWISE CATEGORIES\n");
   EXPECT_EQ(s.pair_selection_mode, 3);
   EXPECT_EQ(s.pair_category_1, "3");
-  s = read("SELECT PLOT PAIRS AT RANDOM\n");
-  EXPECT_EQ(s.pair_selection_mode, 0);
+  // Any other text once left every pair in the analysis without a word.
+  for (const char* line : {"SELECT PLOT PAIRS AT RANDOM", "SELECT PLOT PAIRS WITHIN CATEGORIES\tNM",
+                           "SELECT PLOT PAIRS WITHIN CATEGORY\tNM\tSF", "SELECT PLOT PAIRS BETWEEN CATEGORIES\tBF",
+                           "SELECT PLOT PAIRS OF CATEGORY\tNM", "SELECT PLOT PAIRS OF CATEGORY"}) {
+    EXPECT_STOPS(read(std::string("PLOT WEIGHTING\t1\n") + line + "\n"),
+                 std::string("\n\nERROR: line 2 of instr.txt, \"") + line +
+                     "\", is not a form of \"SELECT PLOT PAIRS\": write \"SELECT PLOT PAIRS WITHIN CATEGORY\" (pairs "
+                     "within every category, or followed by one category name), \"SELECT PLOT PAIRS BETWEEN "
+                     "CATEGORIES\" followed by two category names, or \"SELECT PLOT PAIRS OF CATEGORY\" followed by "
+                     "the number of a pairwise category.\nPress any key to stop.",
+                 3);
+  }
 }
 
 }  // namespace

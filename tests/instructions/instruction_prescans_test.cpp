@@ -281,15 +281,43 @@ TEST_F(InstructionTest, PlotListInlineAndFromItsHeader) {
   s = read("PLOT LIST\tp.txt\n");
   EXPECT_EQ(s.n_listed_plots, 2);
   EXPECT_EQ(s.n_plot_categories, -1);
-  write_file("p.txt", "plot\tx\ty\nA\t0\t1\nB\t1\t1\n7\t2\t2\n\nC\t3\t3\n");
+  // Plot lines are counted like species lines: every line up to the last one
+  // that is not blank, whatever its first character (the reader refuses a
+  // blank line among them).
+  write_file("p.txt", "plot\tx\ty\n\xC3\x89tang\t0\t1\n_P2\t1\t1\n'P3\t2\t2\n\nC\t3\t3\n\n\n");
   s = read("PLOT LIST\tp.txt\n");
-  EXPECT_EQ(s.n_listed_plots, 3);
+  EXPECT_EQ(s.n_listed_plots, 5);
   EXPECT_EQ(s.n_plot_coordinates, 2);
   EXPECT_EQ(s.n_plot_categories, 0);
+  write_file("p.txt", "plot\tx\ty\n\xC3\x89tang\t0\t1\n");
+  EXPECT_EQ(read("PLOT LIST\tp.txt\n").n_listed_plots, 1);
   write_file("p.txt", "plot x y habitat\nA\t0\t1\tdry\n");
   s = read("PLOT LIST\tp.txt\n");
   EXPECT_EQ(s.n_plot_coordinates, 2);
   EXPECT_EQ(s.n_plot_categories, -1);
+}
+
+// An empty plot list was once skipped without a word, and every pair of
+// plots used.
+TEST_F(InstructionTest, EmptyPlotListsAreRefusedNamingTheFile) {
+  const struct {
+    const char* file;
+    const char* instructions;
+    const char* source;
+  } cases[] = {
+      {"", "PLOT LIST\tp.txt\n", "p.txt"},
+      {"plot\tx\ty\n\n\n", "PLOT LIST\tp.txt\n", "p.txt"},
+      {"PLOT LIST\t0\t2\t0\nplot\tx\ty\n", "PLOT LIST\tp.txt\n", "p.txt"},
+      {"", "PLOT LIST\t0\t0\t0\nplot\n", "instr.txt"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    write_file("p.txt", c.file);
+    EXPECT_STOPS(read(c.instructions),
+                 std::string("\n\nERROR: \"PLOT LIST\": the plot list in ") + c.source +
+                     " holds no plot: after its header line, give one line per plot.\nPress any key to stop.",
+                 3);
+  }
 }
 
 // ---- Community data ----

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/constants.hpp"
+#include "core/format.hpp"
 #include "phylogeny/species_distances_output.hpp"
 #include "phylogeny/tree_divergences.hpp"
 #include "phylogeny/tree_test_helpers.hpp"
@@ -37,9 +38,9 @@ class CladeOutputsTest : public quorvel::testing::WorkDirTest {
     }
   }
 
-  bool reduce(const std::string& clade) {
-    return reduce_data_to_clade(clade, tree_.nodes, tree_.n_tips, tree_.n_nodes, 4, leaf_of_species_, 2, plots_,
-                                data_type_, abundances_);
+  void reduce(const std::string& clade) {
+    reduce_data_to_clade(clade, tree_.nodes, tree_.n_tips, tree_.n_nodes, 4, leaf_of_species_, 2, plots_, data_type_,
+                         abundances_);
   }
 
   // Console output since the last call (the set-up warns about species Z).
@@ -59,7 +60,7 @@ class CladeOutputsTest : public quorvel::testing::WorkDirTest {
 };
 
 TEST_F(CladeOutputsTest, ReductionKeepsTheCladeAndRenormalises) {
-  EXPECT_TRUE(reduce("X"));
+  reduce("X");
   // Each row keeps its count of the individuals of the clade as its total:
   // 2 of the 8 individuals, 2 of the 4 of plot 1.
   EXPECT_DOUBLE_EQ(abundances_[0][0], 2);
@@ -73,7 +74,7 @@ TEST_F(CladeOutputsTest, ReductionKeepsTheCladeAndRenormalises) {
 }
 
 TEST_F(CladeOutputsTest, WholeTreeCladeDropsOnlySpeciesWithoutTip) {
-  EXPECT_TRUE(reduce("R"));
+  reduce("R");
   EXPECT_DOUBLE_EQ(abundances_[0][0], 6);
   EXPECT_DOUBLE_EQ(abundances_[0][3], 0.5 / 0.75);
   EXPECT_EQ(abundances_[2][4], 0);
@@ -84,16 +85,26 @@ TEST_F(CladeOutputsTest, WholeTreeCladeDropsOnlySpeciesWithoutTip) {
 TEST_F(CladeOutputsTest, RelativeAbundancesKeepTheirSummedShare) {
   data_type_ = 1;
   abundances_[1][0] = 2.5;
-  EXPECT_TRUE(reduce("R"));
+  reduce("R");
   EXPECT_DOUBLE_EQ(abundances_[1][0], 2.5 * 0.75);
   EXPECT_DOUBLE_EQ(abundances_[1][1], 0.5 / 0.75);
 }
 
-TEST_F(CladeOutputsTest, UnknownCladeChangesNothing) {
-  EXPECT_FALSE(reduce("Y"));
-  EXPECT_FALSE(reduce("A"));  // tips are not clades
+// An unknown clade once left the whole tree in the analysis without a word.
+TEST_F(CladeOutputsTest, UnknownCladeStopsTheRunListingTheClades) {
+  const std::string message =
+      "\n\nERROR: \"REDUCE DATA TO CLADE\" names the clade \"%s\", which no node of the phylogeny has. The clades "
+      "named are: R, X.\nPress any key to stop.";
+  EXPECT_STOPS(reduce("Y"), core::format(message.c_str(), "Y"), 3);
+  EXPECT_STOPS(reduce("A"), core::format(message.c_str(), "A"), 3);  // tips are not clades
   EXPECT_EQ(abundances_[0][0], 8);
   EXPECT_EQ(new_output(), "");
+  const ParsedTree unnamed = parse_tree("((A:1,B:1):1,C:2);", true);
+  EXPECT_STOPS(find_clade("Poaceae", unnamed.nodes, unnamed.n_tips, unnamed.n_nodes),
+               "\n\nERROR: \"REDUCE DATA TO CLADE\" names the clade \"Poaceae\", which no node of the phylogeny has, "
+               "and no clade of the phylogeny is named (a clade is named after its closing parenthesis, as Poaceae in "
+               "((A:1,B:1)Poaceae:2,C:3);).\nPress any key to stop.",
+               3);
 }
 
 TEST_F(CladeOutputsTest, DivergenceListHasOneLinePerPairWithEmptyMissingCells) {

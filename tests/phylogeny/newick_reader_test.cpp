@@ -126,6 +126,40 @@ TEST(NewickReader, ErrorsNameTheTreeFileAndTheFaultyNode) {
   EXPECT_TRUE(logged.log_to_error_file());
 }
 
+// A negative length once gave a divergence of -1 and a PJ above 1; a
+// length that is no decimal number of float range is not a length either.
+TEST(NewickReader, NegativeAndUnreadableLengthsAreRefusedNamingTheNode) {
+  NodeTable nodes;
+  const struct {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"((A:1,B:-1):2,C:3);",
+       "\nError: the branch of tip B (node 2) has a negative length (-1) in the tree of file "
+       "t.nwk: branch lengths cannot be negative"},
+      {"((A:1,B:1)X:-0.5,C:1);",
+       "\nError: the branch of node 5 (X) has a negative length (-0.5) in the tree of file "
+       "t.nwk: branch lengths cannot be negative"},
+      {"((A:1,B:1):-2,C:3);",
+       "\nError: the branch of node 5 has a negative length (-2) in the tree of file t.nwk: "
+       "branch lengths cannot be negative"},
+      {"((A:1,B:0x10):1,C:2);",
+       "\nError: cannot read length of branch 2 in the tree of file t.nwk: hexadecimal "
+       "numbers are not read; write the number in decimal notation"},
+      {"((A:1,B:1e-320):1,C:2);",
+       "\nError: cannot read length of branch 2 in the tree of file t.nwk: the number is too close to 0 (below "
+       "1.17549e-38 in size, it cannot be kept to full precision); write 0 if it stands for 0"},
+      {"((A:1,B:1e39):1,C:2);",
+       "\nError: cannot read length of branch 2 in the tree of file t.nwk: the number is out of range"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_STOPS(read_newick_tree(c.text, false, 3, nodes, "t.nwk"), c.message, 22);
+  }
+  // Zero, written as such or as -0, is a length.
+  EXPECT_EQ(parse_tree("((A:1,B:-0):1,C:2);", false).nodes[2].branch_length, 0.0f);
+}
+
 class NewickAgesTest : public quorvel::testing::WorkDirTest {};
 
 TEST_F(NewickAgesTest, WarnsWhenALaterPathIsShorterByMoreThanOnePerMille) {
