@@ -40,6 +40,10 @@ struct PartitionReportInput {
   int data_type = 1;
   PlotWeighting weighting = PlotWeighting::kEqual;
   int analysis_kind = 0;  ///< 0 no divergences, 1 phylogeny, 2 traits
+  /// Names of plots 0..n, to name the plots left out (none named when null).
+  const core::NameTable* plot_names = nullptr;
+  /// Plots without individuals, out of the whole analysis (increasing).
+  std::vector<int> empty_plots;
 };
 
 /// The text of the partition section (what write_partition_results appends).
