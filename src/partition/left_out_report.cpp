@@ -1,6 +1,8 @@
 #include "partition/left_out_report.hpp"
 
+#include <algorithm>
 #include <cstddef>
+#include <utility>
 
 #include "core/format.hpp"
 
@@ -17,8 +19,7 @@ struct LeftOutEntry {
 
 // Entries with the same plots share one line (in the order of their first
 // entry, with its reason); entries without plots give none.
-std::string grouped_lines(const std::vector<LeftOutEntry>& entries, const std::string& suffix,
-                          const core::NameTable& names) {
+std::string grouped_lines(const std::vector<LeftOutEntry>& entries, const core::NameTable& names) {
   std::string out;
   std::vector<char> done(entries.size(), 0);
   for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -29,7 +30,7 @@ std::string grouped_lines(const std::vector<LeftOutEntry>& entries, const std::s
       done[j] = 1;
       what.push_back(entries[j].what);
     }
-    out += left_out_line(joined_names(what) + suffix, entries[i].reason, entries[i].plots, names);
+    out += left_out_line(joined_names(what), entries[i].reason, entries[i].plots, names);
   }
   return out;
 }
@@ -89,23 +90,59 @@ std::string partition_left_out_lines(const PartitionReportInput& in) {
     entries.push_back({st_name(code, in.analysis_kind), global_reason(code, in.analysis_kind),
                        in.tables->left_out.plots(quantity_of_statistic(code), 0)});
   }
-  return out + grouped_lines(entries, std::string(), names);
+  return out + grouped_lines(entries, names);
 }
 
 std::string interval_left_out_lines(const PartitionReportInput& in) {
   if (!in.plot_names || !in.tables || in.analysis_kind != 1 || in.n_intervals <= 2) return std::string();
   const LeftOutPlots& left_out = in.tables->left_out;
-  std::string out;
-  for (int m = 1; m <= in.n_intervals; ++m) {
-    std::vector<LeftOutEntry> entries;
-    const char* apart = "no two species at most t apart";
-    if (in.data_type > 0) {
-      entries.push_back({"Di(t)", "one individual", left_out.plots(kQuantityI, m)});
-      entries.push_back({"P*st(<t)", apart, left_out.plots(kQuantityPStar, m)});
+  struct Shown {
+    const char* what;
+    int quantity;
+    const char* reason;
+  };
+  std::vector<Shown> shown;
+  const char* apart = "no two species at most t apart";
+  if (in.data_type > 0) shown.insert(shown.end(), {{"Di(t)", kQuantityI, "one individual"}, {"P*st(<t)", kQuantityPStar, apart}});
+  shown.insert(shown.end(), {{"Ds(t)", kQuantityS, "fewer than two species"}, {"PIst(<t)", kQuantityPI, apart}});
+  // Per statistic, the columns that leave out the same plots; then the
+  // statistics with the same columns and plots share a line, in the order
+  // of their first column.
+  struct ColumnEntry {
+    std::size_t statistic;
+    std::vector<int> columns;
+    std::vector<int> plots;
+  };
+  std::vector<ColumnEntry> entries;
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    const std::size_t first = entries.size();
+    for (int m = 1; m <= in.n_intervals; ++m) {
+      std::vector<int> plots = left_out.plots(shown[i].quantity, m);
+      if (plots.empty()) continue;
+      auto same = std::find_if(entries.begin() + static_cast<std::ptrdiff_t>(first), entries.end(),
+                               [&](const ColumnEntry& e) { return e.plots == plots; });
+      if (same != entries.end())
+        same->columns.push_back(m);
+      else
+        entries.push_back({i, {m}, std::move(plots)});
     }
-    entries.push_back({"Ds(t)", "fewer than two species", left_out.plots(kQuantityS, m)});
-    entries.push_back({"PIst(<t)", apart, left_out.plots(kQuantityPI, m)});
-    out += grouped_lines(entries, core::format(" at t = %.4g", (*in.limits)[m]), *in.plot_names);
+  }
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const ColumnEntry& a, const ColumnEntry& b) { return a.columns[0] < b.columns[0]; });
+  std::string out;
+  std::vector<char> done(entries.size(), 0);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (done[i]) continue;
+    std::vector<std::string> what;
+    for (std::size_t j = i; j < entries.size(); ++j) {
+      if (done[j] || entries[j].columns != entries[i].columns || entries[j].plots != entries[i].plots) continue;
+      done[j] = 1;
+      what.push_back(shown[entries[j].statistic].what);
+    }
+    std::vector<std::string> limits;
+    for (const int m : entries[i].columns) limits.push_back(core::format("%.4g", (*in.limits)[m]));
+    out += left_out_line(joined_names(what) + " at t = " + joined_names(limits), shown[entries[i].statistic].reason,
+                         entries[i].plots, *in.plot_names);
   }
   return out;
 }

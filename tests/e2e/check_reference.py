@@ -145,7 +145,7 @@ def check_partition(lines, check):
                     check.value(f"interval.{j}.{suffix}", text)
 
 
-LEFT_OUT = re.compile(r"^Plots left out of (.*?)(?: at t = (\S+))? \(([^()]*)\): (.*)$")
+LEFT_OUT = re.compile(r"^Plots left out of (.*?)(?: at t = ([^()]*?))? \(([^()]*)\): (.*)$")
 LEFT_OUT_GLOBAL = {"Ist": "I", "Pst": "P", "P*st": "Pstar", "PIst": "PI"}
 LEFT_OUT_INTERVAL = {"Di(t)": "I", "P*st(<t)": "Pstar", "Ds(t)": "S", "PIst(<t)": "PI"}
 INTERVAL_SHOWN = {"Diw(t)": "I", "Dp*w(<t)": "Pstar", "Dsw(t)": "S", "DELTApw(<t)": "PI"}
@@ -187,9 +187,11 @@ def check_left_out(lines, check):
             for st in statistics:
                 found["leftout." + LEFT_OUT_GLOBAL.get(st, st)] = plot_set(names)
         else:
-            m = next(i for i, limit in enumerate(limits, start=1) if abs(limit - float(t)) <= 1e-4 * abs(limit) + 1e-9)
-            for st in statistics:
-                found[f"interval.{m}.leftout.{LEFT_OUT_INTERVAL.get(st, st)}"] = plot_set(names)
+            for value in re.split(r", | and ", t):
+                m = next(i for i, limit in enumerate(limits, start=1)
+                         if abs(limit - float(value)) <= 1e-4 * abs(limit) + 1e-9)
+                for st in statistics:
+                    found[f"interval.{m}.leftout.{LEFT_OUT_INTERVAL.get(st, st)}"] = plot_set(names)
     for key, value in check.reference.items():
         if key not in shown:
             continue
