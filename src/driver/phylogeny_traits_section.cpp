@@ -5,9 +5,9 @@
 #include <string>
 
 #include "core/console.hpp"
-#include "core/text_output.hpp"
 #include "core/constants.hpp"
 #include "core/format.hpp"
+#include "core/text_output.hpp"
 #include "driver/phylogeny_traits_store.hpp"
 #include "driver/progress_display.hpp"
 #include "randomization/permutation_summary.hpp"

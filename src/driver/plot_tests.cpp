@@ -64,9 +64,9 @@ void write_test(RunState& state, const PlotSection& section, const TestDescripti
       test.test_type, test.restriction, test.clade_name, test.mode, state.settings.pair_selection_mode, state.pair_key1,
       state.pair_key2, state.category_names, 1, global, regression, test.pairwise_kind, all_statistics, test.data_kind);
   reports::add_plot_test_rows(
-      state.reports.table,
-      {test.data_kind, test.test_type, test.n_randomizations, test.restriction, test.clade_name, test.mode, section.classes.classes, &section.classes.limit, n_statistics,
-       &codes, &global, &regression, test.pairwise_kind, all_statistics});
+      state.reports.table, {test.data_kind, test.test_type, test.n_randomizations, test.restriction, test.clade_name,
+                            test.mode, section.classes.classes, &section.classes.limit, n_statistics, &codes, &global,
+                            &regression, test.pairwise_kind, all_statistics});
 }
 
 // Observed values at index 0 of a store.

@@ -251,6 +251,7 @@ void partition(int n, int s, core::DMatrix& A, int data_type, const PairSelectio
   ws.within.assign(static_cast<std::size_t>(n + 1) * width, MISSING_VALUE);
   ws.raw.assign(static_cast<std::size_t>(4) * R1, 0.0);
   tables.left_out.reset(n, R1);
+  ws.complete.assign(static_cast<std::size_t>(n) + 1, 0);
   int weighted_plots = 0;
   int last_weighted = 0;
   for (int k = 1; k <= n; ++k) {
@@ -264,22 +265,36 @@ void partition(int n, int s, core::DMatrix& A, int data_type, const PairSelectio
       kernel::within_plot_sums(ws, k, data_type, A(k, 0), ws.raw.data(), undefined_draws);
     double* Xk = ws.within.data() + static_cast<std::size_t>(k) * width;
     finish_pair(ws.raw.data(), R, undefined_draws, Xk);
+    bool complete = true;
     for (int q = 0; q < kQuantities; ++q) {
       for (int m = 0; m <= R; ++m) {
         if (m == 1 && (q == kMs || q == kSP || q == kMS)) continue;
-        if (is_missing(Xk[q * R1 + m])) tables.left_out.add(q, m, k);
+        if (!is_missing(Xk[q * R1 + m])) continue;
+        tables.left_out.add(q, m, k);
+        complete = false;
       }
     }
+    ws.complete[static_cast<std::size_t>(k)] = complete ? 1 : 0;
   }
 
   // Pairs, in the order k < l, with the global sums accumulated as they come:
   // per column, a pair enters the within value when both plots have a value
-  // there, and the among value when its own value is defined too.
+  // there, and the among value when its own value is defined too. Most pairs
+  // have every value (but those no pair has: P*, S and PI in column 1), and
+  // their weights, the same in every column, are summed apart.
   ws.sums.assign(static_cast<std::size_t>(4) * width, 0.0);
   double* among_sum = ws.sums.data();
   double* within_sum = among_sum + width;
   double* among_weight = within_sum + width;
   double* within_weight = among_weight + width;
+  double among_weight_all = 0, within_weight_all = 0;
+  // Column 1 of P*, S and PI is missing in every pair: a pair has every
+  // other value when those three are its only missing ones.
+  auto pair_complete = [width](const double* values) {
+    int missing = 0;
+    for (int c = 0; c < width; ++c) missing += is_missing(values[c]) ? 1 : 0;
+    return missing == 3;
+  };
   ws.pair.assign(static_cast<std::size_t>(width), MISSING_VALUE);
   double* X = ws.pair.data();
   std::vector<int>& partners = ws.partners;
@@ -307,6 +322,15 @@ void partition(int n, int s, core::DMatrix& A, int data_type, const PairSelectio
       const double wk = w[k];
       const double wl = w[l];
       const double wkl = wk * wl;
+      if (ws.complete[static_cast<std::size_t>(k)] && ws.complete[static_cast<std::size_t>(l)] && pair_complete(X)) {
+        for (int c = 0; c < width; ++c) {
+          among_sum[c] += wkl * X[c];
+          within_sum[c] += wk * Xk[c] + wl * Xl[c];
+        }
+        among_weight_all += wkl;
+        within_weight_all += wk + wl;
+        continue;
+      }
       for (int c = 0; c < width; ++c) {
         if (is_missing(Xk[c]) || is_missing(Xl[c])) continue;
         within_sum[c] += wk * Xk[c] + wl * Xl[c];
@@ -316,6 +340,10 @@ void partition(int n, int s, core::DMatrix& A, int data_type, const PairSelectio
         among_weight[c] += wkl;
       }
     }
+  }
+  for (int c = 0; c < width; ++c) {
+    among_weight[c] += among_weight_all;
+    within_weight[c] += within_weight_all;
   }
   if (weighted_plots == 1) {
     // A single plot: its own values are the within values.

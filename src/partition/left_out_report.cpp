@@ -103,7 +103,8 @@ std::string interval_left_out_lines(const PartitionReportInput& in) {
   };
   std::vector<Shown> shown;
   const char* apart = "no two species at most t apart";
-  if (in.data_type > 0) shown.insert(shown.end(), {{"Di(t)", kQuantityI, "one individual"}, {"P*st(<t)", kQuantityPStar, apart}});
+  if (in.data_type > 0)
+    shown.insert(shown.end(), {{"Di(t)", kQuantityI, "one individual"}, {"P*st(<t)", kQuantityPStar, apart}});
   shown.insert(shown.end(), {{"Ds(t)", kQuantityS, "fewer than two species"}, {"PIst(<t)", kQuantityPI, apart}});
   // Per statistic, the columns that leave out the same plots; then the
   // statistics with the same columns and plots share a line, in the order

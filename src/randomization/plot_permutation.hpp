@@ -18,8 +18,7 @@ inline constexpr int kPermuteWithinCategories = 1;
 /// Kind 1 shuffles each category 1..n_categories in turn (plots in increasing
 /// order); any other kind shuffles all plots. Draws only; touches nothing else.
 void draw_plot_permutation(int n_plots, int category_kind, const core::IVector& category, int n_categories,
-                           core::IVector& source, RandomGenerator& generator,
-                           const std::vector<int>& fixed_plots = {});
+                           core::IVector& source, RandomGenerator& generator, const std::vector<int>& fixed_plots = {});
 
 /// Writes the randomized positions described by `source`. The form is chosen
 /// by d(0, 0): 0 means coordinates (x_out, y_out over 1..n written from x, y),

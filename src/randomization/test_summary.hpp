@@ -19,8 +19,8 @@ struct TestSummary {
   float ci95_high = 0;  // 0 when N < 40
   float ci99_low = 0;   // 0 when N < 200
   float ci99_high = 0;  // 0 when N < 200
-  double p_lower = 0;  // H1: obs < exp
-  double p_upper = 0;  // H1: obs > exp
+  double p_lower = 0;   // H1: obs < exp
+  double p_upper = 0;   // H1: obs > exp
   double p_two_sided = 0;
   std::int32_t valid_count = 0;     // set by the callers that count valid randomizations
   std::int32_t distinct_count = 0;  // number of different permuted values

@@ -87,8 +87,8 @@ TEST(ResultsTable, PValuesAreExactQuotientsOfTheCounts) {
       for (int i = 1; i <= n; ++i) v[i] = static_cast<float>(n + 1 - i);
       randomization::TestSummary summary;
       randomization::summarize_permutations(v, 1, n, summary, observed);
-      ASSERT_TRUE(add_test_row(table, kPlotsPhylogenySection, "Pst", kGlobalScope, kNoIndex, MISSING_VALUE, "T", n,
-                               summary));
+      ASSERT_TRUE(
+          add_test_row(table, kPlotsPhylogenySection, "Pst", kGlobalScope, kNoIndex, MISSING_VALUE, "T", n, summary));
     }
     const std::vector<std::string> lines = lines_of(results_table_text(table));
     ASSERT_EQ(lines.size(), 4u);
@@ -98,8 +98,7 @@ TEST(ResultsTable, PValuesAreExactQuotientsOfTheCounts) {
     EXPECT_EQ(lines[2].substr(0, lines[2].find("\tT\t")), "plots_phylogeny\tPst\tglobal\t\t\t0.123456789");
     EXPECT_EQ(lines[2].substr(lines[2].rfind('\t', lines[2].rfind('\t', lines[2].rfind('\t') - 1) - 1)),
               "\t1\t" + p + "\t" + p);
-    EXPECT_EQ(lines[3].substr(lines[3].rfind('\t', lines[3].rfind('\t', lines[3].rfind('\t') - 1) - 1)),
-              "\t" + low);
+    EXPECT_EQ(lines[3].substr(lines[3].rfind('\t', lines[3].rfind('\t', lines[3].rfind('\t') - 1) - 1)), "\t" + low);
   }
 }
 
