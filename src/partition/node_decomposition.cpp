@@ -61,21 +61,11 @@ using DefinedMask = std::vector<std::uint8_t>;
 // table over the values defined there; the weighted means Dp* and DELTA
 // over the values whose weight J (or Q) is defined too.
 struct MeanSums {
-  explicit MeanSums(int n_nodes)
-      : H(static_cast<std::size_t>(n_nodes) + 4),
-        J(H.size()),
-        Di(H.size()),
-        P(H.size()),
-        Q(H.size()),
-        KJ(H.size()),
-        RQ(H.size()),
-        JK(H.size()),
-        QR(H.size()),
-        nH(H.size()),
-        nJ(H.size()),
-        nDi(H.size()),
-        nP(H.size()),
-        nQ(H.size()) {}
+  explicit MeanSums(int n_nodes) {
+    const std::size_t columns = static_cast<std::size_t>(n_nodes) + 4;
+    for (std::vector<double>* sum : {&H, &J, &Di, &P, &Q, &KJ, &RQ, &JK, &QR}) sum->assign(columns, 0.0);
+    for (std::vector<int>* count : {&nH, &nJ, &nDi, &nP, &nQ}) count->assign(columns, 0);
+  }
   std::vector<double> H, J, Di, P, Q, KJ, RQ, JK, QR;
   std::vector<int> nH, nJ, nDi, nP, nQ;
   int count = 0;
@@ -325,32 +315,34 @@ class Decomposer {
     }
   }
 
+  // The tables averaged by plain means: their bit, values, sums and counts.
+  struct MeanColumn {
+    DefinedBit bit;
+    std::vector<double> PairValues::*values;
+    std::vector<double> MeanSums::*sum;
+    std::vector<int> MeanSums::*count;
+  };
+  static constexpr MeanColumn kEveryColumn[2] = {{kH, &PairValues::H, &MeanSums::H, &MeanSums::nH},
+                                                 {kP, &PairValues::P, &MeanSums::P, &MeanSums::nP}};
+  static constexpr MeanColumn kInternalColumn[3] = {{kJ, &PairValues::J, &MeanSums::J, &MeanSums::nJ},
+                                                    {kQ, &PairValues::Q, &MeanSums::Q, &MeanSums::nQ},
+                                                    {kDi, &PairValues::Di, &MeanSums::Di, &MeanSums::nDi}};
+
+  static void add(const MeanColumn& column, const PairValues& w, std::size_t i, MeanSums& sums) {
+    (sums.*column.sum)[i] += (w.*column.values)[i];
+    ++(sums.*column.count)[i];
+  }
+
   void accumulate(const PairValues& w, const DefinedMask& defined, MeanSums& sums) const {
     ++sums.count;
-    for (std::size_t i = 0; i < w.H.size(); ++i) {
-      if (defined[i] & kH) {
-        sums.H[i] += w.H[i];
-        ++sums.nH[i];
-      }
-      if (defined[i] & kP) {
-        sums.P[i] += w.P[i];
-        ++sums.nP[i];
-      }
-    }
+    for (std::size_t i = 0; i < w.H.size(); ++i)
+      for (const MeanColumn& column : kEveryColumn)
+        if (defined[i] & column.bit) add(column, w, i, sums);
     for (const int v : internal_) {
       const std::size_t i = PairValues::at(v);
-      if (defined[i] & kJ) {
-        sums.J[i] += w.J[i];
-        ++sums.nJ[i];
-      }
-      if (defined[i] & kQ) {
-        sums.Q[i] += w.Q[i];
-        ++sums.nQ[i];
-      }
-      if (defined[i] & kDi) {
-        sums.Di[i] += w.Di[i];
-        ++sums.nDi[i];
-      }
+      for (const MeanColumn& column : kInternalColumn)
+        if (defined[i] & column.bit) add(column, w, i, sums);
+      // Dp* and DELTA: means of K and R weighted by J and Q.
       if (defined[i] & kKJ) {
         sums.KJ[i] += w.K[i] * w.J[i];
         sums.JK[i] += w.J[i];

@@ -38,7 +38,7 @@ struct DiversityCase {
     names = testing::plot_names(static_cast<int>(plots.size()));
     DiversityIndicesInput in;
     in.n_plots = static_cast<int>(plots.size());
-    in.n_species = 4;
+    in.n_species = plots.empty() ? 0 : static_cast<int>(plots[0].size());
     in.plot_names = &names;
     in.abundances = &abundances;
     in.divergences = with_divergences ? &divergences : nullptr;
@@ -67,16 +67,9 @@ TEST(DiversityIndices, PhylogeneticJaccardIsMeasuredBelowTheUnionsAncestor) {
   // On ((A:1,B:1):1,C:2): {A} and {A,B,C} share A's path to the root, 2 of
   // the union's 5; {A} and {B} share nothing below (A,B). The PD column is
   // each plot's own (Faith's) PD: 0 for one species.
-  const SpeciesTreeFixture tree = species_tree("((A:1,B:1):1,C:2);");
-  const core::DMatrix A = testing::abundance_table({{1, 0, 0}, {1, 1, 1}, {0, 1, 0}});
-  const core::NameTable names = testing::plot_names(3);
-  DiversityIndicesInput in;
-  in.n_plots = 3;
-  in.n_species = 3;
-  in.plot_names = &names;
-  in.abundances = &A;
-  in.tree = tree.view();
-  const std::string text = diversity_indices_text(in);
+  DiversityCase c;
+  c.tree = species_tree("((A:1,B:1):1,C:2);");
+  const std::string text = diversity_indices_text(c.input({{1, 0, 0}, {1, 1, 1}, {0, 1, 0}}, true, false));
   EXPECT_EQ(line_starting(text, "p1\tp2"), "p1\tp2\t\t1\t0.333333\t0.400000");
   EXPECT_EQ(line_starting(text, "p1\tp3"), "p1\tp3\t\t0\t0.000000\t0.000000");
   EXPECT_EQ(line_starting(text, "p2\tp3"), "p2\tp3\t\t1\t0.333333\t0.400000");
