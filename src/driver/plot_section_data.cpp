@@ -141,24 +141,22 @@ std::string plots_left_out_description(const RunState& state) {
     if (state.data_type == partition::kCountData && A(k, 0) == 1.0) one_individual.push_back(k);
     if (richness == 1) one_species.push_back(k);
   }
-  // The statistics of the plot-level sections: I alone without divergences,
-  // PI alone (of the phylogeny) for presence/absence data, the trait
-  // statistics when traits are given.
+  // The statistics the plot-level sections report: I alone without
+  // divergences, the trait statistics when traits are given, PI (and TAU)
+  // alone for presence/absence data, which have no plot of one individual.
   const bool phylogeny = state.codes.phylogeny_kind != kNoPhylogeny;
   const bool traits = state.codes.trait_kind != kNoTraits;
   const bool presence = state.data_type == partition::kPresenceAbsenceData;
-  std::vector<std::string> of_individuals, of_species;
-  if (!presence || !phylogeny || traits) of_individuals.push_back("Ist");
-  if (phylogeny && !presence) of_individuals.push_back("Pst");
+  std::vector<std::string> of_individuals = {"Ist"}, of_species;
+  if (phylogeny) of_individuals.push_back("Pst");
   if (traits) of_individuals.push_back("Tst");
   if (phylogeny && !presence) of_species.push_back("P*st");
   if (phylogeny) of_species.push_back("PIst");
-  if (traits) of_species.insert(of_species.end(), {"T*st", "TAUst"});
+  if (traits && !presence) of_species.push_back("T*st");
+  if (traits) of_species.push_back("TAUst");
   std::string out = partition::left_out_line("every statistic", "no individual", empty, state.plot_names);
-  if (!of_individuals.empty() && !presence) {
-    out += partition::left_out_line(partition::joined_names(of_individuals), "one individual", one_individual,
-                                    state.plot_names);
-  }
+  out += partition::left_out_line(partition::joined_names(of_individuals), "one individual", one_individual,
+                                  state.plot_names);
   if (!of_species.empty()) {
     out += partition::left_out_line(partition::joined_names(of_species), "fewer than two species", one_species,
                                     state.plot_names);

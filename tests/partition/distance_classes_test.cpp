@@ -93,6 +93,32 @@ TEST(DistanceClasses, ParticipationAndItsCoefficientOfVariation) {
   EXPECT_FLOAT_EQ(table.participation[0][0], 1.0f);
 }
 
+TEST(DistanceClasses, EmptyPlotsFormNoPairAndDoNotTakePart) {
+  // Five plots, plot 3 without individuals: of its pairs, 1-3 would be in
+  // class 1 and 3-5 beyond the last limit. The others: 1-2 in class 1, the
+  // rest in class 2; participation over the four plots in the analysis.
+  Layout layout(5, 50);
+  layout.set(1, 2, 1);
+  layout.set(1, 3, 2);
+  layout.set(3, 5, 500);
+  DistanceClassTable table = classes_with_limits({10, 100});
+  assign_distance_classes(5, table, layout.positions, PairSelection(), {3});
+  ASSERT_EQ(table.classes, 2);
+  EXPECT_EQ(table.pairs[1], 1);
+  EXPECT_EQ(table.pairs[2], 5);
+  EXPECT_EQ(table.pairs[3], 6);
+  EXPECT_DOUBLE_EQ(table.mean_distance[1], 1.0);
+  EXPECT_FLOAT_EQ(table.participation[1][0], 0.5f);
+  // Pairs per plot 1, 1, 0, 0 around 2 x 1 / 4 = 0.5, divisor 3.
+  EXPECT_FLOAT_EQ(table.participation[1][1], static_cast<float>(std::sqrt(1.0 / 3) / 0.5));
+  EXPECT_FLOAT_EQ(table.participation[2][0], 1.0f);
+  // Equal-frequency limits come from the same pairs.
+  DistanceClassTable equal = make_distance_class_table(-2);
+  assign_distance_classes(5, equal, layout.positions, PairSelection(), {3});
+  EXPECT_DOUBLE_EQ(equal.limit[1], 50.0);
+  EXPECT_DOUBLE_EQ(equal.limit[2], 50.0 * 1.0001);
+}
+
 // A statistic matrix over n plots with v(k, l) given by a function.
 template <typename Value>
 PairwiseStatMatrix statistic(int n, Value value) {
