@@ -82,12 +82,8 @@ class LeftOutPlots {
   /// Clears the table for plots 1..n_plots and columns 0..n_columns-1.
   void reset(int n_plots, int n_columns);
   void add(int quantity, int column, int plot) { flags_[index(quantity, column, plot)] = 1; }
-  bool contains(int quantity, int column, int plot) const {
-    return column < n_columns_ && plot <= n_plots_ && flags_[index(quantity, column, plot)] != 0;
-  }
   /// The plots left out of a quantity in a column, in increasing order.
   std::vector<int> plots(int quantity, int column) const;
-  int n_columns() const { return n_columns_; }
 
  private:
   std::size_t index(int quantity, int column, int plot) const {
