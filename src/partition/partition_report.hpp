@@ -47,6 +47,9 @@ struct PartitionReportInput {
 };
 
 /// The text of the partition section (what write_partition_results appends).
+/// With plot names, it names the plots left out of the analysis and of each
+/// statistic after the pairs used, and those left out of each divergence
+/// interval after the decomposition (left_out_report.hpp).
 std::string partition_results_text(const PartitionReportInput& input);
 
 /// Appends the partition section to the result file, asking the user to free
