@@ -94,29 +94,29 @@ TEST(DistanceClasses, ParticipationAndItsCoefficientOfVariation) {
 }
 
 TEST(DistanceClasses, EmptyPlotsFormNoPairAndDoNotTakePart) {
-  // Five plots, plot 3 without individuals: of its pairs, 1-3 would be in
-  // class 1 and 3-5 beyond the last limit. The others: 1-2 in class 1, the
-  // rest in class 2; participation over the four plots in the analysis.
-  Layout layout(5, 50);
-  layout.set(1, 2, 1);
-  layout.set(1, 3, 2);
-  layout.set(3, 5, 500);
-  DistanceClassTable table = classes_with_limits({10, 100});
-  assign_distance_classes(5, table, layout.positions, PairSelection(), {3});
-  ASSERT_EQ(table.classes, 2);
-  EXPECT_EQ(table.pairs[1], 1);
-  EXPECT_EQ(table.pairs[2], 5);
-  EXPECT_EQ(table.pairs[3], 6);
-  EXPECT_DOUBLE_EQ(table.mean_distance[1], 1.0);
-  EXPECT_FLOAT_EQ(table.participation[1][0], 0.5f);
-  // Pairs per plot 1, 1, 0, 0 around 2 x 1 / 4 = 0.5, divisor 3.
-  EXPECT_FLOAT_EQ(table.participation[1][1], static_cast<float>(std::sqrt(1.0 / 3) / 0.5));
-  EXPECT_FLOAT_EQ(table.participation[2][0], 1.0f);
-  // Equal-frequency limits come from the same pairs.
-  DistanceClassTable equal = make_distance_class_table(-2);
-  assign_distance_classes(5, equal, layout.positions, PairSelection(), {3});
-  EXPECT_DOUBLE_EQ(equal.limit[1], 50.0);
-  EXPECT_DOUBLE_EQ(equal.limit[2], 50.0 * 1.0001);
+  // Plot 3 of five has no individual: its pairs (one in class 1, one beyond
+  // the last limit) are out, and the classes are those of the four others.
+  Layout five(5, 50);
+  five.set(1, 2, 1);
+  five.set(1, 3, 2);
+  five.set(3, 5, 500);
+  Layout four(4, 50);
+  four.set(1, 2, 1);
+  for (const int classes : {2, -2}) {  // given limits, then equal-frequency limits
+    SCOPED_TRACE(classes);
+    DistanceClassTable with_empty = classes > 0 ? classes_with_limits({10, 100}) : make_distance_class_table(-2);
+    DistanceClassTable without = classes > 0 ? classes_with_limits({10, 100}) : make_distance_class_table(-2);
+    assign_distance_classes(5, with_empty, five.positions, PairSelection(), {3});
+    assign_distance_classes(4, without, four.positions, PairSelection());
+    ASSERT_EQ(with_empty.classes, without.classes);
+    for (int j = 1; j <= without.classes + 1; ++j) EXPECT_EQ(with_empty.pairs[j], without.pairs[j]) << j;
+    for (int j = 1; j <= without.classes; ++j) {
+      EXPECT_EQ(with_empty.limit[j], without.limit[j]);
+      EXPECT_EQ(with_empty.mean_distance[j], without.mean_distance[j]);
+      EXPECT_EQ(with_empty.participation[j][0], without.participation[j][0]);
+      EXPECT_EQ(with_empty.participation[j][1], without.participation[j][1]);
+    }
+  }
 }
 
 // A statistic matrix over n plots with v(k, l) given by a function.

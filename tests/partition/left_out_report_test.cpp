@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 #include "partition/diversity_partition.hpp"
 #include "partition_fixtures.hpp"
 #include "support/test_support.hpp"
@@ -10,12 +12,11 @@ namespace quorvel::partition {
 namespace {
 
 TEST(LeftOutReport, NamesTheFirstTwentyPlotsThenCountsTheRest) {
-  core::NameTable names = core::name_table(0, 23);
-  std::vector<int> plots;
-  for (int k = 1; k <= 23; ++k) {
-    names[k] = "S" + std::to_string(k);
-    plots.push_back(k);
-  }
+  std::vector<std::string> sites;
+  for (int k = 1; k <= 23; ++k) sites.push_back("S" + std::to_string(k));
+  const core::NameTable names = quorvel::testing::name_list(sites);
+  std::vector<int> plots(23);
+  std::iota(plots.begin(), plots.end(), 1);
   const std::string list = plot_name_list(plots, names);
   EXPECT_EQ(list.substr(0, 12), "S1, S2, S3, ");
   EXPECT_EQ(list.substr(list.size() - 19), "S19, S20 and 3 more");
