@@ -55,7 +55,8 @@ std::string plot_name_list(const std::vector<int>& plots, const core::NameTable&
   std::string text;
   for (std::size_t k = 0; k < plots.size() && k < static_cast<std::size_t>(kListedPlots); ++k) {
     if (k > 0) text += ", ";
-    text += names[plots[k]];
+    const int plot = plots[k];
+    text += plot >= names.lo() && plot <= names.hi() ? names[plot] : core::format("%i", plot);
   }
   if (plots.size() > static_cast<std::size_t>(kListedPlots))
     text += core::format(" and %i more", static_cast<int>(plots.size()) - kListedPlots);

@@ -11,8 +11,8 @@ namespace quorvel::partition {
 /// Most plot names a list shows before "and n more".
 inline constexpr int kListedPlots = 20;
 
-/// "a, b, c" with the names of `plots` (1-based), the first 20 and then
-/// " and n more".
+/// "a, b, c" with the names of `plots` (1-based; a plot without a name in
+/// the table by its number), the first 20 and then " and n more".
 std::string plot_name_list(const std::vector<int>& plots, const core::NameTable& names);
 
 /// "A", "A and B", "A, B and C".
