@@ -1,6 +1,7 @@
 #include "driver/analysis_sequence.hpp"
 
 #include "core/console.hpp"
+#include "core/text_output.hpp"
 #include "driver/individual_section.hpp"
 #include "driver/phylogeny_traits_section.hpp"
 #include "driver/plot_sections.hpp"
@@ -22,7 +23,7 @@ void prepare_trait_distances(RunState& state) {
     state.has_trait_distances =
         traits::compute_trait_distances(n_species, settings.n_trait_variables, settings.trait_variable_categories,
                                         settings.trait_variable_names, state.traits, state.section_trait_distances);
-    if (!state.has_trait_distances) core::console_print(traits::kNoQuantitativeTraits);
+    if (!state.has_trait_distances) core::echo_to_file(settings.main_result_file, traits::kNoQuantitativeTraits);
   } else if (state.codes.trait_kind == kTraitDistances && !state.trait_distances.empty()) {
     state.section_trait_distances = state.trait_distances[1];
     state.has_trait_distances = true;

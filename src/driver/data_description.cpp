@@ -55,6 +55,8 @@ void write_data_description(const RunState& state) {
     if (!settings.pairwise_categories_source.empty()) {
       echo(format("\nCategories of plot pairs defined from file: %s", settings.pairwise_categories_source.c_str()));
     }
+    // Plots that some statistics leave out, named before any analysis runs.
+    if (const std::string left_out = plots_left_out_description(state); !left_out.empty()) echo(left_out);
   }
 
   if (settings.n_individuals != 0) {

@@ -126,9 +126,9 @@ void run_individual_section(RunState& state) {
     run_individual_phylogeny_tests(state, data);
   }
   if (settings.n_spatial_randomizations != 0) {
-    core::console_print(
-        "\n\nSPATIAL RANDOMIZATION TEST: the positions of individuals are not permuted at the "
-        "individual level; the test is not run.");
+    core::echo_to_file(settings.main_result_file,
+                       "\n\nSPATIAL RANDOMIZATION TEST: the positions of individuals are not permuted at the "
+                       "individual level; the test is not run.");
   }
 }
 

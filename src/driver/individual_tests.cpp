@@ -65,7 +65,7 @@ randomization::TestSummary summarize(const std::vector<float>& randomized, float
   if (observed == MISSING_VALUE_F || count == 0) {
     summary.observed = summary.mean = summary.sd = summary.ci95_low = summary.ci95_high = MISSING_VALUE_F;
     summary.ci99_low = summary.ci99_high = MISSING_VALUE_F;
-    summary.p_lower = summary.p_upper = summary.p_two_sided = MISSING_VALUE_F;
+    summary.p_lower = summary.p_upper = summary.p_two_sided = MISSING_VALUE;
   } else {
     randomization::summarize_permutations(valid, 1, count, summary, observed);
   }
@@ -199,7 +199,8 @@ void run_individual_phylogeny_tests(RunState& state, const IndividualSectionData
     // Permuting clades needs the ages of an ultrametric tree; permuting the
     // taxa of a classification needs the levels to permute and within which,
     // which no keyword of the instruction file gives.
-    core::console_print(
+    core::echo_to_file(
+        settings.main_result_file,
         state.codes.phylogeny_kind == kTaxonomy
             ? "\n\nPhylogeny tests at the individual level with a taxonomic classification need the levels to "
               "permute, which the instruction file cannot give: they are not run."

@@ -7,6 +7,7 @@
 #include "core/console.hpp"
 #include "core/constants.hpp"
 #include "core/format.hpp"
+#include "core/text_output.hpp"
 #include "driver/phylogeny_traits_store.hpp"
 #include "driver/progress_display.hpp"
 #include "randomization/permutation_summary.hpp"
@@ -184,7 +185,8 @@ void run_phylogeny_traits_section(RunState& state) {
   if (state.n_tips < 2 || state.n_tree_nodes <= state.n_tips) {
     // Divergences read from a file come without a tree: there are no tips to
     // permute species among and no branches to simulate evolution along.
-    core::console_print(
+    core::echo_to_file(
+        settings.main_result_file,
         "\n\nNo phylogenetic tree: the phylogeny randomization and Brownian evolution tests of trait conservatism "
         "are not run\n");
     return;

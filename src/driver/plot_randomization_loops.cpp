@@ -137,7 +137,8 @@ void run_spatial_randomizations(RunState& state, const PlotSection& section, int
   }
   auto draw = [&](int slot, int) {
     randomization::draw_plot_permutation(section.n_plots, category_kind, state.plot_category, state.n_categories,
-                                         slots[static_cast<std::size_t>(slot)].source, state.generator);
+                                         slots[static_cast<std::size_t>(slot)].source, state.generator,
+                                         section.empty_plots);
   };
   auto evaluate = [&](int slot_index, int worker_index) {
     SpatialSlot& slot = slots[static_cast<std::size_t>(slot_index)];

@@ -8,6 +8,7 @@
 #include "core/format.hpp"
 #include "input/field_reading.hpp"
 #include "input/pairwise_categories.hpp"
+#include "partition/left_out_report.hpp"
 #include "phylogeny/clade_reduction.hpp"
 #include "reports/partition_rows.hpp"
 
@@ -115,6 +116,54 @@ SectionSpecies::~SectionSpecies() {
   if (restricted_) state_.abundances = std::move(full_);
 }
 
+bool plot_in_selection(const RunState& state, int plot) {
+  const int mode = state.settings.pair_selection_mode;
+  const int key1 = state.pair_key1;
+  const int category = state.plot_category.empty() ? 0 : state.plot_category[plot];
+  if (mode == 1) return key1 == 0 || category == key1;
+  if (mode == 2) return key1 == 0 || category == key1 || category == state.pair_key2;
+  return true;
+}
+
+std::string plots_left_out_description(const RunState& state) {
+  if (!has_plot_data(state)) return "";
+  const int n_plots = state.settings.n_matrix_plots;
+  const int n_species = state.codes.n_species;
+  const core::DMatrix& A = state.abundances;
+  std::vector<int> empty, one_individual, one_species;
+  for (int k = 1; k <= n_plots; ++k) {
+    int richness = 0;
+    for (int j = 1; j <= n_species; ++j) richness += A(k, j) != 0.0 ? 1 : 0;
+    if (A(k, 0) == 0.0 || richness == 0) {
+      empty.push_back(k);
+      continue;
+    }
+    if (state.data_type == partition::kCountData && A(k, 0) == 1.0) one_individual.push_back(k);
+    if (richness == 1) one_species.push_back(k);
+  }
+  // The statistics the plot-level sections report: I alone without
+  // divergences, the trait statistics when traits are given, PI (and TAU)
+  // alone for presence/absence data, which have no plot of one individual.
+  const bool phylogeny = state.codes.phylogeny_kind != kNoPhylogeny;
+  const bool traits = state.codes.trait_kind != kNoTraits;
+  const bool presence = state.data_type == partition::kPresenceAbsenceData;
+  std::vector<std::string> of_individuals = {"Ist"}, of_species;
+  if (phylogeny) of_individuals.push_back("Pst");
+  if (traits) of_individuals.push_back("Tst");
+  if (phylogeny && !presence) of_species.push_back("P*st");
+  if (phylogeny) of_species.push_back("PIst");
+  if (traits && !presence) of_species.push_back("T*st");
+  if (traits) of_species.push_back("TAUst");
+  std::string out = partition::left_out_line("every statistic", "no individual", empty, state.plot_names);
+  out += partition::left_out_line(partition::joined_names(of_individuals), "one individual", one_individual,
+                                  state.plot_names);
+  if (!of_species.empty()) {
+    out += partition::left_out_line(partition::joined_names(of_species), "fewer than two species", one_species,
+                                    state.plot_names);
+  }
+  return out;
+}
+
 void prepare_plot_pairs(RunState& state) {
   if (state.plot_pairs_prepared) return;
   state.plot_pairs_prepared = true;
@@ -171,11 +220,16 @@ PlotSection make_plot_section(const RunState& state, const core::FMatrix* distan
   section.positions.y = &state.plot_y;
   section.positions.distances = &state.plot_distances;
 
+  for (int k = 1; k <= section.n_plots; ++k) {
+    if (state.abundances(k, 0) == 0.0 && plot_in_selection(state, k)) section.empty_plots.push_back(k);
+  }
+
   const int n_classes = state.n_distance_intervals;
   section.classes = partition::make_distance_class_table(n_classes);
   for (int j = 1; j <= n_classes; ++j) section.classes.limit[j] = state.distance_limits[j];
   if (n_classes != 0) {
-    partition::assign_distance_classes(section.n_plots, section.classes, section.positions, section.selection);
+    partition::assign_distance_classes(section.n_plots, section.classes, section.positions, section.selection,
+                                       section.empty_plots);
   }
   section.tables = partition::make_partition_tables(section.n_plots);
   for (int code = partition::kStatisticI; code <= partition::kStatisticPI; ++code) {
@@ -208,21 +262,10 @@ void compute_observed_partition(RunState& state, PlotSection& section) {
   }
 }
 
-std::string global_statistics_line(const PlotSection& section) {
-  const char* const plain[] = {"Ist", "Pst", "P*st", "PIst"};
-  const char* const traits[] = {"Ist", "Tst", "T*st", "TAUst"};
-  const char* const* names = section.analysis_kind == kTraitAnalysis ? traits : plain;
-  std::string line = "\n\n";
-  for (int code = partition::kStatisticI; code <= partition::kStatisticPI; ++code) {
-    const float value = section.tables.pairwise[code](0, 0);
-    if (code > partition::kStatisticI) line += "\t";
-    line += names[code - 1];
-    line += "=" + core::format_cell("%.4f", value == MISSING_VALUE_F ? MISSING_VALUE : value);
-  }
-  return line;
-}
+namespace {
 
-void write_section_report(RunState& state, const PlotSection& section, int n_statistics, int n_intervals) {
+partition::PartitionReportInput report_input(const RunState& state, const PlotSection& section, int n_statistics,
+                                             int n_intervals) {
   partition::PartitionReportInput input;
   input.result_file = state.settings.main_result_file;
   input.n_plots = section.n_plots;
@@ -241,6 +284,40 @@ void write_section_report(RunState& state, const PlotSection& section, int n_sta
   input.data_type = state.data_type;
   input.weighting = section.weighting;
   input.analysis_kind = section.analysis_kind;
+  input.plot_names = &state.plot_names;
+  input.empty_plots = section.empty_plots;
+  return input;
+}
+
+// The divergence intervals a section reports: those of the run for the
+// phylogeny section, none for traits.
+int reported_intervals(const PlotSection& section) {
+  return section.analysis_kind == kTraitAnalysis ? 0 : section.n_intervals;
+}
+
+}  // namespace
+
+std::string global_statistics_line(const RunState& state, const PlotSection& section) {
+  const char* const plain[] = {"Ist", "Pst", "P*st", "PIst"};
+  const char* const traits[] = {"Ist", "Tst", "T*st", "TAUst"};
+  const char* const* names = section.analysis_kind == kTraitAnalysis ? traits : plain;
+  // The statistics of the report's blocks: presence/absence data show PI alone.
+  const int last = section.n_statistics;
+  const int first = state.data_type == partition::kPresenceAbsenceData && last >= 4 ? 4 : 1;
+  std::string line = "\n\n";
+  for (int code = first; code <= last; ++code) {
+    const float value = section.tables.pairwise[code](0, 0);
+    if (code > first) line += "\t";
+    line += names[code - 1];
+    line += "=" + core::format_cell("%.4f", value == MISSING_VALUE_F ? MISSING_VALUE : value);
+  }
+  const partition::PartitionReportInput input =
+      report_input(state, section, section.n_statistics, reported_intervals(section));
+  return line + partition::partition_left_out_lines(input) + partition::interval_left_out_lines(input);
+}
+
+void write_section_report(RunState& state, const PlotSection& section, int n_statistics, int n_intervals) {
+  const partition::PartitionReportInput input = report_input(state, section, n_statistics, n_intervals);
   partition::write_partition_results(input);
   reports::add_partition_rows(state.reports.table, input);
 }

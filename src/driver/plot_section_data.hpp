@@ -36,6 +36,9 @@ struct PlotSection {
   partition::PairSelection selection;
   partition::DistanceClassTable classes;
   partition::PlotPositions positions;
+  /// Plots the section's pair selection keeps that hold no individual: out
+  /// of the whole analysis (partition, distance classes, permutations).
+  std::vector<int> empty_plots;
   partition::PartitionTables tables;  ///< observed partition
   partition::RegressionRow rows[5];   ///< observed rows [StatisticCode]
   partition::StatisticSummary summary;
@@ -79,6 +82,17 @@ class SectionSpecies {
   bool restricted_ = false;
 };
 
+/// True when plot k passes the category filter of the run's pair selection:
+/// with a selection within (mode 1) or between (mode 2) named categories,
+/// a plot of those categories; every plot otherwise.
+bool plot_in_selection(const RunState& state, int plot);
+
+/// Lines of the data description naming the plots of the species-plot data
+/// that plot-level statistics leave out: plots without individuals (every
+/// statistic), of one individual (counts: I and P, and T) and of one species
+/// (P*, PI, T*, TAU), each with the statistics the run reports; "" when none.
+std::string plots_left_out_description(const RunState& state);
+
 /// Prepares the pair selection once per run: the category codes of the
 /// selected categories (mode 3: the pairwise category number and its matrix,
 /// read here), and with mode 1 or 2 and a first code, drops the plots of other
@@ -102,9 +116,11 @@ void regress_statistics(const PlotSection& section, int n_categories, const part
                         const partition::PartitionTables& tables, int first_code, int last_code,
                         partition::RegressionRow* rows);
 
-/// The console line of the global statistics: "\n\nIst=%.4f\tPst=..." (or the
-/// trait names); an undefined value is left empty.
-std::string global_statistics_line(const PlotSection& section);
+/// The console lines of the global statistics: "\n\nIst=%.4f\tPst=..." (or
+/// the trait names) with the statistics the section reports (I alone without
+/// divergences, PI alone for presence/absence data), an undefined value left
+/// empty; then the lines naming the plots left out.
+std::string global_statistics_line(const RunState& state, const PlotSection& section);
 
 /// Writes the partition section of the main result file for `section`.
 void write_section_report(RunState& state, const PlotSection& section, int n_statistics, int n_intervals);

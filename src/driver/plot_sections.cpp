@@ -1,6 +1,7 @@
 #include "driver/plot_sections.hpp"
 
 #include "core/console.hpp"
+#include "core/text_output.hpp"
 #include "driver/plot_section_data.hpp"
 #include "driver/plot_tests.hpp"
 #include "partition/diversity_indices.hpp"
@@ -32,13 +33,16 @@ partition::SpeciesTree species_tree(const RunState& state) {
   return tree;
 }
 
-void note_skipped_table(const char* keyword, const char* needs) {
-  core::console_print(std::string("\n\nWARNING: \"") + keyword + "\" needs " + needs + ": nothing is written for it.");
+// A table the instruction file asks for but the data cannot give: said on
+// the console and in the main result file.
+void note_skipped_table(const RunState& state, const char* keyword, const char* needs) {
+  core::echo_to_file(state.settings.main_result_file,
+                     std::string("\n\nWARNING: \"") + keyword + "\" needs " + needs + ": nothing is written for it.");
 }
 
 void write_node_decomposition(const RunState& state, const PlotSection& section) {
   if (!has_tree(state)) {
-    note_skipped_table("NODE DECOMPOSITION", "a phylogenetic tree or a taxonomy");
+    note_skipped_table(state, "NODE DECOMPOSITION", "a phylogenetic tree or a taxonomy");
     return;
   }
   partition::NodeDecompositionInput input;
@@ -69,7 +73,7 @@ void write_plot_diversity(const RunState& state, const PlotSection& section) {
 
 void write_lineages(const RunState& state, const PlotSection& section) {
   if (!has_dated_tree(state)) {
-    note_skipped_table("WRITE PLOT LINEAGE DIVERSITY AND SIMILARITY THROUGH TIME",
+    note_skipped_table(state, "WRITE PLOT LINEAGE DIVERSITY AND SIMILARITY THROUGH TIME",
                        "an ultrametric phylogenetic tree or a taxonomy");
     return;
   }
@@ -116,7 +120,7 @@ void run_plots_phylogeny_section(RunState& state) {
   PlotSection section = make_plot_section(state, has_phylogeny ? &state.divergences : nullptr,
                                           has_phylogeny ? kPhylogenyAnalysis : kPlainAnalysis, true);
   compute_observed_partition(state, section);
-  core::console_print(global_statistics_line(section));
+  core::console_print(global_statistics_line(state, section));
   write_section_report(state, section, state.codes.n_reported_indices, section.n_intervals);
 
   const RunSettings& settings = state.settings;
@@ -138,7 +142,7 @@ void run_plots_traits_section(RunState& state) {
   const SectionSpecies species(state, &state.section_trait_distances);
   PlotSection section = make_plot_section(state, &state.section_trait_distances, kTraitAnalysis, false);
   compute_observed_partition(state, section);
-  core::console_print(global_statistics_line(section));
+  core::console_print(global_statistics_line(state, section));
   write_section_report(state, section, 4, 0);
 
   const RunSettings& settings = state.settings;

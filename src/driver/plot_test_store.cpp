@@ -63,7 +63,7 @@ void summarize_values(core::FVector& v, int kept, randomization::TestSummary& su
   randomization::summarize_permutations(v, 1, defined, summary, observed);
   if (!is_defined(observed)) {
     summary.observed = MISSING_VALUE_F;
-    summary.p_lower = summary.p_upper = summary.p_two_sided = MISSING_VALUE_F;
+    summary.p_lower = summary.p_upper = summary.p_two_sided = MISSING_VALUE;
   }
 }
 

@@ -8,6 +8,7 @@
 #include "core/console.hpp"
 #include "core/constants.hpp"
 #include "core/format.hpp"
+#include "core/text_output.hpp"
 #include "driver/plot_randomization_loops.hpp"
 #include "driver/plot_test_store.hpp"
 #include "phylogeny/tree_divergences.hpp"
@@ -38,15 +39,6 @@ core::IVector statistic_codes() {
   return codes;
 }
 
-bool plot_passes_filter(const RunState& state, int plot) {
-  const int mode = state.settings.pair_selection_mode;
-  const int key1 = state.pair_key1;
-  const int category = state.plot_category[plot];
-  if (mode == 1) return key1 == 0 || category == key1;
-  if (mode == 2) return key1 == 0 || category == key1 || category == state.pair_key2;
-  return true;
-}
-
 // What a test of the section writes, besides its summaries.
 struct TestDescription {
   int n_randomizations = 0;
@@ -56,7 +48,6 @@ struct TestDescription {
   float mode = 0;
   int pairwise_kind = 0;
   int data_kind = 0;
-  int n_summarized = -1;  // randomizations kept in the summaries, when fewer than asked
 };
 
 // A test shows exactly the statistics of the section's partition report:
@@ -73,10 +64,9 @@ void write_test(RunState& state, const PlotSection& section, const TestDescripti
       test.test_type, test.restriction, test.clade_name, test.mode, state.settings.pair_selection_mode, state.pair_key1,
       state.pair_key2, state.category_names, 1, global, regression, test.pairwise_kind, all_statistics, test.data_kind);
   reports::add_plot_test_rows(
-      state.reports.table,
-      {test.data_kind, test.test_type, test.n_summarized >= 0 ? test.n_summarized : test.n_randomizations,
-       test.restriction, test.clade_name, test.mode, section.classes.classes, &section.classes.limit, n_statistics,
-       &codes, &global, &regression, test.pairwise_kind, all_statistics});
+      state.reports.table, {test.data_kind, test.test_type, test.n_randomizations, test.restriction, test.clade_name,
+                            test.mode, section.classes.classes, &section.classes.limit, n_statistics, &codes, &global,
+                            &regression, test.pairwise_kind, all_statistics});
 }
 
 // Observed values at index 0 of a store.
@@ -99,9 +89,10 @@ TestSummaryMatrix empty_summaries(int row_lo, int row_hi, int col_lo, int col_hi
   TestSummaryMatrix table = randomization::resample_stat_type_matrix(row_lo, row_hi, col_lo, col_hi);
   randomization::TestSummary empty;
   for (float* value : {&empty.observed, &empty.mean, &empty.sd, &empty.ci95_low, &empty.ci95_high, &empty.ci99_low,
-                       &empty.ci99_high, &empty.p_lower, &empty.p_upper, &empty.p_two_sided}) {
+                       &empty.ci99_high}) {
     *value = MISSING_VALUE_F;
   }
+  empty.p_lower = empty.p_upper = empty.p_two_sided = MISSING_VALUE;
   table.fill(empty);
   return table;
 }
@@ -111,29 +102,25 @@ SummaryTables make_summary_tables(const PlotSection& section) {
   return {empty_summaries(0, 4, 0, 4), empty_summaries(0, 4, -20, classes + 3)};
 }
 
-// One partition test (phylogeny or trait distances): randomizations whose
-// st value of P (or T) is undefined are left out; the others are kept in
-// order at indices 1, 2, ...
+// One partition test (phylogeny or trait distances). Every randomization is
+// kept: the partition leaves out of each statistic the plots without a
+// value of it, so a randomization never empties a statistic that the
+// observed data define.
 void run_partition_test(RunState& state, const PlotSection& section, const MatrixRandomizer& randomizer,
                         const TestDescription& test) {
   const int n = test.n_randomizations;
   PlotTestStore store(section.classes.classes, n);
   put_observed(store, section);
-  int kept = 0;
-  run_partition_randomizations(state, section, n, randomizer, true, 0, [&](const PartitionOutcome& outcome, int) {
+  run_partition_randomizations(state, section, n, randomizer, true, 0, [&](const PartitionOutcome& outcome, int i) {
     for (int k = 0; k < outcome.unmapped_tips; ++k) core::console_print("\ntrouble");
-    if (outcome.st[kStatisticP] == MISSING_VALUE_F) return;
-    ++kept;
     for (int code = kStatisticP; code <= kStatisticPI; ++code) {
-      store.put_global(kept, code, outcome.within[code], outcome.among[code], outcome.st[code]);
-      store.put_row(kept, code, outcome.rows[code]);
+      store.put_global(i, code, outcome.within[code], outcome.among[code], outcome.st[code]);
+      store.put_row(i, code, outcome.rows[code]);
     }
   });
   SummaryTables summaries = make_summary_tables(section);
-  store.summarize(kStatisticP, kStatisticPI, kept, true, summaries.global, summaries.regression);
-  TestDescription summarized = test;
-  summarized.n_summarized = kept;
-  write_test(state, section, summarized, summaries.global, summaries.regression);
+  store.summarize(kStatisticP, kStatisticPI, n, true, summaries.global, summaries.regression);
+  write_test(state, section, test, summaries.global, summaries.regression);
 }
 
 void run_spatial_test(RunState& state, const PlotSection& section, int data_kind) {
@@ -290,7 +277,8 @@ void run_time_decomposition(RunState& state, const PlotSection& section) {
   const int n = state.settings.n_phylogeny_randomizations;
   const int R = section.n_intervals;
   if (!has_tree(state)) {
-    core::console_print(
+    core::echo_to_file(
+        state.settings.main_result_file,
         "\n\nNo phylogeny randomization test for time decomposition: divergences read from a file have no tree\n");
     return;
   }
@@ -369,7 +357,10 @@ void run_phylogeny_tests(RunState& state, const PlotSection& section) {
       const core::FVector weights = permutation_weights(state, mode, false);
       run_partition_test(state, section, matrix_randomizer(state, state.divergences, mode, weights), test);
     } else {
-      core::console_print("Not run: permutations within clades need a phylogenetic tree\n");
+      core::echo_to_file(settings.main_result_file,
+                         format("\n\nPhylogeny randomization test %i not run: permutations within clades need a "
+                                "phylogenetic tree\n",
+                                t));
     }
   }
 }
@@ -382,7 +373,7 @@ core::FVector permutation_weights(const RunState& state, float mode, bool by_tip
   const core::DMatrix& A = state.abundances;
   const int n_plots = state.settings.n_matrix_plots;
   for (int k = 1; k <= n_plots; ++k) {
-    if (!plot_passes_filter(state, k)) continue;
+    if (!plot_in_selection(state, k)) continue;
     for (int unit = 1; unit <= n_units; ++unit) {
       const int j = by_tip ? state.species_of_leaf[unit] : unit;
       if (j == 0 || A(k, j) == 0.0) continue;

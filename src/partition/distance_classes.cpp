@@ -35,13 +35,15 @@ namespace {
 // sorted single-precision distances; the last is widened so that the largest
 // distance falls inside.
 void equal_frequency_limits(int n, DistanceClassTable& table, const PlotPositions& positions,
-                            const PairSelection& selection) {
+                            const PairSelection& selection, const std::vector<char>& in_analysis) {
   const int classes = table.classes;
   std::vector<float> sorted;
   sorted.reserve(static_cast<std::size_t>(n) * static_cast<std::size_t>(std::max(n - 1, 0)) / 2);
   for (int k = 1; k <= n; ++k)
     for (int l = k + 1; l <= n; ++l) {
-      if (!selection.selects(k, l)) continue;
+      if (!in_analysis[static_cast<std::size_t>(k)] || !in_analysis[static_cast<std::size_t>(l)] ||
+          !selection.selects(k, l))
+        continue;
       const double d = positions.distance(k, l);
       if (!is_missing(d)) sorted.push_back(static_cast<float>(d));
     }
@@ -58,10 +60,14 @@ void equal_frequency_limits(int n, DistanceClassTable& table, const PlotPosition
 }  // namespace
 
 void assign_distance_classes(int n, DistanceClassTable& table, const PlotPositions& positions,
-                             const PairSelection& selection) {
+                             const PairSelection& selection, const std::vector<int>& empty_plots) {
+  std::vector<char> in_analysis(static_cast<std::size_t>(n) + 1, 1);
+  for (const int k : empty_plots)
+    if (k >= 1 && k <= n) in_analysis[static_cast<std::size_t>(k)] = 0;
+  const int n_plots = n - static_cast<int>(std::count(in_analysis.begin() + 1, in_analysis.end(), 0));
   if (table.classes < 0) {
     table.classes = -table.classes;
-    equal_frequency_limits(n, table, positions, selection);
+    equal_frequency_limits(n, table, positions, selection, in_analysis);
   }
   int classes = table.classes;
   const int top = classes + 2;  // a class may be added, and one past it is searched
@@ -73,8 +79,9 @@ void assign_distance_classes(int n, DistanceClassTable& table, const PlotPositio
   double dmax = 0;
   bool extra_class = false;
   for (int k = 1; k <= n; ++k) {
+    if (!in_analysis[static_cast<std::size_t>(k)]) continue;
     for (int l = k + 1; l <= n; ++l) {
-      if (!selection.selects(k, l)) continue;
+      if (!in_analysis[static_cast<std::size_t>(l)] || !selection.selects(k, l)) continue;
       const double d = positions.distance(k, l);
       if (is_missing(d)) continue;
       bool opened = false;
@@ -125,15 +132,17 @@ void assign_distance_classes(int n, DistanceClassTable& table, const PlotPositio
       continue;
     }
     int taking_part = 0;
-    const double mean = 2.0 * table.pairs[j] / n;
+    const double mean = 2.0 * table.pairs[j] / n_plots;
     double squares = 0;
     for (int k = 1; k <= n; ++k) {
+      if (!in_analysis[static_cast<std::size_t>(k)]) continue;
       if (per_plot(k, j) != 0) ++taking_part;
       const double deviation = per_plot(k, j) - mean;
       squares += deviation * deviation;
     }
-    table.participation(j, 0) = static_cast<float>(static_cast<double>(taking_part) / n);
-    table.participation(j, 1) = n > 1 ? static_cast<float>(std::sqrt(squares / (n - 1)) / mean) : MISSING_VALUE_F;
+    table.participation(j, 0) = static_cast<float>(static_cast<double>(taking_part) / n_plots);
+    table.participation(j, 1) =
+        n_plots > 1 ? static_cast<float>(std::sqrt(squares / (n_plots - 1)) / mean) : MISSING_VALUE_F;
   }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "core/arrays.hpp"
 #include "partition/partition_types.hpp"
 
@@ -36,7 +38,9 @@ DistanceClassTable make_distance_class_table(int classes);
 /// Fixes the classes (computing equal-frequency limits when `table.classes` is
 /// negative, opening one more class when selected pairs lie beyond the last
 /// limit) and describes each class, over the selected pairs k < l of plots 1..n.
+/// Plots of `empty_plots` (without individuals) are out of the analysis: they
+/// form no pair and do not count among the plots of the participation.
 void assign_distance_classes(int n_plots, DistanceClassTable& table, const PlotPositions& positions,
-                             const PairSelection& selection);
+                             const PairSelection& selection, const std::vector<int>& empty_plots = {});
 
 }  // namespace quorvel::partition

@@ -32,6 +32,26 @@ double pd_of_tips(const SpeciesTree& tree, const CladeOrder& order, const std::v
   return pd;
 }
 
+// Phylogenetic Jaccard similarity of two sets of tips from their tip counts
+// per node (and those of their union): the branch length the two share below
+// the common ancestor of the union over the union's branch length there
+// (PD1 + PD2 - PD1&2) / PD1&2, from 0 to 1. Measured below that ancestor, a
+// set's PD includes the path from its own ancestor down from the union's, so
+// {A} and {A,B,C} share the branches from A up to the union's root.
+double phylogenetic_jaccard(const SpeciesTree& tree, const CladeOrder& order, const std::vector<int>& first,
+                            const std::vector<int>& second, const std::vector<int>& both) {
+  const int m = both[static_cast<std::size_t>(order.root)];
+  double shared = 0.0, union_length = 0.0;
+  for (int v = 1; v <= tree.n_nodes; ++v) {
+    const std::size_t i = static_cast<std::size_t>(v);
+    if (both[i] == 0 || both[i] == m) continue;
+    const double length = (*tree.nodes)[v].branch_length;
+    union_length += length;
+    if (first[i] > 0 && second[i] > 0) shared += length;
+  }
+  return union_length == 0.0 ? MISSING_VALUE : shared / union_length;
+}
+
 void mark_tips(const SpeciesTree& tree, int n_species, const double* row, std::vector<int>& present) {
   present.assign(static_cast<std::size_t>(tree.n_nodes) + 1, 0);
   for (int j = 1; j <= n_species; ++j) {
@@ -136,10 +156,13 @@ std::string pair_table(const DiversityIndicesInput& in, const std::vector<RowInd
       "similarity: J=(S1+S2-S1&2)/S1&2";
   if (in.tree.nodes) out += "\tPJ=(PD1+PD2-PD1&2)/PD1&2";
   if (in.divergences) out += "\tmean divergence btw ind\tmean divergence btw sp";
-  std::vector<int> present_k, present, counts;
+  std::vector<int> present_k, present_l, present, counts_k, counts_l, counts;
   PlotSums sums;
   for (int k = 1; k < in.n_plots; ++k) {
-    if (order) mark_tips(in.tree, in.n_species, A[k].data(), present_k);
+    if (order) {
+      mark_tips(in.tree, in.n_species, A[k].data(), present_k);
+      count_present_tips(*order, present_k, counts_k);
+    }
     if (in.divergences) plot_sums(in, k, sums);
     for (int l = k + 1; l <= in.n_plots; ++l) {
       int union_size = 0;
@@ -161,14 +184,12 @@ std::string pair_table(const DiversityIndicesInput& in, const std::vector<RowInd
       out += core::format("\n%s\t%s\t\t%i", names[k].c_str(), names[l].c_str(), shared);
       out += cell(ratio(shared, union_size));
       if (order) {
+        mark_tips(in.tree, in.n_species, A[l].data(), present_l);
+        count_present_tips(*order, present_l, counts_l);
         present = present_k;
-        for (int j = 1; j <= in.n_species; ++j) {
-          if (A(l, j) == 0.0) continue;
-          const int tip = tip_of(in.tree, j);
-          if (tip != 0) present[static_cast<std::size_t>(tip)] = 1;
-        }
-        const double pd_union = pd_of_tips(in.tree, *order, present, counts);
-        out += cell(ratio(rk.pd + rl.pd - pd_union, pd_union));
+        for (std::size_t t = 0; t < present.size(); ++t) present[t] |= present_l[t];
+        count_present_tips(*order, present, counts);
+        out += cell(phylogenetic_jaccard(in.tree, *order, counts_k, counts_l, counts));
       }
       if (in.divergences) {
         out += cell(ratio(individual_sum, individual_weight));

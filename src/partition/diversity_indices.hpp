@@ -37,10 +37,13 @@ struct DiversityIndicesInput {
 };
 
 /// The text of the tables: richness, mean divergence between species and PD
-/// of the pooled sample and of every plot; for every pair of plots the
-/// shared species, Jaccard's J, the phylogenetic PJ and the mean divergences
-/// between their individuals and between their species. Divisions by zero
-/// (fewer than two species, PD of the union 0) give empty cells.
+/// (Faith's, of the plot's own species) of the pooled sample and of every
+/// plot; for every pair of plots the shared species, Jaccard's J, the
+/// phylogenetic PJ (PD1 and PD2 measured below the common ancestor of the
+/// union of their species: the shared branch length over the union's, from
+/// 0 to 1) and the mean divergences between their individuals and between
+/// their species. Divisions by zero (fewer than two species, PD of the union
+/// 0) give empty cells.
 std::string diversity_indices_text(const DiversityIndicesInput& input);
 
 /// Writes the tables to their file (created anew unless it is the main

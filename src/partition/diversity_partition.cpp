@@ -12,21 +12,18 @@ namespace quorvel::partition {
 namespace {
 
 // A pair's values by quantity: X[q * (R + 1) + m], columns m = 0..R.
-constexpr int kF = 0;   // proportion of pairs of individuals (I)
-constexpr int kM = 1;   // mean divergence between individuals (P)
-constexpr int kMs = 2;  // ... between individuals of distinct species (P*)
-constexpr int kSP = 3;  // proportion of pairs of species (S)
-constexpr int kMS = 4;  // mean divergence between species (PI)
-constexpr int kQuantities = 5;
+constexpr int kF = kQuantityI;       // proportion of pairs of individuals (I)
+constexpr int kM = kQuantityP;       // mean divergence between individuals (P)
+constexpr int kMs = kQuantityPStar;  // ... between individuals of distinct species (P*)
+constexpr int kSP = kQuantityS;      // proportion of pairs of species (S)
+constexpr int kMS = kQuantityPI;     // mean divergence between species (PI)
+constexpr int kQuantities = kPartitionQuantities;
 
 // Table of each quantity.
 IntervalPartition& table_of(PartitionTables& tables, int quantity) {
   static constexpr int kCode[kQuantities] = {kStatisticI, kStatisticP, kStatisticPStar, 0, kStatisticPI};
   return quantity == kSP ? tables.species_pairs : tables.interval[kCode[quantity]];
 }
-
-// Pairwise matrix of each statistic code and the quantity it is made of.
-constexpr int kQuantityOfCode[5] = {0, kF, kM, kMs, kMS};
 
 double ratio_or_missing(double numerator, double denominator) {
   if (denominator == 0.0 || is_missing(numerator) || is_missing(denominator)) return MISSING_VALUE;
@@ -228,40 +225,76 @@ void partition(int n, int s, core::DMatrix& A, int data_type, const PairSelectio
     w[0] += w[k];
   }
 
-  // The species pool is read before the pooled frequencies are replaced.
+  // The species pool is every species of the table, also those present only
+  // in plots without weight (plots that a category selection leaves out), so
+  // that it never depends on what an earlier call left in row 0.
   std::vector<int>& pool = ws.pool;
   pool.clear();
-  if (A(0, 0) != 0.0)
-    for (int j = 1; j <= s; ++j)
-      if (A(0, j) != 0.0) pool.push_back(j - 1);
   for (int j = 1; j <= s; ++j) {
     double sum = 0;
-    for (int k = 1; k <= n; ++k) sum += w[k] * A(k, j);
+    bool present = false;
+    for (int k = 1; k <= n; ++k) {
+      sum += w[k] * A(k, j);
+      present = present || A(k, j) != 0.0;
+    }
     A(0, j) = w[0] != 0.0 ? sum / w[0] : 0.0;
+    if (present && A(0, 0) != 0.0) pool.push_back(j - 1);
   }
   build_species_lists(ws, n, s, A);
   auto list_size = [&ws](int k) {
     return ws.list_start[static_cast<std::size_t>(k) + 1] - ws.list_start[static_cast<std::size_t>(k)];
   };
 
-  // Within-plot values of every weighted plot.
+  // Within-plot values of every weighted plot. A plot without a within value
+  // of a quantity in a column is left out of that column (named in
+  // tables.left_out); P*, S and PI have no column 1.
   ws.within.assign(static_cast<std::size_t>(n + 1) * width, MISSING_VALUE);
   ws.raw.assign(static_cast<std::size_t>(4) * R1, 0.0);
+  tables.left_out.reset(n, R1);
+  ws.complete.assign(static_cast<std::size_t>(n) + 1, 0);
+  int weighted_plots = 0;
+  int last_weighted = 0;
   for (int k = 1; k <= n; ++k) {
-    if (w[k] == 0.0) continue;
+    if (w[k] == 0.0 || list_size(k) == 0) continue;
+    ++weighted_plots;
+    last_weighted = k;
     bool undefined_draws = false;
     if (clades)
       kernel::clade_within_sums(ws, k, data_type, A(k, 0), ws.raw.data(), undefined_draws);
     else
       kernel::within_plot_sums(ws, k, data_type, A(k, 0), ws.raw.data(), undefined_draws);
-    finish_pair(ws.raw.data(), R, undefined_draws, ws.within.data() + static_cast<std::size_t>(k) * width);
+    double* Xk = ws.within.data() + static_cast<std::size_t>(k) * width;
+    finish_pair(ws.raw.data(), R, undefined_draws, Xk);
+    bool complete = true;
+    for (int q = 0; q < kQuantities; ++q) {
+      for (int m = 0; m <= R; ++m) {
+        if (m == 1 && (q == kMs || q == kSP || q == kMS)) continue;
+        if (!is_missing(Xk[q * R1 + m])) continue;
+        tables.left_out.add(q, m, k);
+        complete = false;
+      }
+    }
+    ws.complete[static_cast<std::size_t>(k)] = complete ? 1 : 0;
   }
 
-  // Pairs, in the order k < l, with the global sums accumulated as they come.
-  ws.sums.assign(static_cast<std::size_t>(2) * width, 0.0);
+  // Pairs, in the order k < l, with the global sums accumulated as they come:
+  // per column, a pair enters the within value when both plots have a value
+  // there, and the among value when its own value is defined too. Most pairs
+  // have every value (but those no pair has: P*, S and PI in column 1), and
+  // their weights, the same in every column, are summed apart.
+  ws.sums.assign(static_cast<std::size_t>(4) * width, 0.0);
   double* among_sum = ws.sums.data();
-  double* within_sum = ws.sums.data() + width;
-  double among_weight = 0, within_weight = 0;
+  double* within_sum = among_sum + width;
+  double* among_weight = within_sum + width;
+  double* within_weight = among_weight + width;
+  double among_weight_all = 0, within_weight_all = 0;
+  // Column 1 of P*, S and PI is missing in every pair: a pair has every
+  // other value when those three are its only missing ones.
+  auto pair_complete = [width](const double* values) {
+    int missing = 0;
+    for (int c = 0; c < width; ++c) missing += is_missing(values[c]) ? 1 : 0;
+    return missing == 3;
+  };
   ws.pair.assign(static_cast<std::size_t>(width), MISSING_VALUE);
   double* X = ws.pair.data();
   std::vector<int>& partners = ws.partners;
@@ -281,31 +314,53 @@ void partition(int n, int s, core::DMatrix& A, int data_type, const PairSelectio
       finish_pair(ws.raw.data(), R, false, X);
       const double* Xl = ws.within.data() + static_cast<std::size_t>(l) * width;
       for (int code = kStatisticI; code <= kStatisticPI; ++code) {
-        const int q = kQuantityOfCode[code] * R1;
+        const int q = quantity_of_statistic(code) * R1;
         const float value = pairwise_statistic(Xk[q], Xl[q], X[q]);
         tables.pairwise[code](k, l) = value;
         tables.pairwise[code](l, k) = value;
       }
-      const double wkl = w[k] * w[l];
-      for (int c = 0; c < width; ++c) {
-        among_sum[c] += wkl * X[c];
-        within_sum[c] += w[k] * Xk[c] + w[l] * Xl[c];
+      const double wk = w[k];
+      const double wl = w[l];
+      const double wkl = wk * wl;
+      if (ws.complete[static_cast<std::size_t>(k)] && ws.complete[static_cast<std::size_t>(l)] && pair_complete(X)) {
+        for (int c = 0; c < width; ++c) {
+          among_sum[c] += wkl * X[c];
+          within_sum[c] += wk * Xk[c] + wl * Xl[c];
+        }
+        among_weight_all += wkl;
+        within_weight_all += wk + wl;
+        continue;
       }
-      among_weight += wkl;
-      within_weight += w[k] + w[l];
+      for (int c = 0; c < width; ++c) {
+        if (is_missing(Xk[c]) || is_missing(Xl[c])) continue;
+        within_sum[c] += wk * Xk[c] + wl * Xl[c];
+        within_weight[c] += wk + wl;
+        if (is_missing(X[c])) continue;
+        among_sum[c] += wkl * X[c];
+        among_weight[c] += wkl;
+      }
     }
   }
-  if (n == 1) {
+  for (int c = 0; c < width; ++c) {
+    among_weight[c] += among_weight_all;
+    within_weight[c] += within_weight_all;
+  }
+  if (weighted_plots == 1) {
     // A single plot: its own values are the within values.
-    within_weight = 1.0;
-    std::copy(ws.within.data() + width, ws.within.data() + 2 * width, within_sum);
+    const double* Xk = ws.within.data() + static_cast<std::size_t>(last_weighted) * width;
+    for (int c = 0; c < width; ++c) {
+      if (is_missing(Xk[c])) continue;
+      within_sum[c] = Xk[c];
+      within_weight[c] = 1.0;
+    }
   }
 
   for (int q = 0; q < kQuantities; ++q) {
     IntervalPartition& T = table_of(tables, q);
     for (int m = 0; m <= R; ++m) {
-      T(0, m) = ratio_or_missing(within_sum[q * R1 + m], within_weight);
-      T(1, m) = ratio_or_missing(among_sum[q * R1 + m], among_weight);
+      const int c = q * R1 + m;
+      T(0, m) = ratio_or_missing(within_sum[c], within_weight[c]);
+      T(1, m) = ratio_or_missing(among_sum[c], among_weight[c]);
     }
   }
   for (int code = kStatisticI; code <= kStatisticPI; ++code) {

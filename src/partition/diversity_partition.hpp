@@ -13,13 +13,21 @@ namespace quorvel::partition {
 /// divergence interval.
 ///
 /// - `abundances`: doubles [0..n_plots][0..n_species]; column 0 the plot totals
-///   N_k, cells the relative frequencies; row 0 the pooled sample, whose cells
-///   1..s are overwritten with the weighted pooled frequencies. The species
-///   pool is the set of species with a non-zero row-0 cell on entry.
+///   N_k, cells the relative frequencies; row 0 the pooled sample: its total
+///   A[0][0] weighs the species pool, its cells 1..s are overwritten with the
+///   weighted pooled frequencies. The species pool is every species present
+///   in a plot of the table (also a plot of total 0 that a category selection
+///   left out), whatever row 0 holds on entry.
 /// - `data_type`: 0 presence/absence, 1 relative abundances, 2 counts (the
 ///   within-plot values then draw two different individuals of the plot: the
 ///   unbiased Gini-Simpson and Rao estimators; a plot of one individual has
 ///   no within-plot value).
+/// - Each quantity and column is computed over the plots that have a
+///   within-plot value there (tables.left_out names the others): a plot
+///   without one is out of both the within and the among value, and a pair
+///   of kept plots without an among value of its own is out of the among
+///   value only. Plots of total 0 form no pair. With a single weighted plot
+///   the within values are that plot's.
 /// - `divergences`: floats [0..s][0..s] (element [0][0] not read), or null for
 ///   divergence 0 within and 1 between species. Trait distances may be passed
 ///   instead for the trait statistics. A MISSING_VALUE divergence leaves the

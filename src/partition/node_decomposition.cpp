@@ -1,5 +1,7 @@
 #include "partition/node_decomposition.hpp"
 
+#include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -50,17 +52,22 @@ struct PairValues {
   std::vector<double> H, P, J, Q, K, R, Di;
 };
 
-// Running sums over plots (row 0) or pairs (row 1).
+// Which values of a pair (or a plot) are defined, one bit per table, one
+// byte per column -3..V.
+enum DefinedBit : std::uint8_t { kH = 1, kP = 2, kJ = 4, kQ = 8, kDi = 16, kKJ = 32, kRQ = 64 };
+using DefinedMask = std::vector<std::uint8_t>;
+
+// Running sums over plots (row 0) or pairs (row 1), each column of each
+// table over the values defined there; the weighted means Dp* and DELTA
+// over the values whose weight J (or Q) is defined too.
 struct MeanSums {
-  explicit MeanSums(int n_nodes)
-      : H(static_cast<std::size_t>(n_nodes) + 4),
-        J(H.size()),
-        Di(H.size()),
-        P(H.size()),
-        Q(H.size()),
-        KJ(H.size()),
-        RQ(H.size()) {}
-  std::vector<double> H, J, Di, P, Q, KJ, RQ;
+  explicit MeanSums(int n_nodes) {
+    const std::size_t columns = static_cast<std::size_t>(n_nodes) + 4;
+    for (std::vector<double>* sum : {&H, &J, &Di, &P, &Q, &KJ, &RQ, &JK, &QR}) sum->assign(columns, 0.0);
+    for (std::vector<int>* count : {&nH, &nJ, &nDi, &nP, &nQ}) count->assign(columns, 0);
+  }
+  std::vector<double> H, J, Di, P, Q, KJ, RQ, JK, QR;
+  std::vector<int> nH, nJ, nDi, nP, nQ;
   int count = 0;
 };
 
@@ -86,19 +93,31 @@ class Decomposer {
     }
     species_summary(used, out);
 
+    // A column is averaged over the plots where it is defined (a plot of one
+    // individual has no share of pairs of individuals, a plot of one species
+    // no mean divergence between species, a plot without two individuals in
+    // a clade no Di there), and over the pairs whose own value and both
+    // plots' values are defined.
     MeanSums within(V), among(V);
     PairValues values(V);
+    std::vector<DefinedMask> defined(static_cast<std::size_t>(n) + 1);
+    DefinedMask pair_defined;
     for (int k = 1; k <= n; ++k) {
       if (!used[static_cast<std::size_t>(k)]) continue;
       pair_values(plots[static_cast<std::size_t>(k)], plots[static_cast<std::size_t>(k)], true, values);
-      accumulate(values, within);
+      defined_values(values, defined[static_cast<std::size_t>(k)]);
+      accumulate(values, defined[static_cast<std::size_t>(k)], within);
     }
     for (int k = 1; k <= n; ++k) {
       if (!used[static_cast<std::size_t>(k)]) continue;
+      const DefinedMask& defined_k = defined[static_cast<std::size_t>(k)];
       for (int l = k + 1; l <= n; ++l) {
         if (!used[static_cast<std::size_t>(l)] || !in_.selection.selects(k, l)) continue;
         pair_values(plots[static_cast<std::size_t>(k)], plots[static_cast<std::size_t>(l)], false, values);
-        accumulate(values, among);
+        defined_values(values, pair_defined);
+        const DefinedMask& defined_l = defined[static_cast<std::size_t>(l)];
+        for (std::size_t i = 0; i < pair_defined.size(); ++i) pair_defined[i] &= defined_k[i] & defined_l[i];
+        accumulate(values, pair_defined, among);
       }
     }
     out.n_pairs_used = among.count;
@@ -276,33 +295,75 @@ class Decomposer {
     }
   }
 
-  void accumulate(const PairValues& w, MeanSums& sums) const {
-    ++sums.count;
+  void defined_values(const PairValues& w, DefinedMask& mask) const {
+    mask.assign(w.H.size(), 0);
     for (std::size_t i = 0; i < w.H.size(); ++i) {
-      sums.H[i] += w.H[i];
-      sums.P[i] += w.P[i];
+      std::uint8_t bits = 0;
+      if (std::isfinite(w.H[i])) bits |= kH;
+      if (std::isfinite(w.P[i])) bits |= kP;
+      mask[i] = bits;
     }
     for (const int v : internal_) {
       const std::size_t i = PairValues::at(v);
-      sums.J[i] += w.J[i];
-      sums.Q[i] += w.Q[i];
-      sums.Di[i] += w.Di[i];
-      sums.KJ[i] += w.K[i] * w.J[i];
-      sums.RQ[i] += w.R[i] * w.Q[i];
+      std::uint8_t bits = mask[i];
+      if (std::isfinite(w.J[i])) bits |= kJ;
+      if (std::isfinite(w.Q[i])) bits |= kQ;
+      if (std::isfinite(w.Di[i])) bits |= kDi;
+      if (std::isfinite(w.K[i] * w.J[i]) && std::isfinite(w.J[i])) bits |= kKJ;
+      if (std::isfinite(w.R[i] * w.Q[i]) && std::isfinite(w.Q[i])) bits |= kRQ;
+      mask[i] = bits;
+    }
+  }
+
+  // The tables averaged by plain means: their bit, values, sums and counts.
+  struct MeanColumn {
+    DefinedBit bit;
+    std::vector<double> PairValues::*values;
+    std::vector<double> MeanSums::*sum;
+    std::vector<int> MeanSums::*count;
+  };
+  static constexpr MeanColumn kEveryColumn[2] = {{kH, &PairValues::H, &MeanSums::H, &MeanSums::nH},
+                                                 {kP, &PairValues::P, &MeanSums::P, &MeanSums::nP}};
+  static constexpr MeanColumn kInternalColumn[3] = {{kJ, &PairValues::J, &MeanSums::J, &MeanSums::nJ},
+                                                    {kQ, &PairValues::Q, &MeanSums::Q, &MeanSums::nQ},
+                                                    {kDi, &PairValues::Di, &MeanSums::Di, &MeanSums::nDi}};
+
+  static void add(const MeanColumn& column, const PairValues& w, std::size_t i, MeanSums& sums) {
+    (sums.*column.sum)[i] += (w.*column.values)[i];
+    ++(sums.*column.count)[i];
+  }
+
+  void accumulate(const PairValues& w, const DefinedMask& defined, MeanSums& sums) const {
+    ++sums.count;
+    for (std::size_t i = 0; i < w.H.size(); ++i)
+      for (const MeanColumn& column : kEveryColumn)
+        if (defined[i] & column.bit) add(column, w, i, sums);
+    for (const int v : internal_) {
+      const std::size_t i = PairValues::at(v);
+      for (const MeanColumn& column : kInternalColumn)
+        if (defined[i] & column.bit) add(column, w, i, sums);
+      // Dp* and DELTA: means of K and R weighted by J and Q.
+      if (defined[i] & kKJ) {
+        sums.KJ[i] += w.K[i] * w.J[i];
+        sums.JK[i] += w.J[i];
+      }
+      if (defined[i] & kRQ) {
+        sums.RQ[i] += w.R[i] * w.Q[i];
+        sums.QR[i] += w.Q[i];
+      }
     }
   }
 
   void store_means(const MeanSums& sums, int row, NodeDecomposition& out) const {
-    const double count = sums.count;
     for (int v = -3; v <= in_.tree.n_nodes; ++v) {
       const std::size_t i = PairValues::at(v);
-      out.H(row, v) = divide(sums.H[i], count);
-      out.P(row, v) = divide(sums.P[i], count);
-      out.J(row, v) = divide(sums.J[i], count);
-      out.Q(row, v) = divide(sums.Q[i], count);
-      out.Di(row, v) = divide(sums.Di[i], count);
-      out.Dpstar(row, v) = divide(sums.KJ[i], sums.J[i]);
-      out.Delta(row, v) = divide(sums.RQ[i], sums.Q[i]);
+      out.H(row, v) = divide(sums.H[i], sums.nH[i]);
+      out.P(row, v) = divide(sums.P[i], sums.nP[i]);
+      out.J(row, v) = divide(sums.J[i], sums.nJ[i]);
+      out.Q(row, v) = divide(sums.Q[i], sums.nQ[i]);
+      out.Di(row, v) = divide(sums.Di[i], sums.nDi[i]);
+      out.Dpstar(row, v) = divide(sums.KJ[i], sums.JK[i]);
+      out.Delta(row, v) = divide(sums.RQ[i], sums.QR[i]);
     }
   }
 

@@ -7,6 +7,7 @@
 #include "core/constants.hpp"
 #include "core/format.hpp"
 #include "core/text_output.hpp"
+#include "partition/left_out_report.hpp"
 
 namespace quorvel::partition {
 
@@ -228,6 +229,7 @@ std::string interval_section(const PartitionReportInput& in) {
              [&](int i) { return PI(1, i); });
   out += row("\nPIst(<t) = (DELTApa(<t) - DELTApw(<t)) / DELTApa(<t)",
              [&](int i) { return one_minus_ratio(PI(0, i), PI(1, i)); });
+  if (const std::string left_out = interval_left_out_lines(in); !left_out.empty()) out += "\n" + left_out;
   return out;
 }
 
@@ -260,6 +262,7 @@ std::string partition_results_text(const PartitionReportInput& in) {
   if (f == 1) out += core::format("\n\nSpatial partition of phylo-diversity within and among %i plots", in.n_plots);
   if (f == 2) out += core::format("\n\nSpatial partition of traits-diversity within and among %i plots", in.n_plots);
   out += pairs_used(in);
+  out += partition_left_out_lines(in);
 
   if (in.pairwise_mode > 1 && classes != 0 && in.classes) out += distance_class_lines(*in.classes);
 

@@ -40,9 +40,16 @@ struct PartitionReportInput {
   int data_type = 1;
   PlotWeighting weighting = PlotWeighting::kEqual;
   int analysis_kind = 0;  ///< 0 no divergences, 1 phylogeny, 2 traits
+  /// Names of plots 0..n, to name the plots left out (none named when null).
+  const core::NameTable* plot_names = nullptr;
+  /// Plots without individuals, out of the whole analysis (increasing).
+  std::vector<int> empty_plots;
 };
 
 /// The text of the partition section (what write_partition_results appends).
+/// With plot names, it names the plots left out of the analysis and of each
+/// statistic after the pairs used, and those left out of each divergence
+/// interval after the decomposition (left_out_report.hpp).
 std::string partition_results_text(const PartitionReportInput& input);
 
 /// Appends the partition section to the result file, asking the user to free

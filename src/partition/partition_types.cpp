@@ -25,6 +25,27 @@ bool PairSelection::selects(int k, int l) const {
   }
 }
 
+int quantity_of_statistic(int code) {
+  static constexpr int kQuantity[5] = {kQuantityI, kQuantityI, kQuantityP, kQuantityPStar, kQuantityPI};
+  return code >= 0 && code <= 4 ? kQuantity[code] : kQuantityI;
+}
+
+void LeftOutPlots::reset(int n_plots, int n_columns) {
+  n_plots_ = n_plots;
+  n_columns_ = n_columns;
+  flags_.assign(static_cast<std::size_t>(kPartitionQuantities) * static_cast<std::size_t>(n_columns) *
+                    (static_cast<std::size_t>(n_plots) + 1),
+                0);
+}
+
+std::vector<int> LeftOutPlots::plots(int quantity, int column) const {
+  std::vector<int> out;
+  if (column < 0 || column >= n_columns_) return out;
+  for (int k = 1; k <= n_plots_; ++k)
+    if (flags_[index(quantity, column, k)] != 0) out.push_back(k);
+  return out;
+}
+
 PartitionTables make_partition_tables(int n_plots) {
   PartitionTables tables;
   for (int code = kStatisticI; code <= kStatisticPI; ++code) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "core/arrays.hpp"
 
 namespace quorvel::partition {
@@ -49,6 +52,51 @@ using PairwiseStatMatrix = core::FMatrix;
 /// row 2 species pool; column 0 every divergence, column m interval m.
 using IntervalPartition = core::DMatrix;
 
+/// The five quantities of the interval tables, in the order the partition
+/// computes them: proportion of pairs of individuals (I), mean divergence
+/// between individuals (P), between individuals of distinct species (P*),
+/// proportion of pairs of species (S), mean divergence between species (PI).
+enum PartitionQuantity : int {
+  kQuantityI = 0,
+  kQuantityP = 1,
+  kQuantityPStar = 2,
+  kQuantityS = 3,
+  kQuantityPI = 4,
+  kPartitionQuantities = 5
+};
+
+/// The quantity a StatisticCode is made of.
+int quantity_of_statistic(int code);
+
+/// Plots left out of a quantity in a column of the interval tables (column 0
+/// every divergence, m the values up to t[m]) because they hold individuals
+/// but have no within-plot value there: a plot of one individual (counts),
+/// a plot of fewer than two species (P*, S, PI), in a column m no two
+/// distinct species at most t[m] apart. Such a plot is out of both the
+/// within and the among value of that column, and its pairwise values of the
+/// statistic are missing. P*, S and PI have no column 1 (one species): no
+/// plot is named there. Plots without weight (empty, or left out by a
+/// category selection) are never named.
+class LeftOutPlots {
+ public:
+  /// Clears the table for plots 1..n_plots and columns 0..n_columns-1.
+  void reset(int n_plots, int n_columns);
+  void add(int quantity, int column, int plot) { flags_[index(quantity, column, plot)] = 1; }
+  /// The plots left out of a quantity in a column, in increasing order.
+  std::vector<int> plots(int quantity, int column) const;
+
+ private:
+  std::size_t index(int quantity, int column, int plot) const {
+    return (static_cast<std::size_t>(quantity) * static_cast<std::size_t>(n_columns_) +
+            static_cast<std::size_t>(column)) *
+               (static_cast<std::size_t>(n_plots_) + 1) +
+           static_cast<std::size_t>(plot);
+  }
+  int n_plots_ = 0;
+  int n_columns_ = 0;
+  std::vector<std::uint8_t> flags_;
+};
+
 /// Every output of one partition.
 struct PartitionTables {
   /// [StatisticCode 1..4]; entry 0 unused.
@@ -57,6 +105,8 @@ struct PartitionTables {
   IntervalPartition interval[5];
   /// Proportions of pairs of species by interval (row 2: plain pair counts).
   IntervalPartition species_pairs;
+  /// Plots left out of each quantity and column.
+  LeftOutPlots left_out;
 };
 
 /// Allocates the tables of a partition over plots 0..n_plots, pairwise

@@ -59,6 +59,7 @@ struct PartitionWorkspace {
   std::vector<int> list_species;  ///< 0-based species
   std::vector<double> list_abundance;
   std::vector<double> within;         ///< per plot, 5*(R+1) values
+  std::vector<char> complete;         ///< per plot: every within value defined (but column 1 of P*, S, PI)
   std::vector<double> pair;           ///< 5*(R+1) values of the current pair
   std::vector<double> raw;            ///< per-interval raw sums of a pair, 4*(R+1)
   std::vector<double> plot_channels;  ///< s*C partial sums of the current plot

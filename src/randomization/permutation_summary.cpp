@@ -44,7 +44,7 @@ float envelope_value(const core::FVector& v, int first, int last, double numerat
 // One-sided P-value from the count of permuted values at least as extreme.
 // The observed arrangement is one of the n + 1 equally likely ones, so it
 // counts on its own side: a permutation P-value is never below 1/(n + 1).
-float one_sided_p(int count, int n) { return static_cast<float>(count + 1) / static_cast<float>(n + 1); }
+double one_sided_p(int count, int n) { return static_cast<double>(count + 1) / static_cast<double>(n + 1); }
 
 }  // namespace
 
@@ -59,7 +59,7 @@ void summarize_permutations(core::FVector& v, int first, int last, TestSummary& 
     // No randomization was kept: nothing can be said about the distribution.
     summary.mean = summary.sd = MISSING_VALUE_F;
     summary.ci95_low = summary.ci95_high = summary.ci99_low = summary.ci99_high = MISSING_VALUE_F;
-    summary.p_lower = summary.p_upper = summary.p_two_sided = MISSING_VALUE_F;
+    summary.p_lower = summary.p_upper = summary.p_two_sided = MISSING_VALUE;
     summary.distinct_count = 0;
     return;
   }
@@ -104,9 +104,9 @@ void summarize_permutations(core::FVector& v, int first, int last, TestSummary& 
   while (at_least < n && v[last - at_least] >= observed) ++at_least;
   summary.p_lower = one_sided_p(at_most, n);
   summary.p_upper = one_sided_p(at_least, n);
-  const float two_sided =
-      1.0f - std::max(summary.p_lower, summary.p_upper) + std::min(summary.p_lower, summary.p_upper);
-  summary.p_two_sided = two_sided > 1.0f ? 1.0f : two_sided;
+  const double two_sided =
+      1.0 - std::max(summary.p_lower, summary.p_upper) + std::min(summary.p_lower, summary.p_upper);
+  summary.p_two_sided = two_sided > 1.0 ? 1.0 : two_sided;
 }
 
 TestSummaryMatrix resample_stat_type_matrix(int row_lo, int row_hi, int col_lo, int col_hi) {

@@ -1,32 +1,38 @@
 #include "randomization/plot_permutation.hpp"
 
+#include <cstddef>
+
 #include "randomization/shuffle.hpp"
 
 namespace quorvel::randomization {
 
 void draw_plot_permutation(int n_plots, int category_kind, const core::IVector& category, int n_categories,
-                           core::IVector& source, RandomGenerator& generator) {
+                           core::IVector& source, RandomGenerator& generator, const std::vector<int>& fixed_plots) {
   source = core::ivector(0, n_plots + 1);
   core::IVector e = core::ivector(0, n_plots + 1);
-  if (category_kind != kPermuteWithinCategories) {
-    for (int i = 0; i <= n_plots; ++i) e[i] = i;
-    shuffle_range(e, 1, n_plots, generator);
-    for (int i = 1; i <= n_plots; ++i) source[i] = e[i];
-    return;
-  }
-  // Categories are shuffled in increasing order so that the stream is used
-  // in the same order by every run.
-  for (int f = 1; f <= n_categories; ++f) {
+  std::vector<char> moves(static_cast<std::size_t>(n_plots) + 1, 1);
+  for (const int plot : fixed_plots)
+    if (plot >= 1 && plot <= n_plots) moves[static_cast<std::size_t>(plot)] = 0;
+  // The plots of one group (all plots, or one category) that move, in
+  // increasing order, shuffled among themselves.
+  auto shuffle_group = [&](auto in_group) {
     int m = 0;
     for (int plot = 1; plot <= n_plots; ++plot) {
-      if (category[plot] == f) e[++m] = plot;
+      if (moves[static_cast<std::size_t>(plot)] && in_group(plot)) e[++m] = plot;
     }
     shuffle_range(e, 1, m, generator);
     int rank = 0;
     for (int plot = 1; plot <= n_plots; ++plot) {
-      if (category[plot] == f) source[plot] = e[++rank];
+      if (moves[static_cast<std::size_t>(plot)] && in_group(plot)) source[plot] = e[++rank];
     }
+  };
+  if (category_kind != kPermuteWithinCategories) {
+    shuffle_group([](int) { return true; });
+    return;
   }
+  // Categories are shuffled in increasing order so that the stream is used
+  // in the same order by every run.
+  for (int f = 1; f <= n_categories; ++f) shuffle_group([&](int plot) { return category[plot] == f; });
 }
 
 void apply_plot_permutation(int n_plots, int category_kind, const core::IVector& category, const core::IVector& source,

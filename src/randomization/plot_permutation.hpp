@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "core/arrays.hpp"
 #include "randomization/random_generator.hpp"
 
@@ -11,11 +13,12 @@ inline constexpr int kPermuteWithinCategories = 1;
 
 /// Draws one spatial randomization: `source` (resized to 0..n) receives for
 /// each plot 1..n the plot whose position it takes, or 0 when the plot is not
-/// written (kind 1: plots whose category is outside 1..n_categories).
+/// written (kind 1: plots whose category is outside 1..n_categories; plots of
+/// `fixed_plots`, out of the analysis, which keep their own position).
 /// Kind 1 shuffles each category 1..n_categories in turn (plots in increasing
 /// order); any other kind shuffles all plots. Draws only; touches nothing else.
 void draw_plot_permutation(int n_plots, int category_kind, const core::IVector& category, int n_categories,
-                           core::IVector& source, RandomGenerator& generator);
+                           core::IVector& source, RandomGenerator& generator, const std::vector<int>& fixed_plots = {});
 
 /// Writes the randomized positions described by `source`. The form is chosen
 /// by d(0, 0): 0 means coordinates (x_out, y_out over 1..n written from x, y),

@@ -10,10 +10,12 @@ namespace quorvel::randomization {
 // Pieces shared by the randomization result writers.
 
 /// One row of a summary block: its label and the field it shows, either a
-/// count ("%i", 0 shown empty) or a value (MISSING_VALUE shown empty).
+/// count ("%i", 0 shown empty), a value or a P-value (MISSING_VALUE shown
+/// empty).
 struct SummaryRow {
   const char* label;
   float TestSummary::*value;
+  double TestSummary::*p_value;
   std::int32_t TestSummary::*count;
   const char* format;
 };

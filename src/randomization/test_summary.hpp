@@ -6,8 +6,11 @@
 
 namespace quorvel::randomization {
 
-/// Summary of one randomization test of one statistic: the observed value,
-/// the distribution of the N permuted values and the P-values (single precision).
+/// Summary of one randomization test of one statistic: the observed value
+/// and the distribution of the N permuted values (single precision, as the
+/// values are stored), and the P-values, exact quotients of the counts in
+/// double precision (0.01 is 0.01, so that p < 0.01 selects nothing at 99
+/// randomizations).
 struct TestSummary {
   float observed = 0;
   float mean = 0;
@@ -16,9 +19,9 @@ struct TestSummary {
   float ci95_high = 0;  // 0 when N < 40
   float ci99_low = 0;   // 0 when N < 200
   float ci99_high = 0;  // 0 when N < 200
-  float p_lower = 0;    // H1: obs < exp
-  float p_upper = 0;    // H1: obs > exp
-  float p_two_sided = 0;
+  double p_lower = 0;   // H1: obs < exp
+  double p_upper = 0;   // H1: obs > exp
+  double p_two_sided = 0;
   std::int32_t valid_count = 0;     // set by the callers that count valid randomizations
   std::int32_t distinct_count = 0;  // number of different permuted values
   std::int32_t object = 0;          // object permuted (individual-level writer)

@@ -20,6 +20,16 @@ TableRow& ResultsTable::add(const std::string& section, const std::string& stati
   return row;
 }
 
+const TableRow* ResultsTable::observed_row(const std::string& section, const std::string& statistic, const char* scope,
+                                           int index) const {
+  for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+    if (row->test.empty() && row->index == index && row->statistic == statistic && row->scope == scope &&
+        row->section == section)
+      return &*row;
+  }
+  return nullptr;
+}
+
 std::string number_cell(double value) { return core::format_cell("%.9g", value); }
 
 namespace {

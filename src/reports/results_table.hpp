@@ -56,6 +56,10 @@ struct ResultsTable {
   /// Adds an observed value; returns its row, whose test columns the caller may fill.
   TableRow& add(const std::string& section, const std::string& statistic, const char* scope, int index, double limit,
                 double value);
+
+  /// The latest observed row (empty `test`) of this value, or null.
+  const TableRow* observed_row(const std::string& section, const std::string& statistic, const char* scope,
+                               int index) const;
 };
 
 /// The column names, in order.

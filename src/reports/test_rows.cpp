@@ -53,7 +53,11 @@ std::string plot_test_title(const PlotTestRecord& test) {
 bool add_test_row(ResultsTable& table, const std::string& section, const std::string& statistic, const char* scope,
                   int index, double limit, const std::string& title, int n, const randomization::TestSummary& summary) {
   if (!std::isfinite(summary.observed) && !std::isfinite(summary.mean)) return false;
-  TableRow& row = table.add(section, statistic, scope, index, limit, float_value(summary.observed));
+  // A statistic has one value: its observed row's, when the table holds it
+  // (the test stores the observed value in single precision).
+  const TableRow* observed = table.observed_row(section, statistic, scope, index);
+  const double value = observed ? observed->value : float_value(summary.observed);
+  TableRow& row = table.add(section, statistic, scope, index, limit, value);
   row.test = title;
   row.n = n;
   row.mean = float_value(summary.mean);
@@ -63,9 +67,10 @@ bool add_test_row(ResultsTable& table, const std::string& section, const std::st
     row.ci95_low = float_value(summary.ci95_low);
     row.ci95_high = float_value(summary.ci95_high);
   }
-  row.p_lower = float_value(summary.p_lower);
-  row.p_upper = float_value(summary.p_upper);
-  row.p_two_sided = float_value(summary.p_two_sided);
+  // P-values are exact quotients of counts, kept in double precision.
+  row.p_lower = summary.p_lower;
+  row.p_upper = summary.p_upper;
+  row.p_two_sided = summary.p_two_sided;
   return true;
 }
 

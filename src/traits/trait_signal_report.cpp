@@ -53,10 +53,9 @@ const DetailRow kDetailRows[] = {
     {"\nSD permut val\t", "%G", [](const TestSummary& s) { return static_cast<double>(s.sd); }},
     {"\n95%CI-inf\t", "%G", [](const TestSummary& s) { return static_cast<double>(s.ci95_low); }},
     {"\n95%CI-sup\t", "%G", [](const TestSummary& s) { return static_cast<double>(s.ci95_high); }},
-    {"\nP(1-sided test, H1: obs<exp)\t", "%.4f", [](const TestSummary& s) { return static_cast<double>(s.p_lower); }},
-    {"\nP(1-sided test, H1: obs>exp)\t", "%.4f", [](const TestSummary& s) { return static_cast<double>(s.p_upper); }},
-    {"\nP(2-sided test, H1: obs<>exp)\t", "%.4f",
-     [](const TestSummary& s) { return static_cast<double>(s.p_two_sided); }},
+    {"\nP(1-sided test, H1: obs<exp)\t", "%.4f", [](const TestSummary& s) { return s.p_lower; }},
+    {"\nP(1-sided test, H1: obs>exp)\t", "%.4f", [](const TestSummary& s) { return s.p_upper; }},
+    {"\nP(2-sided test, H1: obs<>exp)\t", "%.4f", [](const TestSummary& s) { return s.p_two_sided; }},
 };
 
 std::string test_heading(double mode, double clade_restriction, const std::string& clade_name, int n_randomizations) {

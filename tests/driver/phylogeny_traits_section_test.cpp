@@ -163,11 +163,13 @@ TEST_F(PhylogenyTraitsRun, TraitDistancesOnlyRunNoBrownianTest) {
 }
 
 // Without a quantitative trait that varies there is no signal to measure:
-// the driver's line is the only word about it.
+// the driver's line, on the console and in the main result file, is the
+// only word about it.
 TEST_F(PhylogenyTraitsRun, NoVaryingQuantitativeTraitWritesNothing) {
   write_file("traits.txt", "Species\tconstant\nA\t5\nB\t5\nC\t5\nD\t5\nE\t5\nF\t5\n");
   run(std::string(kTraitTreeLines) + "BROWNIAN EVOLUTION TEST\t10\n");
   EXPECT_NE(console_output().find(traits::kNoQuantitativeTraits), std::string::npos);
+  EXPECT_EQ(count(results_, traits::kNoQuantitativeTraits), 1);
   EXPECT_EQ(count(console_output(), "PHYLO x TRAITS"), 0);
   EXPECT_EQ(count(results_, "PHYLOGENY + TRAITS"), 0);
 }
@@ -199,10 +201,11 @@ TEST_F(PhylogenyTraitsRun, DivergenceFileRunsNoTreeTests) {
              "C\t3\t3\t0\t2\t2\t4\nD\t3\t3\t2\t0\t1\t4\nE\t3\t3\t2\t1\t0\t4\nF\t4\t4\t4\t4\t4\t0\n");
   run("SPECIES TRAITS\ttraits.txt\nINTER-SPECIES DIVERGENCES\tdivergences.txt\nDIVERGENCE INTERVALS\tdivint.txt\n"
       "PHYLOGENY RANDOMIZATION TESTS\t1\t10\n1\tPERMUTE SAMPLED SPECIES\nBROWNIAN EVOLUTION TEST\t10\n");
-  EXPECT_NE(console_output().find("\n\nNo phylogenetic tree: the phylogeny randomization and Brownian evolution "
-                                  "tests of trait conservatism are not run\n"),
-            std::string::npos)
-      << console_output();
+  const std::string not_run =
+      "\n\nNo phylogenetic tree: the phylogeny randomization and Brownian evolution tests of trait conservatism "
+      "are not run\n";
+  EXPECT_NE(console_output().find(not_run), std::string::npos) << console_output();
+  EXPECT_EQ(count(results_, not_run), 1);
   EXPECT_NE(results_.find("\nNumber of species pairs:\t\t0\t2\t13\t\t"), std::string::npos) << results_;
   EXPECT_EQ(count(results_, "RANDOMIZATION TEST"), 0);
   EXPECT_EQ(count(results_, "BROWNIAN"), 0);

@@ -16,7 +16,8 @@ foreach(check
     "plots_dune_weight2 results_weight2.txt dune/expected-instr_weight2"
     "plots_mite results.txt mite/expected-instr"
     "plots_mite_eqfreq results_eqfreq.txt mite/expected-instr_eqfreq"
-    "plots_mite_topo results_topo.txt mite/expected-instr_topo")
+    "plots_mite_topo results_topo.txt mite/expected-instr_topo"
+    "plots_doubs results.txt doubs/expected-instr")
   separate_arguments(check)
   list(GET check 0 case_name)
   list(GET check 1 result_file)

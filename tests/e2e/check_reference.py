@@ -6,7 +6,9 @@ Usage: check_reference.py RESULT_FILE REFERENCE_TSV
 The reference holds one "key<TAB>value" per line (MISSING = an empty cell,
 NaN = a value no report shows). The values the report shows are matched to
 their keys: global statistics, species-pool values, distance classes, class
-means and slopes, the decomposition by divergence interval and, for a
+means and slopes, the decomposition by divergence interval, the plots left
+out of each statistic and interval column that the section shows (lines
+"Plots left out of ..."; none printed means none left out) and, for a
 spatial randomization test, the mean and SD of the randomized values
 (checked loosely: they come from another random stream). A value must agree
 within 1e-4 relative or within the rounding of its printed form.
@@ -143,6 +145,64 @@ def check_partition(lines, check):
                     check.value(f"interval.{j}.{suffix}", text)
 
 
+LEFT_OUT = re.compile(r"^Plots left out of (.*?)(?: at t = ([^()]*?))? \(([^()]*)\): (.*)$")
+LEFT_OUT_GLOBAL = {"Ist": "I", "Pst": "P", "P*st": "Pstar", "PIst": "PI"}
+LEFT_OUT_INTERVAL = {"Di(t)": "I", "P*st(<t)": "Pstar", "Ds(t)": "S", "PIst(<t)": "PI"}
+INTERVAL_SHOWN = {"Diw(t)": "I", "Dp*w(<t)": "Pstar", "Dsw(t)": "S", "DELTApw(<t)": "PI"}
+
+
+def plot_set(text):
+    """The plots of a printed list, or of a reference value ("none" = no plot)."""
+    if text in ("", "none"):
+        return []
+    text = re.sub(r" and \d+ more$", "", text)
+    return [name.strip() for name in re.split(r",\s*", text)]
+
+
+def check_left_out(lines, check):
+    """Plots left out of the whole analysis, of each statistic shown and of
+    each interval column shown, against the leftout keys."""
+    found = {}
+    shown = {"leftout.empty"}
+    limits = []
+    for line in lines:
+        fields = line.split("\t")
+        header = re.search(r"\t(Ist|Pst|P\*st|PIst)\t", line + "\t") if line.startswith("\t") else None
+        if header:
+            shown.add("leftout." + LEFT_OUT_GLOBAL[header.group(1)])
+        if line.startswith("Upper divergence threshold"):
+            limits = [float(t) for t in fields[1:]]
+        for label, name in INTERVAL_SHOWN.items():
+            if line.startswith(label):
+                shown.update(f"interval.{m}.leftout.{name}" for m in range(1, len(limits) + 1))
+        match = LEFT_OUT.match(line)
+        if not match:
+            continue
+        what, t, _, names = match.groups()
+        if what == "the whole analysis":
+            found["leftout.empty"] = plot_set(names)
+            continue
+        statistics = re.split(r", | and ", what)
+        if t is None:
+            for st in statistics:
+                found["leftout." + LEFT_OUT_GLOBAL.get(st, st)] = plot_set(names)
+        else:
+            for value in re.split(r", | and ", t):
+                m = next(i for i, limit in enumerate(limits, start=1)
+                         if abs(limit - float(value)) <= 1e-4 * abs(limit) + 1e-9)
+                for st in statistics:
+                    found[f"interval.{m}.leftout.{LEFT_OUT_INTERVAL.get(st, st)}"] = plot_set(names)
+    for key, value in check.reference.items():
+        if key not in shown:
+            continue
+        check.compared += 1
+        want = plot_set(value)
+        got = found.get(key, [])
+        complete = len(want) <= 20
+        if (got != want) if complete else (got != want[:20]):
+            check.failures.append(f"{key}: printed {','.join(got) or 'none'}, reference {value}")
+
+
 def check_spatial_test(lines, check):
     """Mean and SD of the randomized class means and slopes of the spatial test."""
     reference = check.reference
@@ -184,6 +244,7 @@ def main():
         lines = f.read().split("\n")
     check = Checker(read_reference(sys.argv[2]))
     check_partition(partition_lines(lines), check)
+    check_left_out(partition_lines(lines), check)
     check_spatial_test(lines, check)
     return check.report(sys.argv[2])
 

@@ -93,6 +93,32 @@ TEST(DistanceClasses, ParticipationAndItsCoefficientOfVariation) {
   EXPECT_FLOAT_EQ(table.participation[0][0], 1.0f);
 }
 
+TEST(DistanceClasses, EmptyPlotsFormNoPairAndDoNotTakePart) {
+  // Plot 3 of five has no individual: its pairs (one in class 1, one beyond
+  // the last limit) are out, and the classes are those of the four others.
+  Layout five(5, 50);
+  five.set(1, 2, 1);
+  five.set(1, 3, 2);
+  five.set(3, 5, 500);
+  Layout four(4, 50);
+  four.set(1, 2, 1);
+  for (const int classes : {2, -2}) {  // given limits, then equal-frequency limits
+    SCOPED_TRACE(classes);
+    DistanceClassTable with_empty = classes > 0 ? classes_with_limits({10, 100}) : make_distance_class_table(-2);
+    DistanceClassTable without = classes > 0 ? classes_with_limits({10, 100}) : make_distance_class_table(-2);
+    assign_distance_classes(5, with_empty, five.positions, PairSelection(), {3});
+    assign_distance_classes(4, without, four.positions, PairSelection());
+    ASSERT_EQ(with_empty.classes, without.classes);
+    for (int j = 1; j <= without.classes + 1; ++j) EXPECT_EQ(with_empty.pairs[j], without.pairs[j]) << j;
+    for (int j = 1; j <= without.classes; ++j) {
+      EXPECT_EQ(with_empty.limit[j], without.limit[j]);
+      EXPECT_EQ(with_empty.mean_distance[j], without.mean_distance[j]);
+      EXPECT_EQ(with_empty.participation[j][0], without.participation[j][0]);
+      EXPECT_EQ(with_empty.participation[j][1], without.participation[j][1]);
+    }
+  }
+}
+
 // A statistic matrix over n plots with v(k, l) given by a function.
 template <typename Value>
 PairwiseStatMatrix statistic(int n, Value value) {

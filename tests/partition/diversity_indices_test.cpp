@@ -38,7 +38,7 @@ struct DiversityCase {
     names = testing::plot_names(static_cast<int>(plots.size()));
     DiversityIndicesInput in;
     in.n_plots = static_cast<int>(plots.size());
-    in.n_species = 4;
+    in.n_species = plots.empty() ? 0 : static_cast<int>(plots[0].size());
     in.plot_names = &names;
     in.abundances = &abundances;
     in.divergences = with_divergences ? &divergences : nullptr;
@@ -58,9 +58,23 @@ TEST(DiversityIndices, IdenticalListsAreFullySimilar) {
 TEST(DiversityIndices, DisjointCladesShareNothing) {
   DiversityCase c;
   const std::string text = diversity_indices_text(c.input({{1, 1, 0, 0}, {0, 0, 1, 1}}));
-  // PD 2 each, 6 for the union: PJ = (2 + 2 - 6) / 6.
-  EXPECT_EQ(line_starting(text, "p1\tp2"), "p1\tp2\t\t0\t0.000000\t-0.333333\t2.000000\t2.000000");
+  // Below the union's ancestor (the root) the two plots share no branch.
+  EXPECT_EQ(line_starting(text, "p1\tp2"), "p1\tp2\t\t0\t0.000000\t0.000000\t2.000000\t2.000000");
   EXPECT_EQ(line_starting(text, "All plots"), "All plots\t4\t1.666667\t6.000000");
+}
+
+TEST(DiversityIndices, PhylogeneticJaccardIsMeasuredBelowTheUnionsAncestor) {
+  // On ((A:1,B:1):1,C:2): {A} and {A,B,C} share A's path to the root, 2 of
+  // the union's 5; {A} and {B} share nothing below (A,B). The PD column is
+  // each plot's own (Faith's) PD: 0 for one species.
+  DiversityCase c;
+  c.tree = species_tree("((A:1,B:1):1,C:2);");
+  const std::string text = diversity_indices_text(c.input({{1, 0, 0}, {1, 1, 1}, {0, 1, 0}}, true, false));
+  EXPECT_EQ(line_starting(text, "p1\tp2"), "p1\tp2\t\t1\t0.333333\t0.400000");
+  EXPECT_EQ(line_starting(text, "p1\tp3"), "p1\tp3\t\t0\t0.000000\t0.000000");
+  EXPECT_EQ(line_starting(text, "p2\tp3"), "p2\tp3\t\t1\t0.333333\t0.400000");
+  EXPECT_EQ(line_starting(text, "p1\t"), "p1\t1\t0.000000");
+  EXPECT_EQ(line_starting(text, "p2\t"), "p2\t3\t5.000000");
 }
 
 TEST(DiversityIndices, SingleSpeciesPlotsLeaveUndefinedCellsEmpty) {

@@ -142,20 +142,58 @@ TEST(DiversityPartition, DivergenceBeyondTheLastLimitFallsInTheLastInterval) {
   EXPECT_DOUBLE_EQ(run.fast.interval[kStatisticPI][2][3], 10.5 / 3);  // cumulative from interval 2
 }
 
+TEST(DiversityPartition, PlotsWithoutAWithinValueAreLeftOutOfThatStatisticOnly) {
+  // Counts of species a, b, c; d(a,b) = 1, d(a,c) = 2, d(b,c) = 3; limits 0, 1, 3.
+  // p1 one individual (no within value of any statistic), p2 one species
+  // (no P* nor PI), p3 empty (out of everything), p4 = {a, b}, p5 = {b, b, c}.
+  // By hand (two different individuals drawn within a plot):
+  //   within I: p2 0, p4 1, p5 2/3; P: 0, 1, 2; P*: -, 1, 3; PI: -, 1, 3;
+  //   among I: (2,4) 1/2, (2,5) 1/3, (4,5) 2/3; P: 1/2, 1, 7/6;
+  //   P* (4,5): M / (1 - F1) = (7/6) / (2/3) = 7/4; PI (4,5): (1 + 2 + 3)/3 = 2.
+  const core::DMatrix A = abundance_table({{1, 0, 0}, {0, 3, 0}, {0, 0, 0}, {1, 1, 0}, {0, 2, 1}});
+  const core::FMatrix D = testing::divergence_matrix(3, {{1, 2}, {3}});
+  const BothRuns run = run_both(A, kCountData, &D, {0, 1, 3});
+  const PartitionTables& t = run.fast;
+  EXPECT_FALSE(has_nan(t));
+  EXPECT_DOUBLE_EQ(t.interval[kStatisticI][0][0], 5.0 / 9);
+  EXPECT_DOUBLE_EQ(t.interval[kStatisticI][1][0], 0.5);
+  EXPECT_FLOAT_EQ(t.pairwise[kStatisticI][0][0], static_cast<float>(-1.0 / 9));
+  EXPECT_DOUBLE_EQ(t.interval[kStatisticP][0][0], 1.0);
+  EXPECT_DOUBLE_EQ(t.interval[kStatisticP][1][0], 8.0 / 9);
+  EXPECT_FLOAT_EQ(t.pairwise[kStatisticP][0][0], -0.125f);
+  EXPECT_DOUBLE_EQ(t.interval[kStatisticPStar][0][0], 2.0);
+  EXPECT_DOUBLE_EQ(t.interval[kStatisticPStar][1][0], 1.75);
+  EXPECT_FLOAT_EQ(t.pairwise[kStatisticPStar][0][0], static_cast<float>(-1.0 / 7));
+  EXPECT_DOUBLE_EQ(t.interval[kStatisticPI][0][0], 2.0);
+  EXPECT_DOUBLE_EQ(t.interval[kStatisticPI][1][0], 2.0);
+  EXPECT_FLOAT_EQ(t.pairwise[kStatisticPI][0][0], 0.0f);
+  // The pairwise values of a plot left out of a statistic are missing.
+  EXPECT_FLOAT_EQ(t.pairwise[kStatisticI][2][4], 0.0f);
+  EXPECT_EQ(t.pairwise[kStatisticPStar][2][4], MISSING_VALUE_F);
+  EXPECT_EQ(t.pairwise[kStatisticI][1][4], MISSING_VALUE_F);
+  EXPECT_EQ(t.pairwise[kStatisticI][3][4], MISSING_VALUE_F);
+  EXPECT_FLOAT_EQ(t.pairwise[kStatisticPStar][4][5], static_cast<float>(-1.0 / 7));
+  // Named per quantity and column; the empty plot never.
+  using Plots = std::vector<int>;
+  EXPECT_EQ(t.left_out.plots(kQuantityI, 0), Plots({1}));
+  EXPECT_EQ(t.left_out.plots(kQuantityP, 0), Plots({1}));
+  EXPECT_EQ(t.left_out.plots(kQuantityPStar, 0), Plots({1, 2}));
+  EXPECT_EQ(t.left_out.plots(kQuantityPI, 0), Plots({1, 2}));
+  EXPECT_EQ(t.left_out.plots(kQuantityPStar, 1), Plots());
+  // Column t = 1: p5 has no two species at most 1 apart; its proportion of
+  // species pairs there is 0, a value.
+  EXPECT_EQ(t.left_out.plots(kQuantityPStar, 2), Plots({1, 2, 5}));
+  EXPECT_EQ(t.left_out.plots(kQuantityPI, 2), Plots({1, 2, 5}));
+  EXPECT_EQ(t.left_out.plots(kQuantityS, 2), Plots({1, 2}));
+  EXPECT_EQ(t.left_out.plots(kQuantityPStar, 3), Plots({1, 2}));
+  // S in column 2: within (1 + 0)/2; among (4,5): one of the three pairs of
+  // distinct species is at most 1 apart. P* in column 2: one plot, no pair.
+  EXPECT_DOUBLE_EQ(t.species_pairs[0][2], 0.5);
+  EXPECT_DOUBLE_EQ(t.species_pairs[1][2], 1.0 / 3);
+  EXPECT_TRUE(is_missing(t.interval[kStatisticPStar][0][2]));
+}
+
 TEST(DiversityPartition, UndefinedRatiosAreMissingNeverNaN) {
-  // Plot 1 holds a single species: its mean divergences between species and
-  // between individuals of distinct species are undefined.
-  {
-    const core::DMatrix A = abundance_table({{1, 0, 0}, {0.5, 0.5, 0}, {0, 0.5, 0.5}});
-    const BothRuns run = run_both(A, kRelativeAbundanceData, nullptr, {0, 1});
-    EXPECT_FALSE(has_nan(run.fast));
-    EXPECT_TRUE(is_missing(run.fast.interval[kStatisticPI][0][0]));
-    EXPECT_TRUE(is_missing(run.fast.interval[kStatisticPStar][0][0]));
-    EXPECT_EQ(run.fast.pairwise[kStatisticPI][1][2], MISSING_VALUE_F);
-    EXPECT_EQ(run.fast.pairwise[kStatisticPI][0][0], MISSING_VALUE_F);
-    EXPECT_NE(run.fast.pairwise[kStatisticPI][2][3], MISSING_VALUE_F);
-    EXPECT_NE(run.fast.pairwise[kStatisticI][0][0], MISSING_VALUE_F);
-  }
   // Two plots sharing their single species: no pair of distinct species at all.
   {
     const core::DMatrix A = abundance_table({{1, 0}, {1, 0}});
@@ -164,15 +202,6 @@ TEST(DiversityPartition, UndefinedRatiosAreMissingNeverNaN) {
     EXPECT_TRUE(is_missing(run.fast.interval[kStatisticPI][1][0]));
     EXPECT_DOUBLE_EQ(run.fast.interval[kStatisticI][1][0], 0.0);
     EXPECT_EQ(run.fast.pairwise[kStatisticI][1][2], MISSING_VALUE_F);  // among value 0
-  }
-  // A plot of a single individual: two different individuals cannot be drawn.
-  {
-    const core::DMatrix A = abundance_table({{1, 0}, {2, 3}});
-    const BothRuns run = run_both(A, kCountData, nullptr, {0, 1});
-    EXPECT_FALSE(has_nan(run.fast));
-    EXPECT_TRUE(is_missing(run.fast.interval[kStatisticI][0][0]));
-    EXPECT_FALSE(is_missing(run.fast.interval[kStatisticI][1][0]));
-    EXPECT_EQ(run.fast.pairwise[kStatisticI][1][2], MISSING_VALUE_F);
   }
   // No selected pair (every plot in a category of its own) and a pool of one species.
   {
@@ -194,6 +223,28 @@ TEST(DiversityPartition, UndefinedRatiosAreMissingNeverNaN) {
     EXPECT_TRUE(is_missing(run.fast.interval[kStatisticPI][2][0]));
     EXPECT_TRUE(is_missing(run.fast.interval[kStatisticPStar][2][0]));
   }
+}
+
+TEST(DiversityPartition, ASinglePlotWithIndividualsGivesTheWithinValues) {
+  // The empty plot is out of the analysis: the data are one plot.
+  const core::DMatrix A = abundance_table({{0, 0}, {1, 3}});
+  const BothRuns run = run_both(A, kCountData, nullptr, {0, 1});
+  EXPECT_DOUBLE_EQ(run.fast.interval[kStatisticI][0][0], 0.5);  // 1 - (3 * 2) / (4 * 3)
+  EXPECT_TRUE(is_missing(run.fast.interval[kStatisticI][1][0]));
+  EXPECT_EQ(run.fast.pairwise[kStatisticI][0][0], MISSING_VALUE_F);
+}
+
+TEST(DiversityPartition, TheSpeciesPoolIsEveryPresentSpecies) {
+  // Plot 2 has no weight (a category selection left it out): its species c
+  // stays in the pool, whatever row 0 holds on entry, with weight 0 in Dp*.
+  core::DMatrix A = abundance_table({{0.5, 0.5, 0}, {0, 0, 1}, {0.25, 0.75, 0}});
+  A[2][0] = 0;
+  A[0][0] = A[1][0] + A[3][0];
+  for (int j = 1; j <= 3; ++j) A[0][j] = 0;
+  const core::FMatrix D = testing::divergence_matrix(3, {{1, 4}, {2}});
+  const BothRuns run = run_both(A, kRelativeAbundanceData, &D, {0, 1});
+  EXPECT_DOUBLE_EQ(run.fast.interval[kStatisticPI][2][0], 7.0 / 3);  // (1 + 4 + 2) / 3
+  EXPECT_DOUBLE_EQ(run.fast.interval[kStatisticPStar][2][0], 1.0);   // only a and b weigh
 }
 
 TEST(DiversityPartition, SpeciesWithoutDivergencesAreLeftOut) {

@@ -18,7 +18,9 @@ using testing::SpeciesTreeFixture;
 // The decomposition as first described: every ordered pair of species of
 // two plots looked up in a table of common ancestors, each internal node's
 // values climbed to every ancestor. Plain double arithmetic, so undefined
-// values come out as NaN or infinity.
+// values come out as NaN or infinity; each column is then averaged over the
+// plots where it is finite, and over the pairs where it is finite for the
+// pair and both its plots.
 struct SlowDecomposition {
   core::DMatrix H, J, Di, Dpstar, P, Q, Delta;
 };
@@ -28,11 +30,10 @@ SlowDecomposition slow_decomposition(const NodeDecompositionInput& in, const std
   const int T = in.tree.n_tips, V = in.tree.n_nodes;
   const core::DMatrix& A = *in.abundances;
   auto internal = [&](int v) { return v > T && (v == T + 1 || nodes[v].upper_node != 0); };
-  std::vector<std::vector<double>> sums(7, std::vector<double>(static_cast<std::size_t>(V) + 4, 0.0));
-  std::vector<std::vector<double>> among(7, std::vector<double>(static_cast<std::size_t>(V) + 4, 0.0));
-  int n_within = 0, n_among = 0;
+  using Values = std::vector<std::vector<double>>;  // H, J, Di, K J, P, Q, R Q by column
   auto at = [](int v) { return static_cast<std::size_t>(v + 3); };
-  auto run_pair = [&](int k, int l, std::vector<std::vector<double>>& out) {
+  auto run_pair = [&](int k, int l) {
+    Values out(7, std::vector<double>(static_cast<std::size_t>(V) + 4, 0.0));
     std::vector<double> H(static_cast<std::size_t>(V) + 4), P(H.size()), J(H.size()), Q(H.size()), K(H.size()),
         R(H.size()), Di(H.size());
     for (int i = 1; i <= in.n_species; ++i) {
@@ -83,41 +84,53 @@ SlowDecomposition slow_decomposition(const NodeDecompositionInput& in, const std
     }
     for (int v = -3; v <= V; ++v) {
       const std::size_t i = at(v);
-      out[0][i] += H[i];
-      out[1][i] += J[i];
-      out[2][i] += Di[i];
-      out[3][i] += K[i] * J[i];
-      out[4][i] += P[i];
-      out[5][i] += Q[i];
-      out[6][i] += R[i] * Q[i];
+      out[0][i] = H[i];
+      out[1][i] = J[i];
+      out[2][i] = Di[i];
+      out[3][i] = K[i] * J[i];
+      out[4][i] = P[i];
+      out[5][i] = Q[i];
+      out[6][i] = R[i] * Q[i];
     }
+    return out;
   };
+  // Sums [row][table][column] with their counts (or, for K J and R Q, the
+  // sums of their weights J and Q).
+  std::vector<Values> sums(2, Values(7, std::vector<double>(static_cast<std::size_t>(V) + 4, 0.0)));
+  std::vector<Values> counts = sums;
+  auto defined = [](const Values& x, int t, std::size_t i) {
+    const int weight = t == 3 ? 1 : t == 6 ? 5 : t;
+    return std::isfinite(x[static_cast<std::size_t>(t)][i]) && std::isfinite(x[static_cast<std::size_t>(weight)][i]);
+  };
+  auto add = [&](int row, const Values& x, const std::vector<const Values*>& plots_of_value) {
+    for (int t = 0; t < 7; ++t)
+      for (std::size_t i = 0; i < x[0].size(); ++i) {
+        bool ok = defined(x, t, i);
+        for (const Values* p : plots_of_value) ok = ok && defined(*p, t, i);
+        if (!ok) continue;
+        const std::size_t ti = static_cast<std::size_t>(t);
+        sums[static_cast<std::size_t>(row)][ti][i] += x[ti][i];
+        counts[static_cast<std::size_t>(row)][ti][i] += t == 3 ? x[1][i] : t == 6 ? x[5][i] : 1.0;
+      }
+  };
+  std::vector<Values> within(static_cast<std::size_t>(in.n_plots) + 1);
   for (const int k : plots) {
-    run_pair(k, k, sums);
-    ++n_within;
+    within[static_cast<std::size_t>(k)] = run_pair(k, k);
+    add(0, within[static_cast<std::size_t>(k)], {});
   }
   for (const int k : plots)
     for (const int l : plots)
-      if (k < l && in.selection.selects(k, l)) {
-        run_pair(k, l, among);
-        ++n_among;
-      }
+      if (k < l && in.selection.selects(k, l))
+        add(1, run_pair(k, l), {&within[static_cast<std::size_t>(k)], &within[static_cast<std::size_t>(l)]});
   SlowDecomposition out;
-  for (core::DMatrix* m : {&out.H, &out.J, &out.Di, &out.Dpstar, &out.P, &out.Q, &out.Delta})
-    *m = core::dmatrix(0, 1, -3, V);
-  for (int row = 0; row <= 1; ++row) {
-    const auto& s = row == 0 ? sums : among;
-    const double n = row == 0 ? n_within : n_among;
-    for (int v = -3; v <= V; ++v) {
-      const std::size_t i = at(v);
-      out.H(row, v) = s[0][i] / n;
-      out.J(row, v) = s[1][i] / n;
-      out.Di(row, v) = s[2][i] / n;
-      out.Dpstar(row, v) = s[3][i] / s[1][i];
-      out.P(row, v) = s[4][i] / n;
-      out.Q(row, v) = s[5][i] / n;
-      out.Delta(row, v) = s[6][i] / s[5][i];
-    }
+  core::DMatrix* tables[7] = {&out.H, &out.J, &out.Di, &out.Dpstar, &out.P, &out.Q, &out.Delta};
+  for (int t = 0; t < 7; ++t) {
+    *tables[t] = core::dmatrix(0, 1, -3, V);
+    for (int row = 0; row <= 1; ++row)
+      for (int v = -3; v <= V; ++v) {
+        const std::size_t r = static_cast<std::size_t>(row), ti = static_cast<std::size_t>(t);
+        (*tables[t])(row, v) = sums[r][ti][at(v)] / counts[r][ti][at(v)];
+      }
   }
   return out;
 }

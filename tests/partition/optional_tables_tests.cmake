@@ -17,7 +17,8 @@ foreach(check
     "dune_outputs_main dune/expected-instr_outputs_main results_outputs_main.txt"
     "dune_outputs_divergences dune/expected-instr_divergences results_divergences.txt"
     "dune_outputs_categories dune/expected-instr_categories pairwise_categories.txt"
-    "plots_mite_pairwise mite/expected-instr results.txt")
+    "plots_mite_pairwise mite/expected-instr results.txt"
+    "doubs_outputs doubs/expected-instr_outputs nodes_outputs.txt diversity_outputs.txt lineages_outputs.txt pairwise_outputs.txt")
   separate_arguments(check)
   list(POP_FRONT check case_name reference)
   set(files)

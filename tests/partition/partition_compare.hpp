@@ -39,6 +39,10 @@ inline ::testing::AssertionResult same_partition(const PartitionTables& a, const
           return ::testing::AssertionFailure()
                  << "table " << q << " [" << row << "][" << m << "]: " << x << " vs " << y;
       }
+  for (int q = 0; q < kPartitionQuantities; ++q)
+    for (int m = 0; m <= R; ++m)
+      if (a.left_out.plots(q, m) != b.left_out.plots(q, m))
+        return ::testing::AssertionFailure() << "plots left out of quantity " << q << " in column " << m;
   return ::testing::AssertionSuccess();
 }
 

@@ -24,6 +24,7 @@ struct SmallCase {
   core::DVector x, y;
   core::IVector categories;
   core::NameTable category_names;
+  core::NameTable plot_names = quorvel::testing::name_list({"p1", "p2", "p3", "p4"});
   PartitionTables tables;
   DistanceClassTable classes;
   RegressionRow rows[5];
@@ -78,6 +79,7 @@ struct SmallCase {
     input.pairwise_mode = pairwise_mode;
     input.data_type = data_type;
     input.analysis_kind = analysis_kind;
+    input.plot_names = &plot_names;
   }
 };
 

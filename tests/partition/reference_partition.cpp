@@ -26,9 +26,9 @@ float statistic(double within_k, double within_l, double among) {
 void compute_diversity_partition(int n, int s, core::DMatrix& A, int data_type, const PairSelection& selection,
                                  const core::FMatrix* D, int R, const core::DVector& t, PlotWeighting weighting,
                                  PartitionTables& tables) {
-  // Species lists, built before the pooled frequencies change.
+  // Species lists of the plots.
   std::vector<std::vector<int>> list(static_cast<std::size_t>(n) + 1);
-  for (int k = 0; k <= n; ++k) {
+  for (int k = 1; k <= n; ++k) {
     if (A[k][0] == 0) continue;
     for (int j = 1; j <= s; ++j)
       if (A[k][j] != 0) list[static_cast<std::size_t>(k)].push_back(j);
@@ -42,11 +42,17 @@ void compute_diversity_partition(int n, int s, core::DMatrix& A, int data_type, 
       w[k] = A[k][0];
     w[0] += w[k];
   }
-  // 2. Pooled frequencies.
+  // 2. Pooled frequencies; the pool is every species present in some plot.
+  std::vector<int> pool;
   for (int j = 1; j <= s; ++j) {
     double sum = 0;
-    for (int k = 1; k <= n; ++k) sum += w[k] * A[k][j];
+    bool present = false;
+    for (int k = 1; k <= n; ++k) {
+      sum += w[k] * A[k][j];
+      if (A[k][j] != 0) present = true;
+    }
     A[0][j] = w[0] != 0 ? sum / w[0] : 0;
+    if (present && A[0][0] != 0) pool.push_back(j);
   }
 
   core::D3Tensor F = core::d3tensor(0, n, 0, n, 0, R), M = core::d3tensor(0, n, 0, n, 0, R),
@@ -140,16 +146,27 @@ void compute_diversity_partition(int n, int s, core::DMatrix& A, int data_type, 
   };
 
   for (int k = 1; k <= n; ++k)
-    if (w[k] != 0) pair_values(k, k);
+    if (w[k] != 0 && !list[static_cast<std::size_t>(k)].empty()) pair_values(k, k);
   core::D3Tensor* quantity[5] = {&F, &M, &Ms, &SP, &MS};
   IntervalPartition* table[5] = {&tables.interval[kStatisticI], &tables.interval[kStatisticP],
                                  &tables.interval[kStatisticPStar], &tables.species_pairs,
                                  &tables.interval[kStatisticPI]};
   const int quantity_of_code[5] = {0, 0, 1, 2, 4};
+  // A plot has a value of quantity q in column m when X(k, k, m) is defined;
+  // P*, S and PI have no column 1 at all.
+  tables.left_out.reset(n, R + 1);
+  int weighted = 0, last = 0;
+  for (int k = 1; k <= n; ++k) {
+    if (w[k] == 0 || list[static_cast<std::size_t>(k)].empty()) continue;
+    ++weighted;
+    last = k;
+    for (int q = 0; q < 5; ++q)
+      for (int m = 0; m <= R; ++m)
+        if (is_missing((*quantity[q])(k, k, m)) && !(m == 1 && q >= 2)) tables.left_out.add(q, m, k);
+  }
 
-  std::vector<double> among(static_cast<std::size_t>(5 * (R + 1)), 0.0),
-      within(static_cast<std::size_t>(5 * (R + 1)), 0.0);
-  double among_weight = 0, within_weight = 0;
+  const std::size_t cells = static_cast<std::size_t>(5 * (R + 1));
+  std::vector<double> among(cells, 0.0), within(cells, 0.0), among_weight(cells, 0.0), within_weight(cells, 0.0);
   for (int k = 1; k <= n; ++k) {
     for (int l = k + 1; l <= n; ++l) {
       if (w[k] == 0 || w[l] == 0 || list[static_cast<std::size_t>(k)].empty() ||
@@ -163,29 +180,37 @@ void compute_diversity_partition(int n, int s, core::DMatrix& A, int data_type, 
         tables.pairwise[code][k][l] = value;
         tables.pairwise[code][l][k] = value;
       }
-      // 6. Global accumulation.
+      // 6. Global accumulation over the plots with a value in each column.
       for (int q = 0; q < 5; ++q) {
         core::D3Tensor& X = *quantity[q];
         for (int m = 0; m <= R; ++m) {
-          among[static_cast<std::size_t>(q * (R + 1) + m)] += w[k] * w[l] * X(k, l, m);
-          within[static_cast<std::size_t>(q * (R + 1) + m)] += w[k] * X(k, k, m) + w[l] * X(l, l, m);
+          const std::size_t c = static_cast<std::size_t>(q * (R + 1) + m);
+          if (is_missing(X(k, k, m)) || is_missing(X(l, l, m))) continue;
+          within[c] += w[k] * X(k, k, m) + w[l] * X(l, l, m);
+          within_weight[c] += w[k] + w[l];
+          if (is_missing(X(k, l, m))) continue;
+          among[c] += w[k] * w[l] * X(k, l, m);
+          among_weight[c] += w[k] * w[l];
         }
       }
-      among_weight += w[k] * w[l];
-      within_weight += w[k] + w[l];
     }
   }
-  // 7. One plot.
-  if (n == 1) {
-    within_weight = 1;
+  // 7. One weighted plot.
+  if (weighted == 1) {
     for (int q = 0; q < 5; ++q)
-      for (int m = 0; m <= R; ++m) within[static_cast<std::size_t>(q * (R + 1) + m)] = (*quantity[q])(1, 1, m);
+      for (int m = 0; m <= R; ++m) {
+        const std::size_t c = static_cast<std::size_t>(q * (R + 1) + m);
+        if (is_missing((*quantity[q])(last, last, m))) continue;
+        within[c] = (*quantity[q])(last, last, m);
+        within_weight[c] = 1;
+      }
   }
   // 8. Normalisation.
   for (int q = 0; q < 5; ++q) {
     for (int m = 0; m <= R; ++m) {
-      (*table[q])[0][m] = safe_divide(within[static_cast<std::size_t>(q * (R + 1) + m)], within_weight);
-      (*table[q])[1][m] = safe_divide(among[static_cast<std::size_t>(q * (R + 1) + m)], among_weight);
+      const std::size_t c = static_cast<std::size_t>(q * (R + 1) + m);
+      (*table[q])[0][m] = safe_divide(within[c], within_weight[c]);
+      (*table[q])[1][m] = safe_divide(among[c], among_weight[c]);
     }
   }
   // 9. Global statistics.
@@ -201,7 +226,6 @@ void compute_diversity_partition(int n, int s, core::DMatrix& A, int data_type, 
   std::vector<double> W(static_cast<std::size_t>(R) + 1, 0.0), K(static_cast<std::size_t>(R) + 1, 0.0);
   for (int m = 0; m <= R; ++m) Pstar[2][m] = PI[2][m] = S[2][m] = 0;
   double total_x = 0, total_pairs = 0;
-  const std::vector<int>& pool = list[0];
   for (std::size_t p = 0; p < pool.size(); ++p) {
     for (std::size_t q = p + 1; q < pool.size(); ++q) {
       const int i = pool[p], j = pool[q];

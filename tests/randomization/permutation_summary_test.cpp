@@ -73,28 +73,29 @@ TEST(SummarizePermutations, EnvelopeIndices) {
 
 TEST(SummarizePermutations, ExtremeObservedValuesCountThemselves) {
   // The observed arrangement is one of the N + 1: P is never below 1/(N + 1).
+  // P-values are double quotients of the counts: 1/100 is 0.01 exactly as printed.
   core::FVector v = shuffled_ranks(99);
   TestSummary below = summarize(v, 0.5f);
-  EXPECT_EQ(below.p_lower, 1.0f / 100.0f);
-  EXPECT_EQ(below.p_upper, 1.0f);
-  EXPECT_FLOAT_EQ(below.p_two_sided, 1.0f / 100.0f);
+  EXPECT_EQ(below.p_lower, 1.0 / 100.0);
+  EXPECT_EQ(below.p_upper, 1.0);
+  EXPECT_EQ(below.p_two_sided, 1.0 / 100.0);
   TestSummary above = summarize(v, 100.0f);
-  EXPECT_EQ(above.p_lower, 1.0f);
-  EXPECT_EQ(above.p_upper, 1.0f / 100.0f);
-  EXPECT_FLOAT_EQ(above.p_two_sided, 1.0f / 100.0f);
+  EXPECT_EQ(above.p_lower, 1.0);
+  EXPECT_EQ(above.p_upper, 1.0 / 100.0);
+  EXPECT_EQ(above.p_two_sided, 1.0 / 100.0);
   EXPECT_EQ(above.observed, 100.0f);
   // Equal to the largest permuted value: that one ties, (1 + 1)/(N + 1).
   TestSummary top = summarize(v, 99.0f);
-  EXPECT_EQ(top.p_upper, 2.0f / 100.0f);
-  EXPECT_EQ(top.p_lower, 1.0f);
+  EXPECT_EQ(top.p_upper, 2.0 / 100.0);
+  EXPECT_EQ(top.p_lower, 1.0);
 }
 
 TEST(SummarizePermutations, MedianOfDistinctValues) {
   core::FVector v = shuffled_ranks(99);
   const TestSummary s = summarize(v, 50.0f);
-  EXPECT_EQ(s.p_lower, 51.0f / 100.0f);
-  EXPECT_EQ(s.p_upper, 51.0f / 100.0f);
-  EXPECT_EQ(s.p_two_sided, 1.0f);
+  EXPECT_EQ(s.p_lower, 51.0 / 100.0);
+  EXPECT_EQ(s.p_upper, 51.0 / 100.0);
+  EXPECT_EQ(s.p_two_sided, 1.0);
   EXPECT_FLOAT_EQ(s.mean, 50.0f);
   EXPECT_FLOAT_EQ(s.sd, static_cast<float>(std::sqrt(99.0 * 100.0 / 12.0)));  // sd of 1..99
 }
@@ -103,9 +104,9 @@ TEST(SummarizePermutations, AllEqualAndTies) {
   core::FVector v = core::vector(0, 20);
   v.fill(3.5f);
   TestSummary s = summarize(v, 3.5f);
-  EXPECT_EQ(s.p_lower, 1.0f);
-  EXPECT_EQ(s.p_upper, 1.0f);
-  EXPECT_EQ(s.p_two_sided, 1.0f);
+  EXPECT_EQ(s.p_lower, 1.0);
+  EXPECT_EQ(s.p_upper, 1.0);
+  EXPECT_EQ(s.p_two_sided, 1.0);
   EXPECT_EQ(s.distinct_count, 1);
   EXPECT_EQ(s.sd, 0.0f);
 
@@ -114,16 +115,16 @@ TEST(SummarizePermutations, AllEqualAndTies) {
   const float values[] = {2, 3, 2, 1, 2};
   for (int i = 1; i <= 5; ++i) w[i] = values[i - 1];
   s = summarize(w, 2.0f);
-  EXPECT_EQ(s.p_lower, 5.0f / 6.0f);
-  EXPECT_EQ(s.p_upper, 5.0f / 6.0f);
-  EXPECT_EQ(s.p_two_sided, 1.0f);
+  EXPECT_EQ(s.p_lower, 5.0 / 6.0);
+  EXPECT_EQ(s.p_upper, 5.0 / 6.0);
+  EXPECT_EQ(s.p_two_sided, 1.0);
   EXPECT_EQ(s.distinct_count, 3);
 
   // One value below the observed: p_lower = 2/(N+1).
   s = summarize(w, 1.5f);
-  EXPECT_EQ(s.p_lower, 2.0f / 6.0f);
-  EXPECT_EQ(s.p_upper, 5.0f / 6.0f);
-  EXPECT_FLOAT_EQ(s.p_two_sided, 1.0f - 5.0f / 6.0f + 2.0f / 6.0f);
+  EXPECT_EQ(s.p_lower, 2.0 / 6.0);
+  EXPECT_EQ(s.p_upper, 5.0 / 6.0);
+  EXPECT_EQ(s.p_two_sided, 1.0 - 5.0 / 6.0 + 2.0 / 6.0);
 }
 
 TEST(SummarizePermutations, MeanAndSdInDoubleThenSingle) {
@@ -143,15 +144,15 @@ TEST(SummarizePermutations, OneOrNoValueGivesMissingInsteadOfNaN) {
   summarize_permutations(v, 1, 1, s, 4.0f);
   EXPECT_EQ(s.mean, 4.0f);
   EXPECT_EQ(s.sd, MISSING_VALUE_F);
-  EXPECT_EQ(s.p_lower, 1.0f);  // (1 + 1)/(1 + 1)
-  EXPECT_EQ(s.p_upper, 1.0f);
+  EXPECT_EQ(s.p_lower, 1.0);  // (1 + 1)/(1 + 1)
+  EXPECT_EQ(s.p_upper, 1.0);
   EXPECT_EQ(s.valid_count, 7);  // left to the caller
   EXPECT_EQ(s.object, 3);
 
   summarize_permutations(v, 1, 0, s, 4.0f);
   EXPECT_EQ(s.observed, 4.0f);
   EXPECT_EQ(s.mean, MISSING_VALUE_F);
-  EXPECT_EQ(s.p_two_sided, MISSING_VALUE_F);
+  EXPECT_EQ(s.p_two_sided, MISSING_VALUE);
   EXPECT_EQ(s.distinct_count, 0);
 }
 
@@ -160,7 +161,7 @@ TEST(ResampleStatTypeMatrix, ZeroedRecordsOverTheGivenRanges) {
   EXPECT_EQ(m.row_lo(), 0);
   EXPECT_EQ(m.col_lo(), -20);
   EXPECT_EQ(m(4, 5).distinct_count, 0);
-  EXPECT_EQ(m(0, -20).p_two_sided, 0.0f);
+  EXPECT_EQ(m(0, -20).p_two_sided, 0.0);
 }
 
 }  // namespace

@@ -53,6 +53,26 @@ TEST(PermutePlots, AllPlotsKnownShuffleOfCoordinates) {
   EXPECT_EQ(p.d_out(1, 2), kUnwritten);  // coordinates form never writes the matrix
 }
 
+TEST(PermutePlots, PlotsOutOfTheAnalysisKeepTheirPositions) {
+  // Plots 3 and 8 are empty: the other eight share their positions, drawn
+  // as a shuffle of eight plots.
+  Plots p(10, false);
+  RandomGenerator generator = make_random_generator(-1);
+  RandomGenerator eight = generator;
+  core::IVector source;
+  draw_plot_permutation(p.n, 0, p.category, 0, source, generator, {3, 8});
+  apply_plot_permutation(p.n, 0, p.category, source, p.x, p.y, p.d, p.x_out, p.y_out, p.d_out);
+  core::IVector shuffled;
+  draw_plot_permutation(8, 0, p.category, 0, shuffled, eight);
+  const std::vector<int> moving = {1, 2, 4, 5, 6, 7, 9, 10};
+  for (std::size_t r = 0; r < moving.size(); ++r) {
+    EXPECT_EQ(source[moving[r]], moving[static_cast<std::size_t>(shuffled[static_cast<int>(r) + 1] - 1)]);
+  }
+  EXPECT_EQ(source[3], 0);
+  EXPECT_EQ(p.x_out[8], kUnwritten);
+  EXPECT_EQ(generator.random_seed, eight.random_seed);
+}
+
 TEST(PermutePlots, MatrixFormPermutesRowsAndColumnsTogether) {
   Plots p(6, true);
   RandomGenerator generator = make_random_generator(-5);

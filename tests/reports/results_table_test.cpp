@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "core/arrays.hpp"
+#include "randomization/permutation_summary.hpp"
 #include "reports/run_reports.hpp"
 #include "reports/test_rows.hpp"
 #include "support/test_support.hpp"
@@ -71,6 +72,34 @@ TEST(ResultsTable, TestRowsCarryTheSummaryAndEnvelopesOnlyFromFortyRandomization
   EXPECT_EQ(
       lines[2],
       "plots_phylogeny\tIst\tclass\t2\t4\t0.25\tLOCATIONS RANDOMIZATION TESTS\t39\t0.125\t0.5\t\t\t0.75\t0.25\t0.5");
+}
+
+TEST(ResultsTable, PValuesAreExactQuotientsOfTheCounts) {
+  // Permuted values 1..N; observed above them all, then among them with 5
+  // values at most as large. P = (c + 1) / (N + 1) in double precision: 0.01
+  // prints as 0.01 (so that p < 0.01 in a script selects nothing at 99).
+  for (const int n : {99, 999}) {
+    SCOPED_TRACE(n);
+    ResultsTable table;
+    table.add(kPlotsPhylogenySection, "Pst", kGlobalScope, kNoIndex, MISSING_VALUE, 0.123456789012);
+    for (const float observed : {static_cast<float>(n + 1), 5.5f}) {
+      core::FVector v = core::vector(0, n);
+      for (int i = 1; i <= n; ++i) v[i] = static_cast<float>(n + 1 - i);
+      randomization::TestSummary summary;
+      randomization::summarize_permutations(v, 1, n, summary, observed);
+      ASSERT_TRUE(
+          add_test_row(table, kPlotsPhylogenySection, "Pst", kGlobalScope, kNoIndex, MISSING_VALUE, "T", n, summary));
+    }
+    const std::vector<std::string> lines = lines_of(results_table_text(table));
+    ASSERT_EQ(lines.size(), 4u);
+    const std::string p = n == 99 ? "0.01" : "0.001";
+    const std::string low = n == 99 ? "0.06\t0.95\t0.11" : "0.006\t0.995\t0.011";
+    // One value of the statistic: the observed row's, also in its test rows.
+    EXPECT_EQ(lines[2].substr(0, lines[2].find("\tT\t")), "plots_phylogeny\tPst\tglobal\t\t\t0.123456789");
+    EXPECT_EQ(lines[2].substr(lines[2].rfind('\t', lines[2].rfind('\t', lines[2].rfind('\t') - 1) - 1)),
+              "\t1\t" + p + "\t" + p);
+    EXPECT_EQ(lines[3].substr(lines[3].rfind('\t', lines[3].rfind('\t', lines[3].rfind('\t') - 1) - 1)), "\t" + low);
+  }
 }
 
 TEST(PlotTestTitle, NamesTheTestAndItsPermutations) {
