@@ -141,7 +141,7 @@ void write_data_description(const RunState& state) {
 
   if (settings.n_trait_distance_species != 0) {
     echo(format("\n\nINTER-SPECIES TRAIT DISTANCES (from file: %s)", settings.trait_distances_file.c_str()));
-    echo(format("\n# species : %i", settings.n_trait_distance_species));
+    echo(format("\n# species : %i", state.trait_distance_species));
     echo(format("\n# of variables : %i", std::abs(settings.trait_distance_layout)));
   }
 

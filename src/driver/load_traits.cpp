@@ -33,10 +33,10 @@ void load_species_traits(RunState& state) {
     // The distance file defines the species when nothing else does.
     const bool defines_species =
         !state.codes.has_abundances && settings.n_individuals == 0 && settings.n_trait_species == 0;
-    const int found =
-        input::read_trait_distances(settings.trait_distances_file, state.codes.n_species,
-                                    settings.n_trait_distance_species, settings.trait_distance_layout, defines_species,
-                                    state.species_names, state.trait_distance_names, state.trait_distances);
+    const int found = input::read_trait_distances(settings.trait_distances_file, state.codes.n_species,
+                                                  settings.n_trait_distance_species, settings.trait_distance_layout,
+                                                  defines_species, state.species_names, state.trait_distance_names,
+                                                  state.trait_distances, &state.trait_distance_species);
     if (defines_species) state.codes.n_species = found;
     settings.trait_distance_layout = std::abs(settings.trait_distance_layout);
   }

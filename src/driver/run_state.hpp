@@ -67,6 +67,7 @@ struct RunState {
   // Inter-species trait distances: matrices [1..M], each [0..S][0..S], and their names [0..M].
   core::Vector<core::FMatrix> trait_distances;
   core::NameTable trait_distance_names;
+  int trait_distance_species = 0;  // distinct species the trait distance file names
 
   // Phylogeny: the tree (or the taxonomic tree), the species-tip maps and the
   // divergence matrix.

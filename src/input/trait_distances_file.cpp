@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "core/console.hpp"
@@ -43,6 +44,7 @@ class DistanceStore {
 
   // Species index of `name`, 0 when it is not part of the run.
   int species(const std::string& name) {
+    named_.insert(name);
     auto it = index_.find(name);
     if (it == index_.end()) {
       if (!build_) return 0;
@@ -84,6 +86,8 @@ class DistanceStore {
   }
 
   int n_seen() const { return n_seen_; }
+  // Every species the file names, of the run or not.
+  int n_named() const { return static_cast<int>(named_.size()); }
 
   // The known species that the file never names.
   std::vector<std::string> unseen_names() const {
@@ -132,6 +136,7 @@ class DistanceStore {
   std::unordered_map<std::string, int> index_;
   std::vector<bool> seen_;
   int n_seen_ = 0;
+  std::unordered_set<std::string> named_;
   std::vector<core::FMatrix> matrices_;
 };
 
@@ -220,7 +225,7 @@ void read_list_layout(core::TextInput& file, const std::string& file_name, int n
 
 int read_trait_distances(const std::string& file_name, int n_known_species, int n_data_lines, int layout,
                          bool build_species_list, core::NameTable& species_names, core::NameTable& variable_names,
-                         core::Vector<core::FMatrix>& distances) {
+                         core::Vector<core::FMatrix>& distances, int* n_named) {
   const bool matrix_layout = layout < 0;
   const int n_variables = matrix_layout ? 1 : layout;
   core::TextInput file;
@@ -238,6 +243,7 @@ int read_trait_distances(const std::string& file_name, int n_known_species, int 
   const std::vector<std::string> unseen = store.unseen_names();
   store.finish(species_names, distances);
   const int n_species = store.n_seen();
+  if (n_named != nullptr) *n_named = store.n_named();
   if (!build_species_list && n_species < n_known_species) {
     core::console_print(
         core::format(

@@ -23,11 +23,13 @@ inline constexpr int kTraitDistanceMatrixLayout = -1;
 /// `variable_names` becomes [0..M] (matrix layout: the header's first cell,
 /// "var" when empty) and `distances` [1..M], every cell MISSING_VALUE unless
 /// read; values are stored symmetrically (single precision).
-/// Returns the number of species found in the file (build mode: n). A pair
+/// Returns the number of species found in the file (build mode: n);
+/// `n_named`, when given, receives the number of distinct species the file
+/// names, species of the run or not. A pair
 /// given two different values stops the run (status 0, after a key press);
 /// known species absent from the file are reported on the console only.
 int read_trait_distances(const std::string& file_name, int n_known_species, int n_data_lines, int layout,
                          bool build_species_list, core::NameTable& species_names, core::NameTable& variable_names,
-                         core::Vector<core::FMatrix>& distances);
+                         core::Vector<core::FMatrix>& distances, int* n_named = nullptr);
 
 }  // namespace quorvel::input

@@ -41,9 +41,11 @@ TEST_F(TraitDistances, ListLayoutWithKnownSpecies) {
   species_[2] = "A";
   species_[3] = "B";
   species_[4] = "D";
-  const int n =
-      read_trait_distances(data_path("input/traits/pair_list.txt"), 4, 4, 2, false, species_, variables_, distances_);
+  int n_named = 0;
+  const int n = read_trait_distances(data_path("input/traits/pair_list.txt"), 4, 4, 2, false, species_, variables_,
+                                     distances_, &n_named);
   EXPECT_EQ(n, 3);
+  EXPECT_EQ(n_named, 3);  // four rows (pairs) of three species
   EXPECT_EQ(console_output(),
             "\n\nERROR: in inter-species trait distance matrix, 1 species from the species-plot matrix are missing: "
             "D");
