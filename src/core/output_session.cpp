@@ -45,9 +45,17 @@ std::string host_name() {
   return host;
 }
 
+// A folder of outputs that did not exist when the run began: it is made by
+// the commit, so that a run that stops leaves no new folder behind.
+struct NewFolder {
+  std::string name;  // as the run names it (messages)
+  std::string path;  // resolved
+};
+
 struct Session {
   std::string host = host_name();
   std::vector<StagedFile> files;
+  std::vector<NewFolder> new_folders;
   std::set<std::string> swept_folders;
   int serial = 0;
   TerminationCleanup cleanup;
@@ -59,14 +67,24 @@ std::function<void(const std::string&)> g_commit_hook;
 
 constexpr const char* kMarker = ".quorvel-";
 
-// ".<name>.quorvel-<host>-<process>-<n>.<suffix>" beside `target`: hidden,
-// and traceable to the run that wrote it, also in a folder that several
-// computers share.
+// The folder that holds the temporary files of `target`: its own folder, or,
+// for a folder the commit is to make, the folder above it.
+std::filesystem::path staging_folder(const std::string& target) {
+  const std::filesystem::path folder = std::filesystem::path(target).parent_path();
+  for (const NewFolder& made : g_session->new_folders) {
+    if (folder == made.path) return folder.parent_path();
+  }
+  return folder;
+}
+
+// ".<name>.quorvel-<host>-<process>-<n>.<suffix>" in the staging folder of
+// `target`: hidden, and traceable to the run that wrote it, also in a folder
+// that several computers share.
 std::string temporary_name(const std::string& target, const char* suffix) {
   const std::filesystem::path path(target);
-  return (path.parent_path() / format(".%s%s%s-%ld-%d.%s", path.filename().string().c_str(), kMarker,
-                                      g_session->host.c_str(), static_cast<long>(getpid()), ++g_session->serial,
-                                      suffix))
+  return (staging_folder(target) / format(".%s%s%s-%ld-%d.%s", path.filename().string().c_str(), kMarker,
+                                          g_session->host.c_str(), static_cast<long>(getpid()), ++g_session->serial,
+                                          suffix))
       .string();
 }
 
@@ -127,7 +145,7 @@ StagedFile& stage(const std::string& file_name) {
   const std::string target = resolved_output_path(file_name);
   StagedFile* file = find_staged(target);
   if (!file) {
-    remove_stale_temporaries(std::filesystem::path(target).parent_path().string());
+    remove_stale_temporaries(staging_folder(target).string());
     g_session->files.push_back(StagedFile{file_name, target, "", false});
     file = &g_session->files.back();
   }
@@ -296,11 +314,39 @@ void remove_backups(std::vector<CommitStep>& steps) {
            kStoppedStatus);
 }
 
-// The renames are durable only once their folders are flushed. They are done
-// and visible already, so a folder that cannot be flushed is only reported.
-void sync_folders(const std::vector<CommitStep>& steps) {
+// The new folders of the run, made at the commit; removed again (with
+// nothing in them by then) unless the whole commit succeeds.
+struct MadeFolders {
+  std::vector<std::string> paths;
+  bool kept = false;
+  ~MadeFolders() {
+    if (kept) return;
+    for (auto path = paths.rbegin(); path != paths.rend(); ++path) rmdir(path->c_str());
+  }
+};
+
+void make_new_folders(MadeFolders& made) {
+  for (const NewFolder& folder : g_session->new_folders) {
+    if (mkdir(folder.path.c_str(), 0777) == 0) {
+      made.paths.push_back(folder.path);
+      continue;
+    }
+    // A folder made by another run meanwhile is used as it is; otherwise the
+    // run stops with nothing moved yet.
+    const int error = errno;
+    std::error_code unused;
+    if (error != EEXIST) stop_on_write_failure(folder.name, error);
+    if (!std::filesystem::is_directory(folder.path, unused)) stop_on_write_failure(folder.name, ENOTDIR);
+  }
+}
+
+// The renames are durable only once their folders are flushed (and those
+// holding a new folder). They are done and visible already, so a folder that
+// cannot be flushed is only reported.
+void sync_folders(const std::vector<CommitStep>& steps, const MadeFolders& made) {
   std::set<std::string> folders;
   for (const CommitStep& step : steps) folders.insert(std::filesystem::path(step.file->target).parent_path().string());
+  for (const std::string& folder : made.paths) folders.insert(std::filesystem::path(folder).parent_path().string());
   for (const std::string& folder : folders) {
     const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const int error = descriptor < 0 ? errno : sync_descriptor(descriptor);
@@ -325,6 +371,10 @@ OutputSession::~OutputSession() {
 
 void OutputSession::commit() {
   TerminationSignalsHeld held;
+  // Declared before the locks: a folder made here is removed, if the commit
+  // fails, once their lock files have gone.
+  MadeFolders made;
+  make_new_folders(made);
   std::vector<CommitStep> steps;
   for (StagedFile& file : g_session->files) {
     if (!file.temporary.empty()) steps.push_back(CommitStep{&file, false, "", false});
@@ -351,7 +401,8 @@ void OutputSession::commit() {
     step.moved = true;
     if (g_commit_hook) g_commit_hook(step.file->target);
   }
-  sync_folders(steps);
+  sync_folders(steps, made);
+  made.kept = true;
   remove_backups(steps);
   for (CommitStep& step : steps) {
     forget_temporary(step.file->temporary);
@@ -379,6 +430,25 @@ bool start_output_anew(const std::string& file_name) {
   if (!file) return false;
   if (std::fclose(file) != 0) stop_on_write_failure(file_name, errno);
   return true;
+}
+
+int prepare_output_folder(const std::string& folder) {
+  std::filesystem::path path(folder);
+  if (!path.has_filename()) path = path.parent_path();  // "figures/" is the folder "figures"
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) return 0;
+  if (std::filesystem::exists(path, error)) return ENOTDIR;
+  const std::filesystem::path parent = path.parent_path();
+  if (!parent.empty() && !std::filesystem::is_directory(parent, error)) {
+    return std::filesystem::exists(parent, error) ? ENOTDIR : ENOENT;
+  }
+  if (!g_session) return mkdir(path.c_str(), 0777) == 0 ? 0 : errno;
+  const std::string resolved = resolved_output_path(path.string());
+  for (const NewFolder& made : g_session->new_folders) {
+    if (made.path == resolved) return 0;
+  }
+  g_session->new_folders.push_back(NewFolder{folder, resolved});
+  return 0;
 }
 
 bool is_staged(const std::string& file_name) {

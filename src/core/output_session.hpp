@@ -32,7 +32,9 @@ class OutputSession {
   /// file add their sections one after the other. Every new file is flushed
   /// to disk before it is moved, and its folder after. When a file cannot be
   /// written or moved, those already moved get their earlier content back and
-  /// the run stops (status 3) naming the file and the reason.
+  /// the run stops (status 3) naming the file and the reason. New folders
+  /// (prepare_output_folder) are made first, and removed again when the
+  /// commit fails.
   void commit();
 };
 
@@ -45,6 +47,15 @@ std::string output_path(const std::string& file_name);
 /// is emptied, and the file's old content is replaced only at the commit.
 /// Returns false when the file cannot be created.
 bool start_output_anew(const std::string& file_name);
+
+/// Makes ready the folder `folder` for outputs (the figures). Inside a
+/// session, a folder that does not exist yet is made by commit(), which moves
+/// its files into it (they are written beside it until then): a run that
+/// stops leaves no new folder behind. Outside a session it is made at once.
+/// Only the folder itself is made, never the folders above it. Returns 0, or
+/// the system error: ENOTDIR when it or the folder above it is a file, ENOENT
+/// when the folder above it does not exist.
+int prepare_output_folder(const std::string& folder);
 
 /// True while a session is open and `file_name` has a temporary file.
 bool is_staged(const std::string& file_name);

@@ -177,6 +177,7 @@ void write_data_description(const RunState& state) {
   }
   if (!settings.reduce_to_clade.empty()) {
     echo(format("\n\nDATA REDUCED TO CLADE (for community structure analyses): %s", settings.reduce_to_clade.c_str()));
+    if (!state.clade_reduction_note.empty()) echo(state.clade_reduction_note);
   }
   echo(format("\n\nRANDOM SEED : %i", -state.random_seed));
 }

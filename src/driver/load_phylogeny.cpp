@@ -1,4 +1,7 @@
 #include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "core/console.hpp"
 #include "core/constants.hpp"
@@ -6,6 +9,7 @@
 #include "core/format.hpp"
 #include "driver/load_data.hpp"
 #include "input/divergence_matrix_file.hpp"
+#include "input/field_reading.hpp"
 #include "phylogeny/clade_reduction.hpp"
 #include "phylogeny/newick_reader.hpp"
 #include "phylogeny/species_distances_output.hpp"
@@ -136,6 +140,82 @@ void load_phylogeny(RunState& state) {
   }
 }
 
+namespace {
+
+// The individual level's counterpart of the reduction of the plots'
+// communities: individuals of species outside the clade, of species without
+// a tip and without species leave the analysis, so that the community
+// analysed is the clade's, as it is at the plot level. It is the analysis of
+// an individual list holding the clade's individuals only, their positions,
+// variables and spatial groups kept, the groups renumbered.
+void reduce_individuals_to_clade(RunState& state, const phylogeny::TreeNode& clade) {
+  RunSettings& settings = state.settings;
+  input::IndividualList& list = state.individuals;
+  const int n = settings.n_individuals;
+  const int n_species = state.codes.n_species;
+  std::vector<int> kept;
+  std::vector<char> species_left_out(static_cast<std::size_t>(n_species) + 1, 0);
+  for (int i = 1; i <= n; ++i) {
+    const int s = state.individual_species[i];
+    const int tip = s > 0 && s <= n_species ? state.leaf_of_species[s] : 0;
+    if (tip != 0 && tip >= clade.first_tip && tip <= clade.last_tip) {
+      kept.push_back(i);
+    } else {
+      species_left_out[static_cast<std::size_t>(s)] = 1;
+    }
+  }
+  const int m = static_cast<int>(kept.size());
+  if (m == n) return;
+  if (m == 0) {
+    core::stop_run(core::format("\n\nERROR: \"REDUCE DATA TO CLADE\" names the clade \"%s\", to which no individual "
+                                "of the individual list belongs: nothing would be left to analyse.\nPress any key to "
+                                "stop.",
+                                settings.reduce_to_clade.c_str()),
+                   core::kStoppedStatus);
+  }
+  std::vector<std::string> left_out_names;
+  if (species_left_out[0]) left_out_names.push_back("(no species)");
+  for (int s = 1; s <= n_species; ++s) {
+    if (species_left_out[static_cast<std::size_t>(s)]) left_out_names.push_back(state.species_names[s]);
+  }
+  state.clade_reduction_note =
+      core::format("\nIndividuals left out (of species outside clade %s or not in the tree): %i of %i, of the species",
+                   settings.reduce_to_clade.c_str(), n - m, n) +
+      input::listed_names(left_out_names);
+
+  const int C = settings.n_individual_columns;
+  input::IndividualList reduced;
+  reduced.values = core::matrix(0, C - 1, 0, m);
+  reduced.x = core::dvector(0, m);
+  reduced.y = core::dvector(0, m);
+  reduced.group_names = core::name_table(0, list.n_groups);
+  reduced.category_names = list.category_names;
+  reduced.categories_found = list.categories_found;
+  reduced.individuals_per_species = core::ivector(0, list.individuals_per_species.hi());
+  core::IVector species = core::ivector(0, m);
+  std::vector<int> new_group(static_cast<std::size_t>(list.n_groups) + 1, 0);
+  for (int k = 1; k <= m; ++k) {
+    const int i = kept[static_cast<std::size_t>(k - 1)];
+    for (int j = 0; j < C; ++j) reduced.values(j, k) = list.values(j, i);
+    int& group = new_group[static_cast<std::size_t>(list.values(0, i))];
+    if (group == 0) {
+      group = ++reduced.n_groups;
+      reduced.group_names[group] = list.group_names[static_cast<int>(list.values(0, i))];
+    }
+    reduced.values(0, k) = static_cast<float>(group);
+    reduced.x[k] = list.x[i];
+    reduced.y[k] = list.y[i];
+    species[k] = state.individual_species[i];
+    ++reduced.individuals_per_species[species[k]];
+  }
+  list = std::move(reduced);
+  state.individual_species = std::move(species);
+  settings.n_individuals = m;
+  state.position_groups = group_individuals_by_position(m, list.x, list.y);
+}
+
+}  // namespace
+
 void write_phylogeny_outputs(RunState& state) {
   const RunSettings& settings = state.settings;
   if (!settings.phylogenetic_distances_output.empty() && state.codes.phylogeny_kind != kNoPhylogeny) {
@@ -151,13 +231,15 @@ void write_phylogeny_outputs(RunState& state) {
                                 settings.reduce_to_clade.c_str()),
                    core::kStoppedStatus);
   }
-  phylogeny::find_clade(settings.reduce_to_clade, state.nodes, state.n_tips, state.n_tree_nodes);
-  // The reduction works on species-plot data; without plots there is nothing to reduce.
+  const int clade = phylogeny::find_clade(settings.reduce_to_clade, state.nodes, state.n_tips, state.n_tree_nodes);
+  // The reduction works on community data: species-plot data, or the
+  // individual list (whose position groups may become the plots later).
   if (settings.n_matrix_plots != 0) {
     phylogeny::reduce_data_to_clade(settings.reduce_to_clade, state.nodes, state.n_tips, state.n_tree_nodes,
                                     state.codes.n_species, state.leaf_of_species, settings.n_matrix_plots,
                                     state.plot_names, state.data_type, state.abundances);
   }
+  if (settings.n_individuals != 0) reduce_individuals_to_clade(state, state.nodes[clade]);
 }
 
 }  // namespace quorvel::driver

@@ -114,6 +114,8 @@ struct RunState {
   input::IndividualList individuals;
   core::IVector individual_species;
   PositionGroups position_groups;
+  // Individuals left out by "REDUCE DATA TO CLADE", as the data description says it.
+  std::string clade_reduction_note;
 
   // Every reported value, for the results table and the figures.
   reports::RunReports reports;

@@ -2,10 +2,10 @@
 
 #include <cctype>
 #include <cmath>
-#include <cstdlib>
 
 #include "core/errors.hpp"
 #include "core/format.hpp"
+#include "input/field_reading.hpp"
 
 namespace quorvel::individuals {
 
@@ -204,16 +204,22 @@ class TestCompiler {
                   (*set.names)[v].c_str(), individual ? "individual" : "species"),
            20);
     }
-    // The whole term must be a number: anything else would compare with an
-    // undefined value.
-    char* end = nullptr;
-    const float value = std::strtof(rest.c_str(), &end);
-    const bool starts_number = !rest.empty() && (std::isdigit(static_cast<unsigned char>(rest[0])) || rest[0] == '-' ||
-                                                 rest[0] == '+' || rest[0] == '.');
-    if (!starts_number || end == rest.c_str() || *end != '\0') {
+    // The whole term must be a number, read as the data cells are (the
+    // variables it is compared with are single precision): anything else
+    // would compare with an undefined value or one the user did not write.
+    float value = 0;
+    const char* end = nullptr;
+    const input::NumberReading reading = input::scan_number(rest.c_str(), value, &end);
+    if (reading == input::NumberReading::kHexadecimal) refuse_number(rest, reading);
+    if (reading == input::NumberReading::kNone || end != rest.c_str() + rest.size()) {
       fail(format(": the second term %s is not recognized", rest.c_str()), 30);
     }
+    if (reading != input::NumberReading::kNumber) refuse_number(rest, reading);
     record.second_value = value;
+  }
+
+  [[noreturn]] void refuse_number(const std::string& term, input::NumberReading reading) const {
+    fail(format(": cannot read a number from %s", term.c_str()) + input::number_refusal(reading, true), 30);
   }
 
   void compile(LogicTestTable& table, int row) const {

@@ -106,6 +106,19 @@ std::string place_problem(const NamedOutput& output) {
     return core::format("\n\nERROR: %s names \"%s\", which is a file: give the name of a folder.", keyword,
                         name.c_str());
   }
+  // Found now, not when the results are put in place after the whole
+  // analysis. The figure folder itself is created, but not the folders
+  // above it: a misspelt folder name should not make a tree of folders.
+  std::filesystem::path path(name);
+  if (!path.has_filename()) path = path.parent_path();  // "figures/" is the folder "figures"
+  const std::string parent = path.parent_path().string();
+  if (!parent.empty() && !std::filesystem::is_directory(parent, error)) {
+    const char* reason = std::filesystem::exists(parent, error)
+                             ? "is a file: give another name."
+                             : "does not exist: create the folder first, or give another name.";
+    return core::format("\n\nERROR: %s names \"%s\", whose folder \"%s\" %s", keyword, name.c_str(), parent.c_str(),
+                        reason);
+  }
   return "";
 }
 

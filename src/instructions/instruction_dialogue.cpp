@@ -4,11 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "core/console.hpp"
 #include "core/constants.hpp"
+#include "core/errors.hpp"
 #include "core/format.hpp"
+#include "core/output_session.hpp"
+#include "core/termination_signals.hpp"
 #include "core/text_output.hpp"
 #include "instructions/instruction_dialogue_answers.hpp"
 #include "instructions/instruction_dialogue_state.hpp"
@@ -313,26 +317,36 @@ void ask_main_result_file(DialogueState& state) {
 }
 
 // Writes `text` as the whole content of `name`: through a temporary file of
-// the same folder moved into place, so that the file is either the old one
-// or the complete new one.
+// the same folder, flushed to disk and moved into place, so that the file is
+// either the old one or the complete new one. Returns false when the
+// temporary file cannot be created (the user may free the folder and try
+// again); a write, flush or move that fails (a full disk) stops the run
+// naming the file and the system's reason.
 bool write_whole_file(const std::string& name, const std::string& text) {
   std::string temporary = name + ".XXXXXX";
   const int descriptor = mkstemp(temporary.data());
   if (descriptor < 0) return false;
+  core::register_temporary(temporary);
   const mode_t mask = umask(0);
   umask(mask);
   fchmod(descriptor, static_cast<mode_t>(0666 & ~mask));
-  std::size_t written = 0;
-  while (written < text.size()) {
+  int error = core::injected_write_failure(name);
+  for (std::size_t written = 0; error == 0 && written < text.size();) {
     const ssize_t count = write(descriptor, text.data() + written, text.size() - written);
-    if (count <= 0) break;
-    written += static_cast<std::size_t>(count);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) {
+      error = count < 0 ? errno : EIO;
+    } else {
+      written += static_cast<std::size_t>(count);
+    }
   }
-  const bool complete = written == text.size() && close(descriptor) == 0;
-  if (!complete || std::rename(temporary.c_str(), name.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
+  // File systems that cannot flush (EINVAL) have nothing more to flush.
+  if (error == 0 && fsync(descriptor) != 0 && errno != EINVAL && errno != ENOTSUP) error = errno;
+  if (close(descriptor) != 0 && error == 0) error = errno;
+  if (error == 0 && std::rename(temporary.c_str(), name.c_str()) != 0) error = errno;
+  if (error != 0) std::remove(temporary.c_str());
+  core::forget_temporary(temporary);
+  if (error != 0) core::stop_on_write_failure(name, error);
   return true;
 }
 

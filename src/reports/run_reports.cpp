@@ -1,30 +1,20 @@
 #include "reports/run_reports.hpp"
 
+#include <cerrno>
 #include <filesystem>
-#include <system_error>
 
 #include "core/errors.hpp"
-#include "core/format.hpp"
+#include "core/output_session.hpp"
 #include "core/text_output.hpp"
 #include "reports/figures.hpp"
 
 namespace quorvel::reports {
 
-namespace {
-
-constexpr int kWriteFailureStatus = 3;
-
-[[noreturn]] void stop_writing(const std::string& file_name, const std::string& reason) {
-  throw core::FatalError(core::format("\n\nERROR: cannot write \"%s\": %s\n", file_name.c_str(), reason.c_str()),
-                         kWriteFailureStatus, false, false);
-}
-
-}  // namespace
-
 void write_whole_file(const std::string& file_name, const std::string& text) {
   // During a run the file is written aside and put in place with the other
   // results when the run ends (core/output_session.hpp).
-  if (!core::write_file_anew(file_name, text)) stop_writing(file_name, "the file cannot be created");
+  errno = 0;
+  if (!core::write_file_anew(file_name, text)) core::stop_on_write_failure(file_name, errno != 0 ? errno : EIO);
 }
 
 std::vector<std::string> write_run_reports(const RunReports& reports) {
@@ -34,10 +24,9 @@ std::vector<std::string> write_run_reports(const RunReports& reports) {
     written.push_back(reports.table_file);
   }
   if (!reports.figures_folder.empty()) {
-    std::error_code error;
-    std::filesystem::create_directories(reports.figures_folder, error);
-    if (error || !std::filesystem::is_directory(reports.figures_folder)) {
-      stop_writing(reports.figures_folder, "the folder cannot be created");
+    // A new folder is made with the other results, when the run has ended.
+    if (const int error = core::prepare_output_folder(reports.figures_folder)) {
+      core::stop_on_write_failure(reports.figures_folder, error);
     }
     for (const Figure& figure : build_figures(reports.table, reports.data_files)) {
       const std::string name = (std::filesystem::path(reports.figures_folder) / figure.file_name).string();

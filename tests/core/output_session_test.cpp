@@ -247,6 +247,51 @@ TEST_F(OutputSessionTest, AFileThatCannotBeMovedIntoPlaceGetsEveryFileMovedBefor
   EXPECT_EQ(folder_files(), (std::set<std::string>{"a.txt", "b.txt", "c.txt"}));
 }
 
+TEST_F(OutputSessionTest, ANewFolderIsMadeByTheCommitAndAFailedRunLeavesNone) {
+  std::filesystem::create_directory("old");
+  write_file("old/a.svg", "old a");
+  // A run that stops, earlier or in its commit: no new folder is left.
+  for (const bool commit_fails : {false, true}) {
+    SCOPED_TRACE(commit_fails);
+    {
+      OutputSession session;
+      EXPECT_EQ(prepare_output_folder("figs/"), 0);
+      EXPECT_EQ(prepare_output_folder("old"), 0);
+      EXPECT_TRUE(write_file_anew("figs/a.svg", "new a"));
+      EXPECT_TRUE(write_file_anew("old/a.svg", "new a"));
+      EXPECT_TRUE(write_file_anew("z.txt", "z"));
+      EXPECT_FALSE(std::filesystem::exists("figs"));
+      if (commit_fails) {
+        // Once figs/a.svg is in place, z.txt becomes a folder: it cannot be replaced.
+        set_commit_hook([](const std::string& target) {
+          if (std::filesystem::path(target).filename() == "a.svg") std::filesystem::create_directory("z.txt");
+        });
+        EXPECT_STOPS(session.commit(), write_failure_message("z.txt", "Is a directory"), kStoppedStatus);
+        set_commit_hook({});
+        std::filesystem::remove("z.txt");
+      }
+    }
+    EXPECT_EQ(folder_files(), (std::set<std::string>{"old"}));
+    EXPECT_EQ(read_file("old/a.svg"), "old a");
+  }
+  {
+    OutputSession session;
+    EXPECT_EQ(prepare_output_folder("figs"), 0);
+    EXPECT_TRUE(write_file_anew("figs/a.svg", "new a"));
+    EXPECT_EQ(prepare_output_folder("empty"), 0);  // made even with nothing to put in it
+    session.commit();
+  }
+  EXPECT_EQ(folder_files(), (std::set<std::string>{"old", "figs", "empty"}));
+  EXPECT_EQ(folder_files("figs"), (std::set<std::string>{"a.svg"}));
+  EXPECT_EQ(read_file("figs/a.svg"), "new a");
+  // Only the folder itself is made, never a folder above it.
+  write_file("file", "");
+  OutputSession session;
+  EXPECT_EQ(prepare_output_folder("no/figs"), ENOENT);
+  EXPECT_EQ(prepare_output_folder("file"), ENOTDIR);
+  EXPECT_EQ(prepare_output_folder("file/figs"), ENOTDIR);
+}
+
 // The host part of the temporary file names of this computer.
 std::string this_host() {
   char name[256] = {};

@@ -111,6 +111,12 @@ TEST_F(RunDriver, OutputNamesThatCannotBeWrittenAreRefusedBeforeAnyAnalysis) {
        "\n\nERROR: \"WRITE NEXUS TREE\" and \"RESULTS TABLE\" both name \"t.tsv\": one would replace the other."},
       {"MAIN RESULT FILE\tresults.txt\nFIGURES\tfigures.txt\n",
        "\n\nERROR: \"FIGURES\" names \"figures.txt\", which is a file: give the name of a folder."},
+      {"MAIN RESULT FILE\tnofolder/results.txt\n",
+       "\n\nERROR: \"MAIN RESULT FILE\" names \"nofolder/results.txt\", whose folder \"nofolder\" does not exist: "
+       "create the folder first, or give another name."},
+      {"MAIN RESULT FILE\tresults.txt\nFIGURES\tnofolder/figures\n",
+       "\n\nERROR: \"FIGURES\" names \"nofolder/figures\", whose folder \"nofolder\" does not exist: create the "
+       "folder first, or give another name."},
       {"MAIN RESULT FILE\terror.txt\n",
        "\n\nERROR: \"MAIN RESULT FILE\" names \"error.txt\", the error log of the folder, which keeps the error "
        "reports of every run: results are never written to it."},
@@ -154,6 +160,15 @@ class RunDriverWriteFailure : public RunDriver {
 };
 
 TEST_F(RunDriverWriteFailure, AFailedWriteOfAnyResultFileStopsTheRunAndChangesNoResult) {
+  // The figure folder is made only with the other results: a run that stops
+  // after its figures are written (at the end stamp) leaves no new folder.
+  const std::map<std::string, std::string> before = folder_snapshot();
+  core::set_write_failure([](const std::string& name) {
+    return name == "results.txt" && core::is_staged("figs/divergence_intervals.svg") ? ENOSPC : 0;
+  });
+  EXPECT_EQ(run_quorvel("instr.txt"), core::kStoppedStatus);
+  EXPECT_EQ(folder_snapshot(), before);
+  core::set_write_failure({});
   ASSERT_EQ(run_quorvel("instr.txt"), 0);  // the results of an earlier run
   const std::map<std::string, std::string> earlier = folder_snapshot();
   ASSERT_EQ(earlier.count("./figs/divergence_intervals.svg"), 1u);

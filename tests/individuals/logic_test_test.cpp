@@ -132,15 +132,17 @@ TEST_F(LogicTestFixture, NegatesWithNot) {
   EXPECT_EQ(eval(2, 2), 0);
 }
 
-TEST_F(LogicTestFixture, ConstantBeyondSinglePrecisionComparesAsInfinity) {
-  // 1e76 is read as +infinity in single precision: a valid bound, never an
-  // index, for the evaluator as for the program prepared for pair loops.
-  compile("[(NOT(Height>1" + std::string(76, '0') + "))OR(Genus=Acer)]", 0);
+TEST_F(LogicTestFixture, LargestConstantsAreBoundsNeverIndices) {
+  // 3e38, near the largest float, is a valid bound, never an index, for the
+  // evaluator as for the program prepared for pair loops.
+  compile("[(NOT(Height>3e38))OR(Genus=Acer)]", 0);
   const PairTestProgram program(table, 0, data, 4);
   for (int i = 1; i <= 4; ++i) {
     EXPECT_EQ(eval(i, i), 1) << i;
     EXPECT_TRUE(program.matches(i, i)) << i;
   }
+  compile("[Height>-.5E+1]", 0);
+  EXPECT_EQ(table(0, 1).second_value, -5.0f);
 }
 
 TEST_F(LogicTestFixture, EmptyTestIsAlwaysTrue) {
@@ -187,6 +189,21 @@ TEST_F(LogicTestFixture, StopsOnMalformedTexts) {
        20},
       {"[Height>tall]", 0, ": the second term tall is not recognized", 30},
       {"[Height>2m]", 0, ": the second term 2m is not recognized", 30},
+      {"[Height>-inf]", 0, ": the second term -inf is not recognized", 30},
+      {"[Height>nan]", 0, ": the second term nan is not recognized", 30},
+      {"[Height>0x10]", 0,
+       ": cannot read a number from 0x10: hexadecimal numbers are not read; write the number in decimal notation", 30},
+      {"[Height>0x1p4]", 0,
+       ": cannot read a number from 0x1p4: hexadecimal numbers are not read; write the number in decimal notation", 30},
+      {"[Height>1e-320]", 0,
+       ": cannot read a number from 1e-320: the number is too close to 0 (below 1.17549e-38 in size, it cannot be kept "
+       "to full precision); write 0 if it stands for 0",
+       30},
+      {"[Height>-1e-40]", 0,
+       ": cannot read a number from -1e-40: the number is too close to 0 (below 1.17549e-38 in size, it cannot be kept "
+       "to full precision); write 0 if it stands for 0",
+       30},
+      {"[Height>1e39]", 0, ": cannot read a number from 1e39: the number is out of range", 30},
       {"[(Height>2)AND Height]", 0, ": AND, OR and NOT logical expression can only be used between other tests", 31},
       {"[" + std::string(1001, ' ') + "]", 0, ":\nit contains 1003 characters whereas no more than 1001 are allowed",
        13},

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <vector>
 
+#include "core/output_session.hpp"
 #include "instruction_test_fixture.hpp"
 
 namespace quorvel::instructions {
@@ -276,6 +278,19 @@ TEST_F(InstructionDialogue, ExistingResultFileIsAppendedToUnlessErasedExplicitly
   create("\n\n\n\ne\n");
   EXPECT_EQ(read_file("instr.txt"), "\n\n\nMAIN RESULT FILE\toutput.txt");
   EXPECT_EQ(read_file("output.txt"), "earlier results\n");  // emptied by the run, not by the dialogue
+}
+
+TEST_F(InstructionDialogue, AFailedWriteOfTheInstructionFileStopsTheRunAndKeepsTheOldOne) {
+  write_file("instr.txt", "PLOT WEIGHTING\t1\n");
+  const std::vector<std::string> before = folder_files();
+  core::set_write_failure([](const std::string& name) { return name == "instr.txt" ? ENOSPC : 0; });
+  EXPECT_STOPS(create("\n\n\n\n\n"),
+               "\n\nERROR: cannot write \"instr.txt\" (No space left on device): the run is stopped and no result "
+               "file has been changed.\nPress any key to stop.",
+               3);
+  core::set_write_failure({});
+  EXPECT_EQ(folder_files(), before);  // no temporary file either
+  EXPECT_EQ(read_file("instr.txt"), "PLOT WEIGHTING\t1\n");
 }
 
 // Wherever the input ends, the run stops with the pending question and no

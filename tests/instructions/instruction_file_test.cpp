@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "core/text_output.hpp"
 #include "instruction_test_fixture.hpp"
 
@@ -130,6 +132,44 @@ TEST_F(InstructionTest, OutputConflictsListEveryOutput) {
   s.main_result_file = "out.txt";
   s.conversion_output = "conv.txt";
   EXPECT_EQ(output_conflict_messages(s, "instr.txt"), "");
+}
+
+TEST_F(InstructionTest, OutputsInAFolderThatDoesNotExistAreRefused) {
+  std::filesystem::create_directory("sub");
+  write_file("notes.txt", "");
+  struct Case {
+    std::string RunSettings::*output;
+    const char* name;
+    const char* message;
+  };
+  const Case cases[] = {
+      {&RunSettings::results_table_output, "nofolder/x",
+       "\n\nERROR: \"RESULTS TABLE\" names \"nofolder/x\", whose folder \"nofolder\" does not exist: create the "
+       "folder first, or give another name."},
+      {&RunSettings::main_result_file, "sub/new/r.txt",
+       "\n\nERROR: the main result file names \"sub/new/r.txt\", whose folder \"sub/new\" does not exist: create "
+       "the folder first, or give another name."},
+      {&RunSettings::figures_folder, "nofolder/figs/",
+       "\n\nERROR: \"FIGURES\" names \"nofolder/figs/\", whose folder \"nofolder\" does not exist: create the "
+       "folder first, or give another name."},
+      {&RunSettings::nexus_tree_output, "notes.txt/tree.nex",
+       "\n\nERROR: \"WRITE NEXUS TREE\" names \"notes.txt/tree.nex\", whose folder \"notes.txt\" is a file: give "
+       "another name."},
+      // The figure folder itself is made by the run; outputs in existing folders are fine.
+      {&RunSettings::figures_folder, "figs/", ""},
+      {&RunSettings::pairwise_indices_output, "sub/pairs.txt", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunSettings s;
+    s.main_result_file = "out.txt";
+    s.*c.output = c.name;
+    const std::string refusal = *c.message ? std::string(c.message) +
+                                                 "\nNo file has been written: give the results "
+                                                 "another name."
+                                           : "";
+    EXPECT_EQ(output_conflict_messages(s, "instr.txt"), refusal);
+  }
 }
 
 TEST_F(InstructionTest, DuneInstructionFileReadsWhole) {

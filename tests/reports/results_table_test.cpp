@@ -131,7 +131,7 @@ class RunReportsTest : public testing::WorkDirTest {};
 TEST_F(RunReportsTest, WritesTheTableAndCreatesTheFigureFolder) {
   RunReports reports;
   reports.table_file = "table.tsv";
-  reports.figures_folder = "figures/run1";
+  reports.figures_folder = "figures";
   reports.data_files = "m.txt";
   reports.table.add(kPlotsPhylogenySection, "mean_distance", kClassScope, 1, 2, 1.5);
   reports.table.add(kPlotsPhylogenySection, "Ist", kClassScope, 1, 2, 0.1);
@@ -139,20 +139,24 @@ TEST_F(RunReportsTest, WritesTheTableAndCreatesTheFigureFolder) {
   reports.table.add(kPlotsPhylogenySection, "Ist", kClassScope, 2, 4, 0.2);
   const std::vector<std::string> written = write_run_reports(reports);
   ASSERT_EQ(written.size(), 2u);
-  EXPECT_EQ(written[1], "figures/run1/distance_classes_plots_phylogeny.svg");
+  EXPECT_EQ(written[1], "figures/distance_classes_plots_phylogeny.svg");
   EXPECT_EQ(testing::read_file("table.tsv"), results_table_text(reports.table));
   EXPECT_NE(testing::read_file(written[1]).find("<svg"), std::string::npos);
 }
 
-TEST_F(RunReportsTest, AFileThatCannotBeWrittenStopsTheRunNamingIt) {
-  RunReports reports;
-  reports.table_file = "no_such_folder/table.tsv";
-  try {
-    write_run_reports(reports);
-    FAIL() << "no error";
-  } catch (const core::FatalError& error) {
-    EXPECT_STREQ(error.what(), "\n\nERROR: cannot write \"no_such_folder/table.tsv\": the file cannot be created\n");
-    EXPECT_EQ(error.status(), 3);
+TEST_F(RunReportsTest, AFileOrFolderThatCannotBeWrittenStopsTheRunNamingIt) {
+  RunReports table;
+  table.table_file = "no_such_folder/table.tsv";
+  RunReports figures;
+  figures.figures_folder = "no_such_folder/figures";
+  for (const RunReports& reports : {table, figures}) {
+    const std::string name = reports.table_file.empty() ? reports.figures_folder : reports.table_file;
+    SCOPED_TRACE(name);
+    EXPECT_STOPS(write_run_reports(reports),
+                 "\n\nERROR: cannot write \"" + name +
+                     "\" (No such file or directory): the run is stopped and no result file has been changed.\n"
+                     "Press any key to stop.",
+                 3);
   }
 }
 
