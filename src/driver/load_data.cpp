@@ -138,7 +138,7 @@ void use_position_groups_as_plots(RunState& state) {
   settings.n_matrix_plots = G;
   state.abundances = build_group_abundances(settings.n_individuals, G, groups.group_of, state.codes.n_species,
                                             state.individual_species);
-  state.data_type = 2;
+  state.data_type = kCountData;
   state.plot_names = core::name_table(0, G);
   for (int g = 1; g <= G; ++g) state.plot_names[g] = core::format("%i", g);
   state.plot_x = groups.x;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/arrays.hpp"
+#include "core/constants.hpp"
 #include "driver/position_groups.hpp"
 #include "input/individual_list.hpp"
 #include "instructions/run_settings.hpp"
@@ -47,12 +48,12 @@ struct RunState {
   DerivedCodes codes;
 
   // Community data.
-  core::NameTable species_names;  // [0..n_species]
-  core::NameTable plot_names;     // [0..plots]
-  core::DMatrix abundances;       // [0..plots][0..n_species], row 0 the whole data set
-  int data_type = 0;              // 0 presence/absence, 1 relative abundances, 2 counts
-  core::DVector plot_x, plot_y;   // [0..plots]
-  core::IVector plot_category;    // [0..plots]
+  core::NameTable species_names;         // [0..n_species]
+  core::NameTable plot_names;            // [0..plots]
+  core::DMatrix abundances;              // [0..plots][0..n_species], row 0 the whole data set
+  int data_type = kPresenceAbsenceData;  // kPresenceAbsenceData, kRelativeAbundanceData or kCountData
+  core::DVector plot_x, plot_y;          // [0..plots]
+  core::IVector plot_category;           // [0..plots]
   core::NameTable category_names;
   int n_categories = 0;
   core::NameTable plot_list_titles;  // column titles of the plot list

@@ -7,9 +7,6 @@
 
 namespace quorvel::input {
 
-/// Data type codes of the community data.
-enum DataTypeCode { kPresenceAbsence = 0, kRelativeAbundances = 1, kIndividualCounts = 2 };
-
 /// Exit status of a run stopped by data that cannot be analysed (a reader's
 /// own check, not a malformed field).
 inline constexpr int kDataStopStatus = core::kStoppedStatus;

@@ -47,7 +47,7 @@ void read_triplets(const std::string& file_name, int n_plots, int n_species, cor
   species_names = core::name_table(0, n_species);
   plot_names = core::name_table(0, n_plots);
   abundances = core::dmatrix(0, n_plots, 0, n_species);
-  data_type = kPresenceAbsence;
+  data_type = kPresenceAbsenceData;
 
   // Pairs already given, and pairs already warned about, as p * (S + 1) + s.
   std::unordered_set<std::int64_t> given;

@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "core/constants.hpp"
 #include "input/community_matrix.hpp"
 #include "input/field_reading.hpp"
 #include "support/test_support.hpp"
@@ -102,7 +103,7 @@ TEST_F(TripletTable, IndicesFollowFirstAppearance) {
   EXPECT_DOUBLE_EQ(c.abundances(1, 2), 0.75);
   EXPECT_DOUBLE_EQ(c.abundances(0, 0), 11);
   EXPECT_DOUBLE_EQ(c.abundances(0, 2), 9.0 / 11);
-  EXPECT_EQ(c.data_type, kIndividualCounts);
+  EXPECT_EQ(c.data_type, kCountData);
 }
 
 TEST_F(TripletTable, LastLineWithoutLineFeedAndKeywordLine) {
@@ -111,7 +112,7 @@ TEST_F(TripletTable, LastLineWithoutLineFeedAndKeywordLine) {
   ASSERT_EQ(c.n_plots, 2);
   EXPECT_DOUBLE_EQ(c.abundances(2, 1), 1);
   EXPECT_DOUBLE_EQ(c.abundances(0, 0), 1.5);
-  EXPECT_EQ(c.data_type, kRelativeAbundances);
+  EXPECT_EQ(c.data_type, kRelativeAbundanceData);
 }
 
 TEST_F(TripletTable, PairGivenTwiceIsAddedAndReportedOnce) {
@@ -120,7 +121,7 @@ TEST_F(TripletTable, PairGivenTwiceIsAddedAndReportedOnce) {
   EXPECT_DOUBLE_EQ(c.abundances(1, 0), 5);
   EXPECT_DOUBLE_EQ(c.abundances(1, 1), 0.8);
   // Presences given twice add up to a count.
-  EXPECT_EQ(c.data_type, kIndividualCounts);
+  EXPECT_EQ(c.data_type, kCountData);
   EXPECT_EQ(console_output(),
             "\nWARNING: In triplet file t.txt, species x is given more than once in plot A: its values are added");
 }
