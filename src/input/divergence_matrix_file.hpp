@@ -3,8 +3,17 @@
 #include <string>
 
 #include "core/arrays.hpp"
+#include "input/data_source.hpp"
 
 namespace quorvel::input {
+
+/// Number of species of the table of divergences of `source`: the number
+/// written after the keyword (inline data), or after the table's keyword
+/// line "INTER-SPECIES DIVERGENCES n", checked against the lines that follow
+/// (status 3); without keyword line, the rows after the first line up to the
+/// first empty line or line beginning with a tab. A file is opened with the
+/// generic open retry.
+int scan_species_divergences(const DataSource& source);
 
 /// Reads a square table of divergences between species into `divergences`
 /// [0..n_species][0..n_species] (floats). Every cell, (0, 0) included, is

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/arrays.hpp"
+#include "input/data_source.hpp"
 
 namespace quorvel::input {
 
@@ -21,6 +22,27 @@ struct IndividualList {
   core::IVector categories_found;                ///< [0..C-1]: labels found (0 for quantitative columns)
   core::IVector individuals_per_species;         ///< [0..S]: entry 0 counts individuals without species
 };
+
+/// The header of an individual list: its counts, its column names and the
+/// number of distinct species among its individuals.
+struct IndividualListHeader {
+  bool counts_read = false;  ///< false: the counts could not be read (reported); the list is not used
+  int n_individuals = 0;
+  int n_columns = 0;                 ///< the four fixed columns (group, x, y, species) and the variables
+  core::NameTable column_names;      ///< [0..C-1]
+  core::IVector column_categories;   ///< [0..C-1]: 0 = n_individuals, 3 = species, j >= 4 categories (0 quantitative)
+  int n_species = 0;                 ///< distinct species names (a name beginning with "0" is no species)
+  bool unreadable_category = false;  ///< a "#" cell without a number (reported; the run stops after the scans)
+};
+
+/// Reads the counts ("INDIVIDUAL", a tabulation, the numbers of individuals
+/// and of variables), the header line and the species names of the list of
+/// `source` (the file is opened with the open retry naming "the individual
+/// list" and must hold the keyword line). Unreadable counts are reported
+/// and give a header with `counts_read` false; a header without the cells
+/// announced, fewer individual lines than announced, and malformed species
+/// cells stop the run.
+IndividualListHeader scan_individual_list(const DataSource& source);
 
 /// Reads the list of `n` individuals with `n_columns` columns from the
 /// required "INDIVIDUALS" keyword line of `file_name` (the header line after

@@ -9,6 +9,7 @@
 #include "core/text_input.hpp"
 #include "input/community_matrix.hpp"
 #include "input/field_reading.hpp"
+#include "input/keyword_lines.hpp"
 #include "input/open_retry.hpp"
 
 namespace quorvel::input {
@@ -173,6 +174,74 @@ void read_divergence_intervals(const std::string& file_name, int& n_intervals, c
     ++n_intervals;
     limits[n_intervals] = static_cast<double>(max_divergence);
   }
+}
+
+void check_divergence_interval_count(const std::string& file_name) {
+  core::TextInput file;
+  std::string keyword_line;
+  int count = 0;
+  // A file that cannot be opened now is waited for by its reader.
+  if (!file.open(file_name) || !file.find_keyword_line("DIVERGENCE IN", keyword_line) ||
+      !scan_count(after_keyword_text(keyword_line, kDivergenceIntervals.keyword), count) || count >= 1) {
+    return;
+  }
+  core::stop_run(core::format("\n\nERROR: \"DIVERGENCE INTERVALS\" in file %s announces %d intervals: at least 1 is "
+                              "needed (the intervals are given by their upper limits, the first being 0).\nPress "
+                              "any key to stop.",
+                              file_name.c_str(), count),
+                 core::kStoppedStatus);
+}
+
+core::IVector scan_selection_tests(const DataSource& source) {
+  constexpr const char* kKeyword = "SELECTION TESTS";
+  core::TextInput file;
+  int n = source.number(0);
+  if (source.is_inline()) {
+    open_inline_data(file, source);
+  } else {
+    open_data_file(file, source.file, "selection tests");
+    std::string header;
+    if (!file.find_keyword_line("SELECTION TEST", header)) {
+      core::stop_run(core::format("\nERROR: selection tests not found in file \"%s\".\nNo line beginning with "
+                                  "\"SELECTION TESTS\" was found. \nPress any key to stop the programm now.\n",
+                                  source.file.c_str()),
+                     1);
+    }
+    if (read_line_numbers(after_first_tab(header), &n, 1, kKeyword, source.file, file.line_number()) < 1) {
+      core::stop_run(core::format("\n\nERROR: cannot read the number of selection tests after \"SELECTION TESTS\" "
+                                  "in file %s.\nPress any key to stop.",
+                                  source.file.c_str()),
+                     core::kStoppedStatus);
+    }
+  }
+  // Compared before any std::abs: -2147483648 has no absolute value in an int.
+  if (n > kMaxSelectionTests || n < -kMaxSelectionTests) {
+    core::stop_run(core::format("\n\nERROR:The number of selection tests (%lld) is higher than the max allowed (%d)",
+                                std::llabs(static_cast<long long>(n)), kMaxSelectionTests + 1),
+                   core::kStoppedStatus);
+  }
+  const int n_tests = std::abs(n);
+  core::IVector counts = core::ivector(0, n_tests);
+  counts[0] = n;
+  std::string test_line;
+  for (int j = 1; j <= n_tests; ++j) {
+    int count = 0;
+    if (!file.read_line(test_line) || scan_numbers(after_first_tab(test_line), &count, 1) < 1) {
+      core::stop_run("\n\nERROR: cannot read number of pairwise selection tests. \nPress any key to stop",
+                     core::kStoppedStatus);
+    }
+    // The table of compiled subtests holds at most this many: more would be
+    // written past its end.
+    if (count > kMaxPairwiseSelectionTests || count < -kMaxPairwiseSelectionTests) {
+      core::stop_run(
+          core::format("\n\nERROR: The number of pairwise selection tests (%lld) is higher than the max allowed "
+                       "(%d)\nPress any key to stop.",
+                       std::llabs(static_cast<long long>(count)), kMaxPairwiseSelectionTests),
+          core::kStoppedStatus);
+    }
+    counts[j] = count;
+  }
+  return counts;
 }
 
 void read_selection_tests(const std::string& file_name, const core::IVector& counts,

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/arrays.hpp"
+#include "input/data_source.hpp"
 
 namespace quorvel::input {
 
@@ -31,6 +32,29 @@ void read_regression_intervals(const std::string& file_name, int& n_intervals, c
 /// limits [0..max(102, n + 3)] (doubles).
 void read_divergence_intervals(const std::string& file_name, int& n_intervals, core::DVector& limits,
                                float max_divergence);
+
+/// Stops the run when the divergence interval file `file_name` announces
+/// fewer than one interval on its keyword line ("DIVERGENCE INTERVALS n"):
+/// the intervals are given by their upper limits, the first being 0. A file
+/// that cannot be opened now, or whose count cannot be read, is left to its
+/// reader.
+void check_divergence_interval_count(const std::string& file_name);
+
+/// Highest number of selection tests (in absolute value) accepted.
+inline constexpr int kMaxSelectionTests = 99;
+/// Highest number of pairwise selection tests of one selection test.
+inline constexpr int kMaxPairwiseSelectionTests = 100;
+
+/// Reads the numbers of the selection tests of `source`: the number T
+/// written after the keyword (inline data) or after the tabulation of the
+/// keyword line "SELECTION TESTS" of a file (opened with the open retry,
+/// "selection tests"; a file without it stops the run with status 1), then
+/// the number of pairwise tests after the first tabulation of each of the
+/// |T| test lines. Returns counts [0..|T|]: entry 0 = T, entry t the number
+/// of pairwise tests of test t (signed). More than kMaxSelectionTests tests,
+/// more than kMaxPairwiseSelectionTests pairwise tests, and a test line
+/// without its number stop the run (status 3).
+core::IVector scan_selection_tests(const DataSource& source);
 
 /// Reads the selection tests after the required "SELECTION TESTS" keyword
 /// line. `counts` holds the number of tests T at index 0 and the number k_t

@@ -10,6 +10,7 @@
 #include "core/text_input.hpp"
 #include "input/community_matrix.hpp"
 #include "input/field_reading.hpp"
+#include "input/keyword_lines.hpp"
 #include "input/open_retry.hpp"
 
 namespace quorvel::input {
@@ -71,6 +72,60 @@ double coordinate_at(const char* cell, const std::string& file_name, int line_nu
 }
 
 }  // namespace
+
+PlotListHeader scan_plot_list(const DataSource& source) {
+  int counts[3] = {source.number(0), source.number(1), source.number(2)};
+  // Announced plots each need a line; coordinates are none or x and y.
+  const auto check_announced = [&](int line_number) {
+    check_rows_available(kPlotListKeyword, counts[0], "plots", source.file, line_number);
+    if (counts[1] < 0 || counts[1] > 2) {
+      core::stop_run(core::format("\n\nERROR: \"PLOT LIST\" announces %d coordinates: give 0 or 2 (x and "
+                                  "y).\nPress any key to stop.",
+                                  counts[1]),
+                     core::kStoppedStatus);
+    }
+    if (counts[2] < -1 || counts[2] > counts[0]) {
+      core::stop_run(core::format("\n\nERROR: \"PLOT LIST\" announces %d categories for %d plots.\nPress any key "
+                                  "to stop.",
+                                  counts[2], counts[0]),
+                     core::kStoppedStatus);
+    }
+  };
+  if (source.is_inline()) {
+    check_announced(source.keyword_line);
+  } else {
+    core::TextInput file;
+    open_data_file(file, source.file, "the plot list");
+    std::string header;
+    if (file.find_keyword_line(kPlotListKeyword, header)) {
+      read_line_numbers(after_keyword_text(header, kPlotListKeyword), counts, 3, kPlotListKeyword, source.file,
+                        file.line_number());
+      check_announced(file.line_number());
+    } else {
+      // Without a keyword line the header says which columns there are:
+      // plot and category; plot, x and y; or plot, x, y and category.
+      file.rewind();
+      std::string first;
+      if (!file.read_line(first)) first.clear();
+      const char* position = first.c_str();
+      std::string column;
+      int words = 0;
+      while (words < 4 && scan_word(position, column, kMaxLineLength, &position)) ++words;
+      counts[1] = words >= 3 ? 2 : 0;
+      counts[2] = (words == 2 || words == 4) ? -1 : 0;
+      counts[0] = count_list_rows(file);
+    }
+  }
+  // Without plot lines the list would silently be skipped, and with it the
+  // positions and categories the analyses were asked for.
+  if (counts[0] == 0) {
+    core::stop_run(core::format("\n\nERROR: \"PLOT LIST\": the plot list in %s holds no plot: after its header "
+                                "line, give one line per plot.\nPress any key to stop.",
+                                source.file.c_str()),
+                   core::kStoppedStatus);
+  }
+  return PlotListHeader{counts[0], counts[1], counts[2]};
+}
 
 void read_plot_list(const std::string& file_name, int n_plots, int n_listed, const core::NameTable& plot_names,
                     int n_coordinates, core::DVector& x, core::DVector& y, int& n_categories,

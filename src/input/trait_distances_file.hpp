@@ -11,6 +11,21 @@ namespace quorvel::input {
 /// distance variables per pair line.
 inline constexpr int kTraitDistanceMatrixLayout = -1;
 
+/// The size and layout of an inter-species trait distance file.
+struct TraitDistanceHeader {
+  int n_rows = 0;  ///< data lines: species of a matrix, pairs of a list
+  int layout = 0;  ///< kTraitDistanceMatrixLayout, or the number of distance variables of a list
+};
+
+/// Reads the size and layout of the trait distance file `file_name` (opened
+/// with the generic open retry): from its keyword line "INTER-SPECIES TRAIT
+/// DISTANCES rows layout", checked against the lines and columns that follow
+/// (status 3); otherwise from the file: a square matrix when a row begins
+/// with one of the first two column names, else a list with one distance
+/// variable per filled header cell after the two species columns; the rows
+/// run to the first empty line or line beginning with a tab.
+TraitDistanceHeader scan_trait_distances(const std::string& file_name);
+
 /// Reads inter-species trait distances from `file_name` (optional keyword
 /// line "INTER-SPECIES TRAIT DISTANCES", then a header line and `n_data_lines`
 /// lines). `layout` is kTraitDistanceMatrixLayout or the number M >= 1 of

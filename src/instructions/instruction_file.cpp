@@ -11,6 +11,7 @@
 #include "core/format.hpp"
 #include "core/text_output.hpp"
 #include "input/field_reading.hpp"
+#include "input/interval_files.hpp"
 #include "input/open_retry.hpp"
 #include "instructions/instruction_reader.hpp"
 
@@ -151,7 +152,6 @@ void handle_divergence_intervals(InstructionContext& context, const std::string&
   std::string word;
   if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
   int count = 0;
-  std::string where;
   if (scan_count(word.c_str(), count)) {
     read_line_numbers(after_keyword_text(line, record.keyword), &count, 1, record.keyword, context.instruction_file,
                       context.source.line_number);
@@ -160,20 +160,14 @@ void handle_divergence_intervals(InstructionContext& context, const std::string&
     stop_missing_argument(record);  // "3x": a count must be a whole number
   } else {
     context.settings.divergence_intervals_source = word;
-    core::TextInput file;
-    std::string keyword_line;
-    // A file that cannot be opened now is waited for by its reader.
-    if (!file.open(word) || !file.find_keyword_line("DIVERGENCE IN", keyword_line) ||
-        !scan_count(after_keyword_text(keyword_line, record.keyword), count)) {
-      return;
-    }
-    where = core::format(" in file %s", word.c_str());
+    input::check_divergence_interval_count(word);
+    return;
   }
   if (count < 1) {
-    core::stop_run(core::format("\n\nERROR: \"DIVERGENCE INTERVALS\"%s announces %d intervals: at least 1 is "
+    core::stop_run(core::format("\n\nERROR: \"DIVERGENCE INTERVALS\" announces %d intervals: at least 1 is "
                                 "needed (the intervals are given by their upper limits, the first being 0).\nPress "
                                 "any key to stop.",
-                                where.c_str(), count),
+                                count),
                    core::kStoppedStatus);
   }
 }
@@ -374,7 +368,7 @@ void read_instruction_file(const std::string& instruction_file, RunSettings& set
                                         "application, close it first.\nIf it does not exist in the specified "
                                         "directory, bring it first.\nThen press Return.\n",
                                         instruction_file.c_str()));
-  InstructionContext context{instruction_file, source, settings};
+  InstructionContext context{instruction_file, source, settings, "", false, {}, {}};
   std::string line;
   std::string lookalikes;
   while (source.read(line)) {

@@ -36,8 +36,4 @@ void check_named_data(const RunSettings& settings);
 /// by two paths ("./a.txt" and "a.txt").
 bool same_file(const std::string& a, const std::string& b);
 
-/// Number of tips of a Newick text, from its first characters up to the first
-/// ";": (number of ":") - (number of "(") + 1 when the root has no branch length.
-int count_tree_tips(const std::string& tree_text);
-
 }  // namespace quorvel::instructions

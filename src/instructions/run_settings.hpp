@@ -13,8 +13,6 @@ inline constexpr int kMaxPhylogenyTests = 100;
 inline constexpr int kMaxRandomizations = 1000000;
 /// Highest number of threads of the randomization tests ("THREADS").
 inline constexpr int kMaxThreads = 256;
-/// Highest number of selection tests (in absolute value) accepted.
-inline constexpr int kMaxSelectionTests = 99;
 
 /// Everything the instruction file sets. Counts are 0 and names empty when
 /// their keyword is absent. A source equal to the instruction file name means

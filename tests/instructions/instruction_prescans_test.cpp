@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "input/tree_file.hpp"
 #include "instruction_test_fixture.hpp"
 
 namespace quorvel::instructions {
@@ -120,11 +121,11 @@ TEST_F(InstructionTest, IndividualRowWithoutSpeciesNamesTheLine) {
 // ---- Trees ----
 
 TEST_F(InstructionTest, TreeTipsAreCountedFromTheText) {
-  EXPECT_EQ(count_tree_tips("((A:1,B:1):1,C:2);"), 3);
-  EXPECT_EQ(count_tree_tips("((A:1,B:1):1,C:2):0.5;"), 3);
-  EXPECT_EQ(count_tree_tips("((A:1,B:1)ab:1,C:2)root;"), 3);
-  EXPECT_EQ(count_tree_tips("(A:1,B:1,(C:1,D:1):1);extra(:"), 4);
-  EXPECT_EQ(count_tree_tips(""), 0);
+  EXPECT_EQ(input::count_tree_tips("((A:1,B:1):1,C:2);"), 3);
+  EXPECT_EQ(input::count_tree_tips("((A:1,B:1):1,C:2):0.5;"), 3);
+  EXPECT_EQ(input::count_tree_tips("((A:1,B:1)ab:1,C:2)root;"), 3);
+  EXPECT_EQ(input::count_tree_tips("(A:1,B:1,(C:1,D:1):1);extra(:"), 4);
+  EXPECT_EQ(input::count_tree_tips(""), 0);
 }
 
 TEST_F(InstructionTest, InlineTreesAndTheirSign) {
