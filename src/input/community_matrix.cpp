@@ -132,8 +132,14 @@ void finish_relative_abundances(int n_plots, int n_species, const core::NameTabl
   }
 }
 
-void read_species_plot_matrix(const std::string& file_name, int n_plots, core::NameTable& plot_names, int n_species,
-                              core::NameTable& species_names, core::DMatrix& abundances, int& data_type) {
+Community read_species_plot_matrix(const std::string& file_name, const CommunityHeader& counts) {
+  const int n_plots = counts.n_plots;
+  const int n_species = counts.n_species;
+  Community data;
+  core::NameTable& plot_names = data.plot_names;
+  core::NameTable& species_names = data.species_names;
+  core::DMatrix& abundances = data.abundances;
+  int& data_type = data.data_type;
   core::TextInput file;
   open_data_file(file, file_name, "the species-plot matrix");
   std::string line;
@@ -180,6 +186,7 @@ void read_species_plot_matrix(const std::string& file_name, int n_plots, core::N
     }
   }
   finish_relative_abundances(n_plots, n_species, plot_names, abundances);
+  return data;
 }
 
 namespace {
@@ -230,12 +237,11 @@ std::string matrix_text(int data_type, int n_plots, int n_species, const core::D
 
 }  // namespace
 
-void write_converted_data(const std::string& conversion_file, const std::string& matrix_source, int data_type,
-                          int n_plots, int n_species, const core::DMatrix& abundances,
-                          const core::NameTable& plot_names, const core::NameTable& species_names) {
-  const std::string text = matrix_source.empty()
-                               ? matrix_text(data_type, n_plots, n_species, abundances, plot_names, species_names)
-                               : triplet_text(data_type, n_plots, n_species, abundances, plot_names, species_names);
+void write_converted_data(const std::string& conversion_file, bool from_matrix, const Community& data) {
+  const std::string text = from_matrix ? triplet_text(data.data_type, data.n_plots(), data.n_species(), data.abundances,
+                                                      data.plot_names, data.species_names)
+                                       : matrix_text(data.data_type, data.n_plots(), data.n_species(), data.abundances,
+                                                     data.plot_names, data.species_names);
   core::write_file_anew(conversion_file, text);  // skipped silently when it cannot be created
 }
 

@@ -112,8 +112,10 @@ int scan_species_divergences(const DataSource& source) {
   return count_matrix_rows(file, nullptr);
 }
 
-void read_species_divergences(const std::string& file_name, int n_species, const core::NameTable& species_names,
-                              int n_table_species, core::FMatrix& divergences) {
+core::FMatrix read_species_divergences(const std::string& file_name, int n_table_species,
+                                       const core::NameTable& species_names) {
+  const int n_species = species_names.hi();
+  core::FMatrix divergences = core::matrix(0, n_species, 0, n_species);
   core::TextInput file;
   open_file_wait_return(file, file_name, false);
   std::string line;
@@ -169,6 +171,7 @@ void read_species_divergences(const std::string& file_name, int n_species, const
   // its diagonal: the pairs of individuals of one species belong to
   // divergence 0.
   for (int s = 1; s <= n_species; ++s) divergences(s, s) = 0.0f;
+  return divergences;
 }
 
 }  // namespace quorvel::input

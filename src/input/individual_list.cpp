@@ -119,9 +119,13 @@ IndividualListHeader scan_individual_list(const DataSource& source) {
   return list;
 }
 
-int read_individual_list(const std::string& file_name, int n, int expected_species, int n_columns,
-                         const core::NameTable& column_names, const core::IVector& announced_categories,
-                         core::NameTable& species_names, IndividualList& list) {
+IndividualList read_individual_list(const std::string& file_name, const IndividualListHeader& header) {
+  const int n = header.n_individuals;
+  const int expected_species = header.n_species;
+  const core::IVector& announced_categories = header.column_categories;
+  IndividualList list;
+  list.species_names = core::name_table(0, expected_species);
+  core::NameTable& species_names = list.species_names;
   core::TextInput file;
   open_data_file(file, file_name, "the inividual list");
   std::string line;
@@ -131,7 +135,7 @@ int read_individual_list(const std::string& file_name, int n, int expected_speci
                                 file_name.c_str()),
                    1);
   }
-  const int C = n_columns;
+  const int C = header.n_columns;
   list.values = core::matrix(0, C - 1, 0, n);
   list.x = core::dvector(0, n);
   list.y = core::dvector(0, n);
@@ -214,10 +218,10 @@ int read_individual_list(const std::string& file_name, int n, int expected_speci
       core::console_print(
           core::format("\n\nERROR: Individual list, variable %s: %i categories found but only %i "
                        "announced",
-                       column_names[j].c_str(), count, announced_categories[j]));
+                       header.column_names[j].c_str(), count, announced_categories[j]));
     }
   }
-  return found;
+  return list;
 }
 
 }  // namespace quorvel::input

@@ -21,6 +21,7 @@ struct IndividualList {
   core::Vector<core::NameTable> category_names;  ///< [0..C-1]: labels [1..found] of categorical columns j >= 4
   core::IVector categories_found;                ///< [0..C-1]: labels found (0 for quantitative columns)
   core::IVector individuals_per_species;         ///< [0..S]: entry 0 counts individuals without species
+  core::NameTable species_names;                 ///< [0..S]: the species in order of first appearance
 };
 
 /// The header of an individual list: its counts, its column names and the
@@ -44,19 +45,15 @@ struct IndividualListHeader {
 /// cells stop the run.
 IndividualListHeader scan_individual_list(const DataSource& source);
 
-/// Reads the list of `n` individuals with `n_columns` columns from the
-/// required "INDIVIDUALS" keyword line of `file_name` (the header line after
-/// it is skipped). `announced_categories` [0..C-1] gives the categories
-/// announced for columns j >= 4 (0 = quantitative). Species names are written
-/// into `species_names` [1..S] in order of first appearance (a name beginning
-/// with "0" means no species); S is the number of species counted while the
-/// instruction file was read, and a list holding another number stops the
-/// run (status 344). Returns the number of species found. A categorical
-/// column holding more labels than announced is reported and the run goes on.
-/// Malformed cells stop the run with a message naming the file and the data
-/// line (status 1); an x or y cell must hold a whole number.
-int read_individual_list(const std::string& file_name, int n, int expected_species, int n_columns,
-                         const core::NameTable& column_names, const core::IVector& announced_categories,
-                         core::NameTable& species_names, IndividualList& list);
+/// Reads the individual list of `file_name` with the counts and columns of
+/// `header` (scan_individual_list), from its required "INDIVIDUAL" keyword
+/// line (the header line after it is skipped). Species take their indices
+/// in order of first appearance (a name beginning with "0" means no
+/// species); a list holding another number of species than the header
+/// counted stops the run (status 344). A categorical column holding more
+/// labels than announced is reported and the run goes on. Malformed cells
+/// stop the run with a message naming the file and the data line (status
+/// 1); an x or y cell must hold a whole number.
+IndividualList read_individual_list(const std::string& file_name, const IndividualListHeader& header);
 
 }  // namespace quorvel::input

@@ -100,33 +100,46 @@ class LimitCells {
                kDataStopStatus);
 }
 
-void read_plain_intervals(const std::string& file_name, int& n_intervals, core::DVector& limits,
-                          const IntervalFileKind& kind) {
+Intervals read_plain_intervals(const std::string& file_name, const IntervalFileKind& kind) {
   core::TextInput file;
-  n_intervals = open_at_keyword(file, file_name, kind);
+  Intervals intervals;
+  const int n_intervals = intervals.n = open_at_keyword(file, file_name, kind);
+  core::DVector& limits = intervals.limits;
   limits = core::dvector(0, std::max(kIntervalCountLimit, std::abs(n_intervals) + 3));
-  if (n_intervals <= 0) return;
+  if (n_intervals <= 0) return intervals;
   std::string line;
   if (!file.read_line(line)) line.clear();
   LimitCells cells(line, file_name, file.line_number());
   for (int i = 1; i <= n_intervals; ++i) {
     if (!cells.next(limits[i])) stop_on_missing_limits(kind, n_intervals, i - 1);
   }
+  return intervals;
 }
 
 }  // namespace
 
-void read_distance_intervals(const std::string& file_name, int& n_intervals, core::DVector& limits) {
-  read_plain_intervals(file_name, n_intervals, limits, kDistanceIntervals);
+Intervals read_distance_intervals(const std::string& file_name) {
+  return read_plain_intervals(file_name, kDistanceIntervals);
 }
 
-void read_regression_intervals(const std::string& file_name, int& n_intervals, core::DVector& limits) {
-  read_plain_intervals(file_name, n_intervals, limits, kRegressionIntervals);
+Intervals read_regression_intervals(const std::string& file_name) {
+  return read_plain_intervals(file_name, kRegressionIntervals);
 }
 
-void read_divergence_intervals(const std::string& file_name, int& n_intervals, core::DVector& limits,
-                               float max_divergence) {
+Intervals default_divergence_intervals() {
+  Intervals intervals;
+  intervals.n = 2;
+  intervals.limits = core::dvector(0, 2);
+  intervals.limits[1] = 0;
+  intervals.limits[2] = 1;
+  return intervals;
+}
+
+Intervals read_divergence_intervals(const std::string& file_name, float max_divergence) {
   core::TextInput file;
+  Intervals intervals;
+  int& n_intervals = intervals.n;
+  core::DVector& limits = intervals.limits;
   const int announced = open_at_keyword(file, file_name, kDivergenceIntervals);
   if (announced < 1) {
     // Every pair of species falls in one divergence interval: without any,
@@ -138,7 +151,6 @@ void read_divergence_intervals(const std::string& file_name, int& n_intervals, c
   }
   n_intervals = announced;
   limits = core::dvector(0, std::max(kIntervalCountLimit, std::abs(n_intervals) + 3));
-  if (n_intervals <= 0) return;
   std::string line;
   if (!file.read_line(line)) line.clear();
   LimitCells cells(line, file_name, file.line_number());
@@ -174,6 +186,7 @@ void read_divergence_intervals(const std::string& file_name, int& n_intervals, c
     ++n_intervals;
     limits[n_intervals] = static_cast<double>(max_divergence);
   }
+  return intervals;
 }
 
 void check_divergence_interval_count(const std::string& file_name) {
@@ -244,8 +257,8 @@ core::IVector scan_selection_tests(const DataSource& source) {
   return counts;
 }
 
-void read_selection_tests(const std::string& file_name, const core::IVector& counts,
-                          core::Vector<core::NameTable>& texts) {
+core::Vector<core::NameTable> read_selection_tests(const std::string& file_name, const core::IVector& counts) {
+  core::Vector<core::NameTable> texts;
   core::TextInput file;
   open_data_file(file, file_name, "selection tests");
   std::string line;
@@ -278,6 +291,7 @@ void read_selection_tests(const std::string& file_name, const core::IVector& cou
       clean(texts[t][r]);
     }
   }
+  return texts;
 }
 
 }  // namespace quorvel::input

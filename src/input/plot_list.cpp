@@ -127,20 +127,30 @@ PlotListHeader scan_plot_list(const DataSource& source) {
   return PlotListHeader{counts[0], counts[1], counts[2]};
 }
 
-void read_plot_list(const std::string& file_name, int n_plots, int n_listed, const core::NameTable& plot_names,
-                    int n_coordinates, core::DVector& x, core::DVector& y, int& n_categories,
-                    core::NameTable& category_names, core::IVector& plot_category, core::NameTable& column_titles) {
+PlotList plots_without_list(int n_plots) {
+  PlotList list;
+  list.x = core::dvector(0, n_plots);
+  list.y = core::dvector(0, n_plots);
+  list.plot_category = core::ivector(0, n_plots);
+  return list;
+}
+
+PlotList read_plot_list(const std::string& file_name, const PlotListHeader& header, const core::NameTable& plot_names) {
+  const int n_plots = plot_names.hi();
+  const int n_listed = header.n_listed;
+  const int n_coordinates = header.n_coordinates;
+  PlotList list = plots_without_list(n_plots);
+  core::DVector& x = list.x;
+  core::DVector& y = list.y;
+  core::IVector& plot_category = list.plot_category;
   core::TextInput file;
   open_data_file(file, file_name, "the plot list");
   std::string line;
   if (!file.find_keyword_line(kPlotListKeyword, line)) file.rewind();
-  const bool has_categories = n_categories != 0;
+  const bool has_categories = header.n_categories != 0;
   if (!file.read_line(line)) line.clear();
-  read_column_titles(line, n_coordinates, has_categories, column_titles);
+  read_column_titles(line, n_coordinates, has_categories, list.column_titles);
 
-  x = core::dvector(0, n_plots);
-  y = core::dvector(0, n_plots);
-  plot_category = core::ivector(0, n_plots);
   std::vector<std::string> categories;  // names in order of first appearance
   std::vector<bool> found(static_cast<std::size_t>(n_plots) + 1, false);
   int n_found = 0;
@@ -196,9 +206,9 @@ void read_plot_list(const std::string& file_name, int n_plots, int n_listed, con
   }
   file.close();
 
-  n_categories = static_cast<int>(categories.size());
-  category_names = core::name_table(0, n_categories);
-  for (int k = 1; k <= n_categories; ++k) category_names[k] = categories[static_cast<std::size_t>(k) - 1];
+  list.n_categories = static_cast<int>(categories.size());
+  list.category_names = core::name_table(0, list.n_categories);
+  for (int k = 1; k <= list.n_categories; ++k) list.category_names[k] = categories[static_cast<std::size_t>(k) - 1];
   if (n_found < n_plots) {
     std::vector<std::string> missing;
     for (int p = 1; p <= n_plots; ++p) {
@@ -209,6 +219,7 @@ void read_plot_list(const std::string& file_name, int n_plots, int n_listed, con
                      listed_names(missing),
                  kDataStopStatus);
   }
+  return list;
 }
 
 }  // namespace quorvel::input

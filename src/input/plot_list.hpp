@@ -24,18 +24,26 @@ struct PlotListHeader {
 /// (status 3).
 PlotListHeader scan_plot_list(const DataSource& source);
 
-/// Reads the plot list: a header line (plot column title, then the x, y and
-/// category titles the layout has), then one line per plot: name, then x and
-/// y when `n_coordinates` is 1 or 2, then a category name when
-/// `n_categories` is not 0. Only the P plots of the matrix are taken (by
-/// name); at most `n_listed` lines are read, and reading stops once every
-/// matrix plot was found. Allocates and fills x and y [0..P] (doubles; a
-/// coordinate cell without a number leaves 0), plot_category [0..P] (index
-/// 1..K of each plot's category), category_names [0..K] (order of first
-/// appearance) and column_titles [0..3]; K is returned in n_categories.
-/// Missing matrix plots stop the run (status 0).
-void read_plot_list(const std::string& file_name, int n_plots, int n_listed, const core::NameTable& plot_names,
-                    int n_coordinates, core::DVector& x, core::DVector& y, int& n_categories,
-                    core::NameTable& category_names, core::IVector& plot_category, core::NameTable& column_titles);
+/// The positions and categories of the plots.
+struct PlotList {
+  core::DVector x, y;              ///< [0..P] doubles (0 for plots without coordinates)
+  core::IVector plot_category;     ///< [0..P]: index 1..K of each plot's category, 0 without categories
+  core::NameTable category_names;  ///< [0..K], in order of first appearance
+  int n_categories = 0;            ///< K
+  core::NameTable column_titles;   ///< [0..3]: plot, x, y and category titles of the header
+};
+
+/// Plots without a plot list: no coordinates (0) and no category.
+PlotList plots_without_list(int n_plots);
+
+/// Reads the plot list of `file_name` with the layout of `header`: a header
+/// line (plot column title, then the x, y and category titles the layout
+/// has), then one line per plot: name, then x and y when the layout has
+/// coordinates, then a category name when it has categories. Only the P
+/// plots of the community (`plot_names` [1..P], by name) are taken; at most
+/// `header.n_listed` lines are read, and reading stops once every plot was
+/// found. A coordinate cell must hold a number. Missing plots stop the run
+/// (status 3).
+PlotList read_plot_list(const std::string& file_name, const PlotListHeader& header, const core::NameTable& plot_names);
 
 }  // namespace quorvel::input

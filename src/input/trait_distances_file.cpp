@@ -272,9 +272,14 @@ TraitDistanceHeader scan_trait_distances(const std::string& file_name) {
   return header;
 }
 
-int read_trait_distances(const std::string& file_name, int n_known_species, int n_data_lines, int layout,
-                         bool build_species_list, core::NameTable& species_names, core::NameTable& variable_names,
-                         core::Vector<core::FMatrix>& distances, int* n_named) {
+TraitDistances read_trait_distances(const std::string& file_name, const TraitDistanceHeader& header,
+                                    const core::NameTable* known_species) {
+  const int layout = header.layout;
+  const int n_data_lines = header.n_rows;
+  const bool build_species_list = known_species == nullptr;
+  const int n_known_species = build_species_list ? 0 : known_species->hi();
+  const core::NameTable no_species;
+  TraitDistances result;
   const bool matrix_layout = layout < 0;
   const int n_variables = matrix_layout ? 1 : layout;
   core::TextInput file;
@@ -282,17 +287,18 @@ int read_trait_distances(const std::string& file_name, int n_known_species, int 
   std::string line;
   if (!file.find_keyword_line("INTER-SPECIES TRAIT DISTANCES", line)) file.rewind();
 
-  DistanceStore store(file_name, n_variables, build_species_list, build_species_list ? 0 : n_known_species,
-                      species_names, matrix_layout);
+  DistanceStore store(file_name, n_variables, build_species_list, n_known_species,
+                      build_species_list ? no_species : *known_species, matrix_layout);
   if (matrix_layout) {
-    read_matrix_layout(file, file_name, n_data_lines, store, variable_names);
+    read_matrix_layout(file, file_name, n_data_lines, store, result.variable_names);
   } else {
-    read_list_layout(file, file_name, n_data_lines, n_variables, store, variable_names);
+    read_list_layout(file, file_name, n_data_lines, n_variables, store, result.variable_names);
   }
   const std::vector<std::string> unseen = store.unseen_names();
-  store.finish(species_names, distances);
+  store.finish(result.species_names, result.matrices);
   const int n_species = store.n_seen();
-  if (n_named != nullptr) *n_named = store.n_named();
+  result.n_found = n_species;
+  result.n_named = store.n_named();
   if (!build_species_list && n_species < n_known_species) {
     core::console_print(
         core::format(
@@ -300,7 +306,7 @@ int read_trait_distances(const std::string& file_name, int n_known_species, int 
             n_known_species - n_species) +
         listed_names(unseen));
   }
-  return n_species;
+  return result;
 }
 
 }  // namespace quorvel::input

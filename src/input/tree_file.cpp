@@ -7,8 +7,10 @@
 
 namespace quorvel::input {
 
-NewickText scan_newick_tree(const DataSource& source, const char* keyword) {
+NewickText scan_newick_tree(const DataSource& source, bool dated) {
+  const char* keyword = dated ? "ULTRAMETRIC PHYLOGENETIC TREE" : "PHYLOGENETIC TREE";
   NewickText tree;
+  tree.dated = dated;
   core::TextInput file;
   int announced = source.number(0);
   if (source.is_inline()) {

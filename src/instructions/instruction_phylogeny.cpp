@@ -7,13 +7,8 @@
 #include "core/constants.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
-#include "input/divergence_matrix_file.hpp"
 #include "input/field_reading.hpp"
 #include "input/open_retry.hpp"
-#include "input/taxonomic_levels.hpp"
-#include "input/trait_distances_file.hpp"
-#include "input/tree_file.hpp"
-#include "instructions/instruction_file.hpp"
 #include "instructions/instruction_reader.hpp"
 
 namespace quorvel::instructions {
@@ -78,84 +73,49 @@ void read_test_options(const std::string& line, RunSettings& s, int t, const std
 }  // namespace
 
 void handle_taxonomic_divergences(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
-  std::string word;
-  if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
-  refuse_negative_count(record, word);
-  input::DataSource source;
-  if (is_inline_argument(word)) {
-    int levels = 0;
-    read_line_numbers(after_keyword_text(line, record.keyword), &levels, 1, record.keyword, context.instruction_file,
-                      context.source.line_number);
-    source = inline_data(context, {levels});
-    if (levels > 0) skip_inline_lines(context, 2);  // the level names and their divergences
-  } else {
-    source.file = word;
-  }
-  const input::TaxonomicLevels taxonomy = input::scan_taxonomic_divergences(source);
-  RunSettings& s = context.settings;
-  s.taxonomic_divergences_source = source.file;
-  if (taxonomy.level_names.hi() > 0) {
-    s.phyletic_level_names = taxonomy.level_names;
-    s.level_divergences = taxonomy.level_divergences;
-  }
-  s.n_divergence_levels = taxonomy.n_levels;
+  int levels = 0;
+  if (!read_inline_numbers(context, line, record, &levels, 1)) return;
+  set_inline_source(context, record, {levels});
+  if (levels > 0) skip_inline_lines(context, 2);  // the level names and their divergences
 }
 
-namespace {
-
-void read_tree(InstructionContext& context, const std::string& line, const KeywordRecord& record, int sign) {
-  std::string word;
-  if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
-  refuse_negative_count(record, word);
-  input::DataSource source;
-  if (is_inline_argument(word)) {
-    int announced = 0;
-    read_line_numbers(after_keyword_text(line, record.keyword), &announced, 1, record.keyword, context.instruction_file,
-                      context.source.line_number);
-    source = inline_data(context, {announced});
-    if (announced > 2) context.source.skip_whole_line();  // the Newick text
-  } else {
-    source.file = word;
-  }
-  const input::NewickText tree = input::scan_newick_tree(source, record.keyword);
-  RunSettings& s = context.settings;
-  s.tree_text = tree.text;
-  s.n_tree_species = sign * tree.n_tips;
-  s.tree_file = source.file;
+void handle_tree(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  int announced = 0;
+  if (!read_inline_numbers(context, line, record, &announced, 1)) return;
+  set_inline_source(context, record, {announced});
+  if (announced > 2) context.source.skip_whole_line();  // the Newick text
 }
 
-}  // namespace
-
-void handle_phylogenetic_tree(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
-  read_tree(context, line, record, -1);
-}
-
-void handle_ultrametric_tree(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
-  read_tree(context, line, record, +1);
-}
-
+// The test definitions are settings: they are read here, from the lines
+// after the keyword line or from the file named.
 void handle_phylogeny_tests(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
   std::string word;
   if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
-  DataBlock block;
-  open_data_block(block, context, word, "phylogenetic tests");
+  refuse_negative_count(record, word);
+  LineSource file;
+  LineSource* lines = &context.source;
   int counts[2] = {0, 0};
   if (is_inline_argument(word)) {
     read_line_numbers(after_keyword_text(line, record.keyword), counts, 2, record.keyword, context.instruction_file,
                       context.source.line_number);
+    set_inline_source(context, record, {counts[0], counts[1]});
   } else {
+    input::open_data_file(file.file, word, "phylogenetic tests");
+    file.name = word;
+    lines = &file;
     std::string header;
-    if (!block.lines->find_keyword_line(record.keyword, header)) {
-      core::stop_run(not_found_message("phylogeny randomization tests", block.name, record.keyword), 1);
+    if (!file.find_keyword_line(record.keyword, header)) {
+      core::stop_run(not_found_message("phylogeny randomization tests", word, record.keyword), 1);
     }
-    read_line_numbers(after_keyword_text(header, record.keyword), counts, 2, record.keyword, block.name,
-                      block.lines->line_number);
+    read_line_numbers(after_keyword_text(header, record.keyword), counts, 2, record.keyword, word, file.line_number);
+    set_file_source(context, record, word);
   }
+  const std::string& source_name = (context.settings.*record.source).file;
   check_not_negative(record.keyword, counts[0], "tests");
   check_randomizations(record.keyword, counts[1]);
   // One line per test follows (at most the first kMaxPhylogenyTests are read).
-  check_rows_available(record.keyword, std::min(counts[0], kMaxPhylogenyTests), "test lines", block.name,
-                       block.lines->line_number);
+  check_rows_available(record.keyword, std::min(counts[0], kMaxPhylogenyTests), "test lines", source_name,
+                       lines->line_number);
   RunSettings& s = context.settings;
   s.n_phylogeny_tests = counts[0];
   s.n_phylogeny_randomizations = counts[1];
@@ -168,38 +128,23 @@ void handle_phylogeny_tests(InstructionContext& context, const std::string& line
   }
   std::string test_line;
   for (int t = 1; t <= s.n_phylogeny_tests; ++t) {
-    if (!block.lines->read(test_line)) test_line.clear();
-    read_test_options(test_line, s, t, block.name, block.lines->line_number);
+    if (!lines->read(test_line)) test_line.clear();
+    read_test_options(test_line, s, t, source_name, lines->line_number);
   }
-  s.phylogeny_tests_source = block.name;
-}
-
-void handle_trait_distances(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
-  std::string word;
-  if (!word_after_keyword(line, record.keyword, word)) return;  // nothing named: ignored
-  const input::TraitDistanceHeader header = input::scan_trait_distances(word);
-  RunSettings& s = context.settings;
-  s.n_trait_distance_species = header.n_rows;
-  s.trait_distance_layout = header.layout;
-  s.trait_distances_file = word;
 }
 
 void handle_species_divergences(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
   std::string word;
   if (!word_after_keyword(line, record.keyword, word)) return;  // nothing named: ignored
-  input::DataSource source;
-  if (is_inline_argument(word)) {
-    int n_species = 0;
-    read_line_numbers(after_keyword_text(line, record.keyword), &n_species, 1, record.keyword, context.instruction_file,
-                      context.source.line_number);
-    source = inline_data(context, {n_species});
-  } else {
+  if (!is_inline_argument(word)) {
     refuse_negative_count(record, word);
-    source.file = word;
+    set_file_source(context, record, word);
+    return;
   }
-  RunSettings& s = context.settings;
-  s.n_divergence_species = input::scan_species_divergences(source);
-  s.inter_species_divergences_source = source.file;
+  int n_species = 0;
+  read_line_numbers(after_keyword_text(line, record.keyword), &n_species, 1, record.keyword, context.instruction_file,
+                    context.source.line_number);
+  set_inline_source(context, record, {n_species});
 }
 
 }  // namespace quorvel::instructions

@@ -5,11 +5,7 @@
 #include "core/constants.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
-#include "input/community_counts.hpp"
 #include "input/field_reading.hpp"
-#include "input/interval_files.hpp"
-#include "input/open_retry.hpp"
-#include "input/plot_list.hpp"
 #include "instructions/instruction_reader.hpp"
 
 namespace quorvel::instructions {
@@ -23,75 +19,39 @@ void handle_selection_tests(InstructionContext& context, const std::string& line
   }
   std::string word;
   if (!input::scan_word(argument, word)) stop_missing_argument(record);
-  input::DataSource source;
-  if (is_inline_argument(word)) {
-    int n = 0;
-    read_line_numbers(argument, &n, 1, record.keyword, context.instruction_file, context.source.line_number);
-    source = inline_data(context, {n});
-    skip_inline_lines(context, std::llabs(static_cast<long long>(n)));  // one line per test
-  } else {
-    source.file = word;
+  if (!is_inline_argument(word)) {
+    set_file_source(context, record, word);
+    return;
   }
-  RunSettings& s = context.settings;
-  s.selection_test_counts = input::scan_selection_tests(source);
-  s.selection_tests_source = source.file;
+  int n = 0;
+  read_line_numbers(argument, &n, 1, record.keyword, context.instruction_file, context.source.line_number);
+  set_inline_source(context, record, {n});
+  skip_inline_lines(context, std::llabs(static_cast<long long>(n)));  // one line per test
 }
 
 void handle_plot_list(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
-  std::string word;
-  if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
-  refuse_negative_count(record, word);
-  input::DataSource source;
-  if (is_inline_argument(word)) {
-    int counts[3] = {0, 0, 0};
-    read_line_numbers(after_keyword_text(line, record.keyword), counts, 3, record.keyword, context.instruction_file,
-                      context.source.line_number);
-    source = inline_data(context, {counts[0], counts[1], counts[2]});
-  } else {
-    source.file = word;
+  int counts[3] = {0, 0, 0};
+  if (read_inline_numbers(context, line, record, counts, 3)) {
+    set_inline_source(context, record, {counts[0], counts[1], counts[2]});
   }
-  const input::PlotListHeader list = input::scan_plot_list(source);
-  RunSettings& s = context.settings;
-  s.plot_list_source = source.file;
-  s.n_listed_plots = list.n_listed;
-  s.n_plot_coordinates = list.n_coordinates;
-  s.n_plot_categories = list.n_categories;
 }
 
-// The two forms of community data replace each other, so that the counts
-// always belong to the source the driver reads.
+// The two forms of community data replace each other: the run reads one.
 void handle_species_plot_matrix(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
-  std::string word;
-  if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
-  refuse_negative_count(record, word);
-  input::DataSource source;
-  if (is_inline_argument(word)) {
-    int counts[2] = {0, 0};
-    if (read_line_numbers(after_keyword_text(line, record.keyword), counts, 2, record.keyword, context.instruction_file,
-                          context.source.line_number) < 2) {
-      stop_missing_argument(record);
-    }
-    source = inline_data(context, {counts[0], counts[1]});
-  } else {
-    source.file = word;
+  int counts[2] = {0, 0};
+  int read = 0;
+  if (read_inline_numbers(context, line, record, counts, 2, &read)) {
+    if (read < 2) stop_missing_argument(record);
+    set_inline_source(context, record, {counts[0], counts[1]});
   }
-  const input::CommunityHeader matrix = input::scan_species_plot_matrix(source);
-  RunSettings& s = context.settings;
-  s.n_matrix_species = matrix.n_species;
-  s.n_matrix_plots = matrix.n_plots;
-  s.species_plot_matrix_source = source.file;
-  s.triplet_file.clear();
+  context.settings.triplets = input::DataSource();
 }
 
 void handle_triplets(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
   std::string word;
   if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
-  const input::CommunityHeader triplets = input::scan_triplets(word);
-  RunSettings& s = context.settings;
-  s.n_matrix_plots = triplets.n_plots;
-  s.n_matrix_species = triplets.n_species;
-  s.triplet_file = word;
-  s.species_plot_matrix_source.clear();
+  set_file_source(context, record, word);
+  context.settings.species_plot_matrix = input::DataSource();
 }
 
 // Three forms; any other text after "SELECT PLOT PAIRS" would silently

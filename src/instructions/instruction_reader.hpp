@@ -4,9 +4,8 @@
 #include <vector>
 
 #include "core/text_input.hpp"
-#include "input/data_source.hpp"
 #include "input/keyword_lines.hpp"
-#include "input/species_lists.hpp"
+#include "instructions/keyword_table.hpp"
 #include "instructions/run_settings.hpp"
 
 namespace quorvel::instructions {
@@ -55,23 +54,7 @@ struct InstructionContext {
   const std::string& instruction_file;
   LineSource& source;  // the instruction file, positioned after the current line
   RunSettings& settings;
-  const char* keyword = "";    // keyword of the line being handled, for messages
-  bool read_failed = false;    // a category count could not be read (stops at the end)
-  input::DataSource taxonomy;  // the taxonomy list, whose columns may carry the levels
-  input::TaxonomyHeader taxonomy_header;
-};
-
-/// One keyword of the instruction file.
-struct KeywordRecord;
-using KeywordHandler = void (*)(InstructionContext& context, const std::string& line, const KeywordRecord& record);
-
-struct KeywordRecord {
-  const char* keyword;  // full keyword text
-  int compared_length;  // number of leading characters that recognise it
-  KeywordHandler handler;
-  const char* missing_argument_message;  // fatal message when the argument is missing, or nullptr
-  std::string RunSettings::*name_field;  // the name it sets, for the generic handlers
-  int RunSettings::*count_field;         // the count it sets, for the generic handlers
+  const char* keyword = "";  // keyword of the line being handled, for messages
 };
 
 // ---- Keyword lines (their reading is shared with the data readers). ----
@@ -95,45 +78,56 @@ void refuse_negative_count(const KeywordRecord& record, const std::string& word)
 /// Stops the run unless 0 <= `count` <= kMaxRandomizations.
 void check_randomizations(const char* keyword, int count);
 
-/// Stops the run with the keyword's missing-argument message (status 0).
+/// Stops the run with the keyword's missing-argument message (status 3).
 [[noreturn]] void stop_missing_argument(const KeywordRecord& record);
 
-/// The lines of a data block named by a keyword: a separate file, or the
-/// instruction file itself when the argument is a number (inline data).
-struct DataBlock {
-  LineSource file;              // the separate file, when there is one
-  LineSource* lines = nullptr;  // where the block is read from
-  std::string name;             // the source name kept in the settings
-};
+/// Sets the source of a data keyword: inline data of the keyword line being
+/// read (the instruction file from the next line on, announced by
+/// `numbers`), or the file `file`. Records the keyword where several set
+/// one source.
+void set_inline_source(InstructionContext& context, const KeywordRecord& record, std::vector<int> numbers);
+void set_file_source(InstructionContext& context, const KeywordRecord& record, const std::string& file);
 
-/// Points `block` at the instruction file for an inline argument, otherwise
-/// opens the file `word` with the open retry naming `what`.
-void open_data_block(DataBlock& block, InstructionContext& context, const std::string& word, const char* what);
-
-/// The inline data of the keyword line being read: the instruction file
-/// from the next line on, announced by `numbers`.
-input::DataSource inline_data(const InstructionContext& context, std::vector<int> numbers);
+/// The argument of a data keyword, after its full text: a file name sets
+/// the source and gives false; numbers announcing inline data (a digit
+/// first) are read into numbers[0..count-1] (as many as stand there, their
+/// number in `read`) and give true. No argument, or a negative number,
+/// stops the run.
+bool read_inline_numbers(InstructionContext& context, const std::string& line, const KeywordRecord& record,
+                         int* numbers, int count, int* read = nullptr);
 
 /// Passes over `count` lines of inline data that follow the keyword line, so
 /// that none of them is taken for a keyword line.
 void skip_inline_lines(InstructionContext& context, long long count);
 
-// ---- Keyword handlers, by kind of data. ----
+// ---- Keyword handlers (the keyword table names them). ----
+
+// Names and numbers (instruction_file.cpp).
+void handle_source_or_inline(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_file_or_following_block(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_source_file(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_optional_source(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_required_name(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_clade_name(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_optional_output(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_main_result_file(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_add_to_main_result_file(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_randomizations(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_positive_count(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_analysis_level(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_plot_weighting(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_threads(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_divergence_intervals(InstructionContext& context, const std::string& line, const KeywordRecord& record);
 
 // Species lists and individuals (instruction_species_lists.cpp).
 void handle_species_traits(InstructionContext& context, const std::string& line, const KeywordRecord& record);
 void handle_species_taxonomy(InstructionContext& context, const std::string& line, const KeywordRecord& record);
 void handle_individuals(InstructionContext& context, const std::string& line, const KeywordRecord& record);
-/// After the last line: a taxonomy list without species trait list becomes
-/// the species list that carries the taxonomic levels.
-void adopt_taxonomy_as_species_list(InstructionContext& context);
 
 // Phylogeny (instruction_phylogeny.cpp).
 void handle_taxonomic_divergences(InstructionContext& context, const std::string& line, const KeywordRecord& record);
-void handle_phylogenetic_tree(InstructionContext& context, const std::string& line, const KeywordRecord& record);
-void handle_ultrametric_tree(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_tree(InstructionContext& context, const std::string& line, const KeywordRecord& record);
 void handle_phylogeny_tests(InstructionContext& context, const std::string& line, const KeywordRecord& record);
-void handle_trait_distances(InstructionContext& context, const std::string& line, const KeywordRecord& record);
 void handle_species_divergences(InstructionContext& context, const std::string& line, const KeywordRecord& record);
 
 // Plots, community data and selection tests (instruction_plot_data.cpp).
@@ -143,21 +137,15 @@ void handle_species_plot_matrix(InstructionContext& context, const std::string& 
 void handle_triplets(InstructionContext& context, const std::string& line, const KeywordRecord& record);
 void handle_select_plot_pairs(InstructionContext& context, const std::string& line, const KeywordRecord& record);
 
-/// A keyword as lines are compared with it.
-struct KeywordPrefix {
-  const char* text;
-  int compared_length;
-};
-
-/// For a line that is no keyword line: the keyword of `keywords` it
+/// For a line that is no keyword line: the keyword of the keyword table it
 /// resembles (the keyword in another case or after blanks, or, for a line
 /// whose first word is in capitals, a keyword one or two letters away), or
 /// nullptr for an ordinary comment; a line beginning with "#" or "//"
 /// (blanks before allowed) is always a comment (instruction_lookalikes.cpp).
-const char* resembled_keyword(const std::string& line, const std::vector<KeywordPrefix>& keywords);
+const char* resembled_keyword(const std::string& line);
 
 /// Final consistency checks (instruction_checks.cpp): every failed check's
 /// message, concatenated; empty when the settings can be analysed together.
-std::string final_check_messages(const InstructionContext& context);
+std::string final_check_messages(const RunSettings& settings);
 
 }  // namespace quorvel::instructions

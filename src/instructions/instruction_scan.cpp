@@ -1,8 +1,6 @@
-#include <cstdlib>
 #include <utility>
 
 #include "core/errors.hpp"
-#include "input/open_retry.hpp"
 #include "instructions/instruction_reader.hpp"
 
 namespace quorvel::instructions {
@@ -11,29 +9,42 @@ void stop_missing_argument(const KeywordRecord& record) {
   core::stop_run(record.missing_argument_message, core::kStoppedStatus);
 }
 
-void open_data_block(DataBlock& block, InstructionContext& context, const std::string& word, const char* what) {
-  // "-5" is neither inline data nor, in all likelihood, a file: a negative count.
-  int count = 0;
-  if (!word.empty() && word[0] == '-' && scan_count(word.c_str(), count)) {
-    check_not_negative(context.keyword, count, "");
-  }
-  if (is_inline_argument(word)) {
-    block.lines = &context.source;
-    block.name = context.instruction_file;
-    return;
-  }
-  input::open_data_file(block.file.file, word, what);
-  block.file.name = word;
-  block.lines = &block.file;
-  block.name = word;
+namespace {
+
+void set_source(InstructionContext& context, const KeywordRecord& record, input::DataSource source) {
+  context.settings.*record.source = std::move(source);
+  if (record.named_by) context.settings.*record.named_by = record.keyword;
 }
 
-input::DataSource inline_data(const InstructionContext& context, std::vector<int> numbers) {
+}  // namespace
+
+void set_inline_source(InstructionContext& context, const KeywordRecord& record, std::vector<int> numbers) {
   input::DataSource source;
   source.file = context.instruction_file;
   source.keyword_line = context.source.line_number;
   source.numbers = std::move(numbers);
-  return source;
+  set_source(context, record, std::move(source));
+}
+
+void set_file_source(InstructionContext& context, const KeywordRecord& record, const std::string& file) {
+  input::DataSource source;
+  source.file = file;
+  set_source(context, record, std::move(source));
+}
+
+bool read_inline_numbers(InstructionContext& context, const std::string& line, const KeywordRecord& record,
+                         int* numbers, int count, int* read) {
+  std::string word;
+  if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
+  refuse_negative_count(record, word);
+  if (!is_inline_argument(word)) {
+    set_file_source(context, record, word);
+    return false;
+  }
+  const int n = read_line_numbers(after_keyword_text(line, record.keyword), numbers, count, record.keyword,
+                                  context.instruction_file, context.source.line_number);
+  if (read) *read = n;
+  return true;
 }
 
 void skip_inline_lines(InstructionContext& context, long long count) {

@@ -151,5 +151,16 @@ TEST_F(CommunityCounts, MissingFilesAreAskedForAgain) {
   EXPECT_EQ(scan_species_plot_matrix(DataSource{"late.txt", 0, {}}).n_species, 1);
 }
 
+TEST_F(CommunityCounts, InlineMatrixCountsAreChecked) {
+  write_file("instr.txt", "SPECIES-PLOT MATRIX\t3\t2\n\tA\tB\nsp1\t1\t0\nsp2\t1\t1\nsp3\t0\t1\n");
+  const CommunityHeader counts = scan_species_plot_matrix(DataSource{"instr.txt", 1, {3, 2}});
+  EXPECT_EQ(counts.n_species, 3);
+  EXPECT_EQ(counts.n_plots, 2);
+  EXPECT_STOPS(scan_species_plot_matrix(DataSource{"instr.txt", 1, {3, 5}}),
+               "\n\nERROR: \"SPECIES-PLOT MATRIX\" announces 5 plots, but line 2 of instr.txt holds only 2.\nPress any "
+               "key to stop.",
+               3);
+}
+
 }  // namespace
 }  // namespace quorvel::input

@@ -17,9 +17,23 @@ class SpeciesPlotMatrix : public testing::WorkDirTest {
   // Reads `text` (written to "m.txt") as a matrix of P plots and S species.
   void read(const std::string& text, int n_plots, int n_species) {
     write_file("m.txt", text);
-    read_species_plot_matrix("m.txt", n_plots, plots, n_species, species, abundances, data_type);
+    keep(read_species_plot_matrix("m.txt", CommunityHeader{n_species, n_plots}));
+  }
+  void keep(const Community& read) {
+    community = read;
+    plots = read.plot_names;
+    species = read.species_names;
+    abundances = read.abundances;
+    data_type = read.data_type;
+  }
+  // The community read, with a data type code of its own.
+  Community with_code(int code) const {
+    Community data = community;
+    data.data_type = code;
+    return data;
   }
 
+  Community community;
   core::NameTable plots;
   core::NameTable species;
   core::DMatrix abundances;
@@ -149,24 +163,24 @@ TEST_F(SpeciesPlotMatrix, EmptyPlotKeepsZerosAndIsReported) {
 
 TEST_F(SpeciesPlotMatrix, ConversionWritesEachCodeInBothForms) {
   read("\tA\tB\nx\t4\t0\ny\t6\t15\n", 2, 2);
-  write_converted_data("t.txt", "m.txt", data_type, 2, 2, abundances, plots, species);
+  write_converted_data("t.txt", true, community);
   EXPECT_EQ(read_file("t.txt"), "A\t4\tx\nA\t6\ty\nB\t15\ty\n");
-  write_converted_data("m2.txt", "", data_type, 2, 2, abundances, plots, species);
+  write_converted_data("m2.txt", false, community);
   EXPECT_EQ(read_file("m2.txt"), "\tA\tB\nx\t4\t0\ny\t6\t15");
 
-  write_converted_data("t.txt", "m.txt", kRelativeAbundanceData, 2, 2, abundances, plots, species);
+  write_converted_data("t.txt", true, with_code(kRelativeAbundanceData));
   EXPECT_EQ(read_file("t.txt"), "A\t0.4\tx\nA\t0.6\ty\nB\t1\ty\n");
-  write_converted_data("m2.txt", "", kPresenceAbsenceData, 2, 2, abundances, plots, species);
+  write_converted_data("m2.txt", false, with_code(kPresenceAbsenceData));
   EXPECT_EQ(read_file("m2.txt"), "\tA\tB\nx\t1\t0\ny\t1\t1");
-  write_converted_data("t.txt", "m.txt", kPresenceAbsenceData, 2, 2, abundances, plots, species);
+  write_converted_data("t.txt", true, with_code(kPresenceAbsenceData));
   EXPECT_EQ(read_file("t.txt"), "A\t1\tx\nA\t1\ty\nB\t1\ty\n");
   // A file that cannot be created is skipped without a word.
-  write_converted_data("no/such/dir.txt", "m.txt", data_type, 2, 2, abundances, plots, species);
+  write_converted_data("no/such/dir.txt", true, community);
   EXPECT_EQ(console_output(), "");
 }
 
 TEST_F(SpeciesPlotMatrix, ReadsTheDuneMatrix) {
-  read_species_plot_matrix(data_path("input/community/dune_matrix.txt"), 20, plots, 30, species, abundances, data_type);
+  keep(read_species_plot_matrix(data_path("input/community/dune_matrix.txt"), CommunityHeader{30, 20}));
   EXPECT_EQ(data_type, kCountData);
   EXPECT_EQ(plots[1], "D01");
   EXPECT_EQ(plots[20], "D20");
