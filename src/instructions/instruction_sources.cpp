@@ -1,3 +1,6 @@
+// The sources of the data keywords: a file, or inline data after the keyword
+// line, whose lines the reader passes over.
+
 #include <utility>
 
 #include "core/errors.hpp"
