@@ -3,15 +3,16 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "core/console.hpp"
 #include "core/constants.hpp"
 #include "core/format.hpp"
 #include "core/text_output.hpp"
-#include "driver/phylogeny_traits_store.hpp"
-#include "driver/progress_display.hpp"
 #include "randomization/permutation_summary.hpp"
 #include "randomization/phylogeny_permutation.hpp"
+#include "randomization/randomization_runner.hpp"
+#include "randomization/value_store.hpp"
 #include "reports/trait_signal_rows.hpp"
 #include "traits/brownian_traits.hpp"
 #include "traits/trait_signal.hpp"
@@ -31,7 +32,7 @@ constexpr float kSampledSpecies = 0.0f;
 // The signal analysis reads either the species trait values (row v = trait
 // variable v) or, when trait distance matrices were given, one row per
 // distance variable.
-struct SignalLayout {
+struct SignalVariables {
   int n_trait_variables = 0;
   int n_distance_variables = 0;  // W: 0 when the signal is measured on trait values
   int n_rows = 0;                // V
@@ -43,9 +44,9 @@ struct SignalLayout {
   }
 };
 
-SignalLayout signal_layout(const RunState& state) {
+SignalVariables signal_layout(const RunState& state) {
   const RunSettings& settings = state.settings;
-  SignalLayout layout;
+  SignalVariables layout;
   layout.n_trait_variables = settings.n_trait_variables;
   layout.n_distance_variables = std::abs(settings.trait_distance_layout);
   if (layout.n_distance_variables > 0) {
@@ -61,7 +62,7 @@ SignalLayout signal_layout(const RunState& state) {
 // Fills the conservatism table afresh (every cell MISSING_VALUE first) from
 // `trait_values` (observed or simulated) and `divergences` (observed or
 // randomized).
-void compute_signal(const RunState& state, const SignalLayout& layout, const core::FMatrix& trait_values,
+void compute_signal(const RunState& state, const SignalVariables& layout, const core::FMatrix& trait_values,
                     const core::FMatrix& divergences, core::FMatrix& table) {
   table.fill(MISSING_VALUE_F);
   traits::analyse_trait_signal(state.codes.n_species, state.n_divergence_intervals, state.divergence_limits,
@@ -89,33 +90,105 @@ bool runs_in_this_section(const RunSettings& settings, int t) {
   return pool >= -1.0f && pool <= 1.0f;
 }
 
+// First column kept from a trait signal table: the summary columns -9..-1
+// (and one spare column before them), then the divergence intervals.
+constexpr int kSignalStoreFirstColumn = -10;
+
+// Where cell (v, c) of the signal table stands in a randomization's values;
+// the last value counts the permuted tips that held no species.
+struct SignalLayout {
+  int n_rows = 0;
+  int n_intervals = 0;
+  int columns() const { return n_intervals - kSignalStoreFirstColumn + 1; }
+  int cell(int v, int c) const { return (v - 1) * columns() + c - kSignalStoreFirstColumn; }
+  int unmapped() const { return n_rows * columns(); }
+  int width() const { return unmapped() + 1; }
+};
+
+void put_table(const SignalLayout& cells, const core::FMatrix& table, float* values) {
+  for (int v = 1; v <= cells.n_rows; ++v)
+    for (int c = kSignalStoreFirstColumn; c <= cells.n_intervals; ++c) values[cells.cell(v, c)] = table[v][c];
+}
+
+// Each cell summarized over the randomizations that gave it a value.
+randomization::TestSummaryMatrix summarize_signal_test(const randomization::ValueStore& store,
+                                                       const SignalLayout& cells) {
+  randomization::TestSummaryMatrix summaries =
+      randomization::resample_stat_type_matrix(0, cells.n_rows, kSignalStoreFirstColumn, cells.n_intervals);
+  for (int v = 1; v <= cells.n_rows; ++v)
+    for (int c = kSignalStoreFirstColumn; c <= cells.n_intervals; ++c)
+      summaries(v, c) = randomization::summarize_value(store, cells.cell(v, c), store.n_randomizations(),
+                                                       randomization::UndefinedRule::kSummarizeAll);
+  return summaries;
+}
+
+// The signal of every randomization of a test: `prepare(slot, worker)`
+// gives the trait values and divergences of the slot's randomization (and
+// the count of unmapped tips), from which each worker computes its table.
+template <typename Draw, typename Inputs>
+randomization::ValueStore run_signal_test(const RunState& state, const SignalVariables& layout,
+                                          const core::FMatrix& observed, int n, Draw draw, Inputs inputs) {
+  const SignalLayout cells{layout.n_rows, state.n_divergence_intervals};
+  randomization::ValueStore store(cells.width(), n);
+  put_table(cells, observed, store.values(0));
+  store.values(0)[cells.unmapped()] = 0;
+  const randomization::RandomizationRunner runner =
+      randomization::RandomizationRunner::for_test(state.settings.n_threads, n);
+  std::vector<core::FMatrix> tables(static_cast<std::size_t>(runner.workers()),
+                                    core::matrix(-1, layout.n_rows, kSignalStoreFirstColumn, cells.n_intervals));
+  randomization::RandomizationSteps steps;
+  steps.n_values = cells.width();
+  steps.draw = draw;
+  steps.evaluate = [&](int slot, int worker, float* values) {
+    core::FMatrix& table = tables[static_cast<std::size_t>(worker)];
+    const core::FMatrix* trait_values = nullptr;
+    const core::FMatrix* divergences = nullptr;
+    values[cells.unmapped()] = static_cast<float>(inputs(slot, worker, trait_values, divergences));
+    compute_signal(state, layout, *trait_values, *divergences, table);
+    put_table(cells, table, values);
+  };
+  steps.kept = [&](int, const float* values) {
+    for (int k = 0; k < static_cast<int>(values[cells.unmapped()]); ++k) core::console_print("\ntrouble");
+  };
+  runner.run(steps, store);
+  return store;
+}
+
 // Phylogeny randomization tests of trait conservatism: the species of the
 // run are permuted among their tips (within the test's clades), the
 // divergence matrix follows, and the signal is recomputed each time.
-void run_phylogeny_tests(RunState& state, const SignalLayout& layout, const core::FMatrix& observed,
-                         core::FMatrix& table) {
+void run_phylogeny_tests(RunState& state, const SignalVariables& layout, const core::FMatrix& observed) {
   const RunSettings& settings = state.settings;
   const int n_randomizations = settings.n_phylogeny_randomizations;
   const int n_species = state.codes.n_species;
   const core::FVector weights = sampled_leaf_weights(state);
-  core::FMatrix randomized = core::matrix(0, n_species, 0, n_species);
+  const int batch = randomization::kRandomizationBatchSize;
+  std::vector<core::IVector> permutations(static_cast<std::size_t>(batch));
+  std::vector<core::FMatrix> randomized;
   for (int t = 1; t <= settings.n_phylogeny_tests; ++t) {
     if (!runs_in_this_section(settings, t)) continue;
     core::console_print(core::format("\n\nPhylogeny randomization test %i\n", t));
-    SignalTestStore store =
-        make_signal_test_store(layout.n_rows, state.n_divergence_intervals, n_randomizations, observed);
-    for (int i = 1; i <= n_randomizations; ++i) {
-      // Mode 0 never recomputes divergences from the tree: no tree function.
-      randomization::permute_phylogeny(settings.test_age_limit[t], settings.test_restriction[t],
-                                       settings.test_clade_names[t], kSampledSpecies, state.nodes, state.n_tree_nodes,
-                                       state.n_tips, weights, n_species, state.leaf_of_species, state.species_of_leaf,
-                                       state.divergences, randomized, {}, state.generator);
-      compute_signal(state, layout, state.traits, randomized, table);
-      store_signal_values(store, i, table);
-      display_progress(i, n_randomizations);
-    }
-    randomization::TestSummaryMatrix summaries = make_signal_summaries(store);
-    summarize_signal_test(store, n_randomizations, summaries);
+    auto draw = [&](int slot) {
+      randomization::draw_phylogeny_permutation(settings.test_age_limit[t], settings.test_restriction[t],
+                                                settings.test_clade_names[t], kSampledSpecies, state.nodes,
+                                                state.n_tree_nodes, state.n_tips, weights,
+                                                permutations[static_cast<std::size_t>(slot)], state.generator);
+    };
+    // Mode 0 exchanges rows of the observed matrix: no tree is needed.
+    auto inputs = [&](int slot, int worker, const core::FMatrix*& trait_values, const core::FMatrix*& divergences) {
+      core::FMatrix& matrix = randomized[static_cast<std::size_t>(worker)];
+      trait_values = &state.traits;
+      divergences = &matrix;
+      return randomization::apply_phylogeny_permutation(
+          n_species, state.n_tips, state.leaf_of_species, state.species_of_leaf,
+          permutations[static_cast<std::size_t>(slot)], state.divergences, matrix);
+    };
+    // One matrix per worker the runner may start.
+    randomized.assign(static_cast<std::size_t>(randomization::randomization_workers(settings.n_threads)),
+                      core::matrix(0, n_species, 0, n_species));
+    const randomization::ValueStore store = run_signal_test(state, layout, observed, n_randomizations, draw, inputs);
+    const randomization::TestSummaryMatrix summaries =
+        summarize_signal_test(store, {layout.n_rows, state.n_divergence_intervals});
     traits::write_trait_signal_tests(settings.main_result_file, kSampledSpecies, settings.test_restriction[t],
                                      settings.test_clade_names[t], n_randomizations, state.n_divergence_intervals,
                                      state.divergence_limits, layout.n_rows, *layout.names, summaries);
@@ -127,25 +200,29 @@ void run_phylogeny_tests(RunState& state, const SignalLayout& layout, const core
 
 // Brownian evolution test: the traits are simulated along the tree (with
 // the observed missing values and, when given, measurement errors) and the
-// signal recomputed on the observed divergences.
-void run_brownian_test(RunState& state, const SignalLayout& layout, const core::FMatrix& observed,
-                       core::FMatrix& table) {
+// signal recomputed on the observed divergences. A simulation draws from
+// the run's stream: it is the randomization's draw.
+void run_brownian_test(RunState& state, const SignalVariables& layout, const core::FMatrix& observed) {
   const RunSettings& settings = state.settings;
   const int n_replicates = settings.n_brownian_replicates;
   const int n_species = state.codes.n_species;
   core::console_print("\n\nBrownian evolution test\n");
-  SignalTestStore store = make_signal_test_store(layout.n_rows, state.n_divergence_intervals, n_replicates, observed);
-  core::FMatrix simulated = core::matrix(0, settings.n_trait_variables, 0, n_species);
-  for (int i = 1; i <= n_replicates; ++i) {
+  std::vector<core::FMatrix> simulated(static_cast<std::size_t>(randomization::kRandomizationBatchSize),
+                                       core::matrix(0, settings.n_trait_variables, 0, n_species));
+  auto draw = [&](int slot) {
     traits::simulate_brownian_traits(state.generator, state.nodes, state.n_tree_nodes, state.n_tips,
                                      state.species_of_leaf, settings.n_trait_variables, n_species, state.traits,
-                                     state.trait_se, simulated, settings.species_se_traits_file);
-    compute_signal(state, layout, simulated, state.divergences, table);
-    store_signal_values(store, i, table);
-    display_progress(i, n_replicates);
-  }
-  randomization::TestSummaryMatrix summaries = make_signal_summaries(store);
-  summarize_signal_test(store, n_replicates, summaries);
+                                     state.trait_se, simulated[static_cast<std::size_t>(slot)],
+                                     settings.species_se_traits_file);
+  };
+  auto inputs = [&](int slot, int, const core::FMatrix*& trait_values, const core::FMatrix*& divergences) {
+    trait_values = &simulated[static_cast<std::size_t>(slot)];
+    divergences = &state.divergences;
+    return 0;
+  };
+  const randomization::ValueStore store = run_signal_test(state, layout, observed, n_replicates, draw, inputs);
+  const randomization::TestSummaryMatrix summaries =
+      summarize_signal_test(store, {layout.n_rows, state.n_divergence_intervals});
   traits::write_trait_signal_tests(settings.main_result_file, traits::kBrownianTestMode, 0.0, std::string(),
                                    n_replicates, state.n_divergence_intervals, state.divergence_limits, layout.n_rows,
                                    *layout.names, summaries);
@@ -157,7 +234,7 @@ void run_brownian_test(RunState& state, const SignalLayout& layout, const core::
 
 void run_phylogeny_traits_section(RunState& state) {
   const RunSettings& settings = state.settings;
-  const SignalLayout layout = signal_layout(state);
+  const SignalVariables layout = signal_layout(state);
   // Species traits without a quantitative variable that varies carry no
   // signal to measure; the driver has already said that the trait analyses
   // are skipped.
@@ -191,8 +268,8 @@ void run_phylogeny_traits_section(RunState& state) {
         "are not run\n");
     return;
   }
-  if (phylogeny_tests) run_phylogeny_tests(state, layout, observed, table);
-  if (brownian_test) run_brownian_test(state, layout, observed, table);
+  if (phylogeny_tests) run_phylogeny_tests(state, layout, observed);
+  if (brownian_test) run_brownian_test(state, layout, observed);
 }
 
 }  // namespace quorvel::driver

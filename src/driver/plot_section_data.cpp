@@ -240,15 +240,6 @@ PlotSection make_plot_section(const RunState& state, const core::FMatrix* distan
   return section;
 }
 
-void regress_statistics(const PlotSection& section, int n_categories, const partition::PlotPositions& positions,
-                        const partition::PartitionTables& tables, int first_code, int last_code,
-                        partition::RegressionRow* rows) {
-  for (int code = first_code; code <= last_code; ++code) {
-    partition::regress_on_distance(section.n_plots, section.classes, section.selection, n_categories, positions,
-                                   tables.pairwise[code], rows[code]);
-  }
-}
-
 void compute_observed_partition(RunState& state, PlotSection& section) {
   partition::compute_diversity_partition(section.n_plots, section.n_species, state.abundances, state.data_type,
                                          section.selection, section.distances, section.n_intervals, section.limits,
@@ -257,8 +248,8 @@ void compute_observed_partition(RunState& state, PlotSection& section) {
   // Distance classes are never negative once fixed; without intervals the
   // rows hold the mean over all pairs.
   if (section.classes.classes >= 0) {
-    regress_statistics(section, state.n_categories, section.positions, section.tables, partition::kStatisticI,
-                       partition::kStatisticPI, section.rows);
+    partition::regress_statistics(section, state.n_categories, section.positions, section.tables,
+                                  partition::kStatisticI, partition::kStatisticPI, section.rows);
   }
 }
 

@@ -1,6 +1,6 @@
-#include "driver/position_groups.hpp"
+#include "individuals/position_groups.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::individuals {
 
 PositionGroups group_individuals_by_position(int n, const core::DVector& x, const core::DVector& y) {
   PositionGroups groups;
@@ -43,4 +43,4 @@ core::DMatrix build_group_abundances(int n, int n_groups, const core::IVector& g
   return abundances;
 }
 
-}  // namespace quorvel::driver
+}  // namespace quorvel::individuals

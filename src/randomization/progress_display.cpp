@@ -1,9 +1,9 @@
-#include "driver/progress_display.hpp"
+#include "randomization/progress_display.hpp"
 
 #include "core/console.hpp"
 #include "core/format.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::randomization {
 
 bool shows_progress(int i, int n) {
   const int step = (n + 1) / 10;
@@ -22,4 +22,4 @@ void display_progress(int i, int n) {
   if (shows_progress(i, n)) core::console_print(core::format(" %i", i));
 }
 
-}  // namespace quorvel::driver
+}  // namespace quorvel::randomization

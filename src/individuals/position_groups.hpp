@@ -2,7 +2,7 @@
 
 #include "core/arrays.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::individuals {
 
 /// Individuals standing at one position, as mapped trees sampled in plots:
 /// consecutive individuals with the same x and y form one group.
@@ -25,4 +25,4 @@ PositionGroups group_individuals_by_position(int n, const core::DVector& x, cons
 core::DMatrix build_group_abundances(int n, int n_groups, const core::IVector& group_of, int n_species,
                                      const core::IVector& species_of);
 
-}  // namespace quorvel::driver
+}  // namespace quorvel::individuals

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace quorvel::driver {
+namespace quorvel::randomization {
 
 /// True when the progress display shows randomization i of n: i a multiple
 /// of k = (n + 1) / 10, and, when n >= 100, also i <= k and a multiple of
@@ -11,4 +11,4 @@ bool shows_progress(int i, int n);
 /// Prints " %i" for randomization i of n when shows_progress says so.
 void display_progress(int i, int n);
 
-}  // namespace quorvel::driver
+}  // namespace quorvel::randomization

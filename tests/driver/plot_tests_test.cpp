@@ -1,7 +1,8 @@
-// The randomization loops of the plot-level tests give, for any number of
-// workers, exactly the values of a plain one-by-one loop on the same stream;
-// the pair selection is prepared once; weights follow the plot filter.
-#include "driver/plot_randomization_loops.hpp"
+// The randomizations of the plot-level tests on a section the driver builds
+// give, for any number of workers, exactly the values of a plain one-by-one
+// loop on the same stream; the pair selection is prepared once; weights
+// follow the plot filter.
+#include "randomization/plot_test_runs.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -12,10 +13,9 @@
 
 #include "core/constants.hpp"
 #include "driver/plot_section_data.hpp"
-#include "driver/plot_test_store.hpp"
-#include "driver/plot_tests.hpp"
 #include "partition/diversity_partition.hpp"
 #include "phylogeny/tree_divergences.hpp"
+#include "randomization/matrix_randomizer.hpp"
 #include "randomization/permutation_units.hpp"
 #include "randomization/phylogeny_permutation.hpp"
 #include "randomization/plot_permutation.hpp"
@@ -87,16 +87,53 @@ RunState community(int threads) {
   return state;
 }
 
+using randomization::MatrixRandomizer;
+using randomization::ValueStore;
+
 MatrixRandomizer species_randomizer(RunState& state, float mode, const core::FVector& weights) {
-  MatrixRandomizer randomizer;
-  randomizer.draw = [&state, mode, weights](core::IVector& perm) {
-    randomization::draw_trait_permutation(mode, weights, state.codes.n_species, perm, state.generator);
-  };
-  randomizer.apply = [&state](const core::IVector& perm, core::FMatrix& out, core::IVector&) {
-    randomization::apply_trait_permutation(state.codes.n_species, perm, state.divergences, out);
-    return 0;
-  };
-  return randomizer;
+  return randomization::matrix_randomizer(state.divergences, state.codes.n_species, mode, weights, state.generator);
+}
+
+randomization::PlotTestData test_data(RunState& state, const PlotSection& section) {
+  randomization::PlotTestData data;
+  data.section = &section;
+  data.abundances = &state.abundances;
+  data.data_type = state.data_type;
+  data.n_categories = state.n_categories;
+  data.category_kind = state.settings.pair_selection_mode;
+  data.plot_category = &state.plot_category;
+  data.n_threads = state.settings.n_threads;
+  data.generator = &state.generator;
+  return data;
+}
+
+// The weights of the plots of the run's pair selection.
+core::FVector permutation_weights(const RunState& state, float mode, bool by_tip) {
+  std::vector<int> plots;
+  for (int k = 1; k <= state.settings.n_matrix_plots; ++k)
+    if (plot_in_selection(state, k)) plots.push_back(k);
+  return randomization::permutation_weights(state.abundances, plots, by_tip ? state.n_tips : state.codes.n_species,
+                                            by_tip ? &state.species_of_leaf : nullptr, mode);
+}
+
+randomization::PhylogenyView phylogeny_view(const RunState& state) {
+  randomization::PhylogenyView view;
+  view.nodes = &state.nodes;
+  view.n_tips = state.n_tips;
+  view.n_nodes = state.n_tree_nodes;
+  view.n_species = state.codes.n_species;
+  view.leaf_of_species = &state.leaf_of_species;
+  view.species_of_leaf = &state.species_of_leaf;
+  view.divergences = &state.divergences;
+  return view;
+}
+
+// The values of randomizations 1..N of a store, in order.
+std::vector<float> randomized_values(const ValueStore& store) {
+  std::vector<float> values;
+  for (int i = 1; i <= store.n_randomizations(); ++i)
+    values.insert(values.end(), store.values(i), store.values(i) + store.width());
+  return values;
 }
 
 // Every value a loop keeps, as raw bits, in order.
@@ -115,19 +152,11 @@ std::vector<float> partition_loop_values(int threads, int n) {
   PlotSection section = make_plot_section(state, &state.divergences, kPhylogenyAnalysis, true);
   compute_observed_partition(state, section);
   const core::FVector weights = permutation_weights(state, 3.0f, false);
-  std::vector<float> values;
-  run_partition_randomizations(state, section, n, species_randomizer(state, 3.0f, weights), true, 3,
-                               [&](const PartitionOutcome& outcome, int) {
-                                 for (int code = 1; code <= 4; ++code) {
-                                   values.push_back(static_cast<float>(outcome.within[code]));
-                                   values.push_back(static_cast<float>(outcome.among[code]));
-                                   values.push_back(outcome.st[code]);
-                                 }
-                                 for (int code = 2; code <= 4; ++code)
-                                   for (int e = -20; e <= section.classes.classes + 3; ++e)
-                                     values.push_back(outcome.rows[code][e]);
-                                 for (const double v : outcome.interval) values.push_back(static_cast<float>(v));
-                               });
+  std::vector<float> values = randomized_values(
+      randomization::run_partition_test(test_data(state, section), species_randomizer(state, 3.0f, weights), n));
+  const std::vector<float> interval = randomized_values(
+      randomization::run_interval_test(test_data(state, section), species_randomizer(state, 3.0f, weights), n, 3));
+  values.insert(values.end(), interval.begin(), interval.end());
   return values;
 }
 
@@ -143,11 +172,12 @@ TEST_F(PartitionRandomizations, EqualThePlainLoopOnTheSameStream) {
   PlotSection section = make_plot_section(state, &state.divergences, kPhylogenyAnalysis, true);
   compute_observed_partition(state, section);
   const core::FVector weights = permutation_weights(state, 0.0f, false);
+  const ValueStore store =
+      randomization::run_partition_test(test_data(state, section), species_randomizer(state, 0.0f, weights), 70);
+  const randomization::PlotTestLayout layout{section.classes.classes};
   std::vector<float> engine;
-  run_partition_randomizations(state, section, 70, species_randomizer(state, 0.0f, weights), false, 0,
-                               [&](const PartitionOutcome& outcome, int) {
-                                 for (int code = 1; code <= 4; ++code) engine.push_back(outcome.st[code]);
-                               });
+  for (int i = 1; i <= 70; ++i)
+    for (int code = 2; code <= 4; ++code) engine.push_back(store.values(i)[layout.global(code, 3)]);
   // The same randomizations one by one, from a fresh stream with the same seed.
   RunState plain = community(1);
   PlotSection plain_section = make_plot_section(plain, &plain.divergences, kPhylogenyAnalysis, true);
@@ -161,7 +191,7 @@ TEST_F(PartitionRandomizations, EqualThePlainLoopOnTheSameStream) {
     partition::compute_diversity_partition(
         plain_section.n_plots, plain.codes.n_species, plain.abundances, plain.data_type, plain_section.selection,
         &randomized, plain_section.n_intervals, plain_section.limits, plain_section.weighting, tables);
-    for (int code = 1; code <= 4; ++code) expected.push_back(tables.pairwise[code](0, 0));
+    for (int code = 2; code <= 4; ++code) expected.push_back(tables.pairwise[code](0, 0));
   }
   EXPECT_EQ(bits(engine), bits(expected));
   // The stream moved exactly as far in both runs.
@@ -173,12 +203,7 @@ std::vector<float> spatial_loop_values(int threads, int selection_mode) {
   state.settings.pair_selection_mode = selection_mode;
   PlotSection section = make_plot_section(state, &state.divergences, kPhylogenyAnalysis, true);
   compute_observed_partition(state, section);
-  std::vector<float> values;
-  run_spatial_randomizations(state, section, 99, [&](const partition::RegressionRow* rows, int) {
-    for (int code = 1; code <= 4; ++code)
-      for (int e = -20; e <= section.classes.classes + 3; ++e) values.push_back(rows[code][e]);
-  });
-  return values;
+  return randomized_values(randomization::run_spatial_test(test_data(state, section), 99));
 }
 
 TEST_F(SpatialRandomizations, OneTwoAndThreeWorkersKeepIdenticalRows) {
@@ -317,29 +342,33 @@ const TreeTest kTreeTests[] = {
     {0, randomization::kWholeTree, "", -2.0f},
 };
 
+randomization::PhylogenyView tree_view;  // the view of the community a randomizer reads
+
+MatrixRandomizer tree_randomizer(RunState& state, const TreeTest& test, bool use_clades) {
+  randomization::PhylogenyPermutation permutation;
+  permutation.sub_clade_age = test.sub_clade_age;
+  permutation.restriction = test.restriction;
+  permutation.clade_name = test.clade;
+  permutation.mode = test.mode;
+  permutation.weights = test.mode != randomization::kPermuteAllSpecies ? permutation_weights(state, test.mode, true)
+                                                                       : core::vector(0, state.n_tips);
+  tree_view = phylogeny_view(state);
+  return randomization::phylogeny_randomizer(
+      tree_view, permutation, use_clades ? randomization::clade_tree_of(tree_view, 0.0) : nullptr, state.generator);
+}
+
 // Every value of a phylogeny test's randomizations, with the unmapped tips.
 std::vector<float> tree_loop_values(int threads, const TreeTest& test, bool use_clades) {
   RunState state = tree_community(threads);
   PlotSection section = make_plot_section(state, &state.divergences, kPhylogenyAnalysis, true);
   compute_observed_partition(state, section);
-  const core::FVector weights = test.mode != randomization::kPermuteAllSpecies
-                                    ? permutation_weights(state, test.mode, true)
-                                    : core::vector(0, state.n_tips);
-  const MatrixRandomizer randomizer =
-      phylogeny_randomizer(state, test.sub_clade_age, test.restriction, test.clade, test.mode, weights, use_clades);
+  const MatrixRandomizer randomizer = tree_randomizer(state, test, use_clades);
   EXPECT_EQ(randomizer.clade_tree != nullptr, use_clades);
-  std::vector<float> values;
-  run_partition_randomizations(state, section, 60, randomizer, true, 3, [&](const PartitionOutcome& outcome, int) {
-    values.push_back(static_cast<float>(outcome.unmapped_tips));
-    for (int code = 1; code <= 4; ++code) {
-      values.push_back(static_cast<float>(outcome.within[code]));
-      values.push_back(static_cast<float>(outcome.among[code]));
-      values.push_back(outcome.st[code]);
-    }
-    for (int code = 2; code <= 4; ++code)
-      for (int e = -20; e <= section.classes.classes + 3; ++e) values.push_back(outcome.rows[code][e]);
-    for (const double v : outcome.interval) values.push_back(static_cast<float>(v));
-  });
+  std::vector<float> values =
+      randomized_values(randomization::run_partition_test(test_data(state, section), randomizer, 60));
+  const std::vector<float> interval =
+      randomized_values(randomization::run_interval_test(test_data(state, section), randomizer, 60, 3));
+  values.insert(values.end(), interval.begin(), interval.end());
   return values;
 }
 
@@ -372,11 +401,7 @@ TEST_F(CladeRandomizations, OneTwoAndThreeWorkersKeepIdenticalValues) {
 TEST_F(CladeRandomizations, PlaceSpeciesWhereTheMatricesPutThem) {
   for (const TreeTest& test : kTreeTests) {
     RunState state = tree_community(1);
-    const core::FVector weights = test.mode != randomization::kPermuteAllSpecies
-                                      ? permutation_weights(state, test.mode, true)
-                                      : core::vector(0, state.n_tips);
-    const MatrixRandomizer randomizer =
-        phylogeny_randomizer(state, test.sub_clade_age, test.restriction, test.clade, test.mode, weights, true);
+    const MatrixRandomizer randomizer = tree_randomizer(state, test, true);
     ASSERT_TRUE(randomizer.clade_tree);
     core::FMatrix by_matrix = state.divergences, by_tree = state.divergences;
     core::IVector perm, scratch, tips;
@@ -406,43 +431,25 @@ TEST_F(CladeRandomizations, PlaceSpeciesWhereTheMatricesPutThem) {
   }
 }
 
-TEST(CladeTree, OnlyForTreesThatStandForTheObservedDivergences) {
-  RunState state = tree_community(1);
-  EXPECT_TRUE(clade_tree_of(state));
-  RunState lengths = tree_community(1);
-  lengths.divergences(0, 0) = -1;  // divergences are path lengths
-  EXPECT_FALSE(clade_tree_of(lengths));
-  RunState flat = tree_community(1);
-  flat.nodes[21].age = 4;  // a zero-length branch under the root
-  EXPECT_FALSE(clade_tree_of(flat));
-  RunState edited = tree_community(1);
-  edited.divergences(2, 5) = edited.divergences(5, 2) = 2.5f;
-  EXPECT_FALSE(clade_tree_of(edited));
-  RunState beyond = tree_community(1);
-  beyond.leaf_of_species[3] = 25;  // not a tip
-  EXPECT_FALSE(clade_tree_of(beyond));
+bool has_clade_tree(const RunState& state) {
+  return randomization::clade_tree_of(phylogeny_view(state), 0.0) != nullptr;
 }
 
-TEST(SummarizeValues, LeavesUndefinedRandomizationsOutAndGivesNoPValueWithoutObservation) {
-  core::FVector v = core::vector(0, 5);
-  v[0] = 0.5f;
-  const float values[] = {0.1f, MISSING_VALUE_F, 0.9f, std::nanf(""), 0.3f};
-  for (int i = 1; i <= 5; ++i) v[i] = values[i - 1];
-  randomization::TestSummary summary;
-  summarize_values(v, 5, summary);
-  EXPECT_EQ(summary.distinct_count, 3);
-  EXPECT_FLOAT_EQ(summary.mean, (0.1f + 0.9f + 0.3f) / 3);
-  EXPECT_FLOAT_EQ(summary.p_upper, 2.0f / 4.0f);
-
-  v[0] = MISSING_VALUE_F;
-  for (int i = 1; i <= 5; ++i) v[i] = values[i - 1];
-  summarize_values(v, 5, summary);
-  EXPECT_EQ(summary.observed, MISSING_VALUE_F);
-  EXPECT_EQ(summary.p_two_sided, MISSING_VALUE_F);
-  EXPECT_EQ(summary.distinct_count, 3);
-  EXPECT_EQ(one_minus_ratio(1.0, 0.0), MISSING_VALUE);
-  EXPECT_EQ(one_minus_ratio(MISSING_VALUE, 2.0), MISSING_VALUE);
-  EXPECT_DOUBLE_EQ(one_minus_ratio(1.0, 4.0), 0.75);
+TEST(CladeTree, OnlyForTreesThatStandForTheObservedDivergences) {
+  RunState state = tree_community(1);
+  EXPECT_TRUE(has_clade_tree(state));
+  RunState lengths = tree_community(1);
+  lengths.divergences(0, 0) = -1;  // divergences are path lengths
+  EXPECT_FALSE(has_clade_tree(lengths));
+  RunState flat = tree_community(1);
+  flat.nodes[21].age = 4;  // a zero-length branch under the root
+  EXPECT_FALSE(has_clade_tree(flat));
+  RunState edited = tree_community(1);
+  edited.divergences(2, 5) = edited.divergences(5, 2) = 2.5f;
+  EXPECT_FALSE(has_clade_tree(edited));
+  RunState beyond = tree_community(1);
+  beyond.leaf_of_species[3] = 25;  // not a tip
+  EXPECT_FALSE(has_clade_tree(beyond));
 }
 
 }  // namespace

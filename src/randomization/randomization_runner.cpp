@@ -1,4 +1,4 @@
-#include "driver/plot_test_engine.hpp"
+#include "randomization/randomization_runner.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "core/console.hpp"
+#include "core/constants.hpp"
 #include "core/format.hpp"
+#include "randomization/progress_display.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::randomization {
 
 int randomization_workers(int requested) {
   if (requested > 0) return requested;
@@ -20,9 +22,15 @@ int randomization_workers(int requested) {
   return cores == 0 ? 1 : static_cast<int>(cores);
 }
 
-RandomizationBatches::RandomizationBatches(int workers, int batch_size, ThreadStarter start)
+RandomizationRunner::RandomizationRunner(int workers, int batch_size, ThreadStarter start)
     : workers_(std::max(workers, 1)), batch_size_(std::max(batch_size, 1)), start_(std::move(start)) {
   if (!start_) start_ = [](std::function<void()> work) { return std::thread(std::move(work)); };
+}
+
+RandomizationRunner RandomizationRunner::for_test(int n_threads, int n_randomizations) {
+  const int wanted = randomization_workers(n_threads);
+  return RandomizationRunner(n_randomizations < wanted ? std::max(n_randomizations, 1) : wanted,
+                             kRandomizationBatchSize);
 }
 
 namespace {
@@ -31,8 +39,8 @@ namespace {
 // free slot; the calling thread is worker 0. Returns the number of workers
 // that ran; `start_failure` receives the reason when a thread could not be
 // started (its slots then go to the others).
-int evaluate_batch(int count, int workers, const RandomizationBatches::EvaluateStep& evaluate,
-                   const RandomizationBatches::ThreadStarter& start, std::string& start_failure) {
+int evaluate_batch(int count, int workers, const RandomizationRunner::EvaluateStep& evaluate,
+                   const RandomizationRunner::ThreadStarter& start, std::string& start_failure) {
   if (workers <= 1 || count <= 1) {
     for (int slot = 0; slot < count; ++slot) evaluate(slot, 0);
     return 1;
@@ -71,7 +79,7 @@ int evaluate_batch(int count, int workers, const RandomizationBatches::EvaluateS
 
 }  // namespace
 
-void RandomizationBatches::run(int n, const DrawStep& draw, const EvaluateStep& evaluate, const KeepStep& keep) const {
+void RandomizationRunner::run(int n, const DrawStep& draw, const EvaluateStep& evaluate, const KeepStep& keep) const {
   int workers = workers_;
   for (int first = 1; first <= n; first += batch_size_) {
     const int count = std::min(batch_size_, n - first + 1);
@@ -92,4 +100,23 @@ void RandomizationBatches::run(int n, const DrawStep& draw, const EvaluateStep& 
   }
 }
 
-}  // namespace quorvel::driver
+void RandomizationRunner::run(const RandomizationSteps& steps, ValueStore& store) const {
+  const int n = store.n_randomizations();
+  if (n <= 0) return;
+  const std::size_t width = static_cast<std::size_t>(steps.n_values);
+  std::vector<float> slot_values(width * static_cast<std::size_t>(batch_size_));
+  auto values_of = [&](int slot) { return slot_values.data() + width * static_cast<std::size_t>(slot); };
+  run(
+      n, [&](int slot, int) { steps.draw(slot); },
+      [&](int slot, int worker) {
+        // Values a test does not compute stay missing, whatever ran in the slot before.
+        std::fill(values_of(slot), values_of(slot) + width, MISSING_VALUE_F);
+        steps.evaluate(slot, worker, values_of(slot));
+      },
+      [&](int slot, int i) {
+        store.keep(i, values_of(slot));
+        if (steps.kept) steps.kept(i, values_of(slot));
+      });
+}
+
+}  // namespace quorvel::randomization

@@ -1,8 +1,8 @@
-#include "driver/position_groups.hpp"
+#include "individuals/position_groups.hpp"
 
 #include <gtest/gtest.h>
 
-namespace quorvel::driver {
+namespace quorvel::individuals {
 namespace {
 
 TEST(PositionGroups, GroupsConsecutiveIndividualsAtOnePosition) {
@@ -44,4 +44,4 @@ TEST(PositionGroups, AbundancesAreRelativeFrequenciesWithTotals) {
 }
 
 }  // namespace
-}  // namespace quorvel::driver
+}  // namespace quorvel::individuals

@@ -1,6 +1,6 @@
 // The batch engine of the randomization loops: progress display, stream
 // order, and identical results whatever the number of workers.
-#include "driver/plot_test_engine.hpp"
+#include "randomization/randomization_runner.hpp"
 
 #include <atomic>
 #include <stdexcept>
@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "core/console.hpp"
+#include "core/constants.hpp"
+#include "randomization/progress_display.hpp"
 #include "support/test_support.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::randomization {
 namespace {
 
 using testing::WorkDirTest;
@@ -52,8 +54,8 @@ struct ToyRun {
   std::vector<int> workers_seen;
 };
 
-ToyRun run_toy(int n, int workers, int batch_size, RandomizationBatches::ThreadStarter start = {}) {
-  RandomizationBatches batches(workers, batch_size, std::move(start));
+ToyRun run_toy(int n, int workers, int batch_size, RandomizationRunner::ThreadStarter start = {}) {
+  RandomizationRunner batches(workers, batch_size, std::move(start));
   ToyRun run;
   long long stream = 12345;
   std::vector<long long> slot_draw(static_cast<std::size_t>(batch_size));
@@ -85,7 +87,7 @@ ToyRun run_toy(int n, int workers, int batch_size, RandomizationBatches::ThreadS
   return run;
 }
 
-TEST(RandomizationBatches, DrawsAndKeepsInOrderWithIdenticalResultsForAnyWorkerCount) {
+TEST(RandomizationRunner, DrawsAndKeepsInOrderWithIdenticalResultsForAnyWorkerCount) {
   const ToyRun one = run_toy(150, 1, 64);
   std::vector<int> expected_order;
   for (int i = 1; i <= 150; ++i) expected_order.push_back(i);
@@ -100,8 +102,8 @@ TEST(RandomizationBatches, DrawsAndKeepsInOrderWithIdenticalResultsForAnyWorkerC
   }
 }
 
-TEST(RandomizationBatches, RethrowsAWorkerFailureAfterEveryWorkerStopped) {
-  RandomizationBatches batches(3, 16);
+TEST(RandomizationRunner, RethrowsAWorkerFailureAfterEveryWorkerStopped) {
+  RandomizationRunner batches(3, 16);
   int kept = 0;
   EXPECT_THROW(batches.run(
                    40, [](int, int) {},
@@ -150,10 +152,56 @@ TEST_F(ThreadsThatCannotStart, WithoutAnyThreadTheCallingThreadDoesTheWork) {
                                   progress);
 }
 
+class StoreRuns : public WorkDirTest {};
+
+// A test of three values per randomization: the draw, its square and its
+// parity; the store holds them at their index whatever the workers.
+ValueStore run_store(int workers, int n, std::vector<int>& noted) {
+  const RandomizationRunner runner(workers, 8);
+  std::vector<float> drawn(8);
+  float stream = 1;
+  RandomizationSteps steps;
+  steps.n_values = 3;
+  steps.draw = [&](int slot) {
+    stream = stream * 3 - 1;
+    drawn[static_cast<std::size_t>(slot)] = stream;
+  };
+  steps.evaluate = [&](int slot, int, float* values) {
+    const float x = drawn[static_cast<std::size_t>(slot)];
+    values[0] = x;
+    values[1] = x * x;  // the third value is left to the runner: missing
+  };
+  steps.kept = [&](int i, const float* values) {
+    EXPECT_EQ(values[2], MISSING_VALUE_F);
+    noted.push_back(i);
+  };
+  ValueStore store(3, n);
+  runner.run(steps, store);
+  return store;
+}
+
+TEST_F(StoreRuns, KeepEveryRandomizationAtItsIndexForAnyWorkerCount) {
+  std::vector<int> noted_one, noted_three;
+  const ValueStore one = run_store(1, 20, noted_one);
+  const ValueStore three = run_store(3, 20, noted_three);
+  std::vector<int> order(20);
+  for (int i = 0; i < 20; ++i) order[static_cast<std::size_t>(i)] = i + 1;
+  EXPECT_EQ(noted_one, order);
+  EXPECT_EQ(noted_three, order);
+  float x = 1;
+  for (int i = 1; i <= 20; ++i) {
+    x = x * 3 - 1;
+    EXPECT_EQ(one.values(i)[0], x);
+    EXPECT_EQ(three.values(i)[1], x * x);
+    EXPECT_EQ(three.column(1)[i], x * x);
+  }
+  EXPECT_EQ(one.values(0)[0], MISSING_VALUE_F);  // nothing observed was put
+}
+
 TEST(RandomizationWorkers, TakesTheRequestedCountOrOnePerCore) {
   EXPECT_EQ(randomization_workers(3), 3);
   EXPECT_GE(randomization_workers(0), 1);
 }
 
 }  // namespace
-}  // namespace quorvel::driver
+}  // namespace quorvel::randomization
