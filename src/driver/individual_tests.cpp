@@ -10,10 +10,11 @@
 #include "core/text_output.hpp"
 #include "randomization/clade_permutation.hpp"
 #include "randomization/permutation_summary.hpp"
-#include "randomization/randomization_results.hpp"
 #include "randomization/randomization_runner.hpp"
 #include "randomization/value_store.hpp"
 #include "reports/individual_rows.hpp"
+#include "reports/report_files.hpp"
+#include "reports/test_text.hpp"
 
 namespace quorvel::driver {
 
@@ -154,9 +155,10 @@ void run_one_test(RunState& state, const IndividualSectionData& data, int t, int
       }
     }
     core::echo_to_file(settings.main_result_file, labels[statistic]);
-    randomization::write_individual_permutation_results(settings.main_result_file, C, rows + 1, Np, 1,
-                                                        settings.phyletic_level_names, 0, 0, settings.test_age_limit[t],
-                                                        settings.test_restriction[t], clade_name, 1, summaries);
+    reports::append_test_section(settings.main_result_file,
+                                 reports::individual_test_text(C, rows + 1, Np, 1, settings.phyletic_level_names, 0, 0,
+                                                               settings.test_age_limit[t], settings.test_restriction[t],
+                                                               clade_name, 1, summaries));
     reports::add_individual_test_rows(
         state.reports.table, statistic == 0 ? "P" : "R", observed, data.texts[q], summaries,
         reports::individual_test_title(settings.test_age_limit[t], settings.test_restriction[t], clade_name), Np, q,

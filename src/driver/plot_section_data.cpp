@@ -8,9 +8,10 @@
 #include "core/format.hpp"
 #include "input/field_reading.hpp"
 #include "input/pairwise_categories.hpp"
-#include "partition/left_out_report.hpp"
 #include "phylogeny/clade_reduction.hpp"
+#include "reports/left_out_text.hpp"
 #include "reports/partition_rows.hpp"
+#include "reports/report_files.hpp"
 
 namespace quorvel::driver {
 
@@ -154,12 +155,12 @@ std::string plots_left_out_description(const RunState& state) {
   if (phylogeny) of_species.push_back("PIst");
   if (traits && !presence) of_species.push_back("T*st");
   if (traits) of_species.push_back("TAUst");
-  std::string out = partition::left_out_line("every statistic", "no individual", empty, state.plot_names);
-  out += partition::left_out_line(partition::joined_names(of_individuals), "one individual", one_individual,
-                                  state.plot_names);
+  std::string out = reports::left_out_line("every statistic", "no individual", empty, state.plot_names);
+  out +=
+      reports::left_out_line(reports::joined_names(of_individuals), "one individual", one_individual, state.plot_names);
   if (!of_species.empty()) {
-    out += partition::left_out_line(partition::joined_names(of_species), "fewer than two species", one_species,
-                                    state.plot_names);
+    out += reports::left_out_line(reports::joined_names(of_species), "fewer than two species", one_species,
+                                  state.plot_names);
   }
   return out;
 }
@@ -255,10 +256,9 @@ void compute_observed_partition(RunState& state, PlotSection& section) {
 
 namespace {
 
-partition::PartitionReportInput report_input(const RunState& state, const PlotSection& section, int n_statistics,
-                                             int n_intervals) {
-  partition::PartitionReportInput input;
-  input.result_file = state.settings.main_result_file;
+reports::PartitionReportInput report_input(const RunState& state, const PlotSection& section, int n_statistics,
+                                           int n_intervals) {
+  reports::PartitionReportInput input;
   input.n_plots = section.n_plots;
   input.classes = &section.classes;
   input.data_level = state.codes.analysis_level;
@@ -302,14 +302,14 @@ std::string global_statistics_line(const RunState& state, const PlotSection& sec
     line += names[code - 1];
     line += "=" + core::format_cell("%.4f", value == MISSING_VALUE_F ? MISSING_VALUE : value);
   }
-  const partition::PartitionReportInput input =
+  const reports::PartitionReportInput input =
       report_input(state, section, section.n_statistics, reported_intervals(section));
-  return line + partition::partition_left_out_lines(input) + partition::interval_left_out_lines(input);
+  return line + reports::partition_left_out_lines(input) + reports::interval_left_out_lines(input);
 }
 
 void write_section_report(RunState& state, const PlotSection& section, int n_statistics, int n_intervals) {
-  const partition::PartitionReportInput input = report_input(state, section, n_statistics, n_intervals);
-  partition::write_partition_results(input);
+  const reports::PartitionReportInput input = report_input(state, section, n_statistics, n_intervals);
+  reports::append_section(state.settings.main_result_file, reports::partition_results_text(input));
   reports::add_partition_rows(state.reports.table, input);
 }
 

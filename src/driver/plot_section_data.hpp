@@ -8,9 +8,9 @@
 #include "partition/distance_classes.hpp"
 #include "partition/distance_regression.hpp"
 #include "partition/diversity_partition.hpp"
-#include "partition/partition_report.hpp"
 #include "partition/partition_types.hpp"
 #include "partition/plot_section.hpp"
+#include "reports/partition_text.hpp"
 
 namespace quorvel::driver {
 

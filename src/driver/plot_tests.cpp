@@ -17,8 +17,10 @@
 #include "randomization/permutation_units.hpp"
 #include "randomization/phylogeny_permutation.hpp"
 #include "randomization/plot_test_runs.hpp"
-#include "randomization/randomization_results.hpp"
+#include "randomization/test_description.hpp"
+#include "reports/report_files.hpp"
 #include "reports/test_rows.hpp"
+#include "reports/test_text.hpp"
 
 namespace quorvel::driver {
 
@@ -61,10 +63,12 @@ void write_test(RunState& state, const PlotSection& section, const TestDescripti
   const int n_statistics = section.n_statistics;
   const int all_statistics = state.data_type == 0 && n_statistics >= 4 ? 0 : 1;
   const core::IVector codes = statistic_codes();
-  randomization::write_plot_randomization_results(
-      state.settings.main_result_file, section.classes.classes, n_statistics, codes, test.n_randomizations,
-      test.test_type, test.restriction, test.clade_name, test.mode, state.settings.pair_selection_mode, state.pair_key1,
-      state.pair_key2, state.category_names, 1, global, regression, test.pairwise_kind, all_statistics, test.data_kind);
+  reports::append_test_section(
+      state.settings.main_result_file,
+      reports::plot_test_text(section.classes.classes, n_statistics, codes, test.n_randomizations, test.test_type,
+                              test.restriction, test.clade_name, test.mode, state.settings.pair_selection_mode,
+                              state.pair_key1, state.pair_key2, state.category_names, 1, global, regression,
+                              test.pairwise_kind, all_statistics, test.data_kind));
   reports::add_plot_test_rows(
       state.reports.table, {test.data_kind, test.test_type, test.n_randomizations, test.restriction, test.clade_name,
                             test.mode, section.classes.classes, &section.classes.limit, n_statistics, &codes, &global,
@@ -198,8 +202,8 @@ void run_time_decomposition(RunState& state, const PlotSection& section) {
   }
   // Interval 1 (one species) is never randomized: its observed values alone.
   summarize_interval(randomization::observed_interval_values(section, 1), 1);
-  randomization::write_interval_randomization_results(state.settings.main_result_file, R, section.limits, n,
-                                                      p_star_summaries, pi_summaries);
+  reports::append_test_section(state.settings.main_result_file,
+                               reports::interval_test_text(R, section.limits, n, p_star_summaries, pi_summaries));
   reports::add_interval_test_rows(state.reports.table, R, section.limits, n, p_star_summaries, pi_summaries);
 }
 

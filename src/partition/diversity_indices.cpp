@@ -226,8 +226,4 @@ std::string diversity_indices_text(const DiversityIndicesInput& in) {
   return out;
 }
 
-void write_diversity_indices(const DiversityIndicesInput& input) {
-  write_table_file(input.file_name, input.main_result_file, diversity_indices_text(input), TableFileMode::kNewFile);
-}
-
 }  // namespace quorvel::partition

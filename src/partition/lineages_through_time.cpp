@@ -162,8 +162,4 @@ std::string lineages_through_time_text(const LineagesInput& in) {
   return out;
 }
 
-void write_lineages_through_time(const LineagesInput& input) {
-  write_table_file(input.file_name, input.main_result_file, lineages_through_time_text(input), TableFileMode::kNewFile);
-}
-
 }  // namespace quorvel::partition

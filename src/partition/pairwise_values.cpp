@@ -104,10 +104,4 @@ std::string pairwise_values_text(const PairwiseValuesInput& input) {
   return out;
 }
 
-void write_pairwise_values(const PairwiseValuesInput& input) {
-  if (input.form < 1) core::console_print("\nWriting pairwise distances in matrix form. Please wait.");
-  if (input.form >= 0) core::console_print("\nWriting pairwise distances in column form. Please wait.");
-  write_table_file(input.file_name, input.main_result_file, pairwise_values_text(input), input.file_mode);
-}
-
 }  // namespace quorvel::partition

@@ -5,10 +5,20 @@
 #include "core/arrays.hpp"
 #include "partition/distance_classes.hpp"
 #include "partition/distance_regression.hpp"
-#include "partition/partition_report.hpp"
 #include "partition/partition_types.hpp"
 
 namespace quorvel::partition {
+
+/// Global values of each statistic, doubles [0..4][0..4]: row = StatisticCode,
+/// column 1 within, 2 among, 3 st, 4 a further value (MISSING_VALUE unless set).
+using StatisticSummary = core::DMatrix;
+
+/// A summary table with every cell MISSING_VALUE.
+StatisticSummary make_statistic_summary();
+
+/// Copies within (table [0][0]), among ([1][0]) and st (matrix [0][0]) of the
+/// four statistics of a partition into `summary`.
+void fill_statistic_summary(const PartitionTables& tables, StatisticSummary& summary);
 
 /// Analysis kinds of a plot-level section (they name the statistics of the
 /// reports): no divergences, phylogenetic divergences, trait distances.

@@ -51,7 +51,7 @@ void add_turnover(const Rows& rows, const individuals::IndividualPairResults& re
 }  // namespace
 
 void add_individual_rows(ResultsTable& table, const individuals::IndividualPairResults& results,
-                         const individuals::IndividualReport& report, int selection_test, int n_selection_tests) {
+                         const IndividualReport& report, int selection_test, int n_selection_tests) {
   const Rows rows{table, n_selection_tests > 1 ? core::format(" [selection test %i]", selection_test) : ""};
   const int n = results.n_classes;
   const int m = results.n_regression;

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "individuals/individual_pairs.hpp"
-#include "individuals/individual_results.hpp"
 #include "randomization/test_summary.hpp"
+#include "reports/individual_text.hpp"
 #include "reports/results_table.hpp"
 
 namespace quorvel::reports {
@@ -17,7 +17,7 @@ namespace quorvel::reports {
 /// slopes; and the species turnover I, P, R. Class 0 (all distances) has the
 /// scope "pair".
 void add_individual_rows(ResultsTable& table, const individuals::IndividualPairResults& results,
-                         const individuals::IndividualReport& report, int selection_test, int n_selection_tests);
+                         const IndividualReport& report, int selection_test, int n_selection_tests);
 
 /// Adds a phylogeny permutation test of the species turnover `statistic`
 /// ("P" or "R") of one selection test: `summaries` rows 0 (base population)

@@ -32,7 +32,7 @@ double ratio_complement(double numerator, double denominator) {
 
 double float_value(float v) { return v == MISSING_VALUE_F ? MISSING_VALUE : static_cast<double>(v); }
 
-void add_pool_rows(ResultsTable& table, const char* section, const partition::PartitionReportInput& in) {
+void add_pool_rows(ResultsTable& table, const char* section, const PartitionReportInput& in) {
   const partition::IntervalPartition& p_star = in.tables->interval[kStatisticPStar];
   const partition::IntervalPartition& pi = in.tables->interval[kStatisticPI];
   const bool traits = in.analysis_kind == kTraitAnalysis;
@@ -57,8 +57,8 @@ void add_class_rows(ResultsTable& table, const char* section, const partition::D
   }
 }
 
-void add_statistic_rows(ResultsTable& table, const char* section, const partition::PartitionReportInput& in,
-                        int position, int code, int classes) {
+void add_statistic_rows(ResultsTable& table, const char* section, const PartitionReportInput& in, int position,
+                        int code, int classes) {
   const StatisticNames names = statistic_names(code, in.analysis_kind);
   table.add(section, names.within, kWithinScope, kNoIndex, MISSING_VALUE, (*in.summary)(position, 1));
   table.add(section, names.among, kAmongScope, kNoIndex, MISSING_VALUE, (*in.summary)(position, 2));
@@ -79,7 +79,7 @@ void add_statistic_rows(ResultsTable& table, const char* section, const partitio
   }
 }
 
-void add_interval_rows(ResultsTable& table, const char* section, const partition::PartitionReportInput& in) {
+void add_interval_rows(ResultsTable& table, const char* section, const PartitionReportInput& in) {
   const partition::PartitionTables& t = *in.tables;
   const partition::IntervalPartition& I = t.interval[kStatisticI];
   const partition::IntervalPartition& Ps = t.interval[kStatisticPStar];
@@ -120,7 +120,7 @@ StatisticNames statistic_names(int code, int analysis_kind) {
 std::string linear_slope_name(const std::string& statistic) { return "b(" + statistic + ", distance)"; }
 std::string log_slope_name(const std::string& statistic) { return "b(" + statistic + ", ln(distance))"; }
 
-void add_partition_rows(ResultsTable& table, const partition::PartitionReportInput& in) {
+void add_partition_rows(ResultsTable& table, const PartitionReportInput& in) {
   const char* section = plot_section_name(in.analysis_kind);
   const int f = in.analysis_kind;
   const int a = static_cast<int>(in.statistics.size());

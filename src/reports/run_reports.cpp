@@ -3,29 +3,11 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/errors.hpp"
 #include "core/format.hpp"
-#include "core/text_output.hpp"
 #include "reports/figures.hpp"
+#include "reports/report_files.hpp"
 
 namespace quorvel::reports {
-
-namespace {
-
-constexpr int kWriteFailureStatus = 3;
-
-[[noreturn]] void stop_writing(const std::string& file_name, const std::string& reason) {
-  throw core::FatalError(core::format("\n\nERROR: cannot write \"%s\": %s\n", file_name.c_str(), reason.c_str()),
-                         kWriteFailureStatus, false, false);
-}
-
-}  // namespace
-
-void write_whole_file(const std::string& file_name, const std::string& text) {
-  // During a run the file is written aside and put in place with the other
-  // results when the run ends (core/output_session.hpp).
-  if (!core::write_file_anew(file_name, text)) stop_writing(file_name, "the file cannot be created");
-}
 
 std::vector<std::string> write_run_reports(const RunReports& reports) {
   std::vector<std::string> written;

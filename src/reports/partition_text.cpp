@@ -1,30 +1,18 @@
-#include "partition/partition_report.hpp"
+#include "reports/partition_text.hpp"
 
 #include <cstdio>
 #include <memory>
 
-#include "core/console.hpp"
 #include "core/constants.hpp"
 #include "core/format.hpp"
-#include "core/text_output.hpp"
-#include "partition/left_out_report.hpp"
+#include "reports/left_out_text.hpp"
 
-namespace quorvel::partition {
+namespace quorvel::reports {
 
-StatisticSummary make_statistic_summary() {
-  StatisticSummary summary = core::dmatrix(0, 4, 0, 4);
-  summary.fill(MISSING_VALUE);
-  return summary;
-}
-
-void fill_statistic_summary(const PartitionTables& tables, StatisticSummary& summary) {
-  for (int code = kStatisticI; code <= kStatisticPI; ++code) {
-    summary(code, 1) = tables.interval[code](0, 0);
-    summary(code, 2) = tables.interval[code](1, 0);
-    const float st = tables.pairwise[code](0, 0);
-    summary(code, 3) = st == MISSING_VALUE_F ? MISSING_VALUE : static_cast<double>(st);
-  }
-}
+using partition::IntervalPartition;
+using partition::kStatisticI;
+using partition::kStatisticPI;
+using partition::kStatisticPStar;
 
 namespace {
 
@@ -283,12 +271,4 @@ std::string partition_results_text(const PartitionReportInput& in) {
   return out;
 }
 
-int write_partition_results(const PartitionReportInput& input) {
-  const std::string text = partition_results_text(input);
-  const std::string& name = input.result_file;
-  core::wait_for_results_file(name);
-  core::append_to_file(name, text);
-  return 0;
-}
-
-}  // namespace quorvel::partition
+}  // namespace quorvel::reports

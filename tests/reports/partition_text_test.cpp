@@ -1,4 +1,4 @@
-#include "partition/partition_report.hpp"
+#include "reports/partition_text.hpp"
 
 #include <filesystem>
 
@@ -8,10 +8,19 @@
 #include "core/errors.hpp"
 #include "partition/diversity_partition.hpp"
 #include "partition_fixtures.hpp"
+#include "reports/report_files.hpp"
 #include "support/test_support.hpp"
 
-namespace quorvel::partition {
+namespace quorvel::reports {
 namespace {
+
+using namespace quorvel::partition;  // NOLINT: the fixtures build partitions
+
+// The section appended to the main result file, as the run does.
+int write_partition_results(const PartitionReportInput& input) {
+  append_section("results.txt", partition_results_text(input));
+  return 0;
+}
 
 using quorvel::testing::data_path;
 using quorvel::testing::read_file;
@@ -32,10 +41,10 @@ struct SmallCase {
   PartitionReportInput input;
 
   SmallCase(int data_type, int selection_mode, int analysis_kind, int pairwise_mode) {
-    A = testing::abundance_table({{4, 2, 0, 1, 0}, {1, 0, 3, 0, 2}, {0, 5, 1, 1, 0}, {2, 2, 2, 0, 1}},
-                                 data_type == kPresenceAbsenceData);
-    D = testing::divergence_matrix(5, {{2, 8, 8, 20}, {8, 8, 20}, {3, 20}, {20}});
-    t = testing::limits({0, 2.5, 10, 30});
+    A = partition::testing::abundance_table({{4, 2, 0, 1, 0}, {1, 0, 3, 0, 2}, {0, 5, 1, 1, 0}, {2, 2, 2, 0, 1}},
+                                            data_type == kPresenceAbsenceData);
+    D = partition::testing::divergence_matrix(5, {{2, 8, 8, 20}, {8, 8, 20}, {3, 20}, {20}});
+    t = partition::testing::limits({0, 2.5, 10, 30});
     x = core::dvector(0, 4);
     y = core::dvector(0, 4);
     for (int k = 1; k <= 4; ++k) x[k] = 3.0 * k * k;
@@ -65,7 +74,6 @@ struct SmallCase {
     }
     summary = make_statistic_summary();
     fill_statistic_summary(tables, summary);
-    input.result_file = "results.txt";
     input.n_plots = 4;
     input.classes = &classes;
     input.selection = selection;
@@ -124,4 +132,4 @@ TEST_F(PartitionReport, UnopenableFileWithoutAUserStops) {
 }
 
 }  // namespace
-}  // namespace quorvel::partition
+}  // namespace quorvel::reports

@@ -1,10 +1,15 @@
 #include <algorithm>
 
 #include "core/format.hpp"
-#include "randomization/randomization_results.hpp"
-#include "randomization/result_cells.hpp"
+#include "reports/summary_cells.hpp"
+#include "reports/test_text.hpp"
 
-namespace quorvel::randomization {
+namespace quorvel::reports {
+
+using randomization::kLocationsTest;
+using randomization::kPhylogenyTest;
+using randomization::kTraitDistancesTest;
+using randomization::TestSummary;
 
 namespace {
 
@@ -38,11 +43,10 @@ std::string heading(int n_randomizations, int test_kind, const core::NameTable& 
 
 }  // namespace
 
-void write_individual_permutation_results(const std::string& file_name, int n_classes, int n_statistics,
-                                          int n_randomizations, int test_kind, const core::NameTable& level_names,
-                                          int level_permuted, int level_within, float sub_clade_age,
-                                          float restriction_age, const std::string& clade_name, int layout,
-                                          const TestSummaryMatrix& summaries) {
+std::string individual_test_text(int n_classes, int n_statistics, int n_randomizations, int test_kind,
+                                 const core::NameTable& level_names, int level_permuted, int level_within,
+                                 float sub_clade_age, float restriction_age, const std::string& clade_name, int layout,
+                                 const TestSummaryMatrix& summaries) {
   std::string text = heading(n_randomizations, test_kind, level_names, level_permuted, level_within, sub_clade_age,
                              restriction_age, clade_name);
   std::string columns = "\nStatistics\n\tDp\tP\taverage";
@@ -71,7 +75,7 @@ void write_individual_permutation_results(const std::string& file_name, int n_cl
     }
     text += "\n";
   }
-  append_results(file_name, text);
+  return text;
 }
 
-}  // namespace quorvel::randomization
+}  // namespace quorvel::reports

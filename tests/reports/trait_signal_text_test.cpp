@@ -1,15 +1,28 @@
-#include "traits/trait_signal_report.hpp"
+#include "reports/trait_signal_text.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/console.hpp"
 #include "core/constants.hpp"
+#include "reports/report_files.hpp"
 #include "support/test_support.hpp"
 
-namespace quorvel::traits {
+namespace quorvel::reports {
 namespace {
+
+// The sections appended to a result file, as the run does.
+template <typename... Arguments>
+void write_trait_signal(const std::string& file, Arguments&&... arguments) {
+  append_section(file, trait_signal_text(std::forward<Arguments>(arguments)...));
+}
+template <typename... Arguments>
+void write_trait_signal_tests(const std::string& file, Arguments&&... arguments) {
+  core::console_print("\nWriting permutation results. Please, wait.");
+  append_section(file, trait_signal_test_text(std::forward<Arguments>(arguments)...));
+}
 
 using testing::read_file;
 
@@ -155,4 +168,4 @@ TEST_F(TraitSignalReport, UnwritableFileIsRetriedAfterReturn) {
 }
 
 }  // namespace
-}  // namespace quorvel::traits
+}  // namespace quorvel::reports

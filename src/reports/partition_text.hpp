@@ -7,23 +7,20 @@
 #include "partition/distance_classes.hpp"
 #include "partition/distance_regression.hpp"
 #include "partition/partition_types.hpp"
+#include "partition/plot_section.hpp"
 
-namespace quorvel::partition {
+namespace quorvel::reports {
 
-/// Global values of each statistic, doubles [0..4][0..4]: row = StatisticCode,
-/// column 1 within, 2 among, 3 st, 4 a further value (MISSING_VALUE unless set).
-using StatisticSummary = core::DMatrix;
+using partition::DistanceClassTable;
+using partition::PairSelection;
+using partition::PartitionTables;
+using partition::PlotWeighting;
+using partition::RegressionRow;
+using partition::StatisticSummary;
 
-/// A summary table with every cell MISSING_VALUE.
-StatisticSummary make_statistic_summary();
-
-/// Copies within (table [0][0]), among ([1][0]) and st (matrix [0][0]) of the
-/// four statistics of a partition into `summary`.
-void fill_statistic_summary(const PartitionTables& tables, StatisticSummary& summary);
-
-/// What the partition section of the main result file reports.
+/// What the partition section of the main result file reports: the
+/// observed partition of a plot-level section and what names its values.
 struct PartitionReportInput {
-  std::string result_file;
   int n_plots = 0;
   const DistanceClassTable* classes = nullptr;  ///< may be null when there are no classes
   int data_level = 2;                           ///< 2 plot data, 3 spatial groups of individuals
@@ -46,14 +43,10 @@ struct PartitionReportInput {
   std::vector<int> empty_plots;
 };
 
-/// The text of the partition section (what write_partition_results appends).
+/// The text of the partition section of the main result file.
 /// With plot names, it names the plots left out of the analysis and of each
 /// statistic after the pairs used, and those left out of each divergence
 /// interval after the decomposition (left_out_report.hpp).
 std::string partition_results_text(const PartitionReportInput& input);
 
-/// Appends the partition section to the result file, asking the user to free
-/// the file while it cannot be opened. Returns 0.
-int write_partition_results(const PartitionReportInput& input);
-
-}  // namespace quorvel::partition
+}  // namespace quorvel::reports

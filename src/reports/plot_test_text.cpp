@@ -1,10 +1,15 @@
 #include <cmath>
 
 #include "core/format.hpp"
-#include "randomization/randomization_results.hpp"
-#include "randomization/result_cells.hpp"
+#include "reports/summary_cells.hpp"
+#include "reports/test_text.hpp"
 
-namespace quorvel::randomization {
+namespace quorvel::reports {
+
+using randomization::kLocationsTest;
+using randomization::kPhylogenyTest;
+using randomization::kTraitDistancesTest;
+using randomization::TestSummary;
 
 namespace {
 
@@ -120,13 +125,11 @@ std::string p_cell(double value) { return value_cell("%.4f", value); }
 
 }  // namespace
 
-void write_plot_randomization_results(const std::string& file_name, int n_classes, int n_statistics,
-                                      const core::IVector& statistic_codes, int n_randomizations, int test_type,
-                                      float clade_restriction, const std::string& clade_name, float permutation_mode,
-                                      int category_kind, int first_category, int second_category,
-                                      const core::NameTable& category_names, int layout,
-                                      const TestSummaryMatrix& global, const TestSummaryMatrix& pairwise,
-                                      int pairwise_kind, int all_statistics, int data_kind) {
+std::string plot_test_text(int n_classes, int n_statistics, const core::IVector& statistic_codes, int n_randomizations,
+                           int test_type, float clade_restriction, const std::string& clade_name,
+                           float permutation_mode, int category_kind, int first_category, int second_category,
+                           const core::NameTable& category_names, int layout, const TestSummaryMatrix& global,
+                           const TestSummaryMatrix& pairwise, int pairwise_kind, int all_statistics, int data_kind) {
   std::string text = heading(n_randomizations, test_type, clade_restriction, clade_name, permutation_mode,
                              category_kind, first_category, second_category, category_names);
   // The locations test permutes positions only: its global values cannot change.
@@ -163,7 +166,7 @@ void write_plot_randomization_results(const std::string& file_name, int n_classe
     }
     text += "\n";
   }
-  append_results(file_name, text);
+  return text;
 }
 
-}  // namespace quorvel::randomization
+}  // namespace quorvel::reports

@@ -1,4 +1,4 @@
-#include "partition/left_out_report.hpp"
+#include "reports/left_out_text.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,10 @@
 #include "partition_fixtures.hpp"
 #include "support/test_support.hpp"
 
-namespace quorvel::partition {
+namespace quorvel::reports {
 namespace {
+
+using namespace quorvel::partition;  // NOLINT: the fixtures build partitions
 
 TEST(LeftOutReport, NamesTheFirstTwentyPlotsThenCountsTheRest) {
   std::vector<std::string> sites;
@@ -30,10 +32,10 @@ TEST(LeftOutReport, NamesTheFirstTwentyPlotsThenCountsTheRest) {
 TEST(LeftOutReport, StatisticsWithTheSamePlotsShareALine) {
   // Plot 1 is one individual: left out of every statistic, all on one line;
   // plot 2 one species: with plot 1, out of P* and PI; plot 3 empty.
-  const core::DMatrix data = testing::abundance_table({{1, 0}, {0, 4}, {0, 0}, {2, 3}, {1, 1}});
+  const core::DMatrix data = partition::testing::abundance_table({{1, 0}, {0, 4}, {0, 0}, {2, 3}, {1, 1}});
   core::DMatrix A = data;
   PartitionTables tables = make_partition_tables(5);
-  compute_diversity_partition(5, 2, A, kCountData, PairSelection(), nullptr, 2, testing::limits({0, 1}),
+  compute_diversity_partition(5, 2, A, kCountData, PairSelection(), nullptr, 2, partition::testing::limits({0, 1}),
                               PlotWeighting::kEqual, tables);
   const core::NameTable names = quorvel::testing::name_list({"a", "b", "c", "d", "e"});
   PartitionReportInput in;
@@ -58,4 +60,4 @@ TEST(LeftOutReport, StatisticsWithTheSamePlotsShareALine) {
 }
 
 }  // namespace
-}  // namespace quorvel::partition
+}  // namespace quorvel::reports

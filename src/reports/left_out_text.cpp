@@ -1,4 +1,4 @@
-#include "partition/left_out_report.hpp"
+#include "reports/left_out_text.hpp"
 
 #include <algorithm>
 #include <cstddef>
@@ -6,7 +6,15 @@
 
 #include "core/format.hpp"
 
-namespace quorvel::partition {
+namespace quorvel::reports {
+
+using partition::kQuantityI;
+using partition::kQuantityPI;
+using partition::kQuantityPStar;
+using partition::kQuantityS;
+using partition::kStatisticP;
+using partition::LeftOutPlots;
+using partition::quantity_of_statistic;
 
 namespace {
 
@@ -149,4 +157,4 @@ std::string interval_left_out_lines(const PartitionReportInput& in) {
   return out;
 }
 
-}  // namespace quorvel::partition
+}  // namespace quorvel::reports

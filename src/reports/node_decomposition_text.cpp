@@ -2,9 +2,13 @@
 
 #include "core/constants.hpp"
 #include "core/format.hpp"
-#include "partition/node_decomposition.hpp"
+#include "reports/node_decomposition_text.hpp"
 
-namespace quorvel::partition {
+namespace quorvel::reports {
+
+using partition::NodeDecomposition;
+using partition::NodeDecompositionInput;
+using partition::PairSelection;
 
 namespace {
 
@@ -136,4 +140,4 @@ std::string node_decomposition_text(const NodeDecompositionInput& input, const N
   return heading(input) + summary(result) + tip_rows(input, result) + node_rows(input, result);
 }
 
-}  // namespace quorvel::partition
+}  // namespace quorvel::reports

@@ -5,7 +5,9 @@
 
 #include "randomization/test_summary.hpp"
 
-namespace quorvel::randomization {
+namespace quorvel::reports {
+
+using randomization::TestSummary;
 
 // Pieces shared by the randomization result writers.
 
@@ -32,10 +34,4 @@ std::string value_cell(const char* format, double value);
 /// "\t" followed by `count`, or the tab alone for 0.
 std::string count_cell(std::int32_t count);
 
-/// Appends `text` to the result file, asking the user to close the file and
-/// press Return for as long as it cannot be opened (at end of input the run
-/// stops with status 2), after "\nWriting permutation results. Please, wait."
-/// has been shown.
-void append_results(const std::string& file_name, const std::string& text);
-
-}  // namespace quorvel::randomization
+}  // namespace quorvel::reports

@@ -1,8 +1,13 @@
 #include "core/format.hpp"
-#include "randomization/randomization_results.hpp"
-#include "randomization/result_cells.hpp"
+#include "reports/summary_cells.hpp"
+#include "reports/test_text.hpp"
 
-namespace quorvel::randomization {
+namespace quorvel::reports {
+
+using randomization::kLocationsTest;
+using randomization::kPhylogenyTest;
+using randomization::kTraitDistancesTest;
+using randomization::TestSummary;
 
 namespace {
 
@@ -20,9 +25,8 @@ constexpr IntervalBlock kIntervalBlocks[] = {
 
 }  // namespace
 
-void write_interval_randomization_results(const std::string& file_name, int n_intervals,
-                                          const core::DVector& thresholds, int n_randomizations,
-                                          const TestSummaryMatrix& p_star, const TestSummaryMatrix& pi) {
+std::string interval_test_text(int n_intervals, const core::DVector& thresholds, int n_randomizations,
+                               const TestSummaryMatrix& p_star, const TestSummaryMatrix& pi) {
   std::string text = core::format(
       "\n\nPHYLOGENY RANDOMIZATION TESTS BY DIVERGENCE INTERVALS (%i partial randomizations of whole tree) -> Ho: "
       "obs=exp (exp = mean value after permutation of species within clades younger than divergence "
@@ -39,7 +43,7 @@ void write_interval_randomization_results(const std::string& file_name, int n_in
     }
     text += "\n";
   }
-  append_results(file_name, text);
+  return text;
 }
 
-}  // namespace quorvel::randomization
+}  // namespace quorvel::reports

@@ -5,8 +5,14 @@
 #include "core/arrays.hpp"
 #include "individuals/individual_pairs.hpp"
 #include "individuals/logic_test.hpp"
+#include "reports/report_files.hpp"
 
-namespace quorvel::individuals {
+namespace quorvel::reports {
+
+using individuals::IndividualPairResults;
+using individuals::LogicData;
+using individuals::LogicTestTable;
+using individuals::VariableSet;
 
 /// What the result block of one selection test shows besides the analysis.
 struct IndividualReport {
@@ -18,12 +24,11 @@ struct IndividualReport {
   LogicData logic;  // for the species-pair tests, evaluated at species level
 };
 
-/// Appends the individual-level block of one selection test to `file_name`:
+/// The individual-level block of one selection test:
 /// base population, distance classes and regression intervals, then the
 /// pair tests (individual pairs for T > 0, species pairs for T < 0) or the
 /// statistics within each species (T = 0), each followed by the species
 /// turnover when divergences exist. Headings are also shown on the console.
-void write_individual_results(const std::string& file_name, const IndividualPairResults& results,
-                              const IndividualReport& report);
+EchoedText individual_text(const IndividualPairResults& results, const IndividualReport& report);
 
-}  // namespace quorvel::individuals
+}  // namespace quorvel::reports

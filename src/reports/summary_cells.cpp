@@ -1,13 +1,8 @@
-#include "randomization/result_cells.hpp"
+#include "reports/summary_cells.hpp"
 
-#include <cstdio>
-#include <memory>
-
-#include "core/console.hpp"
 #include "core/format.hpp"
-#include "core/text_output.hpp"
 
-namespace quorvel::randomization {
+namespace quorvel::reports {
 
 const SummaryRow kSummaryRows[9] = {
     {"\nN different permut val", nullptr, nullptr, &TestSummary::distinct_count, "%i"},
@@ -31,10 +26,4 @@ std::string summary_cell(const SummaryRow& row, const TestSummary& summary) {
   return value_cell(row.format, summary.*row.value);
 }
 
-void append_results(const std::string& file_name, const std::string& text) {
-  core::wait_for_results_file(file_name);
-  core::console_print("\nWriting permutation results. Please, wait.");
-  core::append_to_file(file_name, text);
-}
-
-}  // namespace quorvel::randomization
+}  // namespace quorvel::reports

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "core/arrays.hpp"
-#include "partition/partition_report.hpp"
+#include "reports/partition_text.hpp"
 
-namespace quorvel::partition {
+namespace quorvel::reports {
 
 /// Most plot names a list shows before "and n more".
 inline constexpr int kListedPlots = 20;
@@ -33,4 +33,4 @@ std::string partition_left_out_lines(const PartitionReportInput& input);
 /// that the section shows, one line per column and set of plots.
 std::string interval_left_out_lines(const PartitionReportInput& input);
 
-}  // namespace quorvel::partition
+}  // namespace quorvel::reports

@@ -1,4 +1,4 @@
-#include "randomization/randomization_results.hpp"
+#include "reports/test_text.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,27 @@
 
 #include "core/constants.hpp"
 #include "randomization/permutation_summary.hpp"
+#include "reports/report_files.hpp"
 #include "support/test_support.hpp"
 
-namespace quorvel::randomization {
+namespace quorvel::reports {
 namespace {
+
+using namespace quorvel::randomization;  // NOLINT: summaries and test kinds
+
+// The blocks appended to a result file, as the run does.
+template <typename... Arguments>
+void write_plot_randomization_results(const std::string& file, Arguments&&... arguments) {
+  append_test_section(file, plot_test_text(std::forward<Arguments>(arguments)...));
+}
+template <typename... Arguments>
+void write_interval_randomization_results(const std::string& file, Arguments&&... arguments) {
+  append_test_section(file, interval_test_text(std::forward<Arguments>(arguments)...));
+}
+template <typename... Arguments>
+void write_individual_permutation_results(const std::string& file, Arguments&&... arguments) {
+  append_test_section(file, individual_test_text(std::forward<Arguments>(arguments)...));
+}
 
 using quorvel::testing::data_path;
 using quorvel::testing::read_file;
@@ -153,4 +170,4 @@ TEST_F(RandomizationResults, UnwritableFileAsksAndStopsAtEndOfInput) {
 }
 
 }  // namespace
-}  // namespace quorvel::randomization
+}  // namespace quorvel::reports

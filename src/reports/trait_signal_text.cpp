@@ -1,27 +1,22 @@
-#include "traits/trait_signal_report.hpp"
+#include "reports/trait_signal_text.hpp"
 
 #include <cmath>
 #include <cstdio>
 #include <memory>
 
-#include "core/console.hpp"
 #include "core/constants.hpp"
 #include "core/format.hpp"
-#include "core/text_output.hpp"
 #include "traits/trait_signal.hpp"
 
-namespace quorvel::traits {
+namespace quorvel::reports {
+
+using traits::kSignalCorrelationColumn;
+using traits::kSignalFirstColumn;
+using traits::kSignalSeparatorColumn;
 
 namespace {
 
 using randomization::TestSummary;
-
-// Opens the result file for appending, asking the user to free it while it
-// cannot be opened, and appends the whole section at once.
-void append_result_section(const std::string& file_name, const std::string& text) {
-  core::wait_for_results_file(file_name);
-  core::append_to_file(file_name, text);
-}
 
 // One cell: a tab, then the value unless it is missing or undefined.
 std::string cell(const char* fmt, double value) { return "\t" + core::format_cell(fmt, value); }
@@ -85,9 +80,8 @@ std::string test_heading(double mode, double clade_restriction, const std::strin
 
 }  // namespace
 
-void write_trait_signal(const std::string& file_name, int n_variables, int n_distance_variables,
-                        const core::NameTable& names, int n_intervals, const core::DVector& limits,
-                        const core::FMatrix& result) {
+std::string trait_signal_text(int n_variables, int n_distance_variables, const core::NameTable& names, int n_intervals,
+                              const core::DVector& limits, const core::FMatrix& result) {
   const int K = n_intervals;
   const bool distances = n_distance_variables > 0;
   const int n_rows = distances ? n_distance_variables : n_variables;
@@ -108,15 +102,13 @@ void write_trait_signal(const std::string& file_name, int n_variables, int n_dis
     out += "\n" + names[v] + "\t";
     out += signal_columns(K, [&](int c) { return cell("%f", result[v][c]); });
   }
-  append_result_section(file_name, out);
+  return out;
 }
 
-void write_trait_signal_tests(const std::string& file_name, double mode, double clade_restriction,
-                              const std::string& clade_name, int n_randomizations, int n_intervals,
-                              const core::DVector& limits, int n_rows, const core::NameTable& names,
-                              const randomization::TestSummaryMatrix& summaries) {
+std::string trait_signal_test_text(double mode, double clade_restriction, const std::string& clade_name,
+                                   int n_randomizations, int n_intervals, const core::DVector& limits, int n_rows,
+                                   const core::NameTable& names, const randomization::TestSummaryMatrix& summaries) {
   const int K = n_intervals;
-  core::console_print("\nWriting permutation results. Please, wait.");
   std::string out = test_heading(mode, clade_restriction, clade_name, n_randomizations);
   out += "\n\nUpper divergence limit:\t";
   for (int c = 2; c <= K; ++c) out += cell("%f", limits[c]);
@@ -145,7 +137,7 @@ void write_trait_signal_tests(const std::string& file_name, double mode, double 
       out += signal_columns(K, [&](int c) { return summary_cell(v, c, row.format, row.value); });
     }
   }
-  append_result_section(file_name, out);
+  return out;
 }
 
-}  // namespace quorvel::traits
+}  // namespace quorvel::reports

@@ -1,11 +1,14 @@
-#include "individuals/individual_results.hpp"
+#include "reports/individual_text.hpp"
 
 #include <cstdlib>
 
 #include "core/format.hpp"
-#include "core/text_output.hpp"
 
-namespace quorvel::individuals {
+namespace quorvel::reports {
+
+using individuals::describe_logic_test;
+using individuals::evaluate_logic_test;
+using individuals::TurnoverRow;
 
 using core::format;
 
@@ -48,11 +51,10 @@ std::string turnover_block(const IndividualPairResults& results, int row) {
 
 }  // namespace
 
-void write_individual_results(const std::string& file_name, const IndividualPairResults& results,
-                              const IndividualReport& report) {
-  core::wait_for_output_file(file_name);
-  const auto echo = [&](const std::string& text) { core::echo_to_file(file_name, text); };
-  const auto append = [&](const std::string& text) { core::append_to_file(file_name, text); };
+EchoedText individual_text(const IndividualPairResults& results, const IndividualReport& report) {
+  EchoedText out;
+  const auto echo = [&](const std::string& text) { out.echo(text); };
+  const auto append = [&](const std::string& text) { out.append(text); };
   const int n = results.n_classes;
   const int m = results.n_regression;
   const int T = results.n_pair_tests;
@@ -149,6 +151,7 @@ void write_individual_results(const std::string& file_name, const IndividualPair
       append(turnover_block(results, 0));
     }
   }
+  return out;
 }
 
-}  // namespace quorvel::individuals
+}  // namespace quorvel::reports
