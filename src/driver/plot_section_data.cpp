@@ -12,6 +12,7 @@
 #include "reports/left_out_text.hpp"
 #include "reports/partition_rows.hpp"
 #include "reports/report_files.hpp"
+#include "reports/statistics.hpp"
 
 namespace quorvel::driver {
 
@@ -148,13 +149,18 @@ std::string plots_left_out_description(const RunState& state) {
   const bool phylogeny = state.codes.phylogeny_kind != kNoPhylogeny;
   const bool traits = state.codes.trait_kind != kNoTraits;
   const bool presence = state.data_type == partition::kPresenceAbsenceData;
-  std::vector<std::string> of_individuals = {"Ist"}, of_species;
-  if (phylogeny) of_individuals.push_back("Pst");
-  if (traits) of_individuals.push_back("Tst");
-  if (phylogeny && !presence) of_species.push_back("P*st");
-  if (phylogeny) of_species.push_back("PIst");
-  if (traits && !presence) of_species.push_back("T*st");
-  if (traits) of_species.push_back("TAUst");
+  auto st = [](int code, int analysis_kind) { return reports::statistic_description(code, analysis_kind).st; };
+  using partition::kStatisticI;
+  using partition::kStatisticP;
+  using partition::kStatisticPI;
+  using partition::kStatisticPStar;
+  std::vector<std::string> of_individuals = {st(kStatisticI, kPhylogenyAnalysis)}, of_species;
+  if (phylogeny) of_individuals.push_back(st(kStatisticP, kPhylogenyAnalysis));
+  if (traits) of_individuals.push_back(st(kStatisticP, kTraitAnalysis));
+  if (phylogeny && !presence) of_species.push_back(st(kStatisticPStar, kPhylogenyAnalysis));
+  if (phylogeny) of_species.push_back(st(kStatisticPI, kPhylogenyAnalysis));
+  if (traits && !presence) of_species.push_back(st(kStatisticPStar, kTraitAnalysis));
+  if (traits) of_species.push_back(st(kStatisticPI, kTraitAnalysis));
   std::string out = reports::left_out_line("every statistic", "no individual", empty, state.plot_names);
   out +=
       reports::left_out_line(reports::joined_names(of_individuals), "one individual", one_individual, state.plot_names);
@@ -289,9 +295,6 @@ int reported_intervals(const PlotSection& section) {
 }  // namespace
 
 std::string global_statistics_line(const RunState& state, const PlotSection& section) {
-  const char* const plain[] = {"Ist", "Pst", "P*st", "PIst"};
-  const char* const traits[] = {"Ist", "Tst", "T*st", "TAUst"};
-  const char* const* names = section.analysis_kind == kTraitAnalysis ? traits : plain;
   // The statistics of the report's blocks: presence/absence data show PI alone.
   const int last = section.n_statistics;
   const int first = state.data_type == partition::kPresenceAbsenceData && last >= 4 ? 4 : 1;
@@ -299,7 +302,7 @@ std::string global_statistics_line(const RunState& state, const PlotSection& sec
   for (int code = first; code <= last; ++code) {
     const float value = section.tables.pairwise[code](0, 0);
     if (code > first) line += "\t";
-    line += names[code - 1];
+    line += reports::statistic_description(code, section.analysis_kind).st;
     line += "=" + core::format_cell("%.4f", value == MISSING_VALUE_F ? MISSING_VALUE : value);
   }
   const reports::PartitionReportInput input =

@@ -17,8 +17,6 @@ namespace {
 // A test text as shown: up to its first line feed and its first tab.
 std::string shown_text(const std::string& text) { return text.substr(0, text.find_first_of("\n\t")); }
 
-std::string cell(const char* fmt, double value) { return "\t" + core::format_cell(fmt, value); }
-
 std::string count_cell(double count) { return format("\t%i", static_cast<int>(count)); }
 
 std::string turnover_block(const IndividualPairResults& results, int row) {
@@ -44,7 +42,7 @@ std::string turnover_block(const IndividualPairResults& results, int row) {
       text += format(entry.label, entry.total);
 #pragma GCC diagnostic pop
     }
-    for (int c = 0; c <= n; ++c) text += cell("%g", entry.values[c]);
+    for (int c = 0; c <= n; ++c) text += core::tab_cell("%g", entry.values[c]);
   }
   return text;
 }
@@ -83,7 +81,7 @@ EchoedText individual_text(const IndividualPairResults& results, const Individua
     for (int b = 1; b <= m; ++b) text += count_cell(results.regression_pairs[b]);
   }
   text += "\nmax distance between pairs\t\t\t\t";
-  for (int c = 1; c <= n; ++c) text += cell("%g", results.class_limit[c]);
+  for (int c = 1; c <= n; ++c) text += core::tab_cell("%g", results.class_limit[c]);
   for (int twice = 0; twice < 2; ++twice) {
     text += "\t";
     for (int b = 1; b <= m; ++b) {
@@ -91,11 +89,11 @@ EchoedText individual_text(const IndividualPairResults& results, const Individua
     }
   }
   text += "\nmean distance between pairs\t\t\t";
-  for (int c = 0; c <= n; ++c) text += cell("%g", results.class_mean_distance[c]);
+  for (int c = 0; c <= n; ++c) text += core::tab_cell("%g", results.class_mean_distance[c]);
   text += "\t";
-  for (int b = 1; b <= m; ++b) text += cell("%g", results.regression_mean_distance[b]);
+  for (int b = 1; b <= m; ++b) text += core::tab_cell("%g", results.regression_mean_distance[b]);
   text += "\t";
-  for (int b = 1; b <= m; ++b) text += cell("%g", results.regression_mean_ln_distance[b]);
+  for (int b = 1; b <= m; ++b) text += core::tab_cell("%g", results.regression_mean_ln_distance[b]);
   append(text);
 
   const bool turnover = results.has_turnover;
@@ -112,7 +110,7 @@ EchoedText individual_text(const IndividualPairResults& results, const Individua
       text += total != 0 ? format("%f", results.test_counts[k] / total) : std::string();
       text += "\t";
       if (results.test_values(k, 0) != 0) {
-        for (int c = 0; c <= n; ++c) text += cell("%g", results.test_values(k, c));
+        for (int c = 0; c <= n; ++c) text += core::tab_cell("%g", results.test_values(k, c));
       }
       if (T < 0) {
         for (int s = 1; s <= S; ++s) {
@@ -121,7 +119,7 @@ EchoedText individual_text(const IndividualPairResults& results, const Individua
             if (!evaluate_logic_test(s, t, report.logic, tests, k, true)) continue;
             text += format("\n\t%s\t%s\t%g", (*report.species_names)[s].c_str(), (*report.species_names)[t].c_str(),
                            results.species_pair_weight(s, t));
-            for (int c = 0; c <= n; ++c) text += cell("%g", results.autocorrelation(s, t, c));
+            for (int c = 0; c <= n; ++c) text += core::tab_cell("%g", results.autocorrelation(s, t, c));
           }
         }
       }
@@ -139,11 +137,11 @@ EchoedText individual_text(const IndividualPairResults& results, const Individua
       if (count <= 1) continue;
       text += format("\n%s\t%i\t%g\t", (*report.species_names)[s].c_str(), count,
                      static_cast<double>(count) / results.n_kept);
-      for (int c = 0; c <= n; ++c) text += cell("%g", results.autocorrelation(s, s, c));
+      for (int c = 0; c <= n; ++c) text += core::tab_cell("%g", results.autocorrelation(s, s, c));
       text += "\t";
-      for (int b = 1; b <= m; ++b) text += cell("%g", results.slope_distance(s, s, b));
+      for (int b = 1; b <= m; ++b) text += core::tab_cell("%g", results.slope_distance(s, s, b));
       text += "\t";
-      for (int b = 1; b <= m; ++b) text += cell("%g", results.slope_ln_distance(s, s, b));
+      for (int b = 1; b <= m; ++b) text += core::tab_cell("%g", results.slope_ln_distance(s, s, b));
     }
     append(text);
     if (turnover) {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/format.hpp"
+#include "reports/statistics.hpp"
 
 namespace quorvel::reports {
 
@@ -41,13 +42,6 @@ std::string grouped_lines(const std::vector<LeftOutEntry>& entries, const core::
     out += left_out_line(joined_names(what), entries[i].reason, entries[i].plots, names);
   }
   return out;
-}
-
-// Names of the st statistics by code (1..4) and analysis kind.
-const char* st_name(int code, int analysis_kind) {
-  static const char* const kPlain[5] = {"", "Ist", "Pst", "P*st", "PIst"};
-  static const char* const kTraits[5] = {"", "Ist", "Tst", "T*st", "TAUst"};
-  return (analysis_kind == 2 ? kTraits : kPlain)[code];
 }
 
 // Why a plot with individuals has no within value of a statistic over all
@@ -96,7 +90,7 @@ std::string partition_left_out_lines(const PartitionReportInput& in) {
   std::vector<LeftOutEntry> entries;
   for (int position = only_last ? 4 : 1; position <= a; ++position) {
     const int code = in.statistics[static_cast<std::size_t>(position) - 1];
-    entries.push_back({st_name(code, in.analysis_kind), global_reason(code, in.analysis_kind),
+    entries.push_back({statistic_description(code, in.analysis_kind).st, global_reason(code, in.analysis_kind),
                        in.tables->left_out.plots(quantity_of_statistic(code), 0)});
   }
   return out + grouped_lines(entries, names);

@@ -12,8 +12,6 @@ using partition::PairSelection;
 
 namespace {
 
-std::string cell(const char* fmt, double value) { return "\t" + core::format_cell(fmt, value); }
-
 double ratio(double numerator, double denominator) {
   if (!std::isfinite(numerator) || !std::isfinite(denominator) || denominator == 0.0) return MISSING_VALUE;
   return numerator / denominator;
@@ -54,7 +52,8 @@ std::string summary(const NodeDecomposition& r) {
   const auto w = [&](const core::DMatrix& m, int v) { return m(0, v); };
   const auto a = [&](const core::DMatrix& m, int v) { return m(1, v); };
   std::string out = "\n\n\tProportion of pairs of indiv WITHIN species\t\t\t\t";
-  out += core::format_cell("%f", w(r.H, 0)) + cell("%f", a(r.H, 0)) + "\tMH=" + cell("%f", ratio(a(r.H, 0), w(r.H, 0)));
+  out += core::format_cell("%f", w(r.H, 0)) + core::tab_cell("%f", a(r.H, 0)) +
+         "\tMH=" + core::tab_cell("%f", ratio(a(r.H, 0), w(r.H, 0)));
   out += "\t\t";
   struct Line {
     const char* label;
@@ -71,8 +70,8 @@ std::string summary(const NodeDecomposition& r) {
   for (const Line& line : lines) {
     const double within = w(line.table, line.column);
     const double among = a(line.table, line.column);
-    out += std::string(line.label) + "\t\t\t\t" + core::format_cell("%f", within) + cell("%f", among) + "\t\t" +
-           line.name + cell("%f", differentiation(within, among)) + "\t";
+    out += std::string(line.label) + "\t\t\t\t" + core::format_cell("%f", within) + core::tab_cell("%f", among) +
+           "\t\t" + line.name + core::tab_cell("%f", differentiation(within, among)) + "\t";
   }
   return out;
 }
@@ -93,8 +92,8 @@ std::string tip_rows(const NodeDecompositionInput& in, const NodeDecomposition& 
     const double among = r.H(1, tip);
     out += core::format("\n%i\t%s\t%i\t%g\t%f", tip, nodes[tip].name.c_str(), nodes[tip].upper_node, frequency,
                         static_cast<double>(nodes[tip].age));
-    out += cell("%g", within) + cell("%g", among) + "\t";
-    out += within > 0 ? cell("%f", ratio(among, within)) + "\t\t" : std::string("\t\t\t");
+    out += core::tab_cell("%g", within) + core::tab_cell("%g", among) + "\t";
+    out += within > 0 ? core::tab_cell("%f", ratio(among, within)) + "\t\t" : std::string("\t\t\t");
   }
   return out;
 }
@@ -121,15 +120,18 @@ std::string node_rows(const NodeDecompositionInput& in, const NodeDecomposition&
   for (int v = root; v <= in.tree.n_nodes; ++v) {
     if (v != root && nodes[v].upper_node == 0) continue;  // removed by the clean-up, or an unused taxon slot
     out += core::format("\n%i\t%s\t%i\t%i", v, nodes[v].name.c_str(), nodes[v].upper_node, r.species_present[v]);
-    out += cell("%g", r.clade_frequency[v]) + cell("%f", static_cast<double>(nodes[v].age)) + "\t";
-    out += cell("%g", r.H(0, v)) + cell("%g", r.H(1, v)) + cell("%g", r.J(0, v)) + cell("%g", r.J(1, v));
-    out += cell("%g", r.Dpstar(0, v)) + cell("%g", r.Dpstar(1, v)) +
-           cell("%g", differentiation(r.Dpstar(0, v), r.Dpstar(1, v)));
-    out += cell("%g", r.Di(0, v)) + cell("%g", r.Di(1, v)) + cell("%g", differentiation(r.Di(0, v), r.Di(1, v)));
+    out += core::tab_cell("%g", r.clade_frequency[v]) + core::tab_cell("%f", static_cast<double>(nodes[v].age)) + "\t";
+    out += core::tab_cell("%g", r.H(0, v)) + core::tab_cell("%g", r.H(1, v)) + core::tab_cell("%g", r.J(0, v)) +
+           core::tab_cell("%g", r.J(1, v));
+    out += core::tab_cell("%g", r.Dpstar(0, v)) + core::tab_cell("%g", r.Dpstar(1, v)) +
+           core::tab_cell("%g", differentiation(r.Dpstar(0, v), r.Dpstar(1, v)));
+    out += core::tab_cell("%g", r.Di(0, v)) + core::tab_cell("%g", r.Di(1, v)) +
+           core::tab_cell("%g", differentiation(r.Di(0, v), r.Di(1, v)));
     out += "\t";
-    out += cell("%g", r.P(0, v)) + cell("%g", r.P(1, v)) + cell("%g", r.Q(0, v)) + cell("%g", r.Q(1, v));
-    out += cell("%g", r.Delta(0, v)) + cell("%g", r.Delta(1, v)) +
-           cell("%g", differentiation(r.Delta(0, v), r.Delta(1, v))) + "\t";
+    out += core::tab_cell("%g", r.P(0, v)) + core::tab_cell("%g", r.P(1, v)) + core::tab_cell("%g", r.Q(0, v)) +
+           core::tab_cell("%g", r.Q(1, v));
+    out += core::tab_cell("%g", r.Delta(0, v)) + core::tab_cell("%g", r.Delta(1, v)) +
+           core::tab_cell("%g", differentiation(r.Delta(0, v), r.Delta(1, v))) + "\t";
   }
   return out;
 }

@@ -16,18 +16,4 @@ void add_partition_rows(ResultsTable& table, const PartitionReportInput& input);
 /// Section name of a plot-level analysis kind (2 traits, otherwise phylogeny).
 const char* plot_section_name(int analysis_kind);
 
-/// Names of statistic code 1..4 of an analysis kind: the st statistic and its
-/// within and among diversities ("Ist", "Diw", "Dia"; "Tst", "Dtw", "Dta"...).
-struct StatisticNames {
-  const char* st;
-  const char* within;
-  const char* among;
-};
-StatisticNames statistic_names(int code, int analysis_kind);
-
-/// "b(<statistic>, distance)" and "b(<statistic>, ln(distance))": the slopes
-/// of a pairwise statistic on distance.
-std::string linear_slope_name(const std::string& statistic);
-std::string log_slope_name(const std::string& statistic);
-
 }  // namespace quorvel::reports

@@ -6,6 +6,7 @@
 #include "core/constants.hpp"
 #include "core/format.hpp"
 #include "reports/left_out_text.hpp"
+#include "reports/statistics.hpp"
 
 namespace quorvel::reports {
 
@@ -16,33 +17,6 @@ using partition::kStatisticPStar;
 
 namespace {
 
-// Texts of each statistic code (1..4) by analysis kind: 0-1 phylogeny, 2 traits.
-struct StatisticTexts {
-  const char* short_name;
-  const char* title;
-  const char* header;
-};
-
-const StatisticTexts kPhylogenyTexts[5] = {
-    {"", "", ""},
-    {"I", "\n\n\tGlobal I-statistics (spatial partition of Gini-Simpson index)", "\n\tDiw\tDia\tIst\t"},
-    {"P", "\n\n\tGlobal P-statistics (spatial partition of mean divergence btw individuals)", "\n\tDpw\tDpa\tPst\t"},
-    {"P*", "\n\n\tGlobal P*-statistics (spatial partition of mean divergence btw individuals of distinct species)",
-     "\n\tDp*w\tDp*a\tP*st\t"},
-    {"PI", "\n\n\tGlobal PI-statistics (spatial partition of mean divergence btw species)",
-     "\n\tDELTApw\tDELTApa\tPIst\t"},
-};
-
-const StatisticTexts kTraitTexts[5] = {
-    {"", "", ""},
-    {"I", "\n\n\tGlobal I-statistics (spatial partition of Gini-Simpson index)", "\n\tDiw\tDia\tIst\t"},
-    {"T", "\n\n\tGlobal T-statistics (spatial partition of mean divergence btw individuals)", "\n\tDtw\tDta\tTst\t"},
-    {"T*", "\n\n\tGlobal T*-statistics (spatial partition of mean divergence btw individuals of distinct species)",
-     "\n\tDt*w\tDt*a\tT*st\t"},
-    {"TAU", "\n\n\tGlobal TAU-statistics (spatial partition of mean divergence btw species)",
-     "\n\tDELTAtw\tDELTAta\tTAUst\t"},
-};
-
 const char* const kWeightingTexts[3] = {
     " same weight for all plots)",
     " plot weight proportional to plot global abundance)",
@@ -50,7 +24,6 @@ const char* const kWeightingTexts[3] = {
 };
 
 // One value field: a tab, then the value unless it is missing.
-std::string cell(const char* fmt, double value) { return "\t" + core::format_cell(fmt, value); }
 
 double one_minus_ratio(double numerator, double denominator) {
   if (is_missing(numerator) || is_missing(denominator) || denominator == 0.0) return MISSING_VALUE;
@@ -97,41 +70,42 @@ std::string distance_class_lines(const DistanceClassTable& t) {
   std::string out = "\nDist classes\t\t\t\t\t";
   for (int j = 1; j <= C; ++j) out += core::format("\t%i", j);
   out += "\nMax distance\t\t\t\t\t";
-  for (int j = 1; j <= C; ++j) out += cell("%G", t.limit[j]);
+  for (int j = 1; j <= C; ++j) out += core::tab_cell("%G", t.limit[j]);
   out += "\nNumber of pairs\t\t\t\t\t";
   for (int j = 1; j <= C; ++j) out += core::format("\t%i", t.pairs[j]);
   out += "\n% partic\t\t\t\t\t";
   for (int j = 1; j <= C; ++j) {
     const float p = t.participation(j, 0);
-    out += t.pairs[j] == 0 || p == MISSING_VALUE_F ? std::string("\t") : cell("%.1f", 100.0 * p);
+    out += t.pairs[j] == 0 || p == MISSING_VALUE_F ? std::string("\t") : core::tab_cell("%.1f", 100.0 * p);
   }
   out += "\nCV partic\t\t\t\t\t";
   for (int j = 1; j <= C; ++j) {
     const float cv = t.participation(j, 1);
-    out += t.pairs[j] == 0 || cv == MISSING_VALUE_F ? std::string("\t") : cell("%.2f", cv);
+    out += t.pairs[j] == 0 || cv == MISSING_VALUE_F ? std::string("\t") : core::tab_cell("%.2f", cv);
   }
   out += "\nMean distance\t\t\t\t\t";
-  for (int j = 1; j <= C; ++j) out += t.pairs[j] == 0 ? std::string("\t") : cell("%G", t.mean_distance[j]);
+  for (int j = 1; j <= C; ++j) out += t.pairs[j] == 0 ? std::string("\t") : core::tab_cell("%G", t.mean_distance[j]);
   out += "\nMean ln(distance)\t\t\t\t\t";
   for (int j = 1; j <= C; ++j)
-    out += t.pairs[j] == 0 || t.mean_distance[j] == 0.0 ? std::string("\t") : cell("%G", t.mean_ln_distance[j]);
+    out +=
+        t.pairs[j] == 0 || t.mean_distance[j] == 0.0 ? std::string("\t") : core::tab_cell("%G", t.mean_ln_distance[j]);
   return out;
 }
 
 std::string statistic_block(const PartitionReportInput& in, int position, int code, int classes) {
   const int f = in.analysis_kind;
-  const StatisticTexts& texts = (f == 2 ? kTraitTexts : kPhylogenyTexts)[code];
+  const StatisticDescription& statistic = statistic_description(code, f);
   const int mode = in.pairwise_mode;
   std::string out;
-  if (f != 0) out += texts.title;
+  if (f != 0) out += core::format("\n\n\tGlobal %s-statistics (%s)", statistic.letter, statistic.wording);
   if (mode != 0) {
-    out += core::format("\t\t\t\t\tPairwise %sst", texts.short_name);
+    out += core::format("\t\t\t\t\tPairwise %s", statistic.st);
     if (mode > 1) {
       out += std::string(static_cast<std::size_t>(classes + 1), '\t');
       if (in.full_regression) out += "\tRegression with LINEAR DISTANCE\t\t\t\t\t\t\t\t\tRegression with LN(DISTANCE)";
     }
   }
-  if (f != 0) out += texts.header;
+  if (f != 0) out += core::format("\n\t%s\t%s\t%s\t", statistic.within, statistic.among, statistic.st);
   out += "\t";
   if (mode > 1) {
     for (int j = 1; j <= classes; ++j) out += core::format("\t%i", j);
@@ -147,23 +121,23 @@ std::string statistic_block(const PartitionReportInput& in, int position, int co
   }
   out += "\n";
 
-  for (int c = 1; c <= 4; ++c) out += cell("%.4f", (*in.summary)(position, c));
+  for (int c = 1; c <= 4; ++c) out += core::tab_cell("%.4f", (*in.summary)(position, c));
   out += "\t";
   const RegressionRow* row = in.regressions ? &in.regressions[code] : nullptr;
   if (mode > 1 && row) {
     for (int j = 1; j <= classes + 1; ++j)
-      out += j == classes + 1 && classes == 1 ? std::string("\t") : cell("%G", row_value(*row, j));
+      out += j == classes + 1 && classes == 1 ? std::string("\t") : core::tab_cell("%G", row_value(*row, j));
     out += "\t";
     if (in.full_regression) {
-      for (int i = -20; i <= -13; ++i) out += cell("%G", row_value(*row, i));
-      out += cell("%G", row_value(*row, -11));
-      for (int i = -10; i <= -3; ++i) out += cell("%G", row_value(*row, i));
+      for (int i = -20; i <= -13; ++i) out += core::tab_cell("%G", row_value(*row, i));
+      out += core::tab_cell("%G", row_value(*row, -11));
+      for (int i = -10; i <= -3; ++i) out += core::tab_cell("%G", row_value(*row, i));
     } else {
-      out += cell("%G", row_value(*row, -2));
-      out += cell("%G", row_value(*row, -1));
+      out += core::tab_cell("%G", row_value(*row, -2));
+      out += core::tab_cell("%G", row_value(*row, -1));
     }
   } else if (mode == 1 && row) {
-    out += cell("%.4f", row_value(*row, classes + 1));
+    out += core::tab_cell("%.4f", row_value(*row, classes + 1));
   }
   return out;
 }
@@ -177,13 +151,13 @@ std::string interval_section(const PartitionReportInput& in) {
   const int R = in.n_intervals;
   auto row = [R](const char* label, auto value) {
     std::string out = label;
-    for (int i = 1; i <= R; ++i) out += cell("%.6g", value(i));
+    for (int i = 1; i <= R; ++i) out += core::tab_cell("%.6g", value(i));
     return out;
   };
   std::string out =
       "\n\nDecomposition of species abundance phylogenetic structure by divergence intervals\nUpper divergence "
       "threshold";
-  for (int i = 1; i <= R; ++i) out += cell("%.4g", (*in.limits)[i]);
+  for (int i = 1; i <= R; ++i) out += core::tab_cell("%.4g", (*in.limits)[i]);
   out += row("\n\nPAD(<t)", [&](int i) { return one_minus_ratio(Ps(2, i), PI(2, i)); });
   if (in.data_type > 0) {
     out += "\n\nPartition of diversity indices for pairs of individuals";

@@ -1,6 +1,7 @@
 #include <cmath>
 
 #include "core/format.hpp"
+#include "reports/statistics.hpp"
 #include "reports/summary_cells.hpp"
 #include "reports/test_text.hpp"
 
@@ -12,40 +13,6 @@ using randomization::kTraitDistancesTest;
 using randomization::TestSummary;
 
 namespace {
-
-// Names and long column labels of statistic codes 1..6, for phylogenetic and
-// for trait data. The short labels drop the last tab.
-struct StatisticText {
-  const char* name;
-  const char* label;
-};
-
-constexpr StatisticText kPhylogeneticTexts[7] = {
-    {"", ""},
-    {"I", "\n\tDiw\tDia\tIst\t\t"},
-    {"P", "\n\tDpw\tDpa\tPst\t\t"},
-    {"P*", "\n\tDp*w\tDp*a\tP*st\t\t"},
-    {"PI", "\n\tDELTApw\tDELTApa\tPIst\t\t"},
-    {"", "\n\tDiw\tDia\tIst\t\t"},
-    {"", "\n\tDpw\tDpa\tPst\t\t"},
-};
-
-constexpr StatisticText kTraitTexts[7] = {
-    {"", ""},
-    {"I", "\n\tDiw\tDia\tIst\t\t"},
-    {"T", "\n\tDtw\tDta\tTst\t\t"},
-    {"T*", "\n\tDt*w\tDt*a\tT*st\t\t"},
-    {"TAU", "\n\tDELTAtw\tDELTAta\tTAUst\t\t"},
-    {"", "\n\tDiw\tDia\tIst\t\t"},
-    {"", "\n\tDtw\tDta\tTst\t\t"},
-};
-
-constexpr int kTraitData = 2;
-
-StatisticText statistic_text(int code, int data_kind) {
-  if (code < 1 || code > 6) return kPhylogeneticTexts[0];
-  return data_kind == kTraitData ? kTraitTexts[code] : kPhylogeneticTexts[code];
-}
 
 std::string category_name(const core::NameTable& names, int category) {
   return category >= names.lo() && category <= names.hi() ? names[category] : std::string();
@@ -102,16 +69,16 @@ std::string heading(int n_randomizations, int test_type, float clade_restriction
 
 // "\nSTATISTICS:", the global (and pairwise) heading, the column labels and
 // the distance-class header.
-std::string block_header(const StatisticText& statistic, bool long_layout, int n_classes, int pairwise_kind) {
+std::string block_header(const StatisticDescription& statistic, bool long_layout, int n_classes, int pairwise_kind) {
   std::string text = "\nSTATISTICS:";
   if (pairwise_kind == 0) {
-    text += core::format("\tGlobal %s-statistics", statistic.name);
+    text += core::format("\tGlobal %s-statistics", statistic.letter);
   } else {
-    text += core::format("\tGlobal %s-statistics \t\t\t\t\tPairwise %sst", statistic.name, statistic.name);
+    text += core::format("\tGlobal %s-statistics \t\t\t\t\tPairwise %s", statistic.letter, statistic.st);
   }
-  std::string label = statistic.label;
-  if (!long_layout && !label.empty()) label.pop_back();
-  text += label;
+  // The column labels; the short layout drops the last tab.
+  text += core::format("\n\t%s\t%s\t%s\t", statistic.within, statistic.among, statistic.st);
+  if (long_layout) text += "\t";
   if (pairwise_kind == 2) {
     for (int c = 1; c <= n_classes; ++c) text += core::format("\t%i", c);
     text += "\taverage\t\tb-lin (slope linear dist)\tb-log (slope ln(dist))";
@@ -138,7 +105,7 @@ std::string plot_test_text(int n_classes, int n_statistics, const core::IVector&
   for (int i = 1; i <= n_statistics; ++i) {
     if (all_statistics == 0 && i != 4) continue;
     if (test_type != kLocationsTest && (i == 1 || i == 5)) continue;
-    const StatisticText statistic = statistic_text(statistic_codes[i], data_kind);
+    const StatisticDescription& statistic = statistic_description(statistic_codes[i], data_kind);
     if (layout == 0) {
       text += block_header(statistic, false, n_classes, pairwise_kind);
       text += "\n";

@@ -16,7 +16,7 @@ const SummaryRow kSummaryRows[9] = {
     {"\nP(2-sided test, H1: obs<>exp)", nullptr, &TestSummary::p_two_sided, nullptr, "%.4f"},
 };
 
-std::string value_cell(const char* format, double value) { return "\t" + core::format_cell(format, value); }
+std::string value_cell(const char* format, double value) { return core::tab_cell(format, value); }
 
 std::string count_cell(std::int32_t count) { return count == 0 ? std::string("\t") : core::format("\t%i", count); }
 

@@ -52,6 +52,7 @@ std::string permutation_wording(float mode, bool distance_matrix);
 /// limit) of test `title`; false (nothing added) when the report shows
 /// nothing for it (no observed value and no permuted mean).
 bool add_test_row(ResultsTable& table, const std::string& section, const std::string& statistic, const char* scope,
-                  int index, double limit, const std::string& title, int n, const randomization::TestSummary& summary);
+                  int index, double limit, const std::string& title, int n, const randomization::TestSummary& summary,
+                  RowTag tag = {});
 
 }  // namespace quorvel::reports

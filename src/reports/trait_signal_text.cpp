@@ -18,9 +18,6 @@ namespace {
 
 using randomization::TestSummary;
 
-// One cell: a tab, then the value unless it is missing or undefined.
-std::string cell(const char* fmt, double value) { return "\t" + core::format_cell(fmt, value); }
-
 // The order in which the summary columns are written: correlations -1..-4,
 // the separator -5, slopes -6..-9.
 template <typename CellText>
@@ -88,7 +85,7 @@ std::string trait_signal_text(int n_variables, int n_distance_variables, const c
   std::string out = "\n\n\n\n\nANALYSIS OF : PHYLOGENY + TRAITS data";
   out += distances ? "\n\nMean trait distance by divergence intervals\nUpper divergence limit:\t"
                    : "\n\nAutocorrelation coefficients of traits by divergence intervals\nUpper divergence limit:\t";
-  for (int c = 2; c <= K; ++c) out += cell("%f", limits[c]);
+  for (int c = 2; c <= K; ++c) out += core::tab_cell("%f", limits[c]);
   out += "\t\tCorrelation coef with\t\t\t\t\tRegression slope on";
   out += "\nNumber of species pairs:\t";
   for (int c = 2; c <= K; ++c) out += core::format("\t%i", static_cast<int>(result[0][c]));
@@ -96,11 +93,11 @@ std::string trait_signal_text(int n_variables, int n_distance_variables, const c
       "\t\tdivergence\tln(divergence)\tsquared(divergence)\tsqrt(divergence)\t\tdivergence\tln(divergence)\t"
       "squared(divergence)\tsqrt(divergence)";
   out += "\nMean divergence between species:\t";
-  for (int c = 2; c <= K; ++c) out += cell("%f", result[-1][c]);
+  for (int c = 2; c <= K; ++c) out += core::tab_cell("%f", result[-1][c]);
   out += "\nVariables";
   for (int v = 1; v <= n_rows; ++v) {
     out += "\n" + names[v] + "\t";
-    out += signal_columns(K, [&](int c) { return cell("%f", result[v][c]); });
+    out += signal_columns(K, [&](int c) { return core::tab_cell("%f", result[v][c]); });
   }
   return out;
 }
@@ -111,7 +108,7 @@ std::string trait_signal_test_text(double mode, double clade_restriction, const 
   const int K = n_intervals;
   std::string out = test_heading(mode, clade_restriction, clade_name, n_randomizations);
   out += "\n\nUpper divergence limit:\t";
-  for (int c = 2; c <= K; ++c) out += cell("%f", limits[c]);
+  for (int c = 2; c <= K; ++c) out += core::tab_cell("%f", limits[c]);
   out +=
       "\t\tr-divergence\tr-ln(divergence)\tr-squared(divergence)\tr-sqrt(divergence)\t\tb-divergence\t"
       "b-ln(divergence)\tb-squared(divergence)\tb-sqrt(divergence)";
@@ -120,7 +117,7 @@ std::string trait_signal_test_text(double mode, double clade_restriction, const 
   auto summary_cell = [&](int v, int c, const char* fmt, double (*value)(const TestSummary&)) {
     const TestSummary& s = summaries(v, c);
     if (!std::isfinite(s.observed)) return std::string("\t");
-    return cell(fmt, value(s));
+    return core::tab_cell(fmt, value(s));
   };
   const DetailRow& two_sided = kDetailRows[8];
 
