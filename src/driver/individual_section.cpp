@@ -9,9 +9,8 @@
 #include "core/text_output.hpp"
 #include "driver/individual_tests.hpp"
 #include "individuals/individual_pairs.hpp"
-#include "reports/individual_rows.hpp"
-#include "reports/individual_text.hpp"
 #include "reports/report_files.hpp"
+#include "reports/section_reports.hpp"
 
 namespace quorvel::driver {
 
@@ -118,9 +117,9 @@ void run_individual_section(RunState& state) {
                                           regression_bounds, divergences, data.results[q]);
     const reports::IndividualReport report{&state.species_names,      &data.texts[q],         &data.tests[q],
                                            data.individual_variables, data.species_variables, data.logic};
-    reports::write_echoed(settings.main_result_file, reports::individual_text(data.results[q], report));
-    reports::add_individual_rows(state.reports.table, data.results[q], report, q,
-                                 data.tests.hi() - data.tests.lo() + 1);
+    reports::write_echoed(settings.main_result_file,
+                          reports::report_individual(state.reports.table, data.results[q], report, q,
+                                                     data.tests.hi() - data.tests.lo() + 1));
   }
 
   if (settings.n_phylogeny_tests != 0 && settings.n_phylogeny_randomizations > 0) {

@@ -14,8 +14,7 @@
 #include "randomization/randomization_runner.hpp"
 #include "randomization/value_store.hpp"
 #include "reports/report_files.hpp"
-#include "reports/trait_signal_rows.hpp"
-#include "reports/trait_signal_text.hpp"
+#include "reports/section_reports.hpp"
 #include "traits/brownian_traits.hpp"
 #include "traits/trait_signal.hpp"
 
@@ -191,14 +190,10 @@ void run_phylogeny_tests(RunState& state, const SignalVariables& layout, const c
     const randomization::TestSummaryMatrix summaries =
         summarize_signal_test(store, {layout.n_rows, state.n_divergence_intervals});
     core::console_print("\nWriting permutation results. Please, wait.");
-    reports::append_section(
-        settings.main_result_file,
-        reports::trait_signal_test_text(kSampledSpecies, settings.test_restriction[t], settings.test_clade_names[t],
-                                        n_randomizations, state.n_divergence_intervals, state.divergence_limits,
-                                        layout.n_rows, *layout.names, summaries));
-    reports::add_trait_signal_test_rows(state.reports.table, layout.record(state), false, kSampledSpecies,
-                                        settings.test_restriction[t], settings.test_clade_names[t], n_randomizations,
-                                        summaries);
+    reports::append_section(settings.main_result_file, reports::report_trait_signal_test(
+                                                           state.reports.table, layout.record(state), false,
+                                                           kSampledSpecies, settings.test_restriction[t],
+                                                           settings.test_clade_names[t], n_randomizations, summaries));
   }
 }
 
@@ -229,11 +224,8 @@ void run_brownian_test(RunState& state, const SignalVariables& layout, const cor
       summarize_signal_test(store, {layout.n_rows, state.n_divergence_intervals});
   core::console_print("\nWriting permutation results. Please, wait.");
   reports::append_section(settings.main_result_file,
-                          reports::trait_signal_test_text(reports::kBrownianTestMode, 0.0, std::string(), n_replicates,
-                                                          state.n_divergence_intervals, state.divergence_limits,
-                                                          layout.n_rows, *layout.names, summaries));
-  reports::add_trait_signal_test_rows(state.reports.table, layout.record(state), true, 0, 0, std::string(),
-                                      n_replicates, summaries);
+                          reports::report_trait_signal_test(state.reports.table, layout.record(state), true, 0, 0,
+                                                            std::string(), n_replicates, summaries));
 }
 
 }  // namespace
@@ -254,9 +246,7 @@ void run_phylogeny_traits_section(RunState& state) {
   core::FMatrix table = core::matrix(-1, layout.n_rows, kSignalStoreFirstColumn, K);
   compute_signal(state, layout, state.traits, state.divergences, table);
   reports::append_section(settings.main_result_file,
-                          reports::trait_signal_text(layout.n_trait_variables, layout.n_distance_variables,
-                                                     *layout.names, K, state.divergence_limits, table));
-  reports::add_trait_signal_rows(state.reports.table, layout.record(state), table);
+                          reports::report_trait_signal(state.reports.table, layout.record(state), table));
   // The observed table stays as it is; the tests work on their own copy.
   const core::FMatrix observed = table;
 

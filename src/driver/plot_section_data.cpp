@@ -10,8 +10,8 @@
 #include "input/pairwise_categories.hpp"
 #include "phylogeny/clade_reduction.hpp"
 #include "reports/left_out_text.hpp"
-#include "reports/partition_rows.hpp"
 #include "reports/report_files.hpp"
+#include "reports/section_reports.hpp"
 #include "reports/statistics.hpp"
 
 namespace quorvel::driver {
@@ -312,8 +312,7 @@ std::string global_statistics_line(const RunState& state, const PlotSection& sec
 
 void write_section_report(RunState& state, const PlotSection& section, int n_statistics, int n_intervals) {
   const reports::PartitionReportInput input = report_input(state, section, n_statistics, n_intervals);
-  reports::append_section(state.settings.main_result_file, reports::partition_results_text(input));
-  reports::add_partition_rows(state.reports.table, input);
+  reports::append_section(state.settings.main_result_file, reports::report_partition(state.reports.table, input));
 }
 
 }  // namespace quorvel::driver

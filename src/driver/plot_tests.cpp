@@ -19,8 +19,7 @@
 #include "randomization/plot_test_runs.hpp"
 #include "randomization/test_description.hpp"
 #include "reports/report_files.hpp"
-#include "reports/test_rows.hpp"
-#include "reports/test_text.hpp"
+#include "reports/section_reports.hpp"
 
 namespace quorvel::driver {
 
@@ -63,16 +62,26 @@ void write_test(RunState& state, const PlotSection& section, const TestDescripti
   const int n_statistics = section.n_statistics;
   const int all_statistics = state.data_type == 0 && n_statistics >= 4 ? 0 : 1;
   const core::IVector codes = statistic_codes();
-  reports::append_test_section(
-      state.settings.main_result_file,
-      reports::plot_test_text(section.classes.classes, n_statistics, codes, test.n_randomizations, test.test_type,
-                              test.restriction, test.clade_name, test.mode, state.settings.pair_selection_mode,
-                              state.pair_key1, state.pair_key2, state.category_names, 1, global, regression,
-                              test.pairwise_kind, all_statistics, test.data_kind));
-  reports::add_plot_test_rows(
-      state.reports.table, {test.data_kind, test.test_type, test.n_randomizations, test.restriction, test.clade_name,
-                            test.mode, section.classes.classes, &section.classes.limit, n_statistics, &codes, &global,
-                            &regression, test.pairwise_kind, all_statistics});
+  reports::PlotTestRecord record;
+  record.data_kind = test.data_kind;
+  record.test_type = test.test_type;
+  record.n_randomizations = test.n_randomizations;
+  record.clade_restriction = test.restriction;
+  record.clade_name = test.clade_name;
+  record.permutation_mode = test.mode;
+  record.n_classes = section.classes.classes;
+  record.class_limits = &section.classes.limit;
+  record.n_statistics = n_statistics;
+  record.statistic_codes = &codes;
+  record.global = &global;
+  record.pairwise = &regression;
+  record.pairwise_kind = test.pairwise_kind;
+  record.all_statistics = all_statistics;
+  record.category_kind = state.settings.pair_selection_mode;
+  record.first_category = state.pair_key1;
+  record.second_category = state.pair_key2;
+  record.category_names = &state.category_names;
+  reports::append_test_section(state.settings.main_result_file, reports::report_plot_test(state.reports.table, record));
 }
 
 // What the randomizations of a section read from the run.
@@ -202,9 +211,9 @@ void run_time_decomposition(RunState& state, const PlotSection& section) {
   }
   // Interval 1 (one species) is never randomized: its observed values alone.
   summarize_interval(randomization::observed_interval_values(section, 1), 1);
-  reports::append_test_section(state.settings.main_result_file,
-                               reports::interval_test_text(R, section.limits, n, p_star_summaries, pi_summaries));
-  reports::add_interval_test_rows(state.reports.table, R, section.limits, n, p_star_summaries, pi_summaries);
+  reports::append_test_section(
+      state.settings.main_result_file,
+      reports::report_interval_test(state.reports.table, R, section.limits, n, p_star_summaries, pi_summaries));
 }
 
 void run_phylogeny_tests(RunState& state, const PlotSection& section) {

@@ -92,21 +92,24 @@ std::string p_cell(double value) { return value_cell("%.4f", value); }
 
 }  // namespace
 
-std::string plot_test_text(int n_classes, int n_statistics, const core::IVector& statistic_codes, int n_randomizations,
-                           int test_type, float clade_restriction, const std::string& clade_name,
-                           float permutation_mode, int category_kind, int first_category, int second_category,
-                           const core::NameTable& category_names, int layout, const TestSummaryMatrix& global,
-                           const TestSummaryMatrix& pairwise, int pairwise_kind, int all_statistics, int data_kind) {
-  std::string text = heading(n_randomizations, test_type, clade_restriction, clade_name, permutation_mode,
-                             category_kind, first_category, second_category, category_names);
+std::string plot_test_text(const PlotTestRecord& test) {
+  const int n_classes = test.n_classes;
+  const int test_type = test.test_type;
+  const int pairwise_kind = test.pairwise_kind;
+  const TestSummaryMatrix& global = *test.global;
+  const TestSummaryMatrix& pairwise = *test.pairwise;
+  const core::NameTable no_names;
+  std::string text = heading(test.n_randomizations, test_type, test.clade_restriction, test.clade_name,
+                             test.permutation_mode, test.category_kind, test.first_category, test.second_category,
+                             test.category_names ? *test.category_names : no_names);
   // The locations test permutes positions only: its global values cannot change.
   const bool global_cells = test_type != kLocationsTest;
   const int average = n_classes + 1;
-  for (int i = 1; i <= n_statistics; ++i) {
-    if (all_statistics == 0 && i != 4) continue;
+  for (int i = 1; i <= test.n_statistics; ++i) {
+    if (test.all_statistics == 0 && i != 4) continue;
     if (test_type != kLocationsTest && (i == 1 || i == 5)) continue;
-    const StatisticDescription& statistic = statistic_description(statistic_codes[i], data_kind);
-    if (layout == 0) {
+    const StatisticDescription& statistic = statistic_description((*test.statistic_codes)[i], test.data_kind);
+    if (test.layout == 0) {
       text += block_header(statistic, false, n_classes, pairwise_kind);
       text += "\n";
       for (int r = 1; r <= 3; ++r) text += global_cells ? p_cell(global(i, r).p_two_sided) : "\t";

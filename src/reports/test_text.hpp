@@ -5,6 +5,7 @@
 #include "core/arrays.hpp"
 #include "randomization/test_description.hpp"
 #include "randomization/test_summary.hpp"
+#include "reports/test_rows.hpp"
 
 namespace quorvel::reports {
 
@@ -12,18 +13,10 @@ using randomization::TestSummaryMatrix;
 
 /// The block of one plot-level randomization test in the main result file.
 /// statistic_codes[1..n_statistics] name the statistics (1 I, 2 P/T, 3 P*/T*,
-/// 4 PI/TAU, 5 and 6 unnamed); global(i, 1..4) and pairwise(i, -2..C+1) are the
-/// summaries of statistic position i (pairwise: classes 1..C, C+1 average,
-/// -2 slope on distance, -1 slope on ln distance). test_type: kLocationsTest,
-/// kPhylogenyTest or kTraitDistancesTest; category_kind 0/1/2 with category
-/// numbers into category_names; layout 0 short, otherwise long; pairwise_kind
-/// 0 none, 1 average only, 2 classes and slopes; all_statistics 0 writes
-/// position 4 only; data_kind 2 traits, otherwise phylogenetic names.
-std::string plot_test_text(int n_classes, int n_statistics, const core::IVector& statistic_codes, int n_randomizations,
-                           int test_type, float clade_restriction, const std::string& clade_name,
-                           float permutation_mode, int category_kind, int first_category, int second_category,
-                           const core::NameTable& category_names, int layout, const TestSummaryMatrix& global,
-                           const TestSummaryMatrix& pairwise, int pairwise_kind, int all_statistics, int data_kind);
+/// 4 PI/TAU); global(i, 1..4) and pairwise(i, -2..C+1) are the summaries of
+/// statistic position i (pairwise: classes 1..C, C+1 average, -2 slope on
+/// distance, -1 slope on ln distance).
+std::string plot_test_text(const PlotTestRecord& test);
 
 /// The block of the divergence-interval ("time decomposition") test:
 /// thresholds[1..K] and the summaries p_star(row 0..3, 1..K) (rows written in

@@ -1,14 +1,17 @@
 #include "reports/partition_text.hpp"
 
+#include <cmath>
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
 #include "core/constants.hpp"
 #include "core/errors.hpp"
+#include "core/format.hpp"
 #include "partition/diversity_partition.hpp"
 #include "partition_fixtures.hpp"
 #include "reports/report_files.hpp"
+#include "reports/section_reports.hpp"
 #include "support/test_support.hpp"
 
 namespace quorvel::reports {
@@ -129,6 +132,27 @@ TEST_F(PartitionReport, UnopenableFileWithoutAUserStops) {
       "first. Then press Return.\n";
   EXPECT_STOPS(write_partition_results(c.input), warning + core::kNoMoreInput, core::kEndOfInputStatus);
   EXPECT_EQ(console_output(), warning);
+}
+
+// The table's values of a partition section are those its text shows, in
+// the text's formats.
+TEST(PartitionReportRows, TableRowsAreTheValuesOfTheText) {
+  SmallCase c(kCountData, 0, 1, 2);
+  ResultsTable table;
+  const std::string text = report_partition(table, c.input);
+  int checked = 0;
+  for (const TableRow& row : table.rows) {
+    const std::string scope = row.scope;
+    const char* format = scope == kGlobalScope || scope == kWithinScope || scope == kAmongScope ? "%.4f"
+                         : scope == kClassScope && row.tag.quantity == Quantity::kPlotStatistic ? "%G"
+                         : scope == kIntervalScope                                              ? "%.6g"
+                                                                                                : nullptr;
+    if (format == nullptr || !std::isfinite(row.value)) continue;
+    SCOPED_TRACE(row.statistic + " " + scope + " " + std::to_string(row.index));
+    EXPECT_NE(text.find("\t" + core::format_cell(format, row.value)), std::string::npos);
+    ++checked;
+  }
+  EXPECT_GT(checked, 30);
 }
 
 }  // namespace

@@ -16,9 +16,33 @@ namespace {
 using namespace quorvel::randomization;  // NOLINT: summaries and test kinds
 
 // The blocks appended to a result file, as the run does.
-template <typename... Arguments>
-void write_plot_randomization_results(const std::string& file, Arguments&&... arguments) {
-  append_test_section(file, plot_test_text(std::forward<Arguments>(arguments)...));
+void write_plot_randomization_results(const std::string& file, int n_classes, int n_statistics,
+                                      const core::IVector& codes, int n_randomizations, int test_type,
+                                      float clade_restriction, const std::string& clade_name, float mode,
+                                      int category_kind, int first_category, int second_category,
+                                      const core::NameTable& category_names, int layout,
+                                      const TestSummaryMatrix& global, const TestSummaryMatrix& pairwise,
+                                      int pairwise_kind, int all_statistics, int data_kind) {
+  PlotTestRecord test;
+  test.n_classes = n_classes;
+  test.n_statistics = n_statistics;
+  test.statistic_codes = &codes;
+  test.n_randomizations = n_randomizations;
+  test.test_type = test_type;
+  test.clade_restriction = clade_restriction;
+  test.clade_name = clade_name;
+  test.permutation_mode = mode;
+  test.category_kind = category_kind;
+  test.first_category = first_category;
+  test.second_category = second_category;
+  test.category_names = &category_names;
+  test.layout = layout;
+  test.global = &global;
+  test.pairwise = &pairwise;
+  test.pairwise_kind = pairwise_kind;
+  test.all_statistics = all_statistics;
+  test.data_kind = data_kind;
+  append_test_section(file, plot_test_text(test));
 }
 template <typename... Arguments>
 void write_interval_randomization_results(const std::string& file, Arguments&&... arguments) {
