@@ -23,6 +23,47 @@
 
 namespace quorvel::driver {
 
+// What the randomizations of a section read from the run.
+randomization::PlotTestData plot_test_data(RunState& state, const PlotSection& section) {
+  randomization::PlotTestData data;
+  data.section = &section;
+  data.abundances = &state.abundances;
+  data.data_type = state.data_type;
+  data.n_categories = state.n_categories;
+  data.category_kind = state.settings.pair_selection_mode;
+  data.plot_category = &state.plot_category;
+  data.n_threads = state.settings.n_threads;
+  data.generator = &state.generator;
+  return data;
+}
+
+randomization::PhylogenyView phylogeny_view(const RunState& state) {
+  randomization::PhylogenyView view;
+  view.nodes = &state.nodes;
+  view.n_tips = state.n_tips;
+  view.n_nodes = state.n_tree_nodes;
+  view.n_species = state.codes.n_species;
+  view.leaf_of_species = &state.leaf_of_species;
+  view.species_of_leaf = &state.species_of_leaf;
+  view.divergences = &state.divergences;
+  return view;
+}
+
+// The plots that take part in the analysis: the plot filter of the pair selection.
+std::vector<int> plots_in_selection(const RunState& state) {
+  std::vector<int> plots;
+  for (int k = 1; k <= state.settings.n_matrix_plots; ++k)
+    if (plot_in_selection(state, k)) plots.push_back(k);
+  return plots;
+}
+
+// Weights of the tips (`by_tip`) or of the species for a permutation mode.
+core::FVector permutation_weights(const RunState& state, float mode, bool by_tip) {
+  return randomization::permutation_weights(state.abundances, plots_in_selection(state),
+                                            by_tip ? state.n_tips : state.codes.n_species,
+                                            by_tip ? &state.species_of_leaf : nullptr, mode);
+}
+
 namespace {
 
 using core::format;
@@ -84,32 +125,6 @@ void write_test(RunState& state, const PlotSection& section, const TestDescripti
   reports::append_test_section(state.settings.main_result_file, reports::report_plot_test(state.reports.table, record));
 }
 
-// What the randomizations of a section read from the run.
-randomization::PlotTestData test_data(RunState& state, const PlotSection& section) {
-  randomization::PlotTestData data;
-  data.section = &section;
-  data.abundances = &state.abundances;
-  data.data_type = state.data_type;
-  data.n_categories = state.n_categories;
-  data.category_kind = state.settings.pair_selection_mode;
-  data.plot_category = &state.plot_category;
-  data.n_threads = state.settings.n_threads;
-  data.generator = &state.generator;
-  return data;
-}
-
-randomization::PhylogenyView phylogeny_view(const RunState& state) {
-  randomization::PhylogenyView view;
-  view.nodes = &state.nodes;
-  view.n_tips = state.n_tips;
-  view.n_nodes = state.n_tree_nodes;
-  view.n_species = state.codes.n_species;
-  view.leaf_of_species = &state.leaf_of_species;
-  view.species_of_leaf = &state.species_of_leaf;
-  view.divergences = &state.divergences;
-  return view;
-}
-
 double mean_plot_richness(const RunState& state) {
   const int n_plots = state.settings.n_matrix_plots;
   const int n_species = state.codes.n_species;
@@ -120,21 +135,6 @@ double mean_plot_richness(const RunState& state) {
   return n_plots == 0 ? 0.0 : present / n_plots;
 }
 
-// The plots that take part in the analysis: the plot filter of the pair selection.
-std::vector<int> plots_in_selection(const RunState& state) {
-  std::vector<int> plots;
-  for (int k = 1; k <= state.settings.n_matrix_plots; ++k)
-    if (plot_in_selection(state, k)) plots.push_back(k);
-  return plots;
-}
-
-// Weights of the tips (`by_tip`) or of the species for a permutation mode.
-core::FVector weights_for(const RunState& state, float mode, bool by_tip) {
-  return randomization::permutation_weights(state.abundances, plots_in_selection(state),
-                                            by_tip ? state.n_tips : state.codes.n_species,
-                                            by_tip ? &state.species_of_leaf : nullptr, mode);
-}
-
 // One partition test (phylogeny or trait distances). Every randomization is
 // kept: the partition leaves out of each statistic the plots without a
 // value of it, so a randomization never empties a statistic that the
@@ -142,7 +142,7 @@ core::FVector weights_for(const RunState& state, float mode, bool by_tip) {
 void run_partition_test(RunState& state, const PlotSection& section, const randomization::MatrixRandomizer& randomizer,
                         const TestDescription& test) {
   const randomization::ValueStore store =
-      randomization::run_partition_test(test_data(state, section), randomizer, test.n_randomizations);
+      randomization::run_partition_test(plot_test_data(state, section), randomizer, test.n_randomizations);
   const randomization::PlotTestSummaries summaries =
       randomization::summarize_plot_test(store, section.classes.classes, kStatisticP, kStatisticPI, true);
   write_test(state, section, test, summaries.global, summaries.regression);
@@ -151,7 +151,7 @@ void run_partition_test(RunState& state, const PlotSection& section, const rando
 void run_spatial_test(RunState& state, const PlotSection& section, int data_kind) {
   const int n = state.settings.n_spatial_randomizations;
   core::console_print(format("\n\nSpatial randomization test (%i random.)\n", n));
-  const randomization::ValueStore store = randomization::run_spatial_test(test_data(state, section), n);
+  const randomization::ValueStore store = randomization::run_spatial_test(plot_test_data(state, section), n);
   const randomization::PlotTestSummaries summaries =
       randomization::summarize_plot_test(store, section.classes.classes, kStatisticI, kStatisticPI, false);
   TestDescription test;
@@ -197,9 +197,9 @@ void run_time_decomposition(RunState& state, const PlotSection& section) {
   };
   randomization::PhylogenyPermutation permutation;
   permutation.mode = randomization::kPermuteSampledSpecies;
-  permutation.weights = weights_for(state, randomization::kPermuteSampledSpecies, true);
+  permutation.weights = permutation_weights(state, randomization::kPermuteSampledSpecies, true);
   const randomization::PhylogenyView view = phylogeny_view(state);
-  const randomization::PlotTestData data = test_data(state, section);
+  const randomization::PlotTestData data = plot_test_data(state, section);
   const auto clade_tree = randomization::clade_tree_of(view, mean_plot_richness(state));
   for (int m = 2; m <= R; ++m) {
     core::console_print(format("\n\nPhylogeny randomization test for time decomposition: clades age<=%f (%i random.)\n",
@@ -238,14 +238,14 @@ void run_phylogeny_tests(RunState& state, const PlotSection& section) {
       permutation.restriction = restriction;
       permutation.clade_name = test.clade_name;
       permutation.mode = mode;
-      permutation.weights =
-          mode != randomization::kPermuteAllSpecies ? weights_for(state, mode, true) : core::vector(0, state.n_tips);
+      permutation.weights = mode != randomization::kPermuteAllSpecies ? permutation_weights(state, mode, true)
+                                                                      : core::vector(0, state.n_tips);
       const randomization::PhylogenyView view = phylogeny_view(state);
       run_partition_test(state, section, phylogeny_randomizer(state, view, permutation), test);
     } else if (restriction == randomization::kWholeTree) {
       run_partition_test(state, section,
                          randomization::matrix_randomizer(state.divergences, state.codes.n_species, mode,
-                                                          weights_for(state, mode, false), state.generator),
+                                                          permutation_weights(state, mode, false), state.generator),
                          test);
     } else {
       core::echo_to_file(settings.main_result_file,
@@ -281,7 +281,7 @@ void run_traits_section_tests(RunState& state, const PlotSection& section) {
       test.mode = mode;
       test.pairwise_kind = state.codes.spatial_kind;
       test.data_kind = 2;
-      core::FVector weights = mode != randomization::kPermuteAllSpecies ? weights_for(state, mode, false)
+      core::FVector weights = mode != randomization::kPermuteAllSpecies ? permutation_weights(state, mode, false)
                                                                         : core::vector(0, state.codes.n_species);
       run_partition_test(state, section,
                          randomization::matrix_randomizer(*section.distances, state.codes.n_species, mode,

@@ -6,11 +6,6 @@
 
 namespace quorvel::reports {
 
-using randomization::kLocationsTest;
-using randomization::kPhylogenyTest;
-using randomization::kTraitDistancesTest;
-using randomization::TestSummary;
-
 namespace {
 
 std::string level_name(const core::NameTable& names, int level) {

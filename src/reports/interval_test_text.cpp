@@ -4,11 +4,6 @@
 
 namespace quorvel::reports {
 
-using randomization::kLocationsTest;
-using randomization::kPhylogenyTest;
-using randomization::kTraitDistancesTest;
-using randomization::TestSummary;
-
 namespace {
 
 // The blocks of the divergence-interval test: which table, which row, label.

@@ -7,32 +7,16 @@
 
 namespace quorvel::reports {
 
-using randomization::kLocationsTest;
-using randomization::kPhylogenyTest;
-using randomization::kTraitDistancesTest;
-using randomization::TestSummary;
-
 namespace {
 
 std::string category_name(const core::NameTable& names, int category) {
   return category >= names.lo() && category <= names.hi() ? names[category] : std::string();
 }
 
+// " : <wording>" of a permutation mode, or nothing.
 std::string mode_wording(float mode, int test_type) {
-  if (mode == -1.0f) {
-    return test_type == kTraitDistancesTest ? " : permute all species from the distance matrix"
-                                            : " : permute all species from the phylogenetic tree";
-  }
-  if (mode == 0.0f) return " : permute sampled species";
-  if (mode < -1.0f) {
-    return core::format(" : permute species with similar numbers of occurrences (max ratio of occurrences=%g)",
-                        std::fabs(static_cast<double>(mode)));
-  }
-  if (mode > 1.0f) {
-    return core::format(" : permute species with similar abundances (max ratio of abundances=%g)",
-                        static_cast<double>(mode));
-  }
-  return std::string();
+  const std::string wording = permutation_wording(mode, test_type == kTraitDistancesTest);
+  return wording.empty() ? wording : " : " + wording;
 }
 
 std::string heading(int n_randomizations, int test_type, float clade_restriction, const std::string& clade_name,

@@ -9,6 +9,10 @@
 
 namespace quorvel::reports {
 
+using randomization::kLocationsTest;
+using randomization::kPhylogenyTest;
+using randomization::kTraitDistancesTest;
+using randomization::TestSummary;
 using randomization::TestSummaryMatrix;
 
 /// The block of one plot-level randomization test in the main result file.

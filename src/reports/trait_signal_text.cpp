@@ -6,6 +6,7 @@
 
 #include "core/constants.hpp"
 #include "core/format.hpp"
+#include "reports/test_rows.hpp"
 #include "traits/trait_signal.hpp"
 
 namespace quorvel::reports {
@@ -56,15 +57,8 @@ std::string test_heading(double mode, double clade_restriction, const std::strin
            "evolution";
   }
   std::string out = "\n\nPHYLOGENY RANDOMIZATION TEST for trait conservatism";
-  if (mode == -1) {
-    out += " : permute all species from the phylogenetic tree";
-  } else if (mode == 0) {
-    out += " : permute sampled species";
-  } else if (mode < -1) {
-    out += core::format(" : permute species with similar numbers of occurrences (max ratio of occurrences=%g)", -mode);
-  } else if (mode > 1) {
-    out += core::format(" : permute species with similar abundances (max ratio of abundances=%g)", mode);
-  }
+  const std::string wording = permutation_wording(static_cast<float>(mode), false);
+  if (!wording.empty()) out += " : " + wording;
   if (clade_restriction == -1) {
     out += core::format(" WITHIN CLADE \"%s\" (%i randomizations)", clade_name.c_str(), n_randomizations);
   } else if (clade_restriction > 0) {

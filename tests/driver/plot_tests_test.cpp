@@ -13,6 +13,7 @@
 
 #include "core/constants.hpp"
 #include "driver/plot_section_data.hpp"
+#include "driver/plot_tests.hpp"
 #include "partition/diversity_partition.hpp"
 #include "phylogeny/tree_divergences.hpp"
 #include "randomization/matrix_randomizer.hpp"
@@ -94,40 +95,6 @@ MatrixRandomizer species_randomizer(RunState& state, float mode, const core::FVe
   return randomization::matrix_randomizer(state.divergences, state.codes.n_species, mode, weights, state.generator);
 }
 
-randomization::PlotTestData test_data(RunState& state, const PlotSection& section) {
-  randomization::PlotTestData data;
-  data.section = &section;
-  data.abundances = &state.abundances;
-  data.data_type = state.data_type;
-  data.n_categories = state.n_categories;
-  data.category_kind = state.settings.pair_selection_mode;
-  data.plot_category = &state.plot_category;
-  data.n_threads = state.settings.n_threads;
-  data.generator = &state.generator;
-  return data;
-}
-
-// The weights of the plots of the run's pair selection.
-core::FVector permutation_weights(const RunState& state, float mode, bool by_tip) {
-  std::vector<int> plots;
-  for (int k = 1; k <= state.settings.n_matrix_plots; ++k)
-    if (plot_in_selection(state, k)) plots.push_back(k);
-  return randomization::permutation_weights(state.abundances, plots, by_tip ? state.n_tips : state.codes.n_species,
-                                            by_tip ? &state.species_of_leaf : nullptr, mode);
-}
-
-randomization::PhylogenyView phylogeny_view(const RunState& state) {
-  randomization::PhylogenyView view;
-  view.nodes = &state.nodes;
-  view.n_tips = state.n_tips;
-  view.n_nodes = state.n_tree_nodes;
-  view.n_species = state.codes.n_species;
-  view.leaf_of_species = &state.leaf_of_species;
-  view.species_of_leaf = &state.species_of_leaf;
-  view.divergences = &state.divergences;
-  return view;
-}
-
 // The values of randomizations 1..N of a store, in order.
 std::vector<float> randomized_values(const ValueStore& store) {
   std::vector<float> values;
@@ -153,9 +120,9 @@ std::vector<float> partition_loop_values(int threads, int n) {
   compute_observed_partition(state, section);
   const core::FVector weights = permutation_weights(state, 3.0f, false);
   std::vector<float> values = randomized_values(
-      randomization::run_partition_test(test_data(state, section), species_randomizer(state, 3.0f, weights), n));
+      randomization::run_partition_test(plot_test_data(state, section), species_randomizer(state, 3.0f, weights), n));
   const std::vector<float> interval = randomized_values(
-      randomization::run_interval_test(test_data(state, section), species_randomizer(state, 3.0f, weights), n, 3));
+      randomization::run_interval_test(plot_test_data(state, section), species_randomizer(state, 3.0f, weights), n, 3));
   values.insert(values.end(), interval.begin(), interval.end());
   return values;
 }
@@ -173,7 +140,7 @@ TEST_F(PartitionRandomizations, EqualThePlainLoopOnTheSameStream) {
   compute_observed_partition(state, section);
   const core::FVector weights = permutation_weights(state, 0.0f, false);
   const ValueStore store =
-      randomization::run_partition_test(test_data(state, section), species_randomizer(state, 0.0f, weights), 70);
+      randomization::run_partition_test(plot_test_data(state, section), species_randomizer(state, 0.0f, weights), 70);
   const randomization::PlotTestLayout layout{section.classes.classes};
   std::vector<float> engine;
   for (int i = 1; i <= 70; ++i)
@@ -203,7 +170,7 @@ std::vector<float> spatial_loop_values(int threads, int selection_mode) {
   state.settings.pair_selection_mode = selection_mode;
   PlotSection section = make_plot_section(state, &state.divergences, kPhylogenyAnalysis, true);
   compute_observed_partition(state, section);
-  return randomized_values(randomization::run_spatial_test(test_data(state, section), 99));
+  return randomized_values(randomization::run_spatial_test(plot_test_data(state, section), 99));
 }
 
 TEST_F(SpatialRandomizations, OneTwoAndThreeWorkersKeepIdenticalRows) {
@@ -365,9 +332,9 @@ std::vector<float> tree_loop_values(int threads, const TreeTest& test, bool use_
   const MatrixRandomizer randomizer = tree_randomizer(state, test, use_clades);
   EXPECT_EQ(randomizer.clade_tree != nullptr, use_clades);
   std::vector<float> values =
-      randomized_values(randomization::run_partition_test(test_data(state, section), randomizer, 60));
+      randomized_values(randomization::run_partition_test(plot_test_data(state, section), randomizer, 60));
   const std::vector<float> interval =
-      randomized_values(randomization::run_interval_test(test_data(state, section), randomizer, 60, 3));
+      randomized_values(randomization::run_interval_test(plot_test_data(state, section), randomizer, 60, 3));
   values.insert(values.end(), interval.begin(), interval.end());
   return values;
 }
