@@ -13,25 +13,15 @@
 #include "randomization/permutation_summary.hpp"
 #include "randomization/test_description.hpp"
 #include "reports/statistics.hpp"
+#include "support/test_support.hpp"
 
 namespace quorvel::reports {
 namespace {
 
-// The cells of the line of `text` that starts with `label`.
+// The cells of the first line of `text` that starts with `label`.
 std::vector<std::string> cells_of_line(const std::string& text, const std::string& label) {
-  std::istringstream lines(text);
-  std::string line;
-  while (std::getline(lines, line)) {
-    if (line.rfind(label, 0) != 0) continue;
-    std::vector<std::string> cells;
-    std::size_t start = 0;
-    for (std::size_t tab = line.find('\t'); tab != std::string::npos; tab = line.find('\t', start)) {
-      cells.push_back(line.substr(start, tab - start));
-      start = tab + 1;
-    }
-    cells.push_back(line.substr(start));
-    return cells;
-  }
+  for (const std::string& line : testing::text_lines(text))
+    if (line.rfind(label, 0) == 0) return testing::tab_cells(line);
   return {};
 }
 
