@@ -162,7 +162,7 @@ void run_one_test(RunState& state, const IndividualSectionData& data, int t, int
     reports::add_individual_test_rows(
         state.reports.table, statistic == 0 ? "P" : "R", observed, data.texts[q], summaries,
         reports::individual_test_title(settings.test_age_limit[t], settings.test_restriction[t], clade_name), Np, q,
-        data.tests.hi() - data.tests.lo() + 1);
+        data.tests.hi() - data.tests.lo() + 1, t);
   }
 }
 

@@ -190,10 +190,11 @@ void run_phylogeny_tests(RunState& state, const SignalVariables& layout, const c
     const randomization::TestSummaryMatrix summaries =
         summarize_signal_test(store, {layout.n_rows, state.n_divergence_intervals});
     core::console_print("\nWriting permutation results. Please, wait.");
-    reports::append_section(settings.main_result_file, reports::report_trait_signal_test(
-                                                           state.reports.table, layout.record(state), false,
-                                                           kSampledSpecies, settings.test_restriction[t],
-                                                           settings.test_clade_names[t], n_randomizations, summaries));
+    reports::append_section(
+        settings.main_result_file,
+        reports::report_trait_signal_test(state.reports.table, layout.record(state), false, kSampledSpecies,
+                                          settings.test_restriction[t], settings.test_clade_names[t], n_randomizations,
+                                          summaries, t));
   }
 }
 
@@ -225,7 +226,7 @@ void run_brownian_test(RunState& state, const SignalVariables& layout, const cor
   core::console_print("\nWriting permutation results. Please, wait.");
   reports::append_section(settings.main_result_file,
                           reports::report_trait_signal_test(state.reports.table, layout.record(state), true, 0, 0,
-                                                            std::string(), n_replicates, summaries));
+                                                            std::string(), n_replicates, summaries, 0));
 }
 
 }  // namespace

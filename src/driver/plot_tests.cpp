@@ -92,6 +92,7 @@ struct TestDescription {
   float mode = 0;
   int pairwise_kind = 0;
   int data_kind = 0;
+  int number = 0;  // the phylogeny test's number in the instruction file; 0 for the spatial test
 };
 
 // A test shows exactly the statistics of the section's partition report:
@@ -122,6 +123,7 @@ void write_test(RunState& state, const PlotSection& section, const TestDescripti
   record.first_category = state.pair_key1;
   record.second_category = state.pair_key2;
   record.category_names = &state.category_names;
+  record.test_number = test.number;
   reports::append_test_section(state.settings.main_result_file, reports::report_plot_test(state.reports.table, record));
 }
 
@@ -232,6 +234,7 @@ void run_phylogeny_tests(RunState& state, const PlotSection& section) {
     test.mode = mode;
     test.pairwise_kind = state.codes.spatial_kind;
     test.data_kind = 1;
+    test.number = t;
     if (has_tree(state)) {
       randomization::PhylogenyPermutation permutation;
       permutation.sub_clade_age = settings.test_age_limit[t];
@@ -281,6 +284,7 @@ void run_traits_section_tests(RunState& state, const PlotSection& section) {
       test.mode = mode;
       test.pairwise_kind = state.codes.spatial_kind;
       test.data_kind = 2;
+      test.number = t;
       core::FVector weights = mode != randomization::kPermuteAllSpecies ? permutation_weights(state, mode, false)
                                                                         : core::vector(0, state.codes.n_species);
       run_partition_test(state, section,

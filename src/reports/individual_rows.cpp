@@ -138,7 +138,8 @@ std::string individual_test_title(float sub_clade_age, float restriction, const 
 void add_individual_test_rows(ResultsTable& table, const std::string& statistic,
                               const individuals::IndividualPairResults& observed, const core::NameTable& test_texts,
                               const randomization::TestSummaryMatrix& summaries, const std::string& title,
-                              int n_randomizations, int selection_test, int n_selection_tests) {
+                              int n_randomizations, int selection_test, int n_selection_tests, int test_number) {
+  const std::size_t first_row = table.rows.size();
   const std::string suffix = n_selection_tests > 1 ? core::format(" [selection test %i]", selection_test) : "";
   const int n = observed.n_classes;
   for (int r = summaries.row_lo(); r <= summaries.row_hi(); ++r) {
@@ -157,6 +158,7 @@ void add_individual_test_rows(ResultsTable& table, const std::string& statistic,
                    summaries(r, c + 1));
     }
   }
+  table.identify_test(first_row, {randomization::TestKind::kIndividualPhylogeny, test_number});
 }
 
 }  // namespace quorvel::reports

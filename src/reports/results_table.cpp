@@ -24,6 +24,10 @@ TableRow& ResultsTable::add(const std::string& section, const std::string& stati
   return row;
 }
 
+void ResultsTable::identify_test(std::size_t first, randomization::TestIdentity test_id) {
+  for (std::size_t r = first; r < rows.size(); ++r) rows[r].test_id = test_id;
+}
+
 const TableRow* ResultsTable::observed_row(const std::string& section, const std::string& statistic, const char* scope,
                                            int index) const {
   for (auto row = rows.rbegin(); row != rows.rend(); ++row) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/constants.hpp"
+#include "randomization/test_description.hpp"
 
 namespace quorvel::reports {
 
@@ -76,6 +77,7 @@ struct TableRow {
   double p_upper = MISSING_VALUE;
   double p_two_sided = MISSING_VALUE;
   RowTag tag;
+  randomization::TestIdentity test_id;  ///< the test of a test row
 };
 
 /// The rows of a run, in the order of the main result file.
@@ -85,6 +87,9 @@ struct ResultsTable {
   /// Adds an observed value; returns its row, whose test columns the caller may fill.
   TableRow& add(const std::string& section, const std::string& statistic, const char* scope, int index, double limit,
                 double value, RowTag tag = {});
+
+  /// Gives rows first..end the identity of the test they summarize.
+  void identify_test(std::size_t first, randomization::TestIdentity test_id);
 
   /// The latest observed row (empty `test`) of this value, or null.
   const TableRow* observed_row(const std::string& section, const std::string& statistic, const char* scope,

@@ -34,8 +34,9 @@ std::string report_trait_signal(ResultsTable& table, const TraitSignalRecord& re
 
 std::string report_trait_signal_test(ResultsTable& table, const TraitSignalRecord& record, bool brownian, float mode,
                                      float clade_restriction, const std::string& clade_name, int n_randomizations,
-                                     const randomization::TestSummaryMatrix& summaries) {
-  add_trait_signal_test_rows(table, record, brownian, mode, clade_restriction, clade_name, n_randomizations, summaries);
+                                     const randomization::TestSummaryMatrix& summaries, int test_number) {
+  add_trait_signal_test_rows(table, record, brownian, mode, clade_restriction, clade_name, n_randomizations, summaries,
+                             test_number);
   return trait_signal_test_text(brownian ? kBrownianTestMode : mode, brownian ? 0.0 : clade_restriction,
                                 brownian ? std::string() : clade_name, n_randomizations, record.n_intervals,
                                 *record.limits, record.n_rows, *record.names, summaries);

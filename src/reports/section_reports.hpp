@@ -37,10 +37,11 @@ std::string report_trait_signal(ResultsTable& table, const TraitSignalRecord& re
 
 /// A test of the trait signal: a phylogeny randomization test (permutation
 /// `mode` within `clade_restriction`) or, when `brownian`, the Brownian
-/// evolution test.
+/// evolution test; `test_number` the phylogeny test's number (0 for the
+/// Brownian test).
 std::string report_trait_signal_test(ResultsTable& table, const TraitSignalRecord& record, bool brownian, float mode,
                                      float clade_restriction, const std::string& clade_name, int n_randomizations,
-                                     const randomization::TestSummaryMatrix& summaries);
+                                     const randomization::TestSummaryMatrix& summaries, int test_number);
 
 /// The individual-level block of selection test q of n_selection_tests.
 EchoedText report_individual(ResultsTable& table, const individuals::IndividualPairResults& results,

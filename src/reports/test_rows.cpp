@@ -75,6 +75,7 @@ bool add_test_row(ResultsTable& table, const std::string& section, const std::st
 }
 
 void add_plot_test_rows(ResultsTable& table, const PlotTestRecord& test) {
+  const std::size_t first_row = table.rows.size();
   const int kind = test.data_kind == 2 ? 2 : 1;
   const char* section = plot_section_name(kind);
   const std::string title = plot_test_title(test);
@@ -111,11 +112,13 @@ void add_plot_test_rows(ResultsTable& table, const PlotTestRecord& test) {
                    p(i, -1));
     }
   }
+  table.identify_test(first_row, {randomization::plot_test_kind(test.test_type), test.test_number});
 }
 
 void add_interval_test_rows(ResultsTable& table, int n_intervals, const core::DVector& thresholds, int n_randomizations,
                             const randomization::TestSummaryMatrix& p_star,
                             const randomization::TestSummaryMatrix& pi) {
+  const std::size_t first_row = table.rows.size();
   struct Block {
     const char* statistic;
     const randomization::TestSummaryMatrix* summaries;
@@ -143,6 +146,7 @@ void add_interval_test_rows(ResultsTable& table, int n_intervals, const core::DV
                    m == 1 ? 0 : n_randomizations, (*block.summaries)(block.row, m), block.tag);
     }
   }
+  table.identify_test(first_row, {randomization::TestKind::kTimeDecomposition, 0});
 }
 
 }  // namespace quorvel::reports

@@ -29,7 +29,8 @@ struct PlotTestRecord {
   int first_category = 0;
   int second_category = 0;
   const core::NameTable* category_names = nullptr;
-  int layout = 1;  ///< 0 P-values only, otherwise every summary row
+  int layout = 1;       ///< 0 P-values only, otherwise every summary row
+  int test_number = 0;  ///< the phylogeny test's number in the instruction file (0: spatial test)
 };
 
 /// Adds the summaries of a plot-level test, one row per value its report shows.

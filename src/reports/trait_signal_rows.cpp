@@ -80,7 +80,7 @@ void add_trait_signal_rows(ResultsTable& table, const TraitSignalRecord& record,
 
 void add_trait_signal_test_rows(ResultsTable& table, const TraitSignalRecord& record, bool brownian, float mode,
                                 float clade_restriction, const std::string& clade_name, int n_randomizations,
-                                const randomization::TestSummaryMatrix& summaries) {
+                                const randomization::TestSummaryMatrix& summaries, int test_number) {
   std::string title = kBrownianTestTitle;
   if (!brownian) {
     title = "PHYLOGENY RANDOMIZATION TEST for trait conservatism : " + permutation_wording(mode, false);
@@ -92,6 +92,7 @@ void add_trait_signal_test_rows(ResultsTable& table, const TraitSignalRecord& re
       title += " OVER WHOLE PHYLOGENY";
     }
   }
+  const std::size_t first_row = table.rows.size();
   for (int v = 1; v <= record.n_rows; ++v) {
     const std::string variable = name_of(record, v);
     for_each_column(record.n_intervals, [&](int column) {
@@ -100,6 +101,8 @@ void add_trait_signal_test_rows(ResultsTable& table, const TraitSignalRecord& re
                    n_randomizations, summaries(v, column), cell.tag);
     });
   }
+  using randomization::TestKind;
+  table.identify_test(first_row, {brownian ? TestKind::kBrownian : TestKind::kSignalPhylogeny, test_number});
 }
 
 }  // namespace quorvel::reports

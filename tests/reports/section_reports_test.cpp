@@ -72,6 +72,9 @@ TEST(SectionReports, EveryTableRowOfAPlotTestIsTheValueItsBlockShows) {
       EXPECT_EQ(low.at(column), core::format_cell("%G", row.ci95_low));
       EXPECT_EQ(p.at(column), core::format_cell("%.4f", row.p_two_sided));
       EXPECT_EQ(row.limit, limits[row.index]);
+      EXPECT_EQ(row.test_id.kind, randomization::TestKind::kSpatial);
+      EXPECT_EQ(row.tag.quantity, Quantity::kPlotStatistic);
+      EXPECT_EQ(row.tag.subject, i);
       ++checked;
     }
   }
@@ -101,6 +104,7 @@ TEST(SectionReports, TheIntervalTestAndItsRowsShowTheSameSummaries) {
     if (row.statistic != pool_names(partition::kPhylogenyAnalysis).signal) continue;
     EXPECT_EQ(means.at(static_cast<std::size_t>(row.index)), core::format_cell("%G", row.mean)) << row.index;
     EXPECT_EQ(row.tag.quantity, Quantity::kDecomposition);
+    EXPECT_EQ(row.test_id.kind, randomization::TestKind::kTimeDecomposition);
     ++checked;
   }
   EXPECT_EQ(checked, K);
