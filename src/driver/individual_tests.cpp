@@ -55,39 +55,6 @@ void turnover_values(const individuals::SpeciesTurnover& turnover, int rows, int
   }
 }
 
-// Divergences (ages of common ancestors) of a randomized tree. Its clades
-// no longer hold contiguous tips, so the common ancestor of two tips is found
-// by climbing: the ancestors of the first tip are marked, then the second
-// climbs to the first marked node. `marks` is working storage.
-void randomized_tree_divergences(const phylogeny::NodeTable& nodes, int n_species, const core::IVector& leaf_of_species,
-                                 core::FMatrix& divergences, std::vector<int>& marks) {
-  const int n_nodes = nodes.hi();
-  marks.assign(static_cast<std::size_t>(n_nodes) + 1, 0);
-  for (int i = 1; i <= n_species; ++i) {
-    divergences(i, i) = 0;
-    const int tip_i = leaf_of_species[i];
-    int steps = 0;
-    for (int node = tip_i; node > 0 && node <= n_nodes && steps <= n_nodes; node = nodes[node].upper_node, ++steps) {
-      marks[static_cast<std::size_t>(node)] = i;
-    }
-    for (int j = i + 1; j <= n_species; ++j) {
-      const int tip_j = leaf_of_species[j];
-      float value = MISSING_VALUE_F;
-      if (tip_i != 0 && tip_j != 0) {
-        steps = 0;
-        int node = tip_j;
-        while (node > 0 && node <= n_nodes && steps <= n_nodes && marks[static_cast<std::size_t>(node)] != i) {
-          node = nodes[node].upper_node;
-          ++steps;
-        }
-        if (node > 0 && node <= n_nodes && marks[static_cast<std::size_t>(node)] == i) value = nodes[node].age;
-      }
-      divergences(i, j) = value;
-      divergences(j, i) = value;
-    }
-  }
-}
-
 std::string test_heading(const RunSettings& settings, int t) {
   const int Np = settings.n_phylogeny_randomizations;
   const double age = settings.test_age_limit[t];
@@ -129,8 +96,8 @@ void run_one_test(RunState& state, const IndividualSectionData& data, int t, int
   };
   steps.evaluate = [&](int slot, int worker, float* values) {
     core::FMatrix& divergences = worker_divergences[static_cast<std::size_t>(worker)];
-    randomized_tree_divergences(trees[static_cast<std::size_t>(slot)], S, state.leaf_of_species, divergences,
-                                worker_marks[static_cast<std::size_t>(worker)]);
+    randomization::randomized_tree_divergences(trees[static_cast<std::size_t>(slot)], S, state.leaf_of_species,
+                                               divergences, worker_marks[static_cast<std::size_t>(worker)]);
     const individuals::SpeciesTurnover turnover =
         individuals::compute_species_turnover(divergences, observed.pair_counts, S, C);
     turnover_values(turnover, rows, C, values);

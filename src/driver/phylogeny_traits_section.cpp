@@ -12,6 +12,7 @@
 #include "randomization/permutation_summary.hpp"
 #include "randomization/phylogeny_permutation.hpp"
 #include "randomization/randomization_runner.hpp"
+#include "randomization/signal_test_runs.hpp"
 #include "randomization/value_store.hpp"
 #include "reports/report_files.hpp"
 #include "reports/section_reports.hpp"
@@ -90,68 +91,17 @@ bool runs_in_this_section(const RunSettings& settings, int t) {
   return pool >= -1.0f && pool <= 1.0f;
 }
 
-// First column kept from a trait signal table: the summary columns -9..-1
-// (and one spare column before them), then the divergence intervals.
-constexpr int kSignalStoreFirstColumn = -10;
+using randomization::kSignalStoreFirstColumn;
 
-// Where cell (v, c) of the signal table stands in a randomization's values;
-// the last value counts the permuted tips that held no species.
-struct SignalLayout {
-  int n_rows = 0;
-  int n_intervals = 0;
-  int columns() const { return n_intervals - kSignalStoreFirstColumn + 1; }
-  int cell(int v, int c) const { return (v - 1) * columns() + c - kSignalStoreFirstColumn; }
-  int unmapped() const { return n_rows * columns(); }
-  int width() const { return unmapped() + 1; }
-};
-
-void put_table(const SignalLayout& cells, const core::FMatrix& table, float* values) {
-  for (int v = 1; v <= cells.n_rows; ++v)
-    for (int c = kSignalStoreFirstColumn; c <= cells.n_intervals; ++c) values[cells.cell(v, c)] = table[v][c];
-}
-
-// Each cell summarized over the randomizations that gave it a value.
-randomization::TestSummaryMatrix summarize_signal_test(const randomization::ValueStore& store,
-                                                       const SignalLayout& cells) {
-  randomization::TestSummaryMatrix summaries =
-      randomization::resample_stat_type_matrix(0, cells.n_rows, kSignalStoreFirstColumn, cells.n_intervals);
-  for (int v = 1; v <= cells.n_rows; ++v)
-    for (int c = kSignalStoreFirstColumn; c <= cells.n_intervals; ++c)
-      summaries(v, c) = randomization::summarize_value(store, cells.cell(v, c), store.n_randomizations(),
-                                                       randomization::UndefinedRule::kSummarizeAll);
-  return summaries;
-}
-
-// The signal of every randomization of a test: `prepare(slot, worker)`
-// gives the trait values and divergences of the slot's randomization (and
-// the count of unmapped tips), from which each worker computes its table.
-template <typename Draw, typename Inputs>
+// A signal test of the run: its randomizations drawn by `draw`, their
+// inputs pointed at by `inputs`, the signal computed as for the observed data.
 randomization::ValueStore run_signal_test(const RunState& state, const SignalVariables& layout,
-                                          const core::FMatrix& observed, int n, Draw draw, Inputs inputs) {
-  const SignalLayout cells{layout.n_rows, state.n_divergence_intervals};
-  randomization::ValueStore store(cells.width(), n);
-  put_table(cells, observed, store.values(0));
-  store.values(0)[cells.unmapped()] = 0;
-  const randomization::RandomizationRunner runner =
-      randomization::RandomizationRunner::for_test(state.settings.n_threads, n);
-  std::vector<core::FMatrix> tables(static_cast<std::size_t>(runner.workers()),
-                                    core::matrix(-1, layout.n_rows, kSignalStoreFirstColumn, cells.n_intervals));
-  randomization::RandomizationSteps steps;
-  steps.n_values = cells.width();
-  steps.draw = draw;
-  steps.evaluate = [&](int slot, int worker, float* values) {
-    core::FMatrix& table = tables[static_cast<std::size_t>(worker)];
-    const core::FMatrix* trait_values = nullptr;
-    const core::FMatrix* divergences = nullptr;
-    values[cells.unmapped()] = static_cast<float>(inputs(slot, worker, trait_values, divergences));
-    compute_signal(state, layout, *trait_values, *divergences, table);
-    put_table(cells, table, values);
+                                          const core::FMatrix& observed, int n, randomization::SignalTest test) {
+  test.signal = [&state, &layout](const core::FMatrix& traits, const core::FMatrix& divergences, core::FMatrix& table) {
+    compute_signal(state, layout, traits, divergences, table);
   };
-  steps.kept = [&](int, const float* values) {
-    for (int k = 0; k < static_cast<int>(values[cells.unmapped()]); ++k) core::console_print("\ntrouble");
-  };
-  runner.run(steps, store);
-  return store;
+  return randomization::run_signal_test(randomization::RandomizationRunner::for_test(state.settings.n_threads, n),
+                                        {layout.n_rows, state.n_divergence_intervals}, observed, n, test);
 }
 
 // Phylogeny randomization tests of trait conservatism: the species of the
@@ -186,9 +136,10 @@ void run_phylogeny_tests(RunState& state, const SignalVariables& layout, const c
     // One matrix per worker the runner may start.
     randomized.assign(static_cast<std::size_t>(randomization::randomization_workers(settings.n_threads)),
                       core::matrix(0, n_species, 0, n_species));
-    const randomization::ValueStore store = run_signal_test(state, layout, observed, n_randomizations, draw, inputs);
+    const randomization::ValueStore store =
+        run_signal_test(state, layout, observed, n_randomizations, {draw, inputs, {}});
     const randomization::TestSummaryMatrix summaries =
-        summarize_signal_test(store, {layout.n_rows, state.n_divergence_intervals});
+        randomization::summarize_signal_test(store, {layout.n_rows, state.n_divergence_intervals});
     core::console_print("\nWriting permutation results. Please, wait.");
     reports::append_section(
         settings.main_result_file,
@@ -220,9 +171,9 @@ void run_brownian_test(RunState& state, const SignalVariables& layout, const cor
     divergences = &state.divergences;
     return 0;
   };
-  const randomization::ValueStore store = run_signal_test(state, layout, observed, n_replicates, draw, inputs);
+  const randomization::ValueStore store = run_signal_test(state, layout, observed, n_replicates, {draw, inputs, {}});
   const randomization::TestSummaryMatrix summaries =
-      summarize_signal_test(store, {layout.n_rows, state.n_divergence_intervals});
+      randomization::summarize_signal_test(store, {layout.n_rows, state.n_divergence_intervals});
   core::console_print("\nWriting permutation results. Please, wait.");
   reports::append_section(settings.main_result_file,
                           reports::report_trait_signal_test(state.reports.table, layout.record(state), true, 0, 0,
