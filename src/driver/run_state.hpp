@@ -3,7 +3,7 @@
 #include <string>
 
 #include "core/arrays.hpp"
-#include "driver/position_groups.hpp"
+#include "individuals/position_groups.hpp"
 #include "input/individual_list.hpp"
 #include "instructions/run_settings.hpp"
 #include "phylogeny/tree_node.hpp"
@@ -15,6 +15,10 @@ namespace quorvel::driver {
 // The instruction-file language fills the settings; the driver reads them.
 using instructions::kMaxPhylogenyTests;
 using instructions::RunSettings;
+// Individuals standing at one position form the plots of grouped individuals.
+using individuals::build_group_abundances;
+using individuals::group_individuals_by_position;
+using individuals::PositionGroups;
 
 /// Kinds of phyletic relationships given to the run.
 enum PhylogenyKind { kNoPhylogeny = 0, kTaxonomy = 1, kUltrametricTree = 2, kOtherTree = 3, kDivergenceFile = 4 };
