@@ -31,7 +31,9 @@ at the same rate), ages scaled so that the root is 100. Branch lengths are
 written with ten decimals: near the tips of a large coalescent they are tiny,
 and six decimals would round many of them to zero. --zero-branches K raises
 K internal nodes to their parent's age (zero-length branches, as rounding and
-polytomies produce in real files; the tree stays ultrametric). The
+polytomies produce in real files; the tree stays ultrametric);
+--zero-tip-branches K lowers K cherries to age 0 (two species whose tip
+branches were rounded to zero). The
 classification cuts the coalescent when S/5, S/25 and S/125 lineages remain:
 genera, families and orders, with those ages as divergences.
 
@@ -117,6 +119,14 @@ def add_zero_branches(tree, count, rng):
     for node in preorder(tree):  # parents first: a chosen chain shares one age
         if node in chosen:
             tree.age[node] = tree.age[tree.parent[node]]
+
+
+def add_zero_tip_branches(tree, count, rng):
+    """Lowers `count` cherries (two tips and their parent) to age 0: two
+    species written with zero-length branches, as rounding leaves them."""
+    cherries = [n for n in range(tree.n_tips, tree.root) if all(c < tree.n_tips for c in tree.children[n])]
+    for node in rng.sample(cherries, min(count, len(cherries))):
+        tree.age[node] = 0.0
 
 
 def tips_under(tree, node):
@@ -233,6 +243,8 @@ class Dataset:
         self.tree = coalescent_tree(args.species, tree_rng, cuts)
         if args.zero_branches:
             add_zero_branches(self.tree, args.zero_branches, random.Random("%d-zero" % args.seed))
+        if args.zero_tip_branches:
+            add_zero_tip_branches(self.tree, args.zero_tip_branches, random.Random("%d-zero-tip" % args.seed))
         data_rng = random.Random("%d-community-%d-%d-%s" % (args.seed, args.plots, args.species, args.per_plot))
         self.plots = community(args.plots, args.species, args.per_plot, data_rng)
         self.species = species_names(args.species)
@@ -399,6 +411,8 @@ def add_data_arguments(p):
     p.add_argument("--per-plot", type=int, default=60, help="mean species per plot (default 60)")
     p.add_argument("--seed", type=int, default=1)
     p.add_argument("--zero-branches", type=int, default=0, help="internal branches of length 0")
+    p.add_argument("--zero-tip-branches", type=int, default=0,
+                   help="cherries whose two tip branches have length 0 (species at divergence 0)")
     p.add_argument("--divergence-intervals", type=int, default=0,
                    help="K equal divergence intervals (default: none, the program's two)")
     p.add_argument("--format", choices=("matrix", "triplets"), default="matrix")

@@ -28,6 +28,7 @@ integration. The run is stopped as soon as it passes the bound.
 
 import argparse
 import datetime
+import hashlib
 import os
 import signal
 import subprocess
@@ -164,15 +165,16 @@ def finished(result):
 
 def data_arguments(args, plots, species):
     ns = argparse.Namespace(plots=plots, species=species, per_plot=args.per_plot, seed=args.seed,
-                            zero_branches=args.zero_branches, divergence_intervals=args.divergence_intervals,
+                            zero_branches=args.zero_branches, zero_tip_branches=args.zero_tip_branches,
+                            divergence_intervals=args.divergence_intervals,
                             format=args.format)
     gen.check_arguments(ns)
     return ns
 
 
 def data_folder(args, ns):
-    name = "%dx%d-pp%d-seed%d-z%d-di%d-%s" % (ns.plots, ns.species, ns.per_plot, ns.seed, ns.zero_branches,
-                                             ns.divergence_intervals, ns.format)
+    name = "%dx%d-pp%d-seed%d-z%d-zt%d-di%d-%s" % (ns.plots, ns.species, ns.per_plot, ns.seed, ns.zero_branches,
+                                                   ns.zero_tip_branches, ns.divergence_intervals, ns.format)
     return os.path.join(args.work, name)
 
 
@@ -184,7 +186,6 @@ class Size:
         self.ns = data_arguments(args, plots, species)
         self.folder = data_folder(args, self.ns)
         self._data = None
-        self.generate_seconds = 0.0
 
     @property
     def data(self):
@@ -193,16 +194,33 @@ class Size:
         return self._data
 
     def prepare(self):
+        """Generates the data set unless this generator already wrote it."""
         marker = os.path.join(self.folder, ".complete")
-        if os.path.exists(marker):
-            return
-        start = time.monotonic()
+        with open(gen.__file__, "rb") as f:
+            version = hashlib.sha1(f.read()).hexdigest() + "\n"
+        try:
+            with open(marker) as f:
+                if f.read() == version:
+                    return
+        except OSError:
+            pass
         gen.write_dataset(self.folder, self.data)
         with open(marker, "w") as f:
-            f.write("generated\n")
-        self.generate_seconds = time.monotonic() - start
+            f.write(version)
 
     def run(self, kind, randomizations=0):
+        """Runs `kind` --repeat times; returns the run of median CPU time
+        (the first run that did not finish, if any)."""
+        runs = []
+        for _ in range(max(1, self.args.repeat)):
+            run = self.run_once(kind, randomizations)
+            if not run.ok:
+                return run
+            runs.append(run)
+        runs.sort(key=lambda r: r.cpu)
+        return runs[(len(runs) - 1) // 2]
+
+    def run_once(self, kind, randomizations):
         """Writes the instruction files for N and runs one of them."""
         args = self.args
         paths = gen.write_instructions(self.folder, self.data if self._data else _Shallow(self.ns),
@@ -283,7 +301,7 @@ def per_randomization(size, base, args, log):
     --randomizations auto, a pilot of 3 sets N for about --budget seconds."""
     if args.randomizations == "auto":
         n = 3
-        pilot = size.run("random", n)
+        pilot = size.run_once("random", n)
         if not pilot.ok:
             return pilot, n, None
         per = max((pilot.cpu - base.cpu) / n, 1e-4)
@@ -314,10 +332,12 @@ def growth(args):
                                                             os.path.relpath(args.program, ROOT), commit()))
     print("# processor: %s, %d cores; nominal clock %s GHz (assumed for cycles)" %
           (model, os.cpu_count() or 0, "%.2f" % ghz if ghz else "unknown"))
+    zeros = "".join([", %d zero-length internal branches" % args.zero_branches if args.zero_branches else "",
+                     ", %d cherries of zero-length tip branches" % args.zero_tip_branches
+                     if args.zero_tip_branches else ""])
     print("# data: %d species a plot on average (counts), coalescent tree%s, seed %d; phylogeny: %s; THREADS %d" %
-          (args.per_plot, ", %d zero-length branches" % args.zero_branches if args.zero_branches else "",
-           args.seed, args.phylogeny, args.threads))
-    print("# load average before: %s" % load_average())
+          (args.per_plot, zeros, args.seed, args.phylogeny, args.threads))
+    print("# each figure: median CPU of %d run(s); load average before: %s" % (max(1, args.repeat), load_average()))
     header = ["plots", "species", "spp/plot", "CPU a (s)", "wall a (s)", "peak a (MB)", "N", "CPU b (s)",
               "wall b (s)", "peak b (MB)", "CPU/rand (ms)", "status"]
     rows = []
@@ -362,7 +382,7 @@ def growth(args):
 def want_ops(args, plots, species):
     if args.ops == "never":
         return False
-    return args.ops == "always" or plots * species <= 1_500_000
+    return args.ops == "always" or plots * species <= 20_000_000
 
 
 def ops_row(size, per, ghz, args):
@@ -416,6 +436,8 @@ def common_arguments(p):
     p.add_argument("--per-plot", type=int, default=60, help="mean species per plot (default 60)")
     p.add_argument("--seed", type=int, default=1, help="seed of the data (default 1)")
     p.add_argument("--zero-branches", type=int, default=0, help="zero-length internal branches in the tree")
+    p.add_argument("--zero-tip-branches", type=int, default=0,
+                   help="cherries with zero-length tip branches (two species at divergence 0)")
     p.add_argument("--divergence-intervals", type=int, default=0,
                    help="K equal divergence intervals (default none: the program's two)")
     p.add_argument("--format", choices=("matrix", "triplets"), default="matrix")
@@ -424,6 +446,8 @@ def common_arguments(p):
     p.add_argument("--threads", type=int, default=1, help="THREADS of the runs (default 1)")
     p.add_argument("--random-seed", type=int, default=12345, help="RANDOM SEED of the runs")
     p.add_argument("--max-seconds", type=int, default=600, help="stop a run after this wall time (default 600)")
+    p.add_argument("--repeat", type=int, default=1,
+                   help="run each command this many times and keep the median CPU (default 1)")
 
 
 def main(argv):
@@ -447,7 +471,7 @@ def main(argv):
         p.add_argument("--budget", type=float, default=20.0, help="CPU seconds of run (b) under auto (default 20)")
         p.add_argument("--max-gb", type=float, default=12.0, help="stop a run over this resident memory (default 12)")
         p.add_argument("--ops", choices=("auto", "always", "never"), default="auto",
-                       help="operation counts (auto: sizes up to 1.5 million plot-species cells)")
+                       help="operation counts (auto: sizes up to 20 million plot-species cells)")
         p.add_argument("--clock-ghz", type=float, default=None, help="nominal clock for cycles per operation")
         p.add_argument("--tsv", default=None, help="also write the main table to this file")
         args = p.parse_args(argv)
