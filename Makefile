@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE ?= cmake
 
-.PHONY: all build build-sanitize example test test-release test-sanitize bench fuzz build-fuzz format format-check clean \
+.PHONY: all build build-sanitize example test test-release test-sanitize bench bench-growth fuzz build-fuzz format format-check clean \
 	deps-example deps-format deps-test deps-bench deps-fuzz
 
 all: build
@@ -49,6 +49,14 @@ bench: deps-bench
 	$(CMAKE) -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BENCHMARKS=ON -DBUILD_TESTING=OFF
 	$(CMAKE) --build build-bench -j $(JOBS)
 	@ls build-bench/bench/ 2>/dev/null
+
+# Time and peak memory of the program as plots and species grow, and the CPU
+# of one phylogeny randomization beside its operation count (bench/growth/).
+# Options through GROWTH_ARGS, e.g. make bench-growth GROWTH_ARGS="--grid issue".
+bench-growth: deps-bench
+	$(CMAKE) -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BENCHMARKS=ON -DBUILD_TESTING=OFF
+	$(CMAKE) --build build-bench -j $(JOBS) --target quorvel
+	python3 bench/growth/run_growth.py $(GROWTH_ARGS)
 
 # Coverage-guided fuzzing of every reader (clang, libFuzzer, address and
 # undefined-behaviour sanitizers): the whole corpus is replayed, then each

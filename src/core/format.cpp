@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
+#include <limits>
 #include <vector>
 
 namespace quorvel::core {
@@ -31,6 +32,12 @@ std::string format_cell(const char* fmt, double value) {
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
   return format(fmt, value);
 #pragma GCC diagnostic pop
+}
+
+std::string tab_cell(const char* fmt, double value) { return "\t" + format_cell(fmt, value); }
+
+double float_value(float value) {
+  return std::isfinite(value) ? static_cast<double>(value) : std::numeric_limits<double>::infinity();
 }
 
 std::string local_time_text() {

@@ -1,7 +1,6 @@
-# The individual level: individuals grouped by position, the individual-level
-# section and its phylogeny permutation tests.
+# The individual level: the individual-level section and its phylogeny
+# permutation tests.
 target_sources(quorvel_driver PRIVATE
   individual_section.cpp
   individual_tests.cpp
-  position_groups.cpp
 )

@@ -9,8 +9,8 @@
 #include "core/text_output.hpp"
 #include "driver/individual_tests.hpp"
 #include "individuals/individual_pairs.hpp"
-#include "individuals/individual_results.hpp"
-#include "reports/individual_rows.hpp"
+#include "reports/report_files.hpp"
+#include "reports/section_reports.hpp"
 
 namespace quorvel::driver {
 
@@ -115,11 +115,11 @@ void run_individual_section(RunState& state) {
   for (int q = data.tests.lo(); q <= data.tests.hi(); ++q) {
     individuals::analyse_individual_pairs(data.input, data.tests[q], data.pair_test_counts[q], classes, m,
                                           regression_bounds, divergences, data.results[q]);
-    const individuals::IndividualReport report{&state.species_names,      &data.texts[q],         &data.tests[q],
-                                               data.individual_variables, data.species_variables, data.logic};
-    individuals::write_individual_results(settings.main_result_file, data.results[q], report);
-    reports::add_individual_rows(state.reports.table, data.results[q], report, q,
-                                 data.tests.hi() - data.tests.lo() + 1);
+    const reports::IndividualReport report{&state.species_names,      &data.texts[q],         &data.tests[q],
+                                           data.individual_variables, data.species_variables, data.logic};
+    reports::write_echoed(settings.main_result_file,
+                          reports::report_individual(state.reports.table, data.results[q], report, q,
+                                                     data.tests.hi() - data.tests.lo() + 1));
   }
 
   if (settings.n_phylogeny_tests != 0 && settings.n_phylogeny_randomizations > 0) {

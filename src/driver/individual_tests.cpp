@@ -8,11 +8,13 @@
 #include "core/constants.hpp"
 #include "core/format.hpp"
 #include "core/text_output.hpp"
-#include "driver/plot_test_engine.hpp"
 #include "randomization/clade_permutation.hpp"
 #include "randomization/permutation_summary.hpp"
-#include "randomization/randomization_results.hpp"
+#include "randomization/randomization_runner.hpp"
+#include "randomization/value_store.hpp"
 #include "reports/individual_rows.hpp"
+#include "reports/report_files.hpp"
+#include "reports/test_text.hpp"
 
 namespace quorvel::driver {
 
@@ -53,60 +55,6 @@ void turnover_values(const individuals::SpeciesTurnover& turnover, int rows, int
   }
 }
 
-// One summary per record from the valid randomized values; a statistic
-// without observed value, or without any valid randomized value, has none.
-randomization::TestSummary summarize(const std::vector<float>& randomized, float observed, int object) {
-  randomization::TestSummary summary;
-  core::FVector valid = core::vector(1, std::max(static_cast<int>(randomized.size()), 1));
-  int count = 0;
-  for (float value : randomized) {
-    if (value != MISSING_VALUE_F && value == value) valid[++count] = value;
-  }
-  if (observed == MISSING_VALUE_F || count == 0) {
-    summary.observed = summary.mean = summary.sd = summary.ci95_low = summary.ci95_high = MISSING_VALUE_F;
-    summary.ci99_low = summary.ci99_high = MISSING_VALUE_F;
-    summary.p_lower = summary.p_upper = summary.p_two_sided = MISSING_VALUE;
-  } else {
-    randomization::summarize_permutations(valid, 1, count, summary, observed);
-  }
-  summary.valid_count = count;
-  summary.object = object;
-  return summary;
-}
-
-// Divergences (ages of common ancestors) of a randomized tree. Its clades
-// no longer hold contiguous tips, so the common ancestor of two tips is found
-// by climbing: the ancestors of the first tip are marked, then the second
-// climbs to the first marked node. `marks` is working storage.
-void randomized_tree_divergences(const phylogeny::NodeTable& nodes, int n_species, const core::IVector& leaf_of_species,
-                                 core::FMatrix& divergences, std::vector<int>& marks) {
-  const int n_nodes = nodes.hi();
-  marks.assign(static_cast<std::size_t>(n_nodes) + 1, 0);
-  for (int i = 1; i <= n_species; ++i) {
-    divergences(i, i) = 0;
-    const int tip_i = leaf_of_species[i];
-    int steps = 0;
-    for (int node = tip_i; node > 0 && node <= n_nodes && steps <= n_nodes; node = nodes[node].upper_node, ++steps) {
-      marks[static_cast<std::size_t>(node)] = i;
-    }
-    for (int j = i + 1; j <= n_species; ++j) {
-      const int tip_j = leaf_of_species[j];
-      float value = MISSING_VALUE_F;
-      if (tip_i != 0 && tip_j != 0) {
-        steps = 0;
-        int node = tip_j;
-        while (node > 0 && node <= n_nodes && steps <= n_nodes && marks[static_cast<std::size_t>(node)] != i) {
-          node = nodes[node].upper_node;
-          ++steps;
-        }
-        if (node > 0 && node <= n_nodes && marks[static_cast<std::size_t>(node)] == i) value = nodes[node].age;
-      }
-      divergences(i, j) = value;
-      divergences(j, i) = value;
-    }
-  }
-}
-
 std::string test_heading(const RunSettings& settings, int t) {
   const int Np = settings.n_phylogeny_randomizations;
   const double age = settings.test_age_limit[t];
@@ -130,64 +78,58 @@ void run_one_test(RunState& state, const IndividualSectionData& data, int t, int
   const int width = records_per_row(C);
   const std::size_t block = static_cast<std::size_t>(kStatistics * (rows + 1) * width);
 
-  std::vector<float> observed_values(block);
-  turnover_values(observed.turnover, rows, C, observed_values.data());
-  std::vector<float> store(block * static_cast<std::size_t>(Np));
+  randomization::ValueStore store(static_cast<int>(block), Np);
+  turnover_values(observed.turnover, rows, C, store.values(0));
 
-  const int workers_wanted = randomization_workers(settings.n_threads);
-  const RandomizationBatches batches(Np < workers_wanted ? std::max(Np, 1) : workers_wanted, kRandomizationBatchSize);
-  std::vector<phylogeny::NodeTable> trees(static_cast<std::size_t>(batches.batch_size()), state.nodes);
-  std::vector<std::vector<float>> slot_values(static_cast<std::size_t>(batches.batch_size()),
-                                              std::vector<float>(block));
-  std::vector<core::FMatrix> worker_divergences(static_cast<std::size_t>(batches.workers()), core::matrix(0, S, 0, S));
-  std::vector<std::vector<int>> worker_marks(static_cast<std::size_t>(batches.workers()));
+  const randomization::RandomizationRunner runner =
+      randomization::RandomizationRunner::for_test(settings.n_threads, Np);
+  std::vector<phylogeny::NodeTable> trees(static_cast<std::size_t>(runner.batch_size()), state.nodes);
+  std::vector<core::FMatrix> worker_divergences(static_cast<std::size_t>(runner.workers()), core::matrix(0, S, 0, S));
+  std::vector<std::vector<int>> worker_marks(static_cast<std::size_t>(runner.workers()));
   const std::string clade_name = settings.test_clade_names[t];
-  batches.run(
-      Np,
-      [&](int slot, int) {
-        randomization::permute_clades(settings.test_age_limit[t], settings.test_restriction[t], clade_name, state.nodes,
-                                      state.n_tree_nodes, state.n_tips, trees[static_cast<std::size_t>(slot)],
-                                      state.generator);
-      },
-      [&](int slot, int worker) {
-        core::FMatrix& divergences = worker_divergences[static_cast<std::size_t>(worker)];
-        randomized_tree_divergences(trees[static_cast<std::size_t>(slot)], S, state.leaf_of_species, divergences,
-                                    worker_marks[static_cast<std::size_t>(worker)]);
-        const individuals::SpeciesTurnover turnover =
-            individuals::compute_species_turnover(divergences, observed.pair_counts, S, C);
-        turnover_values(turnover, rows, C, slot_values[static_cast<std::size_t>(slot)].data());
-      },
-      [&](int slot, int i) {
-        std::copy(slot_values[static_cast<std::size_t>(slot)].begin(),
-                  slot_values[static_cast<std::size_t>(slot)].end(),
-                  store.begin() + static_cast<std::ptrdiff_t>(block * static_cast<std::size_t>(i - 1)));
-      });
+  randomization::RandomizationSteps steps;
+  steps.n_values = static_cast<int>(block);
+  steps.draw = [&](int slot) {
+    randomization::permute_clades(settings.test_age_limit[t], settings.test_restriction[t], clade_name, state.nodes,
+                                  state.n_tree_nodes, state.n_tips, trees[static_cast<std::size_t>(slot)],
+                                  state.generator);
+  };
+  steps.evaluate = [&](int slot, int worker, float* values) {
+    core::FMatrix& divergences = worker_divergences[static_cast<std::size_t>(worker)];
+    randomization::randomized_tree_divergences(trees[static_cast<std::size_t>(slot)], S, state.leaf_of_species,
+                                               divergences, worker_marks[static_cast<std::size_t>(worker)]);
+    const individuals::SpeciesTurnover turnover =
+        individuals::compute_species_turnover(divergences, observed.pair_counts, S, C);
+    turnover_values(turnover, rows, C, values);
+  };
+  runner.run(steps, store);
 
   const char* labels[kStatistics] = {
       "\n\nStatistic P (mean divergence between individuals, relative to the base population): the base population, "
       "then each individual-pair test",
       "\n\nStatistic R (mean divergence between individuals of distinct species, relative to the base population): "
       "the base population, then each individual-pair test"};
-  std::vector<float> randomized(static_cast<std::size_t>(Np));
   for (int statistic = 0; statistic < kStatistics; ++statistic) {
+    // One summary per record; a record without observed value, or without
+    // any valid randomized value, has none.
     randomization::TestSummaryMatrix summaries = randomization::resample_stat_type_matrix(0, rows, -1, C + 3);
     for (int r = 0; r <= rows; ++r) {
       for (int record = 0; record < width; ++record) {
-        const std::size_t offset = static_cast<std::size_t>((statistic * (rows + 1) + r) * width + record);
-        for (int i = 0; i < Np; ++i) {
-          randomized[static_cast<std::size_t>(i)] = store[block * static_cast<std::size_t>(i) + offset];
-        }
-        summaries(r, record - 1) = summarize(randomized, observed_values[offset], r);
+        const int offset = (statistic * (rows + 1) + r) * width + record;
+        summaries(r, record - 1) =
+            randomization::summarize_value(store, offset, Np, randomization::UndefinedRule::kNothing);
+        summaries(r, record - 1).object = r;
       }
     }
     core::echo_to_file(settings.main_result_file, labels[statistic]);
-    randomization::write_individual_permutation_results(settings.main_result_file, C, rows + 1, Np, 1,
-                                                        settings.phyletic_level_names, 0, 0, settings.test_age_limit[t],
-                                                        settings.test_restriction[t], clade_name, 1, summaries);
+    reports::append_test_section(settings.main_result_file,
+                                 reports::individual_test_text(C, rows + 1, Np, 1, settings.phyletic_level_names, 0, 0,
+                                                               settings.test_age_limit[t], settings.test_restriction[t],
+                                                               clade_name, 1, summaries));
     reports::add_individual_test_rows(
         state.reports.table, statistic == 0 ? "P" : "R", observed, data.texts[q], summaries,
         reports::individual_test_title(settings.test_age_limit[t], settings.test_restriction[t], clade_name), Np, q,
-        data.tests.hi() - data.tests.lo() + 1);
+        data.tests.hi() - data.tests.lo() + 1, t);
   }
 }
 

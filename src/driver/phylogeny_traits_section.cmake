@@ -1,4 +1,3 @@
 target_sources(quorvel_driver PRIVATE
   phylogeny_traits_section.cpp
-  phylogeny_traits_store.cpp
 )

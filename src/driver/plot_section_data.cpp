@@ -8,9 +8,11 @@
 #include "core/format.hpp"
 #include "input/field_reading.hpp"
 #include "input/pairwise_categories.hpp"
-#include "partition/left_out_report.hpp"
 #include "phylogeny/clade_reduction.hpp"
-#include "reports/partition_rows.hpp"
+#include "reports/left_out_text.hpp"
+#include "reports/report_files.hpp"
+#include "reports/section_reports.hpp"
+#include "reports/statistics.hpp"
 
 namespace quorvel::driver {
 
@@ -147,19 +149,24 @@ std::string plots_left_out_description(const RunState& state) {
   const bool phylogeny = state.codes.phylogeny_kind != kNoPhylogeny;
   const bool traits = state.codes.trait_kind != kNoTraits;
   const bool presence = state.data_type == partition::kPresenceAbsenceData;
-  std::vector<std::string> of_individuals = {"Ist"}, of_species;
-  if (phylogeny) of_individuals.push_back("Pst");
-  if (traits) of_individuals.push_back("Tst");
-  if (phylogeny && !presence) of_species.push_back("P*st");
-  if (phylogeny) of_species.push_back("PIst");
-  if (traits && !presence) of_species.push_back("T*st");
-  if (traits) of_species.push_back("TAUst");
-  std::string out = partition::left_out_line("every statistic", "no individual", empty, state.plot_names);
-  out += partition::left_out_line(partition::joined_names(of_individuals), "one individual", one_individual,
-                                  state.plot_names);
+  auto st = [](int code, int analysis_kind) { return reports::statistic_description(code, analysis_kind).st; };
+  using partition::kStatisticI;
+  using partition::kStatisticP;
+  using partition::kStatisticPI;
+  using partition::kStatisticPStar;
+  std::vector<std::string> of_individuals = {st(kStatisticI, kPhylogenyAnalysis)}, of_species;
+  if (phylogeny) of_individuals.push_back(st(kStatisticP, kPhylogenyAnalysis));
+  if (traits) of_individuals.push_back(st(kStatisticP, kTraitAnalysis));
+  if (phylogeny && !presence) of_species.push_back(st(kStatisticPStar, kPhylogenyAnalysis));
+  if (phylogeny) of_species.push_back(st(kStatisticPI, kPhylogenyAnalysis));
+  if (traits && !presence) of_species.push_back(st(kStatisticPStar, kTraitAnalysis));
+  if (traits) of_species.push_back(st(kStatisticPI, kTraitAnalysis));
+  std::string out = reports::left_out_line("every statistic", "no individual", empty, state.plot_names);
+  out +=
+      reports::left_out_line(reports::joined_names(of_individuals), "one individual", one_individual, state.plot_names);
   if (!of_species.empty()) {
-    out += partition::left_out_line(partition::joined_names(of_species), "fewer than two species", one_species,
-                                    state.plot_names);
+    out += reports::left_out_line(reports::joined_names(of_species), "fewer than two species", one_species,
+                                  state.plot_names);
   }
   return out;
 }
@@ -240,15 +247,6 @@ PlotSection make_plot_section(const RunState& state, const core::FMatrix* distan
   return section;
 }
 
-void regress_statistics(const PlotSection& section, int n_categories, const partition::PlotPositions& positions,
-                        const partition::PartitionTables& tables, int first_code, int last_code,
-                        partition::RegressionRow* rows) {
-  for (int code = first_code; code <= last_code; ++code) {
-    partition::regress_on_distance(section.n_plots, section.classes, section.selection, n_categories, positions,
-                                   tables.pairwise[code], rows[code]);
-  }
-}
-
 void compute_observed_partition(RunState& state, PlotSection& section) {
   partition::compute_diversity_partition(section.n_plots, section.n_species, state.abundances, state.data_type,
                                          section.selection, section.distances, section.n_intervals, section.limits,
@@ -257,17 +255,16 @@ void compute_observed_partition(RunState& state, PlotSection& section) {
   // Distance classes are never negative once fixed; without intervals the
   // rows hold the mean over all pairs.
   if (section.classes.classes >= 0) {
-    regress_statistics(section, state.n_categories, section.positions, section.tables, partition::kStatisticI,
-                       partition::kStatisticPI, section.rows);
+    partition::regress_statistics(section, state.n_categories, section.positions, section.tables,
+                                  partition::kStatisticI, partition::kStatisticPI, section.rows);
   }
 }
 
 namespace {
 
-partition::PartitionReportInput report_input(const RunState& state, const PlotSection& section, int n_statistics,
-                                             int n_intervals) {
-  partition::PartitionReportInput input;
-  input.result_file = state.settings.main_result_file;
+reports::PartitionReportInput report_input(const RunState& state, const PlotSection& section, int n_statistics,
+                                           int n_intervals) {
+  reports::PartitionReportInput input;
   input.n_plots = section.n_plots;
   input.classes = &section.classes;
   input.data_level = state.codes.analysis_level;
@@ -298,9 +295,6 @@ int reported_intervals(const PlotSection& section) {
 }  // namespace
 
 std::string global_statistics_line(const RunState& state, const PlotSection& section) {
-  const char* const plain[] = {"Ist", "Pst", "P*st", "PIst"};
-  const char* const traits[] = {"Ist", "Tst", "T*st", "TAUst"};
-  const char* const* names = section.analysis_kind == kTraitAnalysis ? traits : plain;
   // The statistics of the report's blocks: presence/absence data show PI alone.
   const int last = section.n_statistics;
   const int first = state.data_type == partition::kPresenceAbsenceData && last >= 4 ? 4 : 1;
@@ -308,18 +302,17 @@ std::string global_statistics_line(const RunState& state, const PlotSection& sec
   for (int code = first; code <= last; ++code) {
     const float value = section.tables.pairwise[code](0, 0);
     if (code > first) line += "\t";
-    line += names[code - 1];
+    line += reports::statistic_description(code, section.analysis_kind).st;
     line += "=" + core::format_cell("%.4f", value == MISSING_VALUE_F ? MISSING_VALUE : value);
   }
-  const partition::PartitionReportInput input =
+  const reports::PartitionReportInput input =
       report_input(state, section, section.n_statistics, reported_intervals(section));
-  return line + partition::partition_left_out_lines(input) + partition::interval_left_out_lines(input);
+  return line + reports::partition_left_out_lines(input) + reports::interval_left_out_lines(input);
 }
 
 void write_section_report(RunState& state, const PlotSection& section, int n_statistics, int n_intervals) {
-  const partition::PartitionReportInput input = report_input(state, section, n_statistics, n_intervals);
-  partition::write_partition_results(input);
-  reports::add_partition_rows(state.reports.table, input);
+  const reports::PartitionReportInput input = report_input(state, section, n_statistics, n_intervals);
+  reports::append_section(state.settings.main_result_file, reports::report_partition(state.reports.table, input));
 }
 
 }  // namespace quorvel::driver

@@ -8,41 +8,16 @@
 #include "partition/distance_classes.hpp"
 #include "partition/distance_regression.hpp"
 #include "partition/diversity_partition.hpp"
-#include "partition/partition_report.hpp"
 #include "partition/partition_types.hpp"
+#include "partition/plot_section.hpp"
+#include "reports/partition_text.hpp"
 
 namespace quorvel::driver {
 
-/// Analysis kinds of a plot-level section (they name the statistics of the
-/// reports): no divergences, phylogenetic divergences, trait distances.
-inline constexpr int kPlainAnalysis = 0;
-inline constexpr int kPhylogenyAnalysis = 1;
-inline constexpr int kTraitAnalysis = 2;
-
-/// The observed analysis of one plot-level section, kept for its tests. The
-/// selection, positions and distances borrow tables of the RunState, which
-/// must outlive the section.
-struct PlotSection {
-  int n_plots = 0;
-  int n_species = 0;
-  int analysis_kind = kPlainAnalysis;
-  /// Statistic codes 1..n_statistics that the section reports (and tests):
-  /// I alone without divergences, I, P, P*, PI (or I, T, T*, TAU) otherwise.
-  int n_statistics = 4;
-  const core::FMatrix* distances = nullptr;  ///< divergences or trait distances; null: none
-  int n_intervals = 2;                       ///< R
-  core::DVector limits;                      ///< t[1..R]
-  partition::PlotWeighting weighting = partition::PlotWeighting::kEqual;
-  partition::PairSelection selection;
-  partition::DistanceClassTable classes;
-  partition::PlotPositions positions;
-  /// Plots the section's pair selection keeps that hold no individual: out
-  /// of the whole analysis (partition, distance classes, permutations).
-  std::vector<int> empty_plots;
-  partition::PartitionTables tables;  ///< observed partition
-  partition::RegressionRow rows[5];   ///< observed rows [StatisticCode]
-  partition::StatisticSummary summary;
-};
+using partition::kPhylogenyAnalysis;
+using partition::kPlainAnalysis;
+using partition::kTraitAnalysis;
+using partition::PlotSection;
 
 /// Species present in a plot of the data (a plot with a non-zero total) that
 /// have no distance to any other species in `distances` [0..S][0..S]: no
@@ -109,12 +84,6 @@ PlotSection make_plot_section(const RunState& state, const core::FMatrix* distan
 /// the partition overwrites), its summary and the regression rows of I, P,
 /// P* and PI.
 void compute_observed_partition(RunState& state, PlotSection& section);
-
-/// Regression rows of statistics first_code..last_code of `tables` with the
-/// given plot positions (the section's classes and selection).
-void regress_statistics(const PlotSection& section, int n_categories, const partition::PlotPositions& positions,
-                        const partition::PartitionTables& tables, int first_code, int last_code,
-                        partition::RegressionRow* rows);
 
 /// The console lines of the global statistics: "\n\nIst=%.4f\tPst=..." (or
 /// the trait names) with the statistics the section reports (I alone without

@@ -8,6 +8,8 @@
 #include "partition/lineages_through_time.hpp"
 #include "partition/node_decomposition.hpp"
 #include "partition/pairwise_values.hpp"
+#include "reports/node_decomposition_text.hpp"
+#include "reports/report_files.hpp"
 
 namespace quorvel::driver {
 
@@ -40,14 +42,18 @@ void note_skipped_table(const RunState& state, const char* keyword, const char* 
                      std::string("\n\nWARNING: \"") + keyword + "\" needs " + needs + ": nothing is written for it.");
 }
 
+// An optional table in a file of its own (created anew), or appended to the
+// main result file.
+void write_table(const RunState& state, const std::string& file_name, const std::string& text) {
+  reports::write_table_file(file_name, state.settings.main_result_file, text, reports::TableFileMode::kNewFile);
+}
+
 void write_node_decomposition(const RunState& state, const PlotSection& section) {
   if (!has_tree(state)) {
     note_skipped_table(state, "NODE DECOMPOSITION", "a phylogenetic tree or a taxonomy");
     return;
   }
   partition::NodeDecompositionInput input;
-  input.file_name = state.settings.node_decomposition_output;
-  input.main_result_file = state.settings.main_result_file;
   input.n_plots = section.n_plots;
   input.n_species = section.n_species;
   input.abundances = &state.abundances;
@@ -55,20 +61,19 @@ void write_node_decomposition(const RunState& state, const PlotSection& section)
   input.selection = section.selection;
   input.category_names = &state.category_names;
   input.tree = species_tree(state);
-  partition::decompose_by_node(input);
+  const partition::NodeDecomposition result = partition::compute_node_decomposition(input);
+  write_table(state, state.settings.node_decomposition_output, reports::node_decomposition_text(input, result));
 }
 
 void write_plot_diversity(const RunState& state, const PlotSection& section) {
   partition::DiversityIndicesInput input;
-  input.file_name = state.settings.plot_phylodiversity_output;
-  input.main_result_file = state.settings.main_result_file;
   input.n_plots = section.n_plots;
   input.n_species = section.n_species;
   input.plot_names = &state.plot_names;
   input.abundances = &state.abundances;
   input.divergences = section.distances;
   input.tree = species_tree(state);
-  partition::write_diversity_indices(input);
+  write_table(state, state.settings.plot_phylodiversity_output, partition::diversity_indices_text(input));
 }
 
 void write_lineages(const RunState& state, const PlotSection& section) {
@@ -78,8 +83,6 @@ void write_lineages(const RunState& state, const PlotSection& section) {
     return;
   }
   partition::LineagesInput input;
-  input.file_name = state.settings.lineage_through_time_output;
-  input.main_result_file = state.settings.main_result_file;
   input.n_plots = section.n_plots;
   input.n_species = section.n_species;
   input.plot_names = &state.plot_names;
@@ -87,17 +90,13 @@ void write_lineages(const RunState& state, const PlotSection& section) {
   input.tree = species_tree(state);
   input.n_times = state.n_divergence_intervals;
   input.times = &state.divergence_limits;
-  partition::write_lineages_through_time(input);
+  write_table(state, state.settings.lineage_through_time_output, partition::lineages_through_time_text(input));
 }
 
 // The pairwise values of a section: the first block of a run creates the
 // file, the block of the traits section is appended after it.
-void write_pairwise(const RunState& state, const PlotSection& section, int n_statistics,
-                    partition::TableFileMode mode) {
+void write_pairwise(const RunState& state, const PlotSection& section, int n_statistics, reports::TableFileMode mode) {
   partition::PairwiseValuesInput input;
-  input.file_name = state.settings.pairwise_indices_output;
-  input.main_result_file = state.settings.main_result_file;
-  input.file_mode = mode;
   input.n_plots = section.n_plots;
   input.plot_names = &state.plot_names;
   input.selection = section.selection;
@@ -107,7 +106,10 @@ void write_pairwise(const RunState& state, const PlotSection& section, int n_sta
   input.data_level = state.codes.analysis_level;
   for (int code = 1; code <= n_statistics; ++code) input.statistics.push_back(code);
   input.matrices = section.tables.pairwise;
-  partition::write_pairwise_values(input);
+  if (input.form < 1) core::console_print("\nWriting pairwise distances in matrix form. Please wait.");
+  if (input.form >= 0) core::console_print("\nWriting pairwise distances in column form. Please wait.");
+  reports::write_table_file(state.settings.pairwise_indices_output, state.settings.main_result_file,
+                            partition::pairwise_values_text(input), mode);
 }
 
 }  // namespace
@@ -128,7 +130,7 @@ void run_plots_phylogeny_section(RunState& state) {
   if (!settings.plot_phylodiversity_output.empty()) write_plot_diversity(state, section);
   if (!settings.lineage_through_time_output.empty()) write_lineages(state, section);
   if (!settings.pairwise_indices_output.empty()) {
-    write_pairwise(state, section, state.codes.n_reported_indices, partition::TableFileMode::kNewFile);
+    write_pairwise(state, section, state.codes.n_reported_indices, reports::TableFileMode::kNewFile);
   }
 
   if (settings.n_phylogeny_randomizations != 0 || settings.n_spatial_randomizations != 0) {
@@ -151,7 +153,7 @@ void run_plots_traits_section(RunState& state) {
   }
   // The plots x phylogeny section always runs first and wrote the first block.
   if (!settings.pairwise_indices_output.empty()) {
-    write_pairwise(state, section, 4, partition::TableFileMode::kAppendFile);
+    write_pairwise(state, section, 4, reports::TableFileMode::kAppendFile);
   }
 }
 

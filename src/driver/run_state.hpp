@@ -5,7 +5,7 @@
 #include "core/arrays.hpp"
 #include "core/constants.hpp"
 #include "driver/data_set.hpp"
-#include "driver/position_groups.hpp"
+#include "individuals/position_groups.hpp"
 #include "input/individual_list.hpp"
 #include "instructions/run_settings.hpp"
 #include "phylogeny/tree_node.hpp"
@@ -15,6 +15,10 @@
 namespace quorvel::driver {
 
 using instructions::kMaxPhylogenyTests;
+// Individuals standing at one position form the plots of grouped individuals.
+using individuals::build_group_abundances;
+using individuals::group_individuals_by_position;
+using individuals::PositionGroups;
 
 /// Kinds of phyletic relationships given to the run.
 enum PhylogenyKind { kNoPhylogeny = 0, kTaxonomy = 1, kUltrametricTree = 2, kOtherTree = 3, kDivergenceFile = 4 };

@@ -67,8 +67,6 @@ double ratio(double numerator, double denominator) {
   return denominator == 0.0 ? MISSING_VALUE : numerator / denominator;
 }
 
-std::string cell(double value) { return "\t" + core::format_cell("%f", value); }
-
 // Richness, mean divergence between species and PD of one row.
 struct RowIndices {
   int richness = 0;
@@ -108,8 +106,8 @@ RowIndices row_indices(const DiversityIndicesInput& in, int r, const CladeOrder*
 
 std::string row_text(const DiversityIndicesInput& in, const std::string& name, const RowIndices& row) {
   std::string out = core::format("\n%s\t%i", name.c_str(), row.richness);
-  if (in.divergences) out += cell(row.mean_divergence);
-  if (in.tree.nodes) out += cell(row.pd);
+  if (in.divergences) out += core::tab_cell("%f", row.mean_divergence);
+  if (in.tree.nodes) out += core::tab_cell("%f", row.pd);
   return out;
 }
 
@@ -182,18 +180,18 @@ std::string pair_table(const DiversityIndicesInput& in, const std::vector<RowInd
       const RowIndices& rl = rows[static_cast<std::size_t>(l)];
       const int shared = rk.richness + rl.richness - union_size;
       out += core::format("\n%s\t%s\t\t%i", names[k].c_str(), names[l].c_str(), shared);
-      out += cell(ratio(shared, union_size));
+      out += core::tab_cell("%f", ratio(shared, union_size));
       if (order) {
         mark_tips(in.tree, in.n_species, A[l].data(), present_l);
         count_present_tips(*order, present_l, counts_l);
         present = present_k;
         for (std::size_t t = 0; t < present.size(); ++t) present[t] |= present_l[t];
         count_present_tips(*order, present, counts);
-        out += cell(phylogenetic_jaccard(in.tree, *order, counts_k, counts_l, counts));
+        out += core::tab_cell("%f", phylogenetic_jaccard(in.tree, *order, counts_k, counts_l, counts));
       }
       if (in.divergences) {
-        out += cell(ratio(individual_sum, individual_weight));
-        out += cell(ratio(species_sum, static_cast<double>(species_pairs)));
+        out += core::tab_cell("%f", ratio(individual_sum, individual_weight));
+        out += core::tab_cell("%f", ratio(species_sum, static_cast<double>(species_pairs)));
       }
     }
   }
@@ -224,10 +222,6 @@ std::string diversity_indices_text(const DiversityIndicesInput& in) {
   for (int k = 1; k <= in.n_plots; ++k) out += row_text(in, (*in.plot_names)[k], rows[static_cast<std::size_t>(k)]);
   if (in.n_plots > 1) out += pair_table(in, rows, tree_order);
   return out;
-}
-
-void write_diversity_indices(const DiversityIndicesInput& input) {
-  write_table_file(input.file_name, input.main_result_file, diversity_indices_text(input), TableFileMode::kNewFile);
 }
 
 }  // namespace quorvel::partition

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "core/arrays.hpp"
-#include "partition/table_file.hpp"
 #include "phylogeny/tree_node.hpp"
 
 namespace quorvel::partition {
@@ -26,8 +25,6 @@ double phylogenetic_diversity(const SpeciesTree& tree, int n_species, const doub
 
 /// What the plot diversity and similarity tables are written from.
 struct DiversityIndicesInput {
-  std::string file_name;
-  std::string main_result_file;
   int n_plots = 0;
   int n_species = 0;
   const core::NameTable* plot_names = nullptr;  ///< [1..n]
@@ -45,9 +42,5 @@ struct DiversityIndicesInput {
 /// their species. Divisions by zero (fewer than two species, PD of the union
 /// 0) give empty cells.
 std::string diversity_indices_text(const DiversityIndicesInput& input);
-
-/// Writes the tables to their file (created anew unless it is the main
-/// result file).
-void write_diversity_indices(const DiversityIndicesInput& input);
 
 }  // namespace quorvel::partition

@@ -10,8 +10,6 @@ namespace quorvel::partition {
 
 namespace {
 
-std::string cell(double value) { return "\t" + core::format_cell("%f", value); }
-
 // Summed frequency of every lineage of one cut in every row (0 = pooled).
 struct CutFrequencies {
   int n_lineages = 0;
@@ -104,7 +102,8 @@ std::string pair_rows(const LineagesInput& in, const std::vector<CutFrequencies>
   for (int k = 1; k <= in.n_plots; ++k) {
     for (int l = k + 1; l <= in.n_plots; ++l) {
       out += "\n" + names[k] + "\t" + names[l];
-      for (int m = 1; m <= in.n_times; ++m) out += cell(similarity(cuts[static_cast<std::size_t>(m)], k, l));
+      for (int m = 1; m <= in.n_times; ++m)
+        out += core::tab_cell("%f", similarity(cuts[static_cast<std::size_t>(m)], k, l));
     }
   }
   return out;
@@ -146,7 +145,8 @@ std::string lineages_through_time_text(const LineagesInput& in) {
   out +=
       plot_rows(in, [&](int m, int r) { return core::format("\t%i", cuts[static_cast<std::size_t>(m)].present[r]); });
   out += "\n\n\nSIMPSON DIVERSITY of LINEAGES through TIME: \n\tTime (before present):\nPlot" + times;
-  out += plot_rows(in, [&](int m, int r) { return cell(cuts[static_cast<std::size_t>(m)].simpson[r]); });
+  out +=
+      plot_rows(in, [&](int m, int r) { return core::tab_cell("%f", cuts[static_cast<std::size_t>(m)].simpson[r]); });
   if (in.n_plots > 1) {
     out +=
         "\n\n\nJACCARD index of LINEAGE SIMILARITY for PLOT PAIRS through TIME\nPlot1\tPlot2\tTime (before "
@@ -160,10 +160,6 @@ std::string lineages_through_time_text(const LineagesInput& in) {
     out += pair_rows(in, cuts, morisita_horn);
   }
   return out;
-}
-
-void write_lineages_through_time(const LineagesInput& input) {
-  write_table_file(input.file_name, input.main_result_file, lineages_through_time_text(input), TableFileMode::kNewFile);
 }
 
 }  // namespace quorvel::partition

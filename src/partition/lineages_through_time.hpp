@@ -9,8 +9,6 @@ namespace quorvel::partition {
 
 /// What the lineages-through-time tables are written from.
 struct LineagesInput {
-  std::string file_name;
-  std::string main_result_file;
   int n_plots = 0;
   int n_species = 0;
   const core::NameTable* plot_names = nullptr;  ///< [1..n]
@@ -38,9 +36,5 @@ LineageCut cut_tree_at(const SpeciesTree& tree, double time);
 /// similarity of their lineages, at each time. Undefined values (no lineage
 /// present) give empty cells.
 std::string lineages_through_time_text(const LineagesInput& input);
-
-/// Writes the tables to their file (created anew unless it is the main
-/// result file).
-void write_lineages_through_time(const LineagesInput& input);
 
 }  // namespace quorvel::partition

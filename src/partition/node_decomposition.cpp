@@ -377,10 +377,4 @@ class Decomposer {
 
 NodeDecomposition compute_node_decomposition(const NodeDecompositionInput& input) { return Decomposer(input).run(); }
 
-void decompose_by_node(const NodeDecompositionInput& input) {
-  const NodeDecomposition result = compute_node_decomposition(input);
-  write_table_file(input.file_name, input.main_result_file, node_decomposition_text(input, result),
-                   TableFileMode::kNewFile);
-}
-
 }  // namespace quorvel::partition

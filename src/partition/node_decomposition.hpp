@@ -10,8 +10,6 @@ namespace quorvel::partition {
 
 /// What the decomposition by tree node works on. Tables are borrowed.
 struct NodeDecompositionInput {
-  std::string file_name;
-  std::string main_result_file;
   int n_plots = 0;
   int n_species = 0;
   const core::DMatrix* abundances = nullptr;  ///< [0..n][0..s]: column 0 the totals N_k, cells relative frequencies
@@ -49,12 +47,5 @@ struct NodeDecomposition {
 /// first category) the plots of the selected categories; plots without
 /// species are left out. Species without a tip are left out.
 NodeDecomposition compute_node_decomposition(const NodeDecompositionInput& input);
-
-/// The report of a decomposition.
-std::string node_decomposition_text(const NodeDecompositionInput& input, const NodeDecomposition& result);
-
-/// Computes the decomposition and writes its report (a file created anew
-/// unless it is the main result file).
-void decompose_by_node(const NodeDecompositionInput& input);
 
 }  // namespace quorvel::partition

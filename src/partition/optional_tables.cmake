@@ -6,7 +6,5 @@ target_sources(quorvel_partition PRIVATE
   diversity_indices.cpp
   lineages_through_time.cpp
   node_decomposition.cpp
-  node_decomposition_report.cpp
   pairwise_values.cpp
-  table_file.cpp
 )

@@ -19,10 +19,6 @@ const char* title(const PairwiseValuesInput& in, int code) {
   return in.data_level == 1 ? kIndividualTitles[code] : kPlotTitles[code];
 }
 
-std::string cell(const char* fmt, float value) {
-  return "\t" + core::format_cell(fmt, value == MISSING_VALUE_F ? MISSING_VALUE : static_cast<double>(value));
-}
-
 // The column form lists the pairs of the selection's kind: within one
 // category, between two, or of one pairwise category; the named categories
 // of modes 1 and 2 are not consulted, so every pair of that kind has a row.
@@ -67,7 +63,8 @@ std::string matrix_form(const PairwiseValuesInput& in) {
     for (int k = 1; k <= n; ++k) out += "\t" + names[k];
     for (int j = 1; j <= n; ++j) {
       out += "\n" + names[j];
-      for (int k = 1; k <= n; ++k) out += k == j ? std::string("\t") : cell("%.4f", w(std::min(j, k), std::max(j, k)));
+      for (int k = 1; k <= n; ++k)
+        out += k == j ? std::string("\t") : core::tab_cell("%.4f", w(std::min(j, k), std::max(j, k)));
     }
   }
   return out;
@@ -84,13 +81,13 @@ std::string column_form(const PairwiseValuesInput& in) {
       // A pair the distance file leaves out has no distance: an empty cell.
       out += core::format("\n%s\t%s\t%i\t%i\t", names[k].c_str(), names[l].c_str(), k, l) +
              core::format_cell("%G", spatial_distance(in, k, l));
-      for (const int code : in.statistics) out += cell("%.6f", in.matrices[code](k, l));
+      for (const int code : in.statistics) out += core::tab_cell("%.6f", in.matrices[code](k, l));
     }
   }
   out += "\n\nDiversity coefficients within each plot\tn\xB0 plot\tDi\tDp\tDELTA";
   for (int k = 1; k <= n; ++k) {
     out += core::format("\n%s\t%i", names[k].c_str(), k);
-    for (const int code : in.statistics) out += cell("%.6f", in.matrices[code](k, k));
+    for (const int code : in.statistics) out += core::tab_cell("%.6f", in.matrices[code](k, k));
   }
   return out;
 }
@@ -102,12 +99,6 @@ std::string pairwise_values_text(const PairwiseValuesInput& input) {
   if (input.form < 1) out += matrix_form(input);
   if (input.form >= 0) out += column_form(input);
   return out;
-}
-
-void write_pairwise_values(const PairwiseValuesInput& input) {
-  if (input.form < 1) core::console_print("\nWriting pairwise distances in matrix form. Please wait.");
-  if (input.form >= 0) core::console_print("\nWriting pairwise distances in column form. Please wait.");
-  write_table_file(input.file_name, input.main_result_file, pairwise_values_text(input), input.file_mode);
 }
 
 }  // namespace quorvel::partition

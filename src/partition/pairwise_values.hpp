@@ -5,15 +5,11 @@
 
 #include "core/arrays.hpp"
 #include "partition/partition_types.hpp"
-#include "partition/table_file.hpp"
 
 namespace quorvel::partition {
 
 /// What the pairwise values file is written from. Tables are borrowed.
 struct PairwiseValuesInput {
-  std::string file_name;
-  std::string main_result_file;
-  TableFileMode file_mode = TableFileMode::kNewFile;
   int n_plots = 0;
   const core::NameTable* plot_names = nullptr;  ///< [1..n]
   PairSelection selection;                      ///< filters the column form (key2 not consulted)
@@ -31,9 +27,5 @@ struct PairwiseValuesInput {
 /// selected pairs in column form with their spatial distance, then the
 /// within-plot values (the diagonals). MISSING_VALUE is an empty cell.
 std::string pairwise_values_text(const PairwiseValuesInput& input);
-
-/// Writes the pairwise values to their file, with the console notes of the
-/// two forms.
-void write_pairwise_values(const PairwiseValuesInput& input);
 
 }  // namespace quorvel::partition

@@ -1,6 +1,7 @@
 #include "randomization/clade_permutation.hpp"
 
 #include "core/arrays.hpp"
+#include "core/constants.hpp"
 #include "randomization/permutation_units.hpp"
 #include "randomization/shuffle.hpp"
 
@@ -52,6 +53,38 @@ void permute_clades(float sub_clade_age, float clade_restriction, const std::str
     core::IVector shuffled = units;
     shuffle_range(shuffled, 1, count, generator);
     for (int k = 1; k <= count; ++k) out[units[k]].upper_node = original_upper[shuffled[k]];
+  }
+}
+
+// Its clades no longer hold contiguous tips, so the common ancestor of two
+// tips is found by climbing: the ancestors of the first tip are marked, then
+// the second climbs to the first marked node.
+void randomized_tree_divergences(const phylogeny::NodeTable& nodes, int n_species, const core::IVector& leaf_of_species,
+                                 core::FMatrix& divergences, std::vector<int>& marks) {
+  const int n_nodes = nodes.hi();
+  marks.assign(static_cast<std::size_t>(n_nodes) + 1, 0);
+  for (int i = 1; i <= n_species; ++i) {
+    divergences(i, i) = 0;
+    const int tip_i = leaf_of_species[i];
+    int steps = 0;
+    for (int node = tip_i; node > 0 && node <= n_nodes && steps <= n_nodes; node = nodes[node].upper_node, ++steps) {
+      marks[static_cast<std::size_t>(node)] = i;
+    }
+    for (int j = i + 1; j <= n_species; ++j) {
+      const int tip_j = leaf_of_species[j];
+      float value = MISSING_VALUE_F;
+      if (tip_i != 0 && tip_j != 0) {
+        steps = 0;
+        int node = tip_j;
+        while (node > 0 && node <= n_nodes && steps <= n_nodes && marks[static_cast<std::size_t>(node)] != i) {
+          node = nodes[node].upper_node;
+          ++steps;
+        }
+        if (node > 0 && node <= n_nodes && marks[static_cast<std::size_t>(node)] == i) value = nodes[node].age;
+      }
+      divergences(i, j) = value;
+      divergences(j, i) = value;
+    }
   }
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "core/arrays.hpp"
 
 #include "phylogeny/tree_node.hpp"
 #include "randomization/random_generator.hpp"
@@ -20,5 +23,11 @@ namespace quorvel::randomization {
 void permute_clades(float sub_clade_age, float clade_restriction, const std::string& clade_name,
                     const phylogeny::NodeTable& nodes, int n_nodes, int n_tips, phylogeny::NodeTable& out,
                     RandomGenerator& generator);
+
+/// Divergences (ages of common ancestors) of species 1..n_species of a
+/// randomized tree (permute_clades) into `divergences`: MISSING_VALUE for a
+/// species without tip. `marks` is working storage.
+void randomized_tree_divergences(const phylogeny::NodeTable& nodes, int n_species, const core::IVector& leaf_of_species,
+                                 core::FMatrix& divergences, std::vector<int>& marks);
 
 }  // namespace quorvel::randomization

@@ -55,6 +55,7 @@ void shell_sort(int n, core::FVector& a) {
 void summarize_permutations(core::FVector& v, int first, int last, TestSummary& summary, float observed) {
   const int n = last - first + 1;
   summary.observed = observed;
+  summary.valid_count = n < 1 ? 0 : n;
   if (n < 1) {
     // No randomization was kept: nothing can be said about the distribution.
     summary.mean = summary.sd = MISSING_VALUE_F;
@@ -84,13 +85,13 @@ void summarize_permutations(core::FVector& v, int first, int last, TestSummary& 
   }
   summary.distinct_count = distinct;
 
-  if (n >= 40) {
+  if (n >= kEnvelopeMinimum) {
     summary.ci95_low = envelope_value(v, first, last, 1.0, 40.0, false);
     summary.ci95_high = envelope_value(v, first, last, 39.0, 40.0, true);
   } else {
     summary.ci95_low = summary.ci95_high = 0;
   }
-  if (n >= 200) {
+  if (n >= kEnvelope99Minimum) {
     summary.ci99_low = envelope_value(v, first, last, 1.0, 200.0, false);
     summary.ci99_high = envelope_value(v, first, last, 199.0, 200.0, true);
   } else {

@@ -14,7 +14,7 @@ void shell_sort(int n, core::FVector& a);
 /// (one-sided (c + 1)/(N + 1), c the permuted values at least as extreme,
 /// ties counting on both sides; two-sided 1 - max + min, at most 1) and the
 /// number of distinct values. v[first..last] is left sorted ascending.
-/// The integer fields valid_count and object are not touched. Values that
+/// valid_count receives N; the field object is not touched. Values that
 /// cannot be computed (every statistic when N = 0, the SD when N = 1) are
 /// MISSING_VALUE.
 void summarize_permutations(core::FVector& v, int first, int last, TestSummary& summary, float observed);

@@ -22,10 +22,18 @@ struct TestSummary {
   double p_lower = 0;   // H1: obs < exp
   double p_upper = 0;   // H1: obs > exp
   double p_two_sided = 0;
-  std::int32_t valid_count = 0;     // set by the callers that count valid randomizations
+  std::int32_t valid_count = 0;     // number of randomized values summarized
   std::int32_t distinct_count = 0;  // number of different permuted values
   std::int32_t object = 0;          // object permuted (individual-level writer)
 };
+
+/// Randomized values a 95% envelope needs (fewer leave its bounds at 0),
+/// and a 99% envelope.
+inline constexpr int kEnvelopeMinimum = 40;
+inline constexpr int kEnvelope99Minimum = 200;
+
+/// True when the summary has a 95% envelope.
+inline bool has_envelope(const TestSummary& summary) { return summary.valid_count >= kEnvelopeMinimum; }
 
 /// Matrix of summaries over inclusive row and column ranges.
 using TestSummaryMatrix = core::Matrix<TestSummary>;

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <map>
 
+#include "partition/partition_types.hpp"
+
 #include "reports/test_rows.hpp"
 #include "reports/trait_signal_rows.hpp"
 
@@ -12,21 +14,24 @@ namespace {
 
 bool observed(const TableRow& row) { return row.test.empty(); }
 
-bool starts_with(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
-
-// The observed curve of one statistic over the indices of a scope, x taken
-// from `x_of`; and one band per test title found for the same values.
+// The observed curve of one statistic over the indices of a scope, and one
+// band per test title found for the same values. Curves are told apart by
+// their typed identity (RowTag) and ordered by their names.
 struct CurveData {
+  RowTag tag;
   std::map<int, double> y;
   std::map<std::string, std::map<int, std::pair<double, double>>> bands;  // title -> index -> (low, high)
 };
 
+using QuantityFilter = bool (*)(const RowTag&);
+
 std::map<std::string, CurveData> collect(const ResultsTable& table, const std::string& section, const char* scope,
-                                         bool (*wanted)(const std::string&)) {
+                                         QuantityFilter wanted) {
   std::map<std::string, CurveData> curves;
   for (const TableRow& row : table.rows) {
-    if (row.section != section || row.scope != scope || row.index == kNoIndex || !wanted(row.statistic)) continue;
+    if (row.section != section || row.scope != scope || row.index == kNoIndex || !wanted(row.tag)) continue;
     CurveData& data = curves[row.statistic];
+    data.tag = row.tag;
     if (observed(row)) {
       data.y[row.index] = row.value;
     } else if (std::isfinite(row.ci95_low) && std::isfinite(row.ci95_high)) {
@@ -72,30 +77,36 @@ void add_curve(LinePlot& plot, const std::string& name, const CurveData& data, c
   }
 }
 
-// x of each index: the value of statistic `x_statistic` (observed) where
-// given, else the limit of the index.
-std::map<int, double> x_positions(const ResultsTable& table, const std::string& section, const char* scope,
-                                  const char* x_statistic) {
+// x of each index: the limit of the index.
+std::map<int, double> limit_positions(const ResultsTable& table, const std::string& section, const char* scope) {
   std::map<int, double> x;
   for (const TableRow& row : table.rows) {
     if (row.section != section || row.scope != scope || row.index == kNoIndex || !observed(row)) continue;
-    if (x_statistic && row.statistic == x_statistic && std::isfinite(row.value)) {
-      x[row.index] = row.value;
-    } else if (x.find(row.index) == x.end() && std::isfinite(row.limit) && !x_statistic) {
-      x[row.index] = row.limit;
-    }
+    if (x.find(row.index) == x.end() && std::isfinite(row.limit)) x[row.index] = row.limit;
   }
   return x;
 }
 
-bool is_plot_statistic(const std::string& s) {
-  return s == "Ist" || s == "Pst" || s == "P*st" || s == "PIst" || s == "Tst" || s == "T*st" || s == "TAUst";
+// x of each class: the observed mean distance of the class (of selection
+// test `subject` at the individual level).
+std::map<int, double> distance_positions(const ResultsTable& table, const std::string& section, int subject) {
+  std::map<int, double> x;
+  for (const TableRow& row : table.rows) {
+    if (row.section != section || row.scope != std::string(kClassScope) || row.index == kNoIndex || !observed(row))
+      continue;
+    if (row.tag.quantity == Quantity::kMeanDistance && row.tag.subject == subject && std::isfinite(row.value))
+      x[row.index] = row.value;
+  }
+  return x;
 }
-bool is_decomposition_statistic(const std::string& s) { return s == "PAD" || s == "P*st" || s == "PIst"; }
-bool is_signal_statistic(const std::string& s) {
-  return starts_with(s, "autocorrelation(") || starts_with(s, "mean_distance(");
+
+bool is_plot_statistic(const RowTag& tag) { return tag.quantity == Quantity::kPlotStatistic; }
+bool is_decomposition(const RowTag& tag) { return tag.quantity == Quantity::kDecomposition; }
+bool is_trait_signal(const RowTag& tag) {
+  return tag.quantity == Quantity::kTraitAutocorrelation || tag.quantity == Quantity::kTraitMeanDistance;
 }
-bool is_autocorrelation(const std::string& s) { return starts_with(s, "autocorrelation("); }
+bool is_autocorrelation(const RowTag& tag) { return tag.quantity == Quantity::kAutocorrelation; }
+bool is_pair_frequency(const RowTag& tag) { return tag.quantity == Quantity::kPairFrequency; }
 
 // Characters of a variable name that are safe in a file name.
 std::string file_part(const std::string& name) {
@@ -107,7 +118,7 @@ std::string file_part(const std::string& name) {
 void distance_class_figure(const ResultsTable& table, const char* section, const std::string& data_files,
                            std::vector<Figure>& figures) {
   const auto curves = collect(table, section, kClassScope, is_plot_statistic);
-  const std::map<int, double> x = x_positions(table, section, kClassScope, "mean_distance");
+  const std::map<int, double> x = distance_positions(table, section, 0);
   Figure figure;
   figure.file_name = std::string("distance_classes_") + section + ".svg";
   figure.plot.title = std::string("Mean pairwise statistics by distance class (") +
@@ -124,8 +135,8 @@ void distance_class_figure(const ResultsTable& table, const char* section, const
 }
 
 void decomposition_figure(const ResultsTable& table, const std::string& data_files, std::vector<Figure>& figures) {
-  const auto curves = collect(table, kPlotsPhylogenySection, kIntervalScope, is_decomposition_statistic);
-  const std::map<int, double> x = x_positions(table, kPlotsPhylogenySection, kIntervalScope, nullptr);
+  const auto curves = collect(table, kPlotsPhylogenySection, kIntervalScope, is_decomposition);
+  const std::map<int, double> x = limit_positions(table, kPlotsPhylogenySection, kIntervalScope);
   Figure figure;
   figure.file_name = "divergence_intervals.svg";
   figure.plot.title = "Phylogenetic structure by divergence threshold t (plots x phylogeny)";
@@ -133,23 +144,24 @@ void decomposition_figure(const ResultsTable& table, const std::string& data_fil
   figure.plot.x_label = "Upper divergence threshold t (units of the tree's branch lengths or of the divergences)";
   figure.plot.y_label = "Statistic over species pairs of divergence <= t";
   int colour = 0;
-  for (const char* name : {"PAD", "P*st", "PIst"}) {
-    const auto curve = curves.find(name);
-    if (curve == curves.end() || !has_value(curve->second)) continue;
-    add_curve(figure.plot, std::string(name) + "(<t)", curve->second, x, colour++, false);
+  for (const int subject :
+       {kPadSubject, static_cast<int>(partition::kStatisticPStar), static_cast<int>(partition::kStatisticPI)}) {
+    for (const auto& curve : curves) {
+      if (curve.second.tag.subject != subject || !has_value(curve.second)) continue;
+      add_curve(figure.plot, curve.first + "(<t)", curve.second, x, colour++, false);
+    }
   }
   if (!figure.plot.series.empty()) figures.push_back(figure);
 }
 
 void trait_signal_figures(const ResultsTable& table, const std::string& data_files, std::vector<Figure>& figures) {
-  const auto curves = collect(table, kPhylogenyTraitsSection, kIntervalScope, is_signal_statistic);
-  const std::map<int, double> x = x_positions(table, kPhylogenyTraitsSection, kIntervalScope, nullptr);
+  const auto curves = collect(table, kPhylogenyTraitsSection, kIntervalScope, is_trait_signal);
+  const std::map<int, double> x = limit_positions(table, kPhylogenyTraitsSection, kIntervalScope);
   for (const auto& curve : curves) {
     if (!has_value(curve.second)) continue;
     const std::string& statistic = curve.first;
-    const bool autocorrelation = is_autocorrelation(statistic);
-    const std::size_t open = statistic.find('(');
-    const std::string variable = statistic.substr(open + 1, statistic.size() - open - 2);
+    const bool autocorrelation = curve.second.tag.quantity == Quantity::kTraitAutocorrelation;
+    const std::string& variable = curve.second.tag.label;
     Figure figure;
     figure.file_name = "trait_signal_" + file_part(variable) + ".svg";
     figure.plot.title = "Trait signal of " + variable + " by divergence interval (phylogeny x traits)";
@@ -161,8 +173,6 @@ void trait_signal_figures(const ResultsTable& table, const std::string& data_fil
     figures.push_back(figure);
   }
 }
-
-bool is_pair_frequency(const std::string& s) { return starts_with(s, "frequency("); }
 
 void individual_figure(const ResultsTable& table, const std::string& data_files, bool pair_tests,
                        std::vector<Figure>& figures) {
@@ -178,12 +188,8 @@ void individual_figure(const ResultsTable& table, const std::string& data_files,
   int colour = 0;
   for (const auto& curve : curves) {
     if (!has_value(curve.second)) continue;
-    // With several selection tests, each name ends with its test, " [selection
-    // test q]", and so does the mean distance of its classes.
-    const std::size_t close = curve.first.rfind(')');
-    const std::string suffix = close == std::string::npos ? std::string() : curve.first.substr(close + 1);
-    const std::string x_statistic = "mean_distance" + suffix;
-    const std::map<int, double> x = x_positions(table, kIndividualsSection, kClassScope, x_statistic.c_str());
+    // Each curve stands at the mean distances of its own selection test's classes.
+    const std::map<int, double> x = distance_positions(table, kIndividualsSection, curve.second.tag.subject);
     add_curve(figure.plot, curve.first, curve.second, x, colour++, false);
   }
   if (!figure.plot.series.empty()) figures.push_back(figure);

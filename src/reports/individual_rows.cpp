@@ -15,13 +15,16 @@ std::string shown_text(const std::string& text) { return text.substr(0, text.fin
 struct Rows {
   ResultsTable& table;
   std::string suffix;  // the selection test, when there are several
+  int selection_test = 0;
 
-  // A value by class: class 0 (all distances) is the "pair" scope.
-  void by_class(const std::string& statistic, int c, double limit, double value) const {
+  // A value by class: class 0 (all distances) is the "pair" scope. The
+  // class values of `quantity` belong to the selection test's figures.
+  void by_class(const std::string& statistic, int c, double limit, double value,
+                Quantity quantity = Quantity::kOther) const {
     if (c == 0) {
       table.add(kIndividualsSection, statistic + suffix, kPairScope, kNoIndex, MISSING_VALUE, value);
     } else {
-      table.add(kIndividualsSection, statistic + suffix, kClassScope, c, limit, value);
+      table.add(kIndividualsSection, statistic + suffix, kClassScope, c, limit, value, {quantity, selection_test});
     }
   }
   void add(const std::string& statistic, const char* scope, int index, double limit, double value) const {
@@ -51,8 +54,9 @@ void add_turnover(const Rows& rows, const individuals::IndividualPairResults& re
 }  // namespace
 
 void add_individual_rows(ResultsTable& table, const individuals::IndividualPairResults& results,
-                         const individuals::IndividualReport& report, int selection_test, int n_selection_tests) {
-  const Rows rows{table, n_selection_tests > 1 ? core::format(" [selection test %i]", selection_test) : ""};
+                         const IndividualReport& report, int selection_test, int n_selection_tests) {
+  const Rows rows{table, n_selection_tests > 1 ? core::format(" [selection test %i]", selection_test) : "",
+                  selection_test};
   const int n = results.n_classes;
   const int m = results.n_regression;
   const int T = results.n_pair_tests;
@@ -60,7 +64,7 @@ void add_individual_rows(ResultsTable& table, const individuals::IndividualPairR
   const core::NameTable& species = *report.species_names;
   for (int c = 0; c <= n; ++c) {
     rows.by_class("n_pairs", c, results.class_limit[c], results.class_pairs[c]);
-    rows.by_class("mean_distance", c, results.class_limit[c], results.class_mean_distance[c]);
+    rows.by_class("mean_distance", c, results.class_limit[c], results.class_mean_distance[c], Quantity::kMeanDistance);
   }
   for (int b = 1; b <= m; ++b) {
     const double limit = results.regression_high[b];
@@ -78,8 +82,9 @@ void add_individual_rows(ResultsTable& table, const individuals::IndividualPairR
       // The report leaves the classes of a test without pairs empty.
       if (results.test_values(k, 0) != 0) {
         const char* value_name = T > 0 ? "frequency(" : "autocorrelation(";
+        const Quantity quantity = T > 0 ? Quantity::kPairFrequency : Quantity::kAutocorrelation;
         for (int c = T > 0 ? 1 : 0; c <= n; ++c) {
-          rows.by_class(value_name + text + ")", c, results.class_limit[c], results.test_values(k, c));
+          rows.by_class(value_name + text + ")", c, results.class_limit[c], results.test_values(k, c), quantity);
         }
       }
       if (T < 0) {
@@ -91,7 +96,7 @@ void add_individual_rows(ResultsTable& table, const individuals::IndividualPairR
             rows.add("weight(" + pair + ")", kSpeciesScope, kNoIndex, MISSING_VALUE, results.species_pair_weight(s, t));
             for (int c = 0; c <= n; ++c) {
               rows.by_class("autocorrelation(" + pair + ")", c, results.class_limit[c],
-                            results.autocorrelation(s, t, c));
+                            results.autocorrelation(s, t, c), Quantity::kAutocorrelation);
             }
           }
         }
@@ -108,7 +113,8 @@ void add_individual_rows(ResultsTable& table, const individuals::IndividualPairR
     rows.add("frequency(" + name + ")", kSpeciesScope, kNoIndex, MISSING_VALUE,
              static_cast<double>(count) / results.n_kept);
     for (int c = 0; c <= n; ++c) {
-      rows.by_class("autocorrelation(" + name + ")", c, results.class_limit[c], results.autocorrelation(s, s, c));
+      rows.by_class("autocorrelation(" + name + ")", c, results.class_limit[c], results.autocorrelation(s, s, c),
+                    Quantity::kAutocorrelation);
     }
     for (int b = 1; b <= m; ++b) {
       rows.add("b(" + name + ", distance)", kRegressionScope, b, results.regression_high[b],
@@ -132,7 +138,8 @@ std::string individual_test_title(float sub_clade_age, float restriction, const 
 void add_individual_test_rows(ResultsTable& table, const std::string& statistic,
                               const individuals::IndividualPairResults& observed, const core::NameTable& test_texts,
                               const randomization::TestSummaryMatrix& summaries, const std::string& title,
-                              int n_randomizations, int selection_test, int n_selection_tests) {
+                              int n_randomizations, int selection_test, int n_selection_tests, int test_number) {
+  const std::size_t first_row = table.rows.size();
   const std::string suffix = n_selection_tests > 1 ? core::format(" [selection test %i]", selection_test) : "";
   const int n = observed.n_classes;
   for (int r = summaries.row_lo(); r <= summaries.row_hi(); ++r) {
@@ -151,6 +158,7 @@ void add_individual_test_rows(ResultsTable& table, const std::string& statistic,
                    summaries(r, c + 1));
     }
   }
+  table.identify_test(first_row, {randomization::TestKind::kIndividualPhylogeny, test_number});
 }
 
 }  // namespace quorvel::reports

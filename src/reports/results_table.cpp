@@ -1,6 +1,9 @@
 #include "reports/results_table.hpp"
 
+#include <utility>
+
 #include "core/format.hpp"
+#include "reports/statistics.hpp"
 
 namespace quorvel::reports {
 
@@ -9,7 +12,7 @@ const char* const kTableColumns[15] = {"section",  "statistic", "scope",   "inde
                                        "ci95_low", "ci95_high", "p_lower", "p_upper", "p_two_sided"};
 
 TableRow& ResultsTable::add(const std::string& section, const std::string& statistic, const char* scope, int index,
-                            double limit, double value) {
+                            double limit, double value, RowTag tag) {
   TableRow& row = rows.emplace_back();
   row.section = section;
   row.statistic = statistic;
@@ -17,7 +20,12 @@ TableRow& ResultsTable::add(const std::string& section, const std::string& stati
   row.index = index;
   row.limit = limit;
   row.value = value;
+  row.tag = std::move(tag);
   return row;
+}
+
+void ResultsTable::identify_test(std::size_t first, randomization::TestIdentity test_id) {
+  for (std::size_t r = first; r < rows.size(); ++r) rows[r].test_id = test_id;
 }
 
 const TableRow* ResultsTable::observed_row(const std::string& section, const std::string& statistic, const char* scope,
@@ -30,7 +38,7 @@ const TableRow* ResultsTable::observed_row(const std::string& section, const std
   return nullptr;
 }
 
-std::string number_cell(double value) { return core::format_cell("%.9g", value); }
+std::string number_cell(double value) { return core::format_cell(kTableFormat, value); }
 
 namespace {
 

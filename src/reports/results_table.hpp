@@ -1,9 +1,11 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/constants.hpp"
+#include "randomization/test_description.hpp"
 
 namespace quorvel::reports {
 
@@ -28,6 +30,33 @@ inline constexpr const char* kTestScope = "test";
 /// Marks a row without an index (the `index` column is then empty).
 inline constexpr int kNoIndex = -1;
 
+/// What a row's value is, for the figures: they select their rows by it,
+/// never by the row's name.
+enum class Quantity {
+  kOther,
+  kPlotStatistic,         ///< a plot-level st statistic; subject = its StatisticCode
+  kMeanDistance,          ///< mean distance of a distance class; subject = selection test (individuals)
+  kDecomposition,         ///< by divergence threshold; subject = kPadSubject or the StatisticCode of P* or PI
+  kTraitAutocorrelation,  ///< a trait's autocorrelation by divergence interval; subject = variable
+  kTraitMeanDistance,     ///< a trait distance's mean by divergence interval; subject = variable
+  kAutocorrelation,       ///< an individual-level autocorrelation by class; subject = selection test
+  kPairFrequency,         ///< an individual-pair test's frequency by class; subject = selection test
+};
+
+/// The subject of the PAD decomposition rows.
+inline constexpr int kPadSubject = 0;
+
+/// The typed identity of a row.
+struct RowTag {
+  RowTag() = default;
+  RowTag(Quantity of, int subject_number, std::string name = std::string())
+      : quantity(of), subject(subject_number), label(std::move(name)) {}
+
+  Quantity quantity = Quantity::kOther;
+  int subject = 0;
+  std::string label;  ///< the subject's own name where a figure shows it (a trait variable)
+};
+
 /// One reported value. An observed value has an empty `test`; a test row
 /// carries the observed value in `value` and the summary of the test's
 /// randomizations in the other columns. MISSING_VALUE is written empty.
@@ -47,6 +76,8 @@ struct TableRow {
   double p_lower = MISSING_VALUE;
   double p_upper = MISSING_VALUE;
   double p_two_sided = MISSING_VALUE;
+  RowTag tag;
+  randomization::TestIdentity test_id;  ///< the test of a test row
 };
 
 /// The rows of a run, in the order of the main result file.
@@ -55,7 +86,10 @@ struct ResultsTable {
 
   /// Adds an observed value; returns its row, whose test columns the caller may fill.
   TableRow& add(const std::string& section, const std::string& statistic, const char* scope, int index, double limit,
-                double value);
+                double value, RowTag tag = {});
+
+  /// Gives rows first..end the identity of the test they summarize.
+  void identify_test(std::size_t first, randomization::TestIdentity test_id);
 
   /// The latest observed row (empty `test`) of this value, or null.
   const TableRow* observed_row(const std::string& section, const std::string& statistic, const char* scope,

@@ -1,21 +1,13 @@
 #include "reports/run_reports.hpp"
 
-#include <cerrno>
 #include <filesystem>
 
 #include "core/errors.hpp"
 #include "core/output_session.hpp"
-#include "core/text_output.hpp"
 #include "reports/figures.hpp"
+#include "reports/report_files.hpp"
 
 namespace quorvel::reports {
-
-void write_whole_file(const std::string& file_name, const std::string& text) {
-  // During a run the file is written aside and put in place with the other
-  // results when the run ends (core/output_session.hpp).
-  errno = 0;
-  if (!core::write_file_anew(file_name, text)) core::stop_on_write_failure(file_name, errno != 0 ? errno : EIO);
-}
 
 std::vector<std::string> write_run_reports(const RunReports& reports) {
   std::vector<std::string> written;

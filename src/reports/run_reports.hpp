@@ -25,7 +25,4 @@ struct RunReports {
 /// ends the run (status 3) with a message naming it.
 std::vector<std::string> write_run_reports(const RunReports& reports);
 
-/// Writes `text` as the whole new content of `file_name`.
-void write_whole_file(const std::string& file_name, const std::string& text);
-
 }  // namespace quorvel::reports

@@ -1,15 +1,15 @@
 #include "reports/test_rows.hpp"
 
 #include <cmath>
+#include <utility>
 
 #include "core/format.hpp"
 #include "reports/partition_rows.hpp"
+#include "reports/statistics.hpp"
 
 namespace quorvel::reports {
 
 namespace {
-
-double float_value(float v) { return std::isfinite(v) ? static_cast<double>(v) : MISSING_VALUE; }
 
 constexpr int kLocationsTest = 0;
 constexpr int kPhylogenyTest = 1;
@@ -51,21 +51,21 @@ std::string plot_test_title(const PlotTestRecord& test) {
 }
 
 bool add_test_row(ResultsTable& table, const std::string& section, const std::string& statistic, const char* scope,
-                  int index, double limit, const std::string& title, int n, const randomization::TestSummary& summary) {
+                  int index, double limit, const std::string& title, int n, const randomization::TestSummary& summary,
+                  RowTag tag) {
   if (!std::isfinite(summary.observed) && !std::isfinite(summary.mean)) return false;
   // A statistic has one value: its observed row's, when the table holds it
   // (the test stores the observed value in single precision).
   const TableRow* observed = table.observed_row(section, statistic, scope, index);
-  const double value = observed ? observed->value : float_value(summary.observed);
-  TableRow& row = table.add(section, statistic, scope, index, limit, value);
+  const double value = observed ? observed->value : core::float_value(summary.observed);
+  TableRow& row = table.add(section, statistic, scope, index, limit, value, std::move(tag));
   row.test = title;
   row.n = n;
-  row.mean = float_value(summary.mean);
-  row.sd = float_value(summary.sd);
-  // Envelopes need 40 randomizations: fewer leave both bounds at 0.
-  if (n >= 40) {
-    row.ci95_low = float_value(summary.ci95_low);
-    row.ci95_high = float_value(summary.ci95_high);
+  row.mean = core::float_value(summary.mean);
+  row.sd = core::float_value(summary.sd);
+  if (randomization::has_envelope(summary)) {
+    row.ci95_low = core::float_value(summary.ci95_low);
+    row.ci95_high = core::float_value(summary.ci95_high);
   }
   // P-values are exact quotients of counts, kept in double precision.
   row.p_lower = summary.p_lower;
@@ -75,6 +75,7 @@ bool add_test_row(ResultsTable& table, const std::string& section, const std::st
 }
 
 void add_plot_test_rows(ResultsTable& table, const PlotTestRecord& test) {
+  const std::size_t first_row = table.rows.size();
   const int kind = test.data_kind == 2 ? 2 : 1;
   const char* section = plot_section_name(kind);
   const std::string title = plot_test_title(test);
@@ -84,7 +85,7 @@ void add_plot_test_rows(ResultsTable& table, const PlotTestRecord& test) {
     if (test.all_statistics == 0 && i != 4) continue;
     if (test.test_type != kLocationsTest && (i == 1 || i == 5)) continue;
     const int code = (*test.statistic_codes)[i];
-    const StatisticNames names = statistic_names(code, kind);
+    const StatisticDescription& names = statistic_description(code, kind);
     if (names.st[0] == '\0') continue;
     // Permuting positions cannot change the global values: the spatial test has none.
     if (test.test_type != kLocationsTest) {
@@ -98,7 +99,8 @@ void add_plot_test_rows(ResultsTable& table, const PlotTestRecord& test) {
       for (int c = 1; c <= C; ++c) {
         const double limit =
             test.class_limits && c <= test.class_limits->hi() ? (*test.class_limits)[c] : MISSING_VALUE;
-        add_test_row(table, section, names.st, kClassScope, c, limit, title, n, p(i, c));
+        add_test_row(table, section, names.st, kClassScope, c, limit, title, n, p(i, c),
+                     {Quantity::kPlotStatistic, code});
       }
     }
     if (test.pairwise_kind != 0)
@@ -110,26 +112,41 @@ void add_plot_test_rows(ResultsTable& table, const PlotTestRecord& test) {
                    p(i, -1));
     }
   }
+  table.identify_test(first_row, {randomization::plot_test_kind(test.test_type), test.test_number});
 }
 
 void add_interval_test_rows(ResultsTable& table, int n_intervals, const core::DVector& thresholds, int n_randomizations,
                             const randomization::TestSummaryMatrix& p_star,
                             const randomization::TestSummaryMatrix& pi) {
+  const std::size_t first_row = table.rows.size();
   struct Block {
     const char* statistic;
     const randomization::TestSummaryMatrix* summaries;
     int row;
+    RowTag tag;
   };
+  using partition::kStatisticPI;
+  using partition::kStatisticPStar;
+  const StatisticDescription& p_star_names = statistic_description(kStatisticPStar, partition::kPhylogenyAnalysis);
+  const StatisticDescription& pi_names = statistic_description(kStatisticPI, partition::kPhylogenyAnalysis);
+  const RowTag other;
   // The order of the report: PAD, then P* within, among and P*st, then PI.
-  const Block blocks[] = {{"PAD", &p_star, 3}, {"Dp*w", &p_star, 0}, {"Dp*a", &p_star, 1}, {"P*st", &p_star, 2},
-                          {"DELTApw", &pi, 0}, {"DELTApa", &pi, 1},  {"PIst", &pi, 2}};
+  const Block blocks[] = {
+      {pool_names(partition::kPhylogenyAnalysis).signal, &p_star, 3, {Quantity::kDecomposition, kPadSubject}},
+      {p_star_names.within, &p_star, 0, other},
+      {p_star_names.among, &p_star, 1, other},
+      {p_star_names.st, &p_star, 2, {Quantity::kDecomposition, kStatisticPStar}},
+      {pi_names.within, &pi, 0, other},
+      {pi_names.among, &pi, 1, other},
+      {pi_names.st, &pi, 2, {Quantity::kDecomposition, kStatisticPI}}};
   for (const Block& block : blocks) {
     for (int m = 1; m <= n_intervals; ++m) {
       // Interval 1 (conspecific pairs) is never randomized: its observed value alone.
       add_test_row(table, kPlotsPhylogenySection, block.statistic, kIntervalScope, m, thresholds[m], kIntervalTestTitle,
-                   m == 1 ? 0 : n_randomizations, (*block.summaries)(block.row, m));
+                   m == 1 ? 0 : n_randomizations, (*block.summaries)(block.row, m), block.tag);
     }
   }
+  table.identify_test(first_row, {randomization::TestKind::kTimeDecomposition, 0});
 }
 
 }  // namespace quorvel::reports

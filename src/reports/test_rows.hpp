@@ -8,9 +8,8 @@
 
 namespace quorvel::reports {
 
-/// A plot-level randomization test as its report writes it (the arguments of
-/// write_plot_randomization_results), plus the class limits and the number
-/// of randomizations summarized.
+/// A plot-level randomization test: what it permuted, its summaries, and
+/// what names its values in the main result file and the results table.
 struct PlotTestRecord {
   int data_kind = 1;  ///< 2 traits, otherwise phylogenetic names
   int test_type = 0;  ///< 0 locations, 1 phylogeny, 2 trait distances
@@ -26,6 +25,12 @@ struct PlotTestRecord {
   const randomization::TestSummaryMatrix* pairwise = nullptr;  ///< [statistic][-2..C+1]
   int pairwise_kind = 0;                                       ///< 0 none, 1 average only, 2 classes and slopes
   int all_statistics = 1;                                      ///< 0: statistic position 4 only
+  int category_kind = 0;                                       ///< pair selection 0 all, 1 within, 2 between categories
+  int first_category = 0;
+  int second_category = 0;
+  const core::NameTable* category_names = nullptr;
+  int layout = 1;       ///< 0 P-values only, otherwise every summary row
+  int test_number = 0;  ///< the phylogeny test's number in the instruction file (0: spatial test)
 };
 
 /// Adds the summaries of a plot-level test, one row per value its report shows.
@@ -52,6 +57,7 @@ std::string permutation_wording(float mode, bool distance_matrix);
 /// limit) of test `title`; false (nothing added) when the report shows
 /// nothing for it (no observed value and no permuted mean).
 bool add_test_row(ResultsTable& table, const std::string& section, const std::string& statistic, const char* scope,
-                  int index, double limit, const std::string& title, int n, const randomization::TestSummary& summary);
+                  int index, double limit, const std::string& title, int n, const randomization::TestSummary& summary,
+                  RowTag tag = {});
 
 }  // namespace quorvel::reports

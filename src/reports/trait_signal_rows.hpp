@@ -27,10 +27,11 @@ struct TraitSignalRecord {
 void add_trait_signal_rows(ResultsTable& table, const TraitSignalRecord& record, const core::FMatrix& result);
 
 /// Adds a test of the trait signal (phylogeny randomization, or the Brownian
-/// evolution test when `brownian`), `summaries` over the same cells.
+/// evolution test when `brownian`), `summaries` over the same cells;
+/// `test_number` the phylogeny test's number in the instruction file.
 void add_trait_signal_test_rows(ResultsTable& table, const TraitSignalRecord& record, bool brownian, float mode,
                                 float clade_restriction, const std::string& clade_name, int n_randomizations,
-                                const randomization::TestSummaryMatrix& summaries);
+                                const randomization::TestSummaryMatrix& summaries, int test_number);
 
 /// The statistic name of a variable's value per interval:
 /// "autocorrelation(<name>)" or "mean_distance(<name>)".

@@ -6,9 +6,7 @@
 #include <vector>
 
 #include "core/constants.hpp"
-#include "driver/phylogeny_traits_store.hpp"
 #include "driver/phylogeny_traits_test_run.hpp"
-#include "driver/progress_display.hpp"
 #include "support/test_support.hpp"
 #include "traits/trait_distances.hpp"
 
@@ -17,59 +15,6 @@ namespace {
 
 using testing::read_file;
 using testing::write_file;
-
-TEST(PhylogenyTraitsProgress, ShowsTenthsAndTheFirstTenthInHundredths) {
-  struct Case {
-    int n;
-    std::vector<int> shown;
-  };
-  const std::vector<Case> cases = {
-      {999, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 200, 300, 400, 500, 600, 700, 800, 900}},
-      {99, {10, 20, 30, 40, 50, 60, 70, 80, 90}},
-      {100, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100}},
-      {20, {2, 4, 6, 8, 10, 12, 14, 16, 18, 20}},
-      {8, {}},  // (8 + 1) / 10 = 0: no step, nothing shown
-  };
-  for (const Case& c : cases) {
-    std::vector<int> shown;
-    for (int i = 1; i <= c.n; ++i) {
-      if (shows_progress(i, c.n)) shown.push_back(i);
-    }
-    EXPECT_EQ(shown, c.shown) << "n = " << c.n;
-  }
-}
-
-// A cell summarizes only the randomizations that defined it; a cell that
-// was never observed stays undefined.
-TEST(PhylogenyTraitsStore, UndefinedRandomizedValuesAreLeftOutOfTheSummary) {
-  core::FMatrix observed = core::matrix(-1, 1, kSignalStoreFirstColumn, 2);
-  observed.fill(MISSING_VALUE_F);
-  observed[1][2] = 0.5f;
-  observed[1][-1] = 0.25f;
-  SignalTestStore store = make_signal_test_store(1, 2, 4, observed);
-  const float interval[] = {0.1f, MISSING_VALUE_F, 0.3f, 0.9f};
-  const float correlation[] = {0.0f, 0.5f, 1.0f, 0.5f};
-  core::FMatrix table = core::matrix(-1, 1, kSignalStoreFirstColumn, 2);
-  for (int i = 1; i <= 4; ++i) {
-    table.fill(MISSING_VALUE_F);
-    table[1][2] = interval[i - 1];
-    table[1][-1] = correlation[i - 1];
-    store_signal_values(store, i, table);
-  }
-  randomization::TestSummaryMatrix summaries = make_signal_summaries(store);
-  summarize_signal_test(store, 4, summaries);
-
-  const randomization::TestSummary& kept = summaries(1, 2);
-  EXPECT_EQ(kept.valid_count, 3);
-  EXPECT_EQ(kept.distinct_count, 3);
-  EXPECT_FLOAT_EQ(kept.observed, 0.5f);
-  EXPECT_NEAR(kept.mean, (0.1 + 0.3 + 0.9) / 3, 1e-6);
-  EXPECT_FLOAT_EQ(kept.p_lower, 0.75f);  // 2 of the 3 kept values below 0.5: (2 + 1) / (3 + 1)
-  EXPECT_EQ(summaries(1, -1).valid_count, 4);
-  EXPECT_FLOAT_EQ(summaries(1, -1).mean, 0.5f);
-  EXPECT_TRUE(is_missing(summaries(1, 1).observed));
-  EXPECT_EQ(summaries(1, 1).valid_count, 0);
-}
 
 // Six species on a tree with a seventh, unsampled tip G. Divergences (ages)
 // 1: A-B, D-E; 2: C-D, C-E; 3: A-C ...; 4: F with A..E. The intervals put

@@ -1,5 +1,5 @@
 # The plot-level sections and their randomization tests.
-quorvel_unit_test(plot_sections_tests SOURCES plot_test_engine_test.cpp plot_randomization_loops_test.cpp
+quorvel_unit_test(plot_sections_tests SOURCES plot_tests_test.cpp
                   plot_section_data_test.cpp
                   LIBS quorvel_driver)
 

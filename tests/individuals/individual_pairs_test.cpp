@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/constants.hpp"
-#include "individuals/individual_results.hpp"
+#include "reports/individual_text.hpp"
 #include "support/test_support.hpp"
 
 namespace quorvel::individuals {
@@ -166,9 +166,8 @@ TEST_F(IndividualPairsTest, ReportShowsEmptyClassesAndCutsTestTexts) {
   species_of[5] = 2;
   compile({"[]\tcomment", "[Taxon(1)=Taxon(2)]"});
   analyse(1, {2, 5, 100});
-  const IndividualReport report{&species_labels[0], &texts, &tests, individual_set(), species_set(), logic()};
-  write_individual_results("out.txt", results, report);
-  const std::string text = quorvel::testing::read_file("out.txt");
+  const reports::IndividualReport report{&species_labels[0], &texts, &tests, individual_set(), species_set(), logic()};
+  const std::string text = reports::individual_text(results, report).file;
   EXPECT_NE(text.find("\n\nBase population: 5 individuals selected by test [] interpreted as {1}=1\n"),
             std::string::npos);
   // Class 2 (2 < d <= 5) holds no pair: a count of 0 and an empty mean.

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "reports/node_decomposition_text.hpp"
+
 #include "optional_tables_fixtures.hpp"
 #include "partition_fixtures.hpp"
 #include "phylogeny/common_ancestor.hpp"
@@ -247,7 +249,7 @@ TEST(NodeDecomposition, ReportsUndefinedValuesAsEmptyCells) {
   in.selection.categories = &categories;
   in.selection.key1 = 1;
   in.category_names = &names;
-  const std::string text = node_decomposition_text(in, compute_node_decomposition(in));
+  const std::string text = reports::node_decomposition_text(in, compute_node_decomposition(in));
   const std::string heading =
       "\nSpatial and phylogenetic decomposition of Simpson's D (pairs of individuals) and pairs of species"
       "\nRestricted to plots from category \"NM\""

@@ -8,7 +8,7 @@ quorvel_unit_test(optional_tables_tests
     lineages_through_time_test.cpp
     pairwise_values_test.cpp
     undefined_cells_test.cpp
-  LIBS quorvel_partition quorvel_phylogeny)
+  LIBS quorvel_partition quorvel_phylogeny quorvel_reports)
 
 # The reviewed expected tables of the end-to-end cases against the values of
 # an independent reference implementation (tests/data/reference).

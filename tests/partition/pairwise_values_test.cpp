@@ -39,8 +39,6 @@ struct PairwiseCase {
 
   PairwiseValuesInput input(int n_statistics) {
     PairwiseValuesInput in;
-    in.file_name = "pairwise.txt";
-    in.main_result_file = "results.txt";
     in.n_plots = 3;
     in.plot_names = &names;
     in.selection.categories = &categories;
@@ -104,46 +102,6 @@ TEST(PairwiseValues, DistancesComeFromTheDistanceMatrixWhenGiven) {
   const std::string text = pairwise_values_text(in);
   EXPECT_EQ(line_starting(text, "p1\tp2\t"), "p1\tp2\t1\t2\t-1\t0.250000");
   EXPECT_NE(text.find("\tPairwise Iij"), std::string::npos);
-}
-
-class PairwiseValuesFile : public ::quorvel::testing::WorkDirTest {};
-
-TEST_F(PairwiseValuesFile, FirstBlockReplacesOldFileAndLaterBlocksFollowIt) {
-  PairwiseCase c;
-  ::quorvel::testing::write_file("pairwise.txt", "an older run\n");
-  PairwiseValuesInput in = c.input(1);
-  in.form = 1;
-  write_pairwise_values(in);
-  const std::string first = ::quorvel::testing::read_file("pairwise.txt");
-  EXPECT_EQ(first, pairwise_values_text(in));
-  in.file_mode = TableFileMode::kAppendFile;
-  write_pairwise_values(in);
-  EXPECT_EQ(::quorvel::testing::read_file("pairwise.txt"), first + first);
-  EXPECT_EQ(console_output(),
-            "\nWriting pairwise distances in column form. Please wait."
-            "\nWriting pairwise distances in column form. Please wait.");
-}
-
-TEST_F(PairwiseValuesFile, MainResultFileIsAppendedTo) {
-  PairwiseCase c;
-  ::quorvel::testing::write_file("results.txt", "partition\n");
-  PairwiseValuesInput in = c.input(1);
-  in.file_name = in.main_result_file;
-  in.form = 1;
-  write_pairwise_values(in);
-  EXPECT_EQ(::quorvel::testing::read_file("results.txt"), "partition\n" + pairwise_values_text(in));
-}
-
-TEST_F(PairwiseValuesFile, TablesOfOneRunSharingAFileFollowEachOther) {
-  ::quorvel::testing::write_file("tables.txt", "an older run\n");
-  {
-    core::OutputSession session;
-    write_table_file("tables.txt", "results.txt", "first table", TableFileMode::kNewFile);
-    write_table_file("tables.txt", "results.txt", ", second table", TableFileMode::kNewFile);
-    EXPECT_EQ(::quorvel::testing::read_file("tables.txt"), "an older run\n");  // until the run ends
-    session.commit();
-  }
-  EXPECT_EQ(::quorvel::testing::read_file("tables.txt"), "first table, second table");
 }
 
 }  // namespace

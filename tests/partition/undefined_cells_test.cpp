@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "reports/node_decomposition_text.hpp"
+
 #include "optional_tables_fixtures.hpp"
 #include "partition/diversity_indices.hpp"
 #include "partition/lineages_through_time.hpp"
@@ -47,7 +49,7 @@ TEST(OptionalTables, UndefinedValuesNeverPrintAsNumbers) {
     lineages.tree = tree.view();
     lineages.n_times = 4;
     lineages.times = &times;
-    const std::string texts[] = {node_decomposition_text(nodes, compute_node_decomposition(nodes)),
+    const std::string texts[] = {reports::node_decomposition_text(nodes, compute_node_decomposition(nodes)),
                                  diversity_indices_text(diversity), lineages_through_time_text(lineages)};
     for (const std::string& text : texts) {
       EXPECT_EQ(text.find("nan"), std::string::npos) << text;

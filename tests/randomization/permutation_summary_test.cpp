@@ -146,7 +146,7 @@ TEST(SummarizePermutations, OneOrNoValueGivesMissingInsteadOfNaN) {
   EXPECT_EQ(s.sd, MISSING_VALUE_F);
   EXPECT_EQ(s.p_lower, 1.0);  // (1 + 1)/(1 + 1)
   EXPECT_EQ(s.p_upper, 1.0);
-  EXPECT_EQ(s.valid_count, 7);  // left to the caller
+  EXPECT_EQ(s.valid_count, 1);  // the values summarized
   EXPECT_EQ(s.object, 3);
 
   summarize_permutations(v, 1, 0, s, 4.0f);

@@ -46,7 +46,10 @@ TEST(ResultsTable, NamesFromDataFilesCannotBreakARow) {
 }
 
 TEST(ResultsTable, TestRowsCarryTheSummaryAndEnvelopesOnlyFromFortyRandomizations) {
+  // Envelopes need 40 randomized values: fewer leave both bounds empty,
+  // also when the test ran more randomizations than it kept values.
   randomization::TestSummary summary;
+  summary.valid_count = 99;
   summary.observed = 0.25f;
   summary.mean = 0.125f;
   summary.sd = 0.5f;
@@ -58,8 +61,9 @@ TEST(ResultsTable, TestRowsCarryTheSummaryAndEnvelopesOnlyFromFortyRandomization
   ResultsTable table;
   ASSERT_TRUE(add_test_row(table, kPlotsPhylogenySection, "Ist", kClassScope, 1, 2.0, "LOCATIONS RANDOMIZATION TESTS",
                            99, summary));
+  summary.valid_count = 39;
   ASSERT_TRUE(add_test_row(table, kPlotsPhylogenySection, "Ist", kClassScope, 2, 4.0, "LOCATIONS RANDOMIZATION TESTS",
-                           39, summary));
+                           99, summary));
   randomization::TestSummary nothing;
   nothing.observed = MISSING_VALUE_F;
   nothing.mean = MISSING_VALUE_F;
@@ -71,7 +75,7 @@ TEST(ResultsTable, TestRowsCarryTheSummaryAndEnvelopesOnlyFromFortyRandomization
       "plots_phylogeny\tIst\tclass\t1\t2\t0.25\tLOCATIONS RANDOMIZATION TESTS\t99\t0.125\t0.5\t-1\t1\t0.75\t0.25\t0.5");
   EXPECT_EQ(
       lines[2],
-      "plots_phylogeny\tIst\tclass\t2\t4\t0.25\tLOCATIONS RANDOMIZATION TESTS\t39\t0.125\t0.5\t\t\t0.75\t0.25\t0.5");
+      "plots_phylogeny\tIst\tclass\t2\t4\t0.25\tLOCATIONS RANDOMIZATION TESTS\t99\t0.125\t0.5\t\t\t0.75\t0.25\t0.5");
 }
 
 TEST(ResultsTable, PValuesAreExactQuotientsOfTheCounts) {
@@ -133,10 +137,11 @@ TEST_F(RunReportsTest, WritesTheTableAndCreatesTheFigureFolder) {
   reports.table_file = "table.tsv";
   reports.figures_folder = "figures";
   reports.data_files = "m.txt";
-  reports.table.add(kPlotsPhylogenySection, "mean_distance", kClassScope, 1, 2, 1.5);
-  reports.table.add(kPlotsPhylogenySection, "Ist", kClassScope, 1, 2, 0.1);
-  reports.table.add(kPlotsPhylogenySection, "mean_distance", kClassScope, 2, 4, 3.5);
-  reports.table.add(kPlotsPhylogenySection, "Ist", kClassScope, 2, 4, 0.2);
+  for (int c = 1; c <= 2; ++c) {
+    reports.table.add(kPlotsPhylogenySection, "mean_distance", kClassScope, c, 2 * c, 2 * c - 0.5,
+                      {Quantity::kMeanDistance, 0});
+    reports.table.add(kPlotsPhylogenySection, "Ist", kClassScope, c, 2 * c, 0.1 * c, {Quantity::kPlotStatistic, 1});
+  }
   const std::vector<std::string> written = write_run_reports(reports);
   ASSERT_EQ(written.size(), 2u);
   EXPECT_EQ(written[1], "figures/distance_classes_plots_phylogeny.svg");

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,26 @@ class WorkDirTest : public ::testing::Test {
 /// Runs `action`, which must end the run; returns the FatalError it threw.
 /// Fails the test when it returns normally.
 core::FatalError expect_fatal(const std::function<void()>& action);
+
+/// The lines of a text, without their line ends.
+inline std::vector<std::string> text_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+/// The tab-separated cells of a line.
+inline std::vector<std::string> tab_cells(const std::string& line) {
+  std::vector<std::string> cells;
+  std::size_t start = 0;
+  for (std::size_t tab = line.find('\t'); tab != std::string::npos; tab = line.find('\t', start)) {
+    cells.push_back(line.substr(start, tab - start));
+    start = tab + 1;
+  }
+  cells.push_back(line.substr(start));
+  return cells;
+}
 
 }  // namespace quorvel::testing
 

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <vector>
+
+#include "core/arrays.hpp"
+#include "partition/distance_classes.hpp"
+#include "partition/distance_regression.hpp"
+#include "partition/partition_types.hpp"
+
+namespace quorvel::partition {
+
+/// Global values of each statistic, doubles [0..4][0..4]: row = StatisticCode,
+/// column 1 within, 2 among, 3 st, 4 a further value (MISSING_VALUE unless set).
+using StatisticSummary = core::DMatrix;
+
+/// A summary table with every cell MISSING_VALUE.
+StatisticSummary make_statistic_summary();
+
+/// Copies within (table [0][0]), among ([1][0]) and st (matrix [0][0]) of the
+/// four statistics of a partition into `summary`.
+void fill_statistic_summary(const PartitionTables& tables, StatisticSummary& summary);
+
+/// Analysis kinds of a plot-level section (they name the statistics of the
+/// reports): no divergences, phylogenetic divergences, trait distances.
+inline constexpr int kPlainAnalysis = 0;
+inline constexpr int kPhylogenyAnalysis = 1;
+inline constexpr int kTraitAnalysis = 2;
+
+/// The observed analysis of one plot-level section, kept for its tests. The
+/// selection, positions and distances borrow tables of the run, which must
+/// outlive the section.
+struct PlotSection {
+  int n_plots = 0;
+  int n_species = 0;
+  int analysis_kind = kPlainAnalysis;
+  /// Statistic codes 1..n_statistics that the section reports (and tests):
+  /// I alone without divergences, I, P, P*, PI (or I, T, T*, TAU) otherwise.
+  int n_statistics = 4;
+  const core::FMatrix* distances = nullptr;  ///< divergences or trait distances; null: none
+  int n_intervals = 2;                       ///< R
+  core::DVector limits;                      ///< t[1..R]
+  PlotWeighting weighting = PlotWeighting::kEqual;
+  PairSelection selection;
+  DistanceClassTable classes;
+  PlotPositions positions;
+  /// Plots the section's pair selection keeps that hold no individual: out
+  /// of the whole analysis (partition, distance classes, permutations).
+  std::vector<int> empty_plots;
+  PartitionTables tables;  ///< observed partition
+  RegressionRow rows[5];   ///< observed rows [StatisticCode]
+  StatisticSummary summary;
+};
+
+/// Regression rows of statistics first_code..last_code of `tables` with the
+/// given plot positions (the section's classes and selection).
+void regress_statistics(const PlotSection& section, int n_categories, const PlotPositions& positions,
+                        const PartitionTables& tables, int first_code, int last_code, RegressionRow* rows);
+
+}  // namespace quorvel::partition

@@ -1,1 +1,0 @@
-quorvel_unit_test(position_groups_tests SOURCES position_groups_test.cpp LIBS quorvel_driver)
