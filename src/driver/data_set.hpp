@@ -125,7 +125,7 @@ struct PlotPositions {
 struct Individuals {
   input::IndividualList list;
   core::IVector species;                               ///< [0..n]: species index of each individual (0 none)
-  individuals::PositionGroups position_groups;      ///< individuals standing at one position
+  individuals::PositionGroups position_groups;         ///< individuals standing at one position
   std::string clade_reduction_note;                    ///< individuals left out by "REDUCE DATA TO CLADE", as described
   core::Vector<core::NameTable> selection_test_texts;  ///< [1..T]: texts[t][0] base test, [1..|k|] pair tests
 };
