@@ -69,26 +69,20 @@ SectionSettings section_settings(const instructions::RunSettings& settings, cons
   view.species_plot_matrix_source = settings.species_plot_matrix.file;
   view.triplet_file = settings.triplets.file;
   view.tree_file = settings.tree.file;
-  view.species_taxonomy_file = taxonomy_read ? settings.species_taxonomy.file : "";
-  view.inter_species_divergences_source = settings.species_divergences.file;
   view.species_traits_file = traits_read ? settings.species_traits.file : "";
   view.species_se_traits_file = settings.species_se_traits.file;
   view.trait_distances_file = settings.trait_distances.file;
   view.plot_list_source = settings.plot_list.file;
   view.inter_plot_distances_source = settings.plot_distances.file;
   view.pairwise_categories_source = settings.pairwise_categories.file;
-  view.individual_list_source = individuals_read ? settings.individuals.file : "";
 
   view.n_matrix_species = headers.n_community_species();
   view.n_matrix_plots = n_plots;
   view.n_trait_species = traits_read ? headers.species_traits.n_species : 0;
   view.n_trait_variables = list.counts_read ? list.n_variables : 0;
-  view.n_taxonomy_species = taxonomy_read ? headers.taxonomy.n_species : 0;
   view.n_tree_species = headers.signed_tree_tips();
-  view.n_divergence_species = headers.n_divergence_species;
   view.n_individuals = n_individuals;
   view.n_individual_columns = individuals_read ? headers.individuals.n_columns : 0;
-  view.n_plot_coordinates = headers.plot_list.n_coordinates;
   view.n_plot_categories = headers.plot_list.n_categories;
   view.n_trait_distance_species = headers.trait_distances.n_rows;
   view.trait_distance_layout = std::abs(headers.trait_distances.layout);

@@ -68,27 +68,21 @@ struct SectionSettings : instructions::RunSettings {
   std::string species_plot_matrix_source;
   std::string triplet_file;
   std::string tree_file;
-  std::string species_taxonomy_file;
-  std::string inter_species_divergences_source;
   std::string species_traits_file;
   std::string species_se_traits_file;
   std::string trait_distances_file;
   std::string plot_list_source;
   std::string inter_plot_distances_source;
   std::string pairwise_categories_source;
-  std::string individual_list_source;
 
   // Counts of the data.
   int n_matrix_species = 0;  // species of the community data (of the individuals with an individual list)
   int n_matrix_plots = 0;    // plots of the community data (the position groups at analysis level 3)
   int n_trait_species = 0;
   int n_trait_variables = 0;
-  int n_taxonomy_species = 0;
   int n_tree_species = 0;  // > 0 ultrametric tree, < 0 "PHYLOGENETIC TREE"
-  int n_divergence_species = 0;
   int n_individuals = 0;
   int n_individual_columns = 0;
-  int n_plot_coordinates = 0;
   int n_plot_categories = 0;  // -1: one category column, count not given
   int n_trait_distance_species = 0;
   int trait_distance_layout = 0;  // number of distance matrices (1 for a square matrix)

@@ -8,7 +8,6 @@
 #include "core/errors.hpp"
 #include "core/format.hpp"
 #include "core/text_output.hpp"
-#include "input/interval_files.hpp"
 #include "input/open_retry.hpp"
 #include "instructions/instruction_reader.hpp"
 
