@@ -88,17 +88,25 @@ ListStart read_list_start(const DataSource& source, const ListKind& kind) {
   return start;
 }
 
+// A list of `n_species` species and `n_variables` variables, the names and
+// categories still to be filled (entry 0 of the categories: the species).
+SpeciesListHeader list_of(int n_species, int n_variables) {
+  SpeciesListHeader list;
+  list.counts_read = true;
+  list.n_species = n_species;
+  list.n_variables = n_variables;
+  list.variable_names = core::name_table(0, n_variables);
+  list.variable_categories = core::ivector(0, n_variables);
+  list.variable_categories[0] = n_species;
+  return list;
+}
+
 }  // namespace
 
 SpeciesListHeader scan_species_traits(const DataSource& source) {
-  SpeciesListHeader list;
   const ListStart start = read_list_start(source, kTraitList);
-  if (!start.counts_read) return list;
-  list.counts_read = true;
-  list.n_species = start.n_species;
-  list.n_variables = start.n_columns;
-  list.variable_names = core::name_table(0, list.n_variables);
-  list.variable_categories = core::ivector(0, list.n_variables);
+  if (!start.counts_read) return SpeciesListHeader();
+  SpeciesListHeader list = list_of(start.n_species, start.n_columns);
   list.variable_names[0] = header_field(start.header.c_str(), kNameLimit);
   const char* position = start.header.c_str();
   for (int j = 1; j <= list.n_variables; ++j) {
@@ -109,7 +117,6 @@ SpeciesListHeader scan_species_traits(const DataSource& source) {
       list.unreadable_category = true;
     }
   }
-  list.variable_categories[0] = list.n_species;
   return list;
 }
 
@@ -125,11 +132,7 @@ TaxonomyHeader scan_species_taxonomy(const DataSource& source) {
   taxonomy.level_names = core::name_table(0, n_levels);
   taxonomy.level_sizes = core::ivector(0, n_levels);
   SpeciesListHeader& variables = taxonomy.levels_as_variables;
-  variables.counts_read = true;
-  variables.n_species = taxonomy.n_species;
-  variables.n_variables = n_levels;
-  variables.variable_names = core::name_table(0, n_levels);
-  variables.variable_categories = core::ivector(0, n_levels);
+  variables = list_of(taxonomy.n_species, n_levels);
   taxonomy.level_names[0] = header_field(start.header.c_str(), kNameLimit);
   variables.variable_names[0] = taxonomy.level_names[0];
   const char* position = start.header.c_str();
@@ -150,7 +153,6 @@ TaxonomyHeader scan_species_taxonomy(const DataSource& source) {
     variables.variable_categories[j] = categories;
   }
   taxonomy.level_sizes.fill(taxonomy.n_species);
-  variables.variable_categories[0] = taxonomy.n_species;
   return taxonomy;
 }
 
