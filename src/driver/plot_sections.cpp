@@ -21,9 +21,7 @@ bool has_tree(const RunState& state) {
 }
 
 // Ages of nodes are divergence times only in a dated tree or a classification.
-bool has_dated_tree(const RunState& state) {
-  return has_tree(state) && !state.divergences.empty() && state.divergences(0, 0) == 1.0f;
-}
+bool has_dated_tree(const RunState& state) { return has_tree(state) && phylogeny::is_dated(state.phylogeny.origin); }
 
 partition::SpeciesTree species_tree(const RunState& state) {
   partition::SpeciesTree tree;

@@ -39,6 +39,7 @@ randomization::PlotTestData plot_test_data(RunState& state, const PlotSection& s
 
 randomization::PhylogenyView phylogeny_view(const RunState& state) {
   randomization::PhylogenyView view;
+  view.tree = &state.phylogeny;
   view.nodes = &state.nodes;
   view.n_tips = state.n_tips;
   view.n_nodes = state.n_tree_nodes;

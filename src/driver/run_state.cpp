@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "instructions/keyword_table.hpp"
+#include "phylogeny/tree_divergences.hpp"
 
 namespace quorvel::driver {
 
@@ -145,17 +146,25 @@ void use_data_set(RunState& state, DataSet data) {
   state.trait_distance_species = traits.distances.n_named;
 
   Phylogeny& phylogeny = data.phylogeny;
-  state.nodes = std::move(phylogeny.nodes);
+  state.nodes = phylogeny::node_table(phylogeny);
   state.n_tips = phylogeny.n_tips;
-  state.n_tree_nodes = phylogeny.n_nodes;
-  state.leaf_of_species = std::move(phylogeny.leaf_of_species);
-  state.species_of_leaf = std::move(phylogeny.species_of_leaf);
-  state.divergences = std::move(phylogeny.divergences);
+  state.n_tree_nodes = phylogeny.last_number;
+  state.leaf_of_species = phylogeny.tip_of_species;
+  state.species_of_leaf = phylogeny.species_of_tip;
+  if (phylogeny.has_tree()) {
+    const int n_species = data.n_species;
+    state.divergences = core::matrix(0, n_species, 0, n_species);
+    phylogeny::compute_tree_divergences(phylogeny, phylogeny.tip_of_species, n_species, state.divergences);
+  } else {
+    state.divergences = std::move(phylogeny.divergences);
+  }
   state.max_divergence = phylogeny.max_divergence;
-  state.level_variable = std::move(phylogeny.level_variable);
-  state.taxa_per_level = std::move(phylogeny.taxa_per_level);
-  state.first_member = std::move(phylogeny.first_member);
-  state.last_member = std::move(phylogeny.last_member);
+  const phylogeny::ClassificationLevels& levels = phylogeny.classification;
+  state.level_variable = levels.level_variable;
+  state.taxa_per_level = levels.taxa_per_level;
+  state.first_member = levels.first_member;
+  state.last_member = levels.last_member;
+  state.phylogeny = std::move(phylogeny);
 
   IntervalSet& intervals = data.intervals;
   state.n_distance_intervals = intervals.distance.n;

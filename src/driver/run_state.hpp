@@ -138,14 +138,16 @@ struct RunState {
   core::NameTable trait_distance_names;
   int trait_distance_species = 0;  // distinct species the trait distance file names
 
-  // Phylogeny: the tree (or the taxonomic tree), the species-tip maps and the
-  // divergence matrix.
+  // Phylogeny: the tree (or the taxonomic tree) with its species-tip maps,
+  // or the table of divergences read. The fields after it are views of it
+  // for the code that reads a node table and loose maps.
+  phylogeny::Phylogeny phylogeny;
   phylogeny::NodeTable nodes;
   int n_tips = 0;
   int n_tree_nodes = 0;           // last node index of the tree
   core::IVector leaf_of_species;  // [0..n_species], 0 = species without tip
   core::IVector species_of_leaf;  // [0..n_tips], 0 = tip of no species
-  core::FMatrix divergences;      // [0..n_species][0..n_species]; [0][0] tells the origin
+  core::FMatrix divergences;      // [0..n_species][0..n_species]
   float max_divergence = 0;
   // Taxonomic tree: variable of each level, taxa per level, members of each
   // taxon, taxon of each species, all over levels 0..H+1.

@@ -35,7 +35,8 @@ std::shared_ptr<const partition::CladeTree> clade_tree_of(const PhylogenyView& v
   const int n_species = view.n_species;
   const core::FMatrix& divergences = *view.divergences;
   const core::IVector& leaf_of_species = *view.leaf_of_species;
-  if (n_nodes <= 0 || view.n_tips <= 0 || view.nodes->hi() < n_nodes || divergences(0, 0) == -1.0f) return nullptr;
+  if (n_nodes <= 0 || view.n_tips <= 0 || view.nodes->hi() < n_nodes || !phylogeny::is_dated(view.tree->origin))
+    return nullptr;
   if (divergences.row_hi() < n_species || leaf_of_species.hi() < n_species) return nullptr;
   auto tree = std::make_shared<partition::CladeTree>();
   tree->n_tips = view.n_tips;
@@ -77,8 +78,7 @@ MatrixRandomizer phylogeny_randomizer(const PhylogenyView& view, const Phylogeny
   randomizer.apply = [tree, mode](const core::IVector& perm, core::FMatrix& out, core::IVector& placement) {
     if (mode == kPermuteAllSpecies) {
       place_species_on_tips(tree->n_species, tree->n_tips, *tree->leaf_of_species, perm, placement);
-      out(0, 0) = (*tree->divergences)(0, 0);
-      phylogeny::compute_tree_divergences(*tree->nodes, tree->n_species, placement, out);
+      phylogeny::compute_tree_divergences(*tree->tree, placement, tree->n_species, out);
       return 0;
     }
     return apply_phylogeny_permutation(tree->n_species, tree->n_tips, *tree->leaf_of_species, *tree->species_of_leaf,

@@ -7,7 +7,7 @@
 
 #include "core/arrays.hpp"
 #include "partition/clade_divergences.hpp"
-#include "phylogeny/tree_node.hpp"
+#include "phylogeny/phylogeny.hpp"
 #include "randomization/random_generator.hpp"
 
 namespace quorvel::randomization {
@@ -16,7 +16,8 @@ namespace quorvel::randomization {
 /// 1..n_tips, nodes up to n_nodes), the species-tip maps and the observed
 /// divergences [0..n_species][0..n_species].
 struct PhylogenyView {
-  const phylogeny::NodeTable* nodes = nullptr;
+  const phylogeny::Phylogeny* tree = nullptr;   ///< the tree: its origin says what a divergence is
+  const phylogeny::NodeTable* nodes = nullptr;  ///< the tree's node table as read
   int n_tips = 0;
   int n_nodes = 0;
   int n_species = 0;

@@ -284,9 +284,13 @@ RunState tree_community(int threads) {
   state.leaf_of_species = core::ivector(0, s);
   state.species_of_leaf = core::ivector(0, n_tips);
   for (int j = 1; j <= 17; ++j) state.leaf_of_species[j] = state.species_of_leaf[j] = j;
+  state.phylogeny =
+      phylogeny::compact_node_table(state.nodes, n_tips, state.n_tree_nodes, phylogeny::PhylogenyOrigin::kDatedTree);
+  state.phylogeny.tip_of_species = state.leaf_of_species;
+  state.phylogeny.species_of_tip = state.species_of_leaf;
+  EXPECT_EQ(phylogeny::validate_phylogeny(state.phylogeny), "");
   state.divergences = core::matrix(0, s, 0, s);
-  state.divergences(0, 0) = 1;
-  phylogeny::compute_tree_divergences(state.nodes, s, state.leaf_of_species, state.divergences);
+  phylogeny::compute_tree_divergences(state.phylogeny, state.leaf_of_species, s, state.divergences);
   return state;
 }
 
@@ -406,7 +410,7 @@ TEST(CladeTree, OnlyForTreesThatStandForTheObservedDivergences) {
   RunState state = tree_community(1);
   EXPECT_TRUE(has_clade_tree(state));
   RunState lengths = tree_community(1);
-  lengths.divergences(0, 0) = -1;  // divergences are path lengths
+  lengths.phylogeny.origin = phylogeny::PhylogenyOrigin::kPathLengthTree;  // divergences are path lengths
   EXPECT_FALSE(has_clade_tree(lengths));
   RunState flat = tree_community(1);
   flat.nodes[21].age = 4;  // a zero-length branch under the root
