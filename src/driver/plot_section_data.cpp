@@ -16,29 +16,6 @@
 
 namespace quorvel::driver {
 
-namespace {
-
-bool present_in_plots(const core::DMatrix& abundances, int n_plots, int species) {
-  for (int k = 1; k <= n_plots; ++k)
-    if (abundances(k, 0) != 0.0 && abundances(k, species) != 0.0) return true;
-  return false;
-}
-
-}  // namespace
-
-std::vector<int> species_without_distances(const core::FMatrix& distances, const core::DMatrix& abundances, int n_plots,
-                                           int n_species) {
-  std::vector<int> left_out;
-  if (n_species < 2) return left_out;
-  for (int i = 1; i <= n_species; ++i) {
-    if (!present_in_plots(abundances, n_plots, i)) continue;
-    bool related = false;
-    for (int j = 1; j <= n_species && !related; ++j) related = j != i && !is_missing(distances(i, j));
-    if (!related) left_out.push_back(i);
-  }
-  return left_out;
-}
-
 std::string species_name_list(const std::vector<int>& species, const core::NameTable& names) {
   if (species.empty()) return "";
   std::vector<std::string> named;
@@ -63,12 +40,13 @@ std::string left_out_line(const char* text, const std::vector<int>& species, con
 
 std::string phylogeny_left_out_description(const RunState& state) {
   const int n_species = state.codes.n_species;
-  if (!has_plot_data(state) || state.codes.phylogeny_kind == kNoPhylogeny || state.divergences.row_hi() < n_species)
-    return "";
+  const partition::SpeciesDistances divergences = partition::phylogeny_distances(state.phylogeny, nullptr);
+  if (!has_plot_data(state) || !divergences.given()) return "";
+  if (divergences.matrix && divergences.matrix->row_hi() < n_species) return "";
   return left_out_line(
       "\nSpecies of the plots without divergences (not in the phylogeny), left out of the PLOTS x PHYLO analyses: "
       "%i: ",
-      species_without_distances(state.divergences, state.abundances, state.settings.n_matrix_plots, n_species),
+      partition::species_without_distances(divergences, state.abundances, state.settings.n_matrix_plots, n_species),
       state.species_names);
 }
 
@@ -79,7 +57,8 @@ std::string traits_left_out_description(const RunState& state) {
   std::vector<int> left_out;
   if (state.codes.trait_kind == kTraitDistances && state.trait_distances.hi() >= 1 &&
       state.trait_distances[1].row_hi() >= n_species) {
-    left_out = species_without_distances(state.trait_distances[1], state.abundances, n_plots, n_species);
+    left_out = partition::species_without_distances(partition::table_distances(&state.trait_distances[1]),
+                                                    state.abundances, n_plots, n_species);
   } else if (state.codes.trait_kind == kSpeciesTraits && n_species >= 2) {
     // Trait distances average the quantitative traits both species have: a
     // species without any of them has no distance at all.
@@ -88,7 +67,10 @@ std::string traits_left_out_description(const RunState& state) {
     bool any_quantitative = false;
     for (int v = 1; v <= n_variables; ++v) any_quantitative |= settings.trait_variable_categories[v] == 0;
     for (int i = 1; i <= n_species && any_quantitative; ++i) {
-      if (!present_in_plots(state.abundances, n_plots, i)) continue;
+      bool present = false;
+      for (int k = 1; k <= n_plots && !present; ++k)
+        present = state.abundances(k, 0) != 0.0 && state.abundances(k, i) != 0.0;
+      if (!present) continue;
       bool has_value = false;
       for (int v = 1; v <= n_variables && !has_value; ++v)
         has_value = settings.trait_variable_categories[v] == 0 && state.traits(v, i) != MISSING_VALUE_F;
@@ -100,12 +82,13 @@ std::string traits_left_out_description(const RunState& state) {
       left_out, state.species_names);
 }
 
-SectionSpecies::SectionSpecies(RunState& state, const core::FMatrix* distances) : state_(state) {
-  if (distances == nullptr) return;
+SectionSpecies::SectionSpecies(RunState& state, const partition::SpeciesDistances& distances) : state_(state) {
+  if (!distances.given()) return;
   const int n_plots = state.settings.n_matrix_plots;
   const int n_species = state.codes.n_species;
   if (state.abundances.row_hi() < n_plots || state.abundances.col_hi() < n_species) return;
-  const std::vector<int> left_out = species_without_distances(*distances, state.abundances, n_plots, n_species);
+  const std::vector<int> left_out =
+      partition::species_without_distances(distances, state.abundances, n_plots, n_species);
   if (left_out.empty()) return;
   full_ = state.abundances;
   restricted_ = true;
@@ -199,7 +182,7 @@ void prepare_plot_pairs(RunState& state) {
   }
 }
 
-PlotSection make_plot_section(const RunState& state, const core::FMatrix* distances, int analysis_kind,
+PlotSection make_plot_section(const RunState& state, const partition::SpeciesDistances& distances, int analysis_kind,
                               bool use_divergence_intervals) {
   PlotSection section;
   section.n_plots = state.settings.n_matrix_plots;
@@ -248,9 +231,10 @@ PlotSection make_plot_section(const RunState& state, const core::FMatrix* distan
 }
 
 void compute_observed_partition(RunState& state, PlotSection& section) {
+  partition::PartitionWorkspace workspace;
   partition::compute_diversity_partition(section.n_plots, section.n_species, state.abundances, state.data_type,
                                          section.selection, section.distances, section.n_intervals, section.limits,
-                                         section.weighting, section.tables);
+                                         section.weighting, section.tables, workspace);
   partition::fill_statistic_summary(section.tables, section.summary);
   // Distance classes are never negative once fixed; without intervals the
   // rows hold the mean over all pairs.

@@ -19,14 +19,6 @@ using partition::kPlainAnalysis;
 using partition::kTraitAnalysis;
 using partition::PlotSection;
 
-/// Species present in a plot of the data (a plot with a non-zero total) that
-/// have no distance to any other species in `distances` [0..S][0..S]: no
-/// tip in the tree or the classification, no row in a divergence file, no
-/// trait value. A plot-level section leaves them out as a whole. Empty with
-/// fewer than two species.
-std::vector<int> species_without_distances(const core::FMatrix& distances, const core::DMatrix& abundances, int n_plots,
-                                           int n_species);
-
 /// "a, b, c" for the given species, the first 20 by name and then "and n more".
 std::string species_name_list(const std::vector<int>& species, const core::NameTable& names);
 
@@ -46,7 +38,7 @@ std::string traits_left_out_description(const RunState& state);
 /// without distances.
 class SectionSpecies {
  public:
-  SectionSpecies(RunState& state, const core::FMatrix* distances);
+  SectionSpecies(RunState& state, const partition::SpeciesDistances& distances);
   ~SectionSpecies();
   SectionSpecies(const SectionSpecies&) = delete;
   SectionSpecies& operator=(const SectionSpecies&) = delete;
@@ -77,7 +69,7 @@ void prepare_plot_pairs(RunState& state);
 /// A section over the run's plots: selection, plot positions, the distance
 /// classes fixed from the distance intervals (when there are any), the
 /// divergence intervals (`use_divergence_intervals`; otherwise 0 and 1).
-PlotSection make_plot_section(const RunState& state, const core::FMatrix* distances, int analysis_kind,
+PlotSection make_plot_section(const RunState& state, const partition::SpeciesDistances& distances, int analysis_kind,
                               bool use_divergence_intervals);
 
 /// Observed partition of the section (over the run's abundances, whose row 0

@@ -116,9 +116,12 @@ void run_plots_phylogeny_section(RunState& state) {
   const bool has_phylogeny = state.codes.phylogeny_kind != kNoPhylogeny;
   core::console_print(has_phylogeny ? "\n\n\n\nAnalyse PLOTS x PHYLO data" : "\n\n\n\nAnalyse PLOTS data");
   prepare_plot_pairs(state);
-  const SectionSpecies species(state, has_phylogeny ? &state.divergences : nullptr);
-  PlotSection section = make_plot_section(state, has_phylogeny ? &state.divergences : nullptr,
-                                          has_phylogeny ? kPhylogenyAnalysis : kPlainAnalysis, true);
+  const partition::SpeciesDistances divergences =
+      has_phylogeny ? partition::phylogeny_distances(state.phylogeny, partition::clade_view(state.phylogeny))
+                    : partition::SpeciesDistances();
+  const SectionSpecies species(state, divergences);
+  PlotSection section =
+      make_plot_section(state, divergences, has_phylogeny ? kPhylogenyAnalysis : kPlainAnalysis, true);
   compute_observed_partition(state, section);
   core::console_print(global_statistics_line(state, section));
   write_section_report(state, section, state.codes.n_reported_indices, section.n_intervals);
@@ -139,8 +142,9 @@ void run_plots_phylogeny_section(RunState& state) {
 void run_plots_traits_section(RunState& state) {
   core::console_print("\n\n\n\n\nAnalyse PLOTS x TRAITS data");
   prepare_plot_pairs(state);
-  const SectionSpecies species(state, &state.section_trait_distances);
-  PlotSection section = make_plot_section(state, &state.section_trait_distances, kTraitAnalysis, false);
+  const partition::SpeciesDistances distances = partition::table_distances(&state.section_trait_distances);
+  const SectionSpecies species(state, distances);
+  PlotSection section = make_plot_section(state, distances, kTraitAnalysis, false);
   compute_observed_partition(state, section);
   core::console_print(global_statistics_line(state, section));
   write_section_report(state, section, 4, 0);

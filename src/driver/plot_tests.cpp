@@ -41,12 +41,7 @@ randomization::PhylogenyView phylogeny_view(const RunState& state) {
   randomization::PhylogenyView view;
   view.tree = &state.phylogeny;
   view.nodes = &state.nodes;
-  view.n_tips = state.n_tips;
-  view.n_nodes = state.n_tree_nodes;
   view.n_species = state.codes.n_species;
-  view.leaf_of_species = &state.leaf_of_species;
-  view.species_of_leaf = &state.species_of_leaf;
-  view.divergences = &state.divergences;
   return view;
 }
 
@@ -128,16 +123,6 @@ void write_test(RunState& state, const PlotSection& section, const TestDescripti
   reports::append_test_section(state.settings.main_result_file, reports::report_plot_test(state.reports.table, record));
 }
 
-double mean_plot_richness(const RunState& state) {
-  const int n_plots = state.settings.n_matrix_plots;
-  const int n_species = state.codes.n_species;
-  double present = 0;
-  for (int k = 1; k <= n_plots; ++k)
-    for (int j = 1; j <= n_species; ++j)
-      if (state.abundances(k, j) != 0.0) present += 1.0;
-  return n_plots == 0 ? 0.0 : present / n_plots;
-}
-
 // One partition test (phylogeny or trait distances). Every randomization is
 // kept: the partition leaves out of each statistic the plots without a
 // value of it, so a randomization never empties a statistic that the
@@ -167,14 +152,6 @@ void run_spatial_test(RunState& state, const PlotSection& section, int data_kind
 
 bool has_tree(const RunState& state) { return state.codes.phylogeny_kind != kDivergenceFile && state.n_tree_nodes > 0; }
 
-// Species permuted among the tips of the tree; with a tree the partition
-// can climb, the randomizations place species on tips (same values).
-randomization::MatrixRandomizer phylogeny_randomizer(RunState& state, const randomization::PhylogenyView& view,
-                                                     const randomization::PhylogenyPermutation& permutation) {
-  return randomization::phylogeny_randomizer(
-      view, permutation, randomization::clade_tree_of(view, mean_plot_richness(state)), state.generator);
-}
-
 // Time decomposition: for each divergence interval m = 2..R, species are
 // permuted within the clades whose stem crosses t[m], which leaves the
 // structure older than t[m] intact.
@@ -203,13 +180,12 @@ void run_time_decomposition(RunState& state, const PlotSection& section) {
   permutation.weights = permutation_weights(state, randomization::kPermuteSampledSpecies, true);
   const randomization::PhylogenyView view = phylogeny_view(state);
   const randomization::PlotTestData data = plot_test_data(state, section);
-  const auto clade_tree = randomization::clade_tree_of(view, mean_plot_richness(state));
   for (int m = 2; m <= R; ++m) {
     core::console_print(format("\n\nPhylogeny randomization test for time decomposition: clades age<=%f (%i random.)\n",
                                section.limits[m], n));
     permutation.restriction = static_cast<float>(section.limits[m]);
     const randomization::MatrixRandomizer randomizer =
-        randomization::phylogeny_randomizer(view, permutation, clade_tree, state.generator);
+        randomization::phylogeny_randomizer(view, permutation, section.distances.clades, state.generator);
     summarize_interval(randomization::run_interval_test(data, randomizer, n, m), m);
   }
   // Interval 1 (one species) is never randomized: its observed values alone.
@@ -245,7 +221,9 @@ void run_phylogeny_tests(RunState& state, const PlotSection& section) {
       permutation.weights = mode != randomization::kPermuteAllSpecies ? permutation_weights(state, mode, true)
                                                                       : core::vector(0, state.n_tips);
       const randomization::PhylogenyView view = phylogeny_view(state);
-      run_partition_test(state, section, phylogeny_randomizer(state, view, permutation), test);
+      run_partition_test(
+          state, section,
+          randomization::phylogeny_randomizer(view, permutation, section.distances.clades, state.generator), test);
     } else if (restriction == randomization::kWholeTree) {
       run_partition_test(state, section,
                          randomization::matrix_randomizer(state.divergences, state.codes.n_species, mode,
@@ -289,7 +267,7 @@ void run_traits_section_tests(RunState& state, const PlotSection& section) {
       core::FVector weights = mode != randomization::kPermuteAllSpecies ? permutation_weights(state, mode, false)
                                                                         : core::vector(0, state.codes.n_species);
       run_partition_test(state, section,
-                         randomization::matrix_randomizer(*section.distances, state.codes.n_species, mode,
+                         randomization::matrix_randomizer(*section.distances.matrix, state.codes.n_species, mode,
                                                           std::move(weights), state.generator),
                          test);
     }

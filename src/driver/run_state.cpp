@@ -151,12 +151,16 @@ void use_data_set(RunState& state, DataSet data) {
   state.n_tree_nodes = phylogeny.last_number;
   state.leaf_of_species = phylogeny.tip_of_species;
   state.species_of_leaf = phylogeny.species_of_tip;
-  if (phylogeny.has_tree()) {
+  // The table of divergences between species, for the analyses that still
+  // read one: the trait signal (against trait distances) and the individual
+  // level. The plot-level sections read the tree itself.
+  const bool table_wanted = state.codes.trait_kind != kNoTraits || !state.individual_species.empty();
+  if (phylogeny.has_tree() && table_wanted) {
     const int n_species = data.n_species;
     state.divergences = core::matrix(0, n_species, 0, n_species);
     phylogeny::compute_tree_divergences(phylogeny, phylogeny.tip_of_species, n_species, state.divergences);
-  } else {
-    state.divergences = std::move(phylogeny.divergences);
+  } else if (!phylogeny.has_tree()) {
+    state.divergences = phylogeny.divergences;
   }
   state.max_divergence = phylogeny.max_divergence;
   const phylogeny::ClassificationLevels& levels = phylogeny.classification;

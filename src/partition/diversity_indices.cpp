@@ -1,11 +1,13 @@
 #include "partition/diversity_indices.hpp"
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "core/constants.hpp"
 #include "core/format.hpp"
 #include "partition/clade_order.hpp"
+#include "phylogeny/tree_divergences.hpp"
 
 namespace quorvel::partition {
 
@@ -63,6 +65,32 @@ void mark_tips(const SpeciesTree& tree, int n_species, const double* row, std::v
 
 bool usable(float d) { return std::isfinite(d); }
 
+// The divergences of one species with every species (row[j], j = 1..s):
+// rows of the table, or computed from the tree one at a time.
+class DivergenceRowSource {
+ public:
+  DivergenceRowSource(const SpeciesDistances& distances, int n_species) : distances_(distances) {
+    if (distances.tree) {
+      rows_ = std::make_unique<phylogeny::DivergenceRows>(*distances.tree, *distances.tip_of_species, n_species);
+      buffer_.assign(static_cast<std::size_t>(n_species) + 1, 0.0f);
+    }
+  }
+  const float* row(int i) {
+    if (!rows_) return &(*distances_.matrix)(i, 0);
+    if (i != cached_) {
+      rows_->fill(i, buffer_.data());
+      cached_ = i;
+    }
+    return buffer_.data();
+  }
+
+ private:
+  const SpeciesDistances& distances_;
+  std::unique_ptr<phylogeny::DivergenceRows> rows_;
+  std::vector<float> buffer_;
+  int cached_ = -1;
+};
+
 double ratio(double numerator, double denominator) {
   return denominator == 0.0 ? MISSING_VALUE : numerator / denominator;
 }
@@ -74,8 +102,8 @@ struct RowIndices {
   double pd = MISSING_VALUE;
 };
 
-RowIndices row_indices(const DiversityIndicesInput& in, int r, const CladeOrder* order, std::vector<int>& present,
-                       std::vector<int>& counts) {
+RowIndices row_indices(const DiversityIndicesInput& in, int r, const CladeOrder* order, DivergenceRowSource* rows,
+                       std::vector<int>& present, std::vector<int>& counts) {
   const core::DMatrix& A = *in.abundances;
   RowIndices out;
   std::vector<int> species;
@@ -83,13 +111,13 @@ RowIndices row_indices(const DiversityIndicesInput& in, int r, const CladeOrder*
     if (A(r, j) != 0.0) species.push_back(j);
   }
   out.richness = static_cast<int>(species.size());
-  if (in.divergences) {
-    const core::FMatrix& D = *in.divergences;
+  if (rows) {
     double sum = 0.0;
     long pairs = 0;
     for (std::size_t a = 0; a < species.size(); ++a) {
+      const float* row = rows->row(species[a]);
       for (std::size_t b = a + 1; b < species.size(); ++b) {
-        const float d = D(species[a], species[b]);
+        const float d = row[species[b]];
         if (!usable(d)) continue;
         sum += d;
         ++pairs;
@@ -106,7 +134,7 @@ RowIndices row_indices(const DiversityIndicesInput& in, int r, const CladeOrder*
 
 std::string row_text(const DiversityIndicesInput& in, const std::string& name, const RowIndices& row) {
   std::string out = core::format("\n%s\t%i", name.c_str(), row.richness);
-  if (in.divergences) out += core::tab_cell("%f", row.mean_divergence);
+  if (in.divergences.given()) out += core::tab_cell("%f", row.mean_divergence);
   if (in.tree.nodes) out += core::tab_cell("%f", row.pd);
   return out;
 }
@@ -120,9 +148,8 @@ struct PlotSums {
   std::vector<long> species_pairs;        // number of such species
 };
 
-void plot_sums(const DiversityIndicesInput& in, int k, PlotSums& sums) {
+void plot_sums(const DiversityIndicesInput& in, int k, DivergenceRowSource& rows, PlotSums& sums) {
   const core::DMatrix& A = *in.abundances;
-  const core::FMatrix& D = *in.divergences;
   const std::size_t size = static_cast<std::size_t>(in.n_species) + 1;
   sums.individual_sum.assign(size, 0.0);
   sums.individual_weight.assign(size, 0.0);
@@ -131,8 +158,9 @@ void plot_sums(const DiversityIndicesInput& in, int k, PlotSums& sums) {
   for (int i = 1; i <= in.n_species; ++i) {
     const double a = A(k, i);
     if (a == 0.0) continue;
+    const float* row = rows.row(i);
     for (int j = 1; j <= in.n_species; ++j) {
-      const float d = D(i, j);
+      const float d = row[j];
       if (!usable(d)) continue;
       const std::size_t sj = static_cast<std::size_t>(j);
       sums.individual_sum[sj] += a * d;
@@ -145,7 +173,8 @@ void plot_sums(const DiversityIndicesInput& in, int k, PlotSums& sums) {
   }
 }
 
-std::string pair_table(const DiversityIndicesInput& in, const std::vector<RowIndices>& rows, const CladeOrder* order) {
+std::string pair_table(const DiversityIndicesInput& in, const std::vector<RowIndices>& rows, const CladeOrder* order,
+                       DivergenceRowSource* divergence_rows) {
   const core::DMatrix& A = *in.abundances;
   const core::NameTable& names = *in.plot_names;
   std::string out =
@@ -153,7 +182,7 @@ std::string pair_table(const DiversityIndicesInput& in, const std::vector<RowInd
       "of "
       "similarity: J=(S1+S2-S1&2)/S1&2";
   if (in.tree.nodes) out += "\tPJ=(PD1+PD2-PD1&2)/PD1&2";
-  if (in.divergences) out += "\tmean divergence btw ind\tmean divergence btw sp";
+  if (divergence_rows) out += "\tmean divergence btw ind\tmean divergence btw sp";
   std::vector<int> present_k, present_l, present, counts_k, counts_l, counts;
   PlotSums sums;
   for (int k = 1; k < in.n_plots; ++k) {
@@ -161,7 +190,7 @@ std::string pair_table(const DiversityIndicesInput& in, const std::vector<RowInd
       mark_tips(in.tree, in.n_species, A[k].data(), present_k);
       count_present_tips(*order, present_k, counts_k);
     }
-    if (in.divergences) plot_sums(in, k, sums);
+    if (divergence_rows) plot_sums(in, k, *divergence_rows, sums);
     for (int l = k + 1; l <= in.n_plots; ++l) {
       int union_size = 0;
       double individual_sum = 0.0, individual_weight = 0.0, species_sum = 0.0;
@@ -169,7 +198,7 @@ std::string pair_table(const DiversityIndicesInput& in, const std::vector<RowInd
       for (int j = 1; j <= in.n_species; ++j) {
         const double a = A(l, j);
         if (a != 0.0 || A(k, j) != 0.0) ++union_size;
-        if (a == 0.0 || !in.divergences) continue;
+        if (a == 0.0 || !divergence_rows) continue;
         const std::size_t sj = static_cast<std::size_t>(j);
         individual_sum += a * sums.individual_sum[sj];
         individual_weight += a * sums.individual_weight[sj];
@@ -189,7 +218,7 @@ std::string pair_table(const DiversityIndicesInput& in, const std::vector<RowInd
         count_present_tips(*order, present, counts);
         out += core::tab_cell("%f", phylogenetic_jaccard(in.tree, *order, counts_k, counts_l, counts));
       }
-      if (in.divergences) {
+      if (divergence_rows) {
         out += core::tab_cell("%f", ratio(individual_sum, individual_weight));
         out += core::tab_cell("%f", ratio(species_sum, static_cast<double>(species_pairs)));
       }
@@ -212,15 +241,18 @@ std::string diversity_indices_text(const DiversityIndicesInput& in) {
   if (in.tree.nodes) order = make_clade_order(*in.tree.nodes, in.tree.n_tips, in.tree.n_nodes);
   const CladeOrder* tree_order = in.tree.nodes ? &order : nullptr;
   std::vector<int> present, counts;
+  std::unique_ptr<DivergenceRowSource> divergence_rows;
+  if (in.divergences.given()) divergence_rows = std::make_unique<DivergenceRowSource>(in.divergences, in.n_species);
   std::vector<RowIndices> rows;
-  for (int r = 0; r <= in.n_plots; ++r) rows.push_back(row_indices(in, r, tree_order, present, counts));
+  for (int r = 0; r <= in.n_plots; ++r)
+    rows.push_back(row_indices(in, r, tree_order, divergence_rows.get(), present, counts));
 
   std::string out = "\n\n\nDIVERSITY indices\nPlot\tSp Richness";
-  if (in.divergences) out += "\tMean divergence between species";
+  if (in.divergences.given()) out += "\tMean divergence between species";
   if (in.tree.nodes) out += "\tFaith's PD (total size of phylogenetic tree)";
   if (in.n_plots > 1) out += row_text(in, "All plots", rows[0]) + "\n";
   for (int k = 1; k <= in.n_plots; ++k) out += row_text(in, (*in.plot_names)[k], rows[static_cast<std::size_t>(k)]);
-  if (in.n_plots > 1) out += pair_table(in, rows, tree_order);
+  if (in.n_plots > 1) out += pair_table(in, rows, tree_order, divergence_rows.get());
   return out;
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/arrays.hpp"
+#include "partition/species_distances.hpp"
 #include "phylogeny/tree_node.hpp"
 
 namespace quorvel::partition {
@@ -29,7 +30,7 @@ struct DiversityIndicesInput {
   int n_species = 0;
   const core::NameTable* plot_names = nullptr;  ///< [1..n]
   const core::DMatrix* abundances = nullptr;    ///< [0..n][0..s]; row 0 the pooled sample of the partition
-  const core::FMatrix* divergences = nullptr;   ///< [0..s][0..s], or null
+  SpeciesDistances divergences;                 ///< a table or a tree (none: no divergence columns)
   SpeciesTree tree;                             ///< nodes null: no tree
 };
 

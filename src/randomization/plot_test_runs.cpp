@@ -78,7 +78,7 @@ void run_partitions(const PlotTestData& data, const MatrixRandomizer& randomizer
   std::vector<PartitionWorker> workers(static_cast<std::size_t>(runner.workers()));
   for (PartitionWorker& worker : workers) {
     worker.abundances = *data.abundances;
-    if (!randomizer.clade_tree) worker.matrix = *section.distances;
+    if (!randomizer.tree) worker.matrix = *section.distances.matrix;
     worker.tables = partition::make_partition_tables(section.n_plots);
     for (int code = kStatisticP; code <= kStatisticPI; ++code) {
       worker.rows[code] = partition::make_regression_row(section.classes.classes);
@@ -95,20 +95,17 @@ void run_partitions(const PlotTestData& data, const MatrixRandomizer& randomizer
     // of an earlier randomization (or worker) can leak into this one.
     partition::clear_pairwise_matrices(worker.tables);
     int unmapped = 0;
-    if (randomizer.clade_tree) {
+    partition::SpeciesDistances distances;
+    if (randomizer.tree) {
       unmapped = randomizer.place(permutation, worker.scratch);
-      partition::CladeDivergences clades;
-      clades.tree = randomizer.clade_tree.get();
-      clades.tip_of_species = &worker.scratch;
-      partition::compute_diversity_partition(section.n_plots, section.n_species, worker.abundances, data.data_type,
-                                             section.selection, clades, section.n_intervals, section.limits,
-                                             section.weighting, worker.tables, worker.workspace);
+      distances = randomizer.distances_of(worker.scratch);
     } else {
       unmapped = randomizer.apply(permutation, worker.matrix, worker.scratch);
-      partition::compute_diversity_partition(section.n_plots, section.n_species, worker.abundances, data.data_type,
-                                             section.selection, &worker.matrix, section.n_intervals, section.limits,
-                                             section.weighting, worker.tables, worker.workspace);
+      distances = partition::table_distances(&worker.matrix);
     }
+    partition::compute_diversity_partition(section.n_plots, section.n_species, worker.abundances, data.data_type,
+                                           section.selection, distances, section.n_intervals, section.limits,
+                                           section.weighting, worker.tables, worker.workspace);
     finish(worker, values);
     values[unmapped_index] = static_cast<float>(unmapped);
   };

@@ -38,9 +38,11 @@ RunState unknown_species_run() {
 TEST(SectionSpecies, SpeciesWithoutDivergencesLeaveEveryStatistic) {
   RunState state = unknown_species_run();
   const core::DMatrix full = state.abundances;
-  EXPECT_EQ(species_without_distances(state.divergences, state.abundances, 2, 3), std::vector<int>{3});
+  EXPECT_EQ(
+      partition::species_without_distances(partition::table_distances(&state.divergences), state.abundances, 2, 3),
+      std::vector<int>{3});
   {
-    const SectionSpecies species(state, &state.divergences);
+    const SectionSpecies species(state, partition::table_distances(&state.divergences));
     const core::DMatrix& A = state.abundances;
     // Each plot keeps its 2 individuals of a known species.
     EXPECT_EQ(A(1, 0), 2.0);
@@ -68,19 +70,21 @@ TEST(SectionSpecies, NothingChangesWithoutDistancesOrWhenEverySpeciesIsRelated) 
   RunState state = unknown_species_run();
   const core::DMatrix full = state.abundances;
   {
-    const SectionSpecies none(state, nullptr);
+    const SectionSpecies none(state, partition::SpeciesDistances());
     EXPECT_EQ(state.abundances(1, 3), full(1, 3));
   }
   state.divergences(1, 3) = state.divergences(3, 1) = 2;
   {
-    const SectionSpecies all(state, &state.divergences);
+    const SectionSpecies all(state, partition::table_distances(&state.divergences));
     EXPECT_EQ(state.abundances(1, 3), full(1, 3));
     EXPECT_EQ(state.abundances(1, 0), full(1, 0));
   }
   // A species without divergences but absent from every plot is not named.
   state.divergences(1, 3) = state.divergences(3, 1) = MISSING_VALUE_F;
   state.abundances(1, 3) = state.abundances(2, 3) = 0;
-  EXPECT_TRUE(species_without_distances(state.divergences, state.abundances, 2, 3).empty());
+  EXPECT_TRUE(
+      partition::species_without_distances(partition::table_distances(&state.divergences), state.abundances, 2, 3)
+          .empty());
 }
 
 TEST(SectionSpecies, DescriptionNamesTheFirstTwentySpecies) {
@@ -96,7 +100,9 @@ TEST(SectionSpecies, DescriptionNamesTheFirstTwentySpecies) {
   EXPECT_EQ(list.substr(list.size() - 21), ", s19, s20 and 5 more");
 
   RunState state = unknown_species_run();
-  state.codes.phylogeny_kind = kUltrametricTree;
+  state.codes.phylogeny_kind = kDivergenceFile;
+  state.phylogeny.origin = phylogeny::PhylogenyOrigin::kDivergenceFile;
+  state.phylogeny.divergences = state.divergences;
   EXPECT_EQ(phylogeny_left_out_description(state),
             "\nSpecies of the plots without divergences (not in the phylogeny), left out of the PLOTS x PHYLO "
             "analyses: 1: zz");

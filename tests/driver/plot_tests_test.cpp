@@ -116,7 +116,8 @@ class SpatialRandomizations : public testing::WorkDirTest {};
 
 std::vector<float> partition_loop_values(int threads, int n) {
   RunState state = community(threads);
-  PlotSection section = make_plot_section(state, &state.divergences, kPhylogenyAnalysis, true);
+  PlotSection section =
+      make_plot_section(state, partition::table_distances(&state.divergences), kPhylogenyAnalysis, true);
   compute_observed_partition(state, section);
   const core::FVector weights = permutation_weights(state, 3.0f, false);
   std::vector<float> values = randomized_values(
@@ -136,7 +137,8 @@ TEST_F(PartitionRandomizations, OneTwoAndThreeWorkersKeepIdenticalValues) {
 
 TEST_F(PartitionRandomizations, EqualThePlainLoopOnTheSameStream) {
   RunState state = community(2);
-  PlotSection section = make_plot_section(state, &state.divergences, kPhylogenyAnalysis, true);
+  PlotSection section =
+      make_plot_section(state, partition::table_distances(&state.divergences), kPhylogenyAnalysis, true);
   compute_observed_partition(state, section);
   const core::FVector weights = permutation_weights(state, 0.0f, false);
   const ValueStore store =
@@ -147,7 +149,8 @@ TEST_F(PartitionRandomizations, EqualThePlainLoopOnTheSameStream) {
     for (int code = 2; code <= 4; ++code) engine.push_back(store.values(i)[layout.global(code, 3)]);
   // The same randomizations one by one, from a fresh stream with the same seed.
   RunState plain = community(1);
-  PlotSection plain_section = make_plot_section(plain, &plain.divergences, kPhylogenyAnalysis, true);
+  PlotSection plain_section =
+      make_plot_section(plain, partition::table_distances(&plain.divergences), kPhylogenyAnalysis, true);
   compute_observed_partition(plain, plain_section);
   std::vector<float> expected;
   core::FMatrix randomized = plain.divergences;
@@ -168,7 +171,8 @@ TEST_F(PartitionRandomizations, EqualThePlainLoopOnTheSameStream) {
 std::vector<float> spatial_loop_values(int threads, int selection_mode) {
   RunState state = community(threads);
   state.settings.pair_selection_mode = selection_mode;
-  PlotSection section = make_plot_section(state, &state.divergences, kPhylogenyAnalysis, true);
+  PlotSection section =
+      make_plot_section(state, partition::table_distances(&state.divergences), kPhylogenyAnalysis, true);
   compute_observed_partition(state, section);
   return randomized_values(randomization::run_spatial_test(plot_test_data(state, section), 99));
 }
@@ -325,16 +329,19 @@ MatrixRandomizer tree_randomizer(RunState& state, const TreeTest& test, bool use
                                                                        : core::vector(0, state.n_tips);
   tree_view = phylogeny_view(state);
   return randomization::phylogeny_randomizer(
-      tree_view, permutation, use_clades ? randomization::clade_tree_of(tree_view, 0.0) : nullptr, state.generator);
+      tree_view, permutation, use_clades ? partition::clade_view(state.phylogeny) : nullptr, state.generator);
 }
 
 // Every value of a phylogeny test's randomizations, with the unmapped tips.
 std::vector<float> tree_loop_values(int threads, const TreeTest& test, bool use_clades) {
   RunState state = tree_community(threads);
-  PlotSection section = make_plot_section(state, &state.divergences, kPhylogenyAnalysis, true);
+  PlotSection section = make_plot_section(
+      state,
+      partition::phylogeny_distances(state.phylogeny, use_clades ? partition::clade_view(state.phylogeny) : nullptr),
+      kPhylogenyAnalysis, true);
   compute_observed_partition(state, section);
   const MatrixRandomizer randomizer = tree_randomizer(state, test, use_clades);
-  EXPECT_EQ(randomizer.clade_tree != nullptr, use_clades);
+  EXPECT_EQ(randomizer.clades != nullptr, use_clades);
   std::vector<float> values =
       randomized_values(randomization::run_partition_test(plot_test_data(state, section), randomizer, 60));
   const std::vector<float> interval =
@@ -345,6 +352,8 @@ std::vector<float> tree_loop_values(int threads, const TreeTest& test, bool use_
 
 class CladeRandomizations : public testing::WorkDirTest {};
 
+// Clade sums against rows from the tree, which give the sums of the
+// randomized tables to the bit.
 TEST_F(CladeRandomizations, GiveTheValuesOfTheRandomizedMatrices) {
   for (const TreeTest& test : kTreeTests) {
     const std::vector<float> clades = tree_loop_values(1, test, true);
@@ -369,13 +378,15 @@ TEST_F(CladeRandomizations, OneTwoAndThreeWorkersKeepIdenticalValues) {
   }
 }
 
+// Placing species on tips gives the divergences that exchanging rows of the
+// observed table gives (mode -1: the table recomputed for the permuted tips).
 TEST_F(CladeRandomizations, PlaceSpeciesWhereTheMatricesPutThem) {
   for (const TreeTest& test : kTreeTests) {
     RunState state = tree_community(1);
     const MatrixRandomizer randomizer = tree_randomizer(state, test, true);
-    ASSERT_TRUE(randomizer.clade_tree);
+    ASSERT_TRUE(randomizer.clades);
     core::FMatrix by_matrix = state.divergences, by_tree = state.divergences;
-    core::IVector perm, scratch, tips;
+    core::IVector perm, placement, tips;
     std::mt19937 rng(static_cast<unsigned>(test.mode * 10 + 50));
     int unmapped_seen = 0;
     for (int i = 0; i < 60; ++i) {
@@ -385,13 +396,17 @@ TEST_F(CladeRandomizations, PlaceSpeciesWhereTheMatricesPutThem) {
         // on a tip of no species and keep their own row.
         std::shuffle(&perm[1], &perm[1] + state.n_tips, rng);
       }
-      const int unmapped = randomizer.apply(perm, by_matrix, scratch);
+      int unmapped = 0;
+      if (test.mode == randomization::kPermuteAllSpecies) {
+        randomization::place_species_on_tips(18, state.n_tips, state.leaf_of_species, perm, placement);
+        phylogeny::compute_tree_divergences(state.phylogeny, placement, 18, by_matrix);
+      } else {
+        unmapped = randomization::apply_phylogeny_permutation(
+            18, state.n_tips, state.leaf_of_species, state.species_of_leaf, perm, state.divergences, by_matrix);
+      }
       EXPECT_EQ(randomizer.place(perm, tips), unmapped);
       unmapped_seen += unmapped;
-      partition::CladeDivergences clades;
-      clades.tree = randomizer.clade_tree.get();
-      clades.tip_of_species = &tips;
-      partition::clade_divergence_matrix(clades, 18, by_tree);
+      phylogeny::compute_tree_divergences(state.phylogeny, tips, 18, by_tree);
       for (int a = 1; a <= 18; ++a)
         for (int b = 1; b <= 18; ++b)
           ASSERT_EQ(bits({by_tree(a, b)}), bits({by_matrix(a, b)})) << "mode " << test.mode << " " << a << "," << b;
@@ -402,25 +417,19 @@ TEST_F(CladeRandomizations, PlaceSpeciesWhereTheMatricesPutThem) {
   }
 }
 
-bool has_clade_tree(const RunState& state) {
-  return randomization::clade_tree_of(phylogeny_view(state), 0.0) != nullptr;
-}
-
-TEST(CladeTree, OnlyForTreesThatStandForTheObservedDivergences) {
+// A branch of zero length keeps the clade sums (the node merges into its
+// parent); divergences that are path lengths do not.
+TEST(CladeView, KeptForZeroLengthBranchesButNotForPathLengths) {
   RunState state = tree_community(1);
-  EXPECT_TRUE(has_clade_tree(state));
+  EXPECT_NE(partition::clade_view(state.phylogeny), nullptr);
   RunState lengths = tree_community(1);
-  lengths.phylogeny.origin = phylogeny::PhylogenyOrigin::kPathLengthTree;  // divergences are path lengths
-  EXPECT_FALSE(has_clade_tree(lengths));
+  lengths.phylogeny.origin = phylogeny::PhylogenyOrigin::kPathLengthTree;
+  EXPECT_EQ(partition::clade_view(lengths.phylogeny), nullptr);
   RunState flat = tree_community(1);
-  flat.nodes[21].age = 4;  // a zero-length branch under the root
-  EXPECT_FALSE(has_clade_tree(flat));
-  RunState edited = tree_community(1);
-  edited.divergences(2, 5) = edited.divergences(5, 2) = 2.5f;
-  EXPECT_FALSE(has_clade_tree(edited));
-  RunState beyond = tree_community(1);
-  beyond.leaf_of_species[3] = 25;  // not a tip
-  EXPECT_FALSE(has_clade_tree(beyond));
+  flat.phylogeny.nodes[static_cast<std::size_t>(phylogeny::node_of_number(flat.phylogeny, 21))].age = 4;
+  const auto merged = partition::clade_view(flat.phylogeny);
+  ASSERT_NE(merged, nullptr);
+  EXPECT_EQ(merged->n_nodes(), state.phylogeny.n_nodes() - 1);
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ struct DiversityCase {
     in.n_species = plots.empty() ? 0 : static_cast<int>(plots[0].size());
     in.plot_names = &names;
     in.abundances = &abundances;
-    in.divergences = with_divergences ? &divergences : nullptr;
+    in.divergences = table_distances(with_divergences ? &divergences : nullptr);
     if (with_tree) in.tree = tree.view();
     return in;
   }
