@@ -11,15 +11,15 @@
 #include "core/errors.hpp"
 #include "core/format.hpp"
 #include "core/output_session.hpp"
-#include "core/text_output.hpp"
 #include "driver/analysis_sequence.hpp"
 #include "driver/data_description.hpp"
 #include "driver/load_data.hpp"
-#include "driver/run_reports_hooks.hpp"
-#include "driver/run_state.hpp"
 #include "driver/start_up.hpp"
 #include "instructions/instruction_file.hpp"
+#include "instructions/keyword_table.hpp"
 #include "randomization/random_generator.hpp"
+#include "reports/run_notes.hpp"
+#include "reports/run_reports.hpp"
 
 namespace quorvel::driver {
 
@@ -66,11 +66,24 @@ void print_banner() {
   console_print("             Program written by the Quorvel developers\n");
 }
 
-void write_end_stamp(const std::string& main_result_file) {
-  core::wait_for_output_file(main_result_file);
-  const std::string now = core::local_time_text();
-  console_print(format("Current local time and date: %s", now.c_str()));
-  core::append_to_file(main_result_file, format("\n\nAnalyses finished at %s\n\n\n", now.c_str()));
+// Writes the results table and the figures asked for, from the rows the
+// sections handed over, and says on the console where they are.
+void write_run_reports(const instructions::RunSettings& settings, reports::ResultsTable table) {
+  reports::RunReports run_reports;
+  run_reports.table_file = settings.results_table_output;
+  run_reports.figures_folder = settings.figures_folder;
+  if (!run_reports.wanted()) return;
+  run_reports.data_files = instructions::data_file_list(settings);
+  run_reports.table = std::move(table);
+  const std::vector<std::string> written = reports::write_run_reports(run_reports);
+  if (!run_reports.table_file.empty()) {
+    console_print(format("\n\nResults table: %s", run_reports.table_file.c_str()));
+  }
+  if (!run_reports.figures_folder.empty()) {
+    const std::size_t figures = written.size() - (run_reports.table_file.empty() ? 0 : 1);
+    console_print(format("\nFigures: %i file(s) in %s", static_cast<int>(figures), run_reports.figures_folder.c_str()));
+  }
+  console_print("\n");
 }
 
 int run(const std::vector<std::string>& arguments) {
@@ -78,38 +91,33 @@ int run(const std::vector<std::string>& arguments) {
   // the run has gone to its end: a run that stops leaves them as they were.
   core::OutputSession output_session;
   print_banner();
-  RunState state;
-  state.random_seed = -randomization::clock_seed();
-  state.instruction_file = ask_instruction_file_name(arguments);
+  int random_seed = -randomization::clock_seed();
+  const std::string instruction_file = ask_instruction_file_name(arguments);
 
-  const instructions::RunSettings settings = read_instruction_file(state.instruction_file);
+  const instructions::RunSettings settings = read_instruction_file(instruction_file);
   const DataHeaders headers = scan_data_files(settings);
   prepare_main_result_file(settings);
-  if (settings.random_seed_keyword > 0) state.random_seed = -settings.random_seed_keyword;
-  state.generator = randomization::make_random_generator(state.random_seed);
+  if (settings.random_seed_keyword > 0) random_seed = -settings.random_seed_keyword;
+  randomization::RandomGenerator generator = randomization::make_random_generator(random_seed);
   // Shown positive: the number to give to "RANDOM SEED" to repeat the run.
-  console_print(format("\nRandom seed: %i\n", -state.random_seed));
+  console_print(format("\nRandom seed: %i\n", -random_seed));
 
   ResolvedOutputs outputs{settings.main_result_file};
   if (outputs.main_result_file.empty()) {
     outputs.main_result_file = ask_result_file_name(arguments, [&](const std::string& candidate) {
-      return output_conflict_messages(settings, state.instruction_file, candidate);
+      return output_conflict_messages(settings, instruction_file, candidate);
     });
   }
 
   DataSet data = load_data_set(settings, headers, outputs);
-  state.codes = loaded_codes(headers, data);
-  const int n_individuals = std::max(data.individuals.species.hi(), 0);
-  state.settings = section_settings(settings, outputs, headers, headers.community.n_plots, n_individuals);
-  use_data_set(state, std::move(data));
-  open_run_reports(state);
+  DerivedCodes codes = loaded_codes(headers, data);
+  write_data_description({settings, outputs, codes, data}, headers, instruction_file, -random_seed);
+  choose_analysis_level(settings, headers, data, codes);
 
-  write_data_description(state);
-  choose_analysis_level(state, settings, outputs, headers);
-  run_analysis_sequence(state);
-  close_run_reports(state);
-
-  write_end_stamp(outputs.main_result_file);
+  reports::ResultsTable table;
+  run_analysis_sequence({settings, outputs, codes, data}, generator, table);
+  write_run_reports(settings, std::move(table));
+  reports::write_end_stamp(outputs.main_result_file);
   output_session.commit();
   return 0;
 }

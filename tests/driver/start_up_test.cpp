@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "core/text_output.hpp"
-#include "driver/run_state.hpp"
+#include "driver/run_inputs.hpp"
 #include "support/test_support.hpp"
 
 namespace quorvel::driver {
