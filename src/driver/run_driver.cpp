@@ -112,7 +112,7 @@ int run(const std::vector<std::string>& arguments) {
   open_run_reports(state);
 
   load_run_data(state);
-  write_data_description(state);
+  state.reports.data_description = write_data_description(state);
   choose_analysis_level(state);
   run_analysis_sequence(state);
   close_run_reports(state);
