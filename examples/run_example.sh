@@ -6,7 +6,7 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 names=("$@")
-[ ${#names[@]} -eq 0 ] && names=(dune mite carni70 lansing)
+[ ${#names[@]} -eq 0 ] && names=(dune mite carni70 lansing doubs)
 failed=0
 for name in "${names[@]}"; do
   out="$root/examples/out/$name"

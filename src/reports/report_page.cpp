@@ -84,20 +84,32 @@ std::string section_table(const ResultsTable& table, const char* section) {
     rows.push_back({row.statistic, row.scope, row.value, {}});
     return rows.back();
   };
+  auto wanted = [&](const TableRow& row) {
+    return row.section == section && row.index == kNoIndex && global_scope(row.scope);
+  };
+  auto label_of = [](const TableRow& row) { return row.test_label.empty() ? row.test : row.test_label; };
+  // The tests in the order of the figures' legends: by kind, then number.
   for (const TableRow& row : table.rows) {
-    if (row.section != section || row.index != kNoIndex || !global_scope(row.scope)) continue;
+    if (!wanted(row) || row.test.empty()) continue;
+    const std::string label = label_of(row);
+    auto test = std::find_if(tests.begin(), tests.end(), [&](const PageTest& t) { return t.label == label; });
+    if (test == tests.end())
+      tests.push_back({row.test_id, label, row.n});
+    else
+      test->n = std::max(test->n, row.n);
+  }
+  std::stable_sort(tests.begin(), tests.end(), [](const PageTest& a, const PageTest& b) {
+    return a.id.kind != b.id.kind ? a.id.kind < b.id.kind : a.id.number < b.id.number;
+  });
+  for (const TableRow& row : table.rows) {
+    if (!wanted(row)) continue;
     PageRow& page_row = row_of(row);
     if (row.test.empty()) {
       page_row.value = row.value;
       continue;
     }
-    const std::string label = row.test_label.empty() ? row.test : row.test_label;
-    auto test = std::find_if(tests.begin(), tests.end(), [&](const PageTest& t) { return t.label == label; });
-    if (test == tests.end()) {
-      tests.push_back({row.test_id, label, 0});
-      test = tests.end() - 1;
-    }
-    test->n = std::max(test->n, row.n);
+    const std::string label = label_of(row);
+    const auto test = std::find_if(tests.begin(), tests.end(), [&](const PageTest& t) { return t.label == label; });
     const auto t = static_cast<std::size_t>(test - tests.begin());
     if (page_row.p.size() <= t) page_row.p.resize(t + 1, MISSING_VALUE);
     page_row.p[t] = row.p_two_sided;
