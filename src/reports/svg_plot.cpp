@@ -379,11 +379,18 @@ std::string render_svg(const PanelFigure& figure) {
   }
   const double cos_r = std::cos(kTickRotation * kPi / 180), sin_r = std::sin(kTickRotation * kPi / 180);
   if (xa.rotated) {
-    for (std::size_t i = 0; i < xa.ticks.size(); ++i) {
-      const double left = tick_pixel(xa.ticks[i]) - text_width(xa.labels[i], kTickSize) * cos_r - kTickSize;
-      if (left < kMargin) layout.plot_left += kMargin - left;
+    // Moving the panels right moves the ticks less than the panels: repeat
+    // until every turned label clears the margin.
+    for (int pass = 0; pass < 8; ++pass) {
+      double shift = 0;
+      for (std::size_t i = 0; i < xa.ticks.size(); ++i) {
+        const double left = tick_pixel(xa.ticks[i]) - text_width(xa.labels[i], kTickSize) * cos_r - kTickSize;
+        shift = std::max(shift, kMargin - left);
+      }
+      if (shift <= 0) break;
+      layout.plot_left += shift + 1;
     }
-    layout.rotated_drop = x_label_widest * sin_r + kTickSize;
+    layout.rotated_drop = x_label_widest * sin_r + kTickSize * 1.4;
   } else if (!xa.ticks.empty()) {
     const double first_left = tick_pixel(xa.ticks.front()) - text_width(xa.labels.front(), kTickSize) / 2;
     if (first_left < kMargin) layout.plot_left += kMargin - first_left;

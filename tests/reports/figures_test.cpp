@@ -166,10 +166,18 @@ TEST(Figures, AClassificationNamesItsLevelsOnTheDivergenceAxis) {
   reports.divergence_levels = {
       {0, "Species"}, {0.2, "Subgenus group"}, {0.4, "Genus of plants"}, {3, "Superfamily"}, {4, "ALL"}};
   const std::string turned = render_svg(build_figures(reports)[0].plot);
+  const std::vector<testing::SvgText> texts = testing::svg_texts(turned);
   int turned_ticks = 0;
-  for (const testing::SvgText& text : testing::svg_texts(turned)) {
+  for (const testing::SvgText& text : texts) {
     EXPECT_TRUE(text.box.inside(testing::picture(turned))) << text.content;
-    turned_ticks += text.css_class == "tick-label x-tick";
+    if (text.css_class != "tick-label x-tick") continue;
+    ++turned_ticks;
+    // The axis title stays below the turned labels.
+    for (const testing::SvgText& title : texts) {
+      if (title.css_class.find("x-title") != std::string::npos) {
+        EXPECT_FALSE(title.box.overlaps(text.box)) << text.content;
+      }
+    }
   }
   EXPECT_EQ(turned_ticks, 5);
   EXPECT_NE(turned.find("transform=\"rotate(-40"), std::string::npos);
