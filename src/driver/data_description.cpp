@@ -97,6 +97,8 @@ std::string write_data_description(const RunState& state) {
     }
   }
 
+  if (!settings.distance_unit.empty()) echo(format("\n\nDISTANCE UNIT : %s", settings.distance_unit.c_str()));
+
   if (settings.n_divergence_levels != 0) {
     std::string levels = "\n\nTAXONOMIC LEVELS (taxonomic distance between taxa from level):\n";
     for (int level = 0; level <= settings.n_divergence_levels; ++level) {

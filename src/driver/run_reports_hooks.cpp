@@ -41,6 +41,7 @@ void open_run_reports(RunState& state) {
   state.reports.table_file = state.settings.results_table_output;
   state.reports.figures_folder = state.settings.figures_folder;
   state.reports.data_files = data_file_list(state);
+  state.reports.distance_unit = state.settings.distance_unit;
   state.reports.divergence_levels = divergence_levels(state);
 }
 

@@ -305,6 +305,10 @@ const KeywordRecord kKeywords[] = {
     {"FIGURES", 7, handle_required_name,
      "\n\nERROR: \"FIGURES\" must be followed by the name of a folder.\nPress any key to stop.", &S::figures_folder,
      nullptr},
+    {"DISTANCE UNIT", 13, handle_required_name,
+     "\n\nERROR: \"DISTANCE UNIT\" must be followed by a word: the unit of the distances (km, m, ...).\nPress any "
+     "key to stop.",
+     &S::distance_unit, nullptr},
 };
 
 const KeywordRecord* find_keyword(const std::string& line) {

@@ -51,6 +51,7 @@ struct RunSettings {
   int n_threads = 0;                 // "THREADS" n: 0 = one worker per core
   std::string results_table_output;  // "RESULTS TABLE": one row per reported value
   std::string figures_folder;        // "FIGURES": folder of SVG figures
+  std::string distance_unit;         // "DISTANCE UNIT": unit of the distances, named on the figures' axes
   int analysis_level_keyword = 0;    // "ANALYSIS LEVEL": 1 individuals, 3 plots of position groups, 0 not given
   // No species trait list: the taxonomy list is read as the species list that
   // carries the levels (trait_variable_* then describe its columns).
