@@ -97,7 +97,7 @@ void build_community(driver::RunState& state) {
     A(0, 0) += total;
   }
   for (int j = 1; j <= kSpecies; ++j) A(0, j) /= A(0, 0);
-  state.data_type = 2;
+  state.data_type = kCountData;
   state.plot_x = core::dvector(0, kPlots);
   state.plot_y = core::dvector(0, kPlots);
   state.plot_category = core::ivector(0, kPlots);

@@ -11,6 +11,12 @@ inline constexpr float MISSING_VALUE_F = std::numeric_limits<float>::infinity();
 
 inline bool is_missing(double value) { return value == MISSING_VALUE; }
 
+/// Data type codes of the community data: what its abundance values are. The
+/// code follows from the values read (see input::update_data_type_code).
+inline constexpr int kPresenceAbsenceData = 0;    ///< only 0 and 1
+inline constexpr int kRelativeAbundanceData = 1;  ///< some value is not a whole number
+inline constexpr int kCountData = 2;              ///< whole numbers of individuals, some above 1
+
 /// Program version shown in the banner and by --version.
 inline constexpr const char* kVersion = "0.10";
 

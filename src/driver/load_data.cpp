@@ -2,127 +2,143 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "core/console.hpp"
+#include "core/errors.hpp"
 #include "core/format.hpp"
+#include "input/community_counts.hpp"
 #include "input/community_matrix.hpp"
+#include "input/divergence_matrix_file.hpp"
 #include "input/individual_list.hpp"
 #include "input/interval_files.hpp"
 #include "input/pairwise_categories.hpp"
 #include "input/plot_distances.hpp"
 #include "input/plot_list.hpp"
+#include "input/species_lists.hpp"
+#include "input/taxonomic_levels.hpp"
+#include "input/trait_distances_file.hpp"
+#include "input/tree_file.hpp"
 #include "input/triplet_table.hpp"
 
 namespace quorvel::driver {
 
 namespace {
 
-void allocate_species_tables(RunState& state) { state.species_names = core::name_table(0, state.codes.n_species); }
+// Data named in the instruction file must give something to analyse: a
+// source that yields no tree, no plots or no species is a mistake in the file
+// (a missing tabulation, a wrong file), not an empty analysis.
+void check_named_data(const instructions::RunSettings& settings, const DataHeaders& headers) {
+  if (settings.tree.given() && headers.signed_tree_tips() == 0) {
+    core::stop_run(
+        core::format("\n\nERROR: no tree could be read from \"%s\": the tree must be one line of Newick text "
+                     "with branch lengths, ending with \";\".\nPress any key to stop.",
+                     settings.tree.file.c_str()),
+        core::kStoppedStatus);
+  }
+  const input::DataSource& community =
+      settings.species_plot_matrix.given() ? settings.species_plot_matrix : settings.triplets;
+  if (community.given() && (headers.community.n_plots <= 0 || headers.community.n_species <= 0)) {
+    core::stop_run(core::format("\n\nERROR: no species or no plots could be read from \"%s\": check that its columns "
+                                "are separated by tabulations.\nPress any key to stop.",
+                                community.file.c_str()),
+                   core::kStoppedStatus);
+  }
+  // An empty species list would silently turn a trait or taxonomy run into
+  // a run on plots alone.
+  const std::pair<const input::DataSource*, bool> lists[] = {
+      {&settings.species_traits, headers.species_traits.counts_read && headers.species_traits.n_species <= 0},
+      {&settings.species_taxonomy, headers.taxonomy.counts_read && headers.taxonomy.n_species <= 0}};
+  for (const auto& list : lists) {
+    if (!list.second) continue;
+    core::stop_run(core::format("\n\nERROR: no species could be read from \"%s\": after its header line, the list "
+                                "needs one line per species.\nPress any key to stop.",
+                                list.first->file.c_str()),
+                   core::kStoppedStatus);
+  }
+}
 
 // Species-plot data: a matrix or a triplet table, the optional conversion to
 // the other form, and the plot list with coordinates and categories.
-void load_community_data(RunState& state) {
-  const RunSettings& settings = state.settings;
-  if (settings.n_matrix_plots == 0) {
+void load_community_data(const instructions::RunSettings& settings, const DataHeaders& headers, DataSet& data) {
+  const int n_plots = headers.community.n_plots;
+  if (n_plots == 0) {
     // No plots: a placeholder whose total 0 tells the analyses so.
-    state.abundances = core::dmatrix(0, 1, 0, 1);
+    data.community.abundances = core::dmatrix(0, 1, 0, 1);
     return;
   }
-  const int n_plots = settings.n_matrix_plots;
-  if (!settings.species_plot_matrix_source.empty()) {
-    input::read_species_plot_matrix(settings.species_plot_matrix_source, n_plots, state.plot_names,
-                                    settings.n_matrix_species, state.species_names, state.abundances, state.data_type);
-  } else {
-    input::read_triplets(settings.triplet_file, n_plots, settings.n_matrix_species, state.species_names,
-                         state.plot_names, state.abundances, state.data_type);
-  }
+  const bool from_matrix = settings.species_plot_matrix.given();
+  data.community = from_matrix ? input::read_species_plot_matrix(settings.species_plot_matrix.file, headers.community)
+                               : input::read_triplets(settings.triplets.file, headers.community);
+  data.species_names = data.community.species_names;
   if (!settings.conversion_output.empty()) {
-    input::write_converted_data(settings.conversion_output, settings.species_plot_matrix_source, state.data_type,
-                                n_plots, settings.n_matrix_species, state.abundances, state.plot_names,
-                                state.species_names);
+    input::write_converted_data(settings.conversion_output, from_matrix, data.community);
   }
-  state.plot_x = core::dvector(0, n_plots);
-  state.plot_y = core::dvector(0, n_plots);
-  state.plot_category = core::ivector(0, n_plots);
-  if (settings.n_listed_plots != 0) {
-    state.n_categories = settings.n_plot_categories;
-    input::read_plot_list(settings.plot_list_source, n_plots, settings.n_listed_plots, state.plot_names,
-                          settings.n_plot_coordinates, state.plot_x, state.plot_y, state.n_categories,
-                          state.category_names, state.plot_category, state.plot_list_titles);
-  }
-  if (settings.n_plot_coordinates != 0) state.codes.spatial_kind = 2;
+  input::PlotList& plots = data.positions.list;
+  plots = settings.plot_list.given()
+              ? input::read_plot_list(settings.plot_list.file, headers.plot_list, data.community.plot_names)
+              : input::plots_without_list(n_plots);
   // Categories named by the pair selection are checked before any analysis.
-  input::check_selected_categories(state.n_categories, state.category_names, settings.pair_selection_mode,
-                                   settings.pair_category_1, settings.pair_category_2, settings.plot_list_source);
-}
-
-void load_intervals(RunState& state) {
-  const RunSettings& settings = state.settings;
-  if (!settings.distance_intervals_source.empty()) {
-    input::read_distance_intervals(settings.distance_intervals_source, state.n_distance_intervals,
-                                   state.distance_limits);
-  }
-  if (!settings.divergence_intervals_source.empty()) {
-    input::read_divergence_intervals(settings.divergence_intervals_source, state.n_divergence_intervals,
-                                     state.divergence_limits, state.max_divergence);
-  } else {
-    // Two intervals: divergence 0 (individuals of one species) and the rest.
-    state.n_divergence_intervals = 2;
-    state.divergence_limits = core::dvector(0, 2);
-    state.divergence_limits[1] = 0;
-    state.divergence_limits[2] = 1;
-  }
-  if (!settings.regression_intervals_source.empty()) {
-    input::read_regression_intervals(settings.regression_intervals_source, state.n_regression_intervals,
-                                     state.regression_limits);
-  }
-}
-
-void load_plot_distances(RunState& state) {
-  const RunSettings& settings = state.settings;
-  if (!settings.inter_plot_distances_source.empty() && settings.n_matrix_plots != 0) {
-    input::read_plot_distances(settings.inter_plot_distances_source, settings.n_matrix_plots, state.plot_names,
-                               state.plot_distances);
-    state.codes.spatial_kind = 2;
-  } else {
-    // Placeholder: [0][0] = 0 means that no matrix was read and coordinates
-    // are used.
-    state.plot_distances = core::dmatrix(0, 1, 0, 1);
-  }
+  input::check_selected_categories(plots.n_categories, plots.category_names, settings.pair_selection_mode,
+                                   settings.pair_category_1, settings.pair_category_2, settings.plot_list.file);
 }
 
 // The individual list; the species of the run are those of its individuals.
-void load_individuals(RunState& state) {
-  const RunSettings& settings = state.settings;
-  if (settings.n_individuals == 0) return;
-  const int n = settings.n_individuals;
-  input::read_individual_list(settings.individual_list_source, n, settings.n_matrix_species,
-                              settings.n_individual_columns, settings.individual_column_names,
-                              settings.individual_column_categories, state.species_names, state.individuals);
-  state.individual_species = core::ivector(0, n);
-  for (int i = 1; i <= n; ++i) state.individual_species[i] = static_cast<int>(state.individuals.values(3, i));
-  state.position_groups = group_individuals_by_position(n, state.individuals.x, state.individuals.y);
+void load_individuals(const instructions::RunSettings& settings, const DataHeaders& headers, DataSet& data) {
+  const int n = headers.individuals.n_individuals;
+  if (n == 0) return;
+  Individuals& individuals = data.individuals;
+  individuals.list = input::read_individual_list(settings.individuals.file, headers.individuals);
+  if (headers.individuals.n_species > 0) data.species_names = individuals.list.species_names;
+  individuals.species = core::ivector(0, n);
+  for (int i = 1; i <= n; ++i) individuals.species[i] = static_cast<int>(individuals.list.values(3, i));
+  individuals.position_groups = group_individuals_by_position(n, individuals.list.x, individuals.list.y);
 }
 
-void load_selection_tests(RunState& state) {
-  const RunSettings& settings = state.settings;
-  if (settings.selection_tests_source.empty()) return;
-  input::read_selection_tests(settings.selection_tests_source, settings.selection_test_counts,
-                              state.selection_test_texts);
+void load_intervals(const instructions::RunSettings& settings, DataSet& data) {
+  IntervalSet& intervals = data.intervals;
+  if (settings.distance_intervals.given()) {
+    intervals.distance = input::read_distance_intervals(settings.distance_intervals.file);
+  }
+  intervals.divergence =
+      settings.divergence_intervals.given()
+          ? input::read_divergence_intervals(settings.divergence_intervals.file, data.phylogeny.max_divergence)
+          : input::default_divergence_intervals();
+  if (settings.regression_intervals.given()) {
+    intervals.regression = input::read_regression_intervals(settings.regression_intervals.file);
+  }
+}
+
+void load_plot_distances(const instructions::RunSettings& settings, const DataHeaders& headers, DataSet& data) {
+  PlotPositions& positions = data.positions;
+  if (settings.plot_distances.given() && headers.community.n_plots != 0) {
+    positions.plot_distances = input::read_plot_distances(settings.plot_distances.file, data.community.plot_names);
+    positions.distances_read = true;
+  } else {
+    // Placeholder: [0][0] = 0 means that no matrix was read and coordinates
+    // are used.
+    positions.plot_distances = core::dmatrix(0, 1, 0, 1);
+  }
+}
+
+void load_selection_tests(const instructions::RunSettings& settings, const DataHeaders& headers, DataSet& data) {
+  if (!settings.selection_tests.given()) return;
+  data.individuals.selection_test_texts =
+      input::read_selection_tests(settings.selection_tests.file, headers.selection_test_counts);
 }
 
 // Individuals standing in groups at a few positions may be analysed one by
 // one or as plots made of the groups. "ANALYSIS LEVEL" answers the question
 // in batch runs; at end of input the answer is that of an empty line.
-int ask_analysis_level(const RunState& state) {
-  const RunSettings& settings = state.settings;
+int ask_analysis_level(const RunState& state, const instructions::RunSettings& settings) {
+  const int n_individuals = state.settings.n_individuals;
   const int n_groups = state.position_groups.n_groups;
-  if (!(n_groups > 1 && n_groups < settings.n_individuals)) return kIndividualLevel;
+  if (!(n_groups > 1 && n_groups < n_individuals)) return kIndividualLevel;
   if (settings.analysis_level_keyword != 0) return settings.analysis_level_keyword;
   core::console_print(
       core::format("\n\nAnalysis at the \n\t1- Individual level (%i individuals)\n\t2- Plot level (%i "
                    "spatial groups)\n",
-                   settings.n_individuals, n_groups));
+                   n_individuals, n_groups));
   std::string answer;
   if (!core::console_read_line(answer)) answer.clear();
   int choice = 0;
@@ -132,45 +148,89 @@ int ask_analysis_level(const RunState& state) {
 // Analysis level 3: the position groups become the plots, with the
 // positions of their first individuals and their species counts.
 void use_position_groups_as_plots(RunState& state) {
-  RunSettings& settings = state.settings;
   const PositionGroups& groups = state.position_groups;
   const int G = groups.n_groups;
-  settings.n_matrix_plots = G;
-  state.abundances = build_group_abundances(settings.n_individuals, G, groups.group_of, state.codes.n_species,
+  state.abundances = build_group_abundances(state.settings.n_individuals, G, groups.group_of, state.codes.n_species,
                                             state.individual_species);
-  state.data_type = 2;
+  state.data_type = kCountData;
   state.plot_names = core::name_table(0, G);
   for (int g = 1; g <= G; ++g) state.plot_names[g] = core::format("%i", g);
   state.plot_x = groups.x;
   state.plot_y = groups.y;
   state.plot_category = core::ivector(0, G);
   state.n_categories = 0;
-  settings.n_plot_coordinates = 2;
   state.codes.spatial_kind = 2;
 }
 
 }  // namespace
 
-void load_run_data(RunState& state) {
-  if (state.codes.n_species != 0) allocate_species_tables(state);
-  load_community_data(state);
-  load_individuals(state);
-  load_species_traits(state);
-  load_phylogeny(state);
-  write_phylogeny_outputs(state);
-  load_intervals(state);
-  load_plot_distances(state);
-  load_selection_tests(state);
+DataHeaders scan_data_files(const instructions::RunSettings& settings) {
+  DataHeaders headers;
+  if (settings.species_plot_matrix.given()) {
+    headers.community = input::scan_species_plot_matrix(settings.species_plot_matrix);
+  } else if (settings.triplets.given()) {
+    headers.community = input::scan_triplets(settings.triplets.file);
+  }
+  if (settings.plot_list.given()) headers.plot_list = input::scan_plot_list(settings.plot_list);
+  if (settings.individuals.given()) headers.individuals = input::scan_individual_list(settings.individuals);
+  if (settings.species_traits.given()) headers.species_traits = input::scan_species_traits(settings.species_traits);
+  if (settings.species_taxonomy.given()) headers.taxonomy = input::scan_species_taxonomy(settings.species_taxonomy);
+  if (settings.taxonomic_divergences.given()) {
+    headers.taxonomic_levels = input::scan_taxonomic_divergences(settings.taxonomic_divergences);
+  }
+  if (settings.tree.given()) headers.tree = input::scan_newick_tree(settings.tree, instructions::dated_tree(settings));
+  if (settings.species_divergences.given()) {
+    headers.n_divergence_species = input::scan_species_divergences(settings.species_divergences);
+  }
+  if (settings.trait_distances.given())
+    headers.trait_distances = input::scan_trait_distances(settings.trait_distances.file);
+  if (settings.divergence_intervals.given() && !settings.divergence_intervals.is_inline()) {
+    input::check_divergence_interval_count(settings.divergence_intervals.file);
+  }
+  if (settings.selection_tests.given())
+    headers.selection_test_counts = input::scan_selection_tests(settings.selection_tests);
+
+  // Only a classification in use (with its divergences) needs its levels;
+  // without species trait list, the taxonomy list gives them.
+  headers.taxonomy_as_species_list = headers.taxonomy.counts_read && headers.taxonomic_levels.n_levels != 0 &&
+                                     !headers.species_traits.counts_read && headers.trait_distances.layout == 0;
+  if (headers.taxonomy_as_species_list) input::taxonomy_as_species_list(settings.species_taxonomy, headers.taxonomy);
+  // An unreadable number of categories was reported where it was found.
+  if (headers.species_traits.unreadable_category || headers.individuals.unreadable_category) {
+    core::stop_run("\nPress any key to stop.", core::kStoppedStatus);
+  }
+  check_named_data(settings, headers);
+  return headers;
 }
 
-void choose_analysis_level(RunState& state) {
-  RunSettings& settings = state.settings;
-  if (settings.n_individuals != 0) {
-    state.codes.analysis_level = ask_analysis_level(state);
-    if (state.codes.analysis_level == kGroupedIndividuals) use_position_groups_as_plots(state);
-  } else if (settings.n_matrix_plots != 0) {
+DataSet load_data_set(const instructions::RunSettings& settings, const DataHeaders& headers,
+                      const ResolvedOutputs& outputs) {
+  DataSet data;
+  data.n_species = derive_codes(headers).n_species;
+  if (data.n_species != 0) data.species_names = core::name_table(0, data.n_species);
+  load_community_data(settings, headers, data);
+  load_individuals(settings, headers, data);
+  load_species_traits(settings, headers, data);
+  load_phylogeny(settings, headers, outputs, data);
+  write_phylogeny_outputs(settings, headers, data);
+  load_intervals(settings, data);
+  load_plot_distances(settings, headers, data);
+  load_selection_tests(settings, headers, data);
+  return data;
+}
+
+void choose_analysis_level(RunState& state, const instructions::RunSettings& settings, const ResolvedOutputs& outputs,
+                           const DataHeaders& headers) {
+  if (state.settings.n_individuals != 0) {
+    state.codes.analysis_level = ask_analysis_level(state, settings);
+    if (state.codes.analysis_level == kGroupedIndividuals) {
+      use_position_groups_as_plots(state);
+      state.settings =
+          section_settings(settings, outputs, headers, state.position_groups.n_groups, state.settings.n_individuals);
+    }
+  } else if (headers.community.n_plots != 0) {
     state.codes.analysis_level = kPlotLevel;
-  } else if (settings.n_trait_species != 0) {
+  } else if (state.settings.n_trait_species != 0) {
     state.codes.analysis_level = kSpeciesOnly;
   } else {
     state.codes.analysis_level = kNoLevel;

@@ -1,4 +1,3 @@
-#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,120 +21,136 @@ namespace quorvel::driver {
 
 namespace {
 
-// The Newick text ends at its line break; the interpretation shows it as read.
-std::string tree_text_without_line_end(const std::string& text) {
-  std::string tree = text;
-  while (!tree.empty() && (tree.back() == '\n' || tree.back() == '\r')) tree.pop_back();
-  return tree;
+// The species list whose variables the tree writers and the classification
+// read; without one, a list of no variable.
+const input::SpeciesListHeader& species_list(const DataHeaders& headers) {
+  static const input::SpeciesListHeader none = [] {
+    input::SpeciesListHeader list;
+    list.variable_names = core::name_table(0, 0);
+    list.variable_categories = core::ivector(0, 0);
+    return list;
+  }();
+  return headers.species_list().counts_read ? headers.species_list() : none;
 }
 
-phylogeny::SpeciesVariables species_variables(const RunState& state) {
-  const RunSettings& settings = state.settings;
-  return phylogeny::SpeciesVariables{
-      state.codes.n_species,        state.species_names, settings.n_trait_variables, settings.trait_variable_names,
-      state.trait_categories_found, state.traits,        state.trait_category_names};
+phylogeny::SpeciesVariables species_variables(const DataHeaders& headers, const DataSet& data) {
+  const input::SpeciesListHeader& list = species_list(headers);
+  const input::SpeciesTraits& traits = data.traits.list;
+  return phylogeny::SpeciesVariables{data.n_species,       data.species_names,      list.n_variables,
+                                     list.variable_names,  traits.categories_found, traits.values,
+                                     traits.category_names};
 }
 
-void write_tree_files(RunState& state, const std::string& tree_text) {
-  const RunSettings& settings = state.settings;
+void write_tree_files(const instructions::RunSettings& settings, const DataHeaders& headers,
+                      const ResolvedOutputs& outputs, const DataSet& data, const std::string& tree_text) {
+  const Phylogeny& tree = data.phylogeny;
   if (!settings.tree_interpretation_output.empty()) {
-    phylogeny::write_tree_interpretation(settings.tree_interpretation_output, settings.main_result_file, tree_text,
-                                         state.nodes, state.n_tips, state.n_tree_nodes);
+    phylogeny::write_tree_interpretation(outputs.file(settings.tree_interpretation_output), outputs.main_result_file,
+                                         tree_text, tree.nodes, tree.n_tips, tree.n_nodes);
   }
   if (!settings.nexus_tree_output.empty()) {
-    const bool has_traits = state.codes.trait_kind == kSpeciesTraits;
-    const phylogeny::SpeciesVariables characters = species_variables(state);
-    phylogeny::write_nexus_tree(settings.nexus_tree_output, tree_text, state.nodes, state.n_tips, state.n_tree_nodes,
+    const bool has_traits = derive_codes(headers).trait_kind == kSpeciesTraits;
+    const phylogeny::SpeciesVariables characters = species_variables(headers, data);
+    phylogeny::write_nexus_tree(settings.nexus_tree_output, tree_text, tree.nodes, tree.n_tips, tree.n_nodes,
                                 has_traits ? &characters : nullptr);
   }
 }
 
-void load_newick_tree(RunState& state) {
-  const RunSettings& settings = state.settings;
-  const std::string tree_text = tree_text_without_line_end(settings.tree_text);
-  state.n_tips = phylogeny::count_newick_tips(tree_text);
-  state.n_tree_nodes = phylogeny::read_newick_tree(tree_text, settings.n_tree_species > 0, state.n_tips, state.nodes,
-                                                   settings.tree_file);
-  write_tree_files(state, tree_text);
-  if (state.codes.has_abundances || state.codes.trait_kind != kNoTraits) {
-    phylogeny::map_species_to_tips(state.nodes, state.n_tips, state.codes.n_species, state.species_names,
-                                   state.leaf_of_species, state.species_of_leaf);
-  } else {
-    // A tree alone: its tips are the species of the run.
-    phylogeny::species_from_tips(state.nodes, state.n_tips, state.species_names, state.leaf_of_species,
-                                 state.species_of_leaf);
-    state.codes.n_species = state.n_tips;
-  }
-  const int n_species = state.codes.n_species;
-  state.divergences = core::matrix(0, n_species, 0, n_species);
-  state.divergences(0, 0) = settings.n_tree_species > 0 ? 1.0f : -1.0f;
-  state.max_divergence =
-      phylogeny::compute_tree_divergences(state.nodes, n_species, state.leaf_of_species, state.divergences);
+// The divergences of every pair of species, from the tree's nodes.
+void compute_divergences(DataSet& data) {
+  Phylogeny& tree = data.phylogeny;
+  const int n_species = data.n_species;
+  tree.divergences = core::matrix(0, n_species, 0, n_species);
+  // The cell tells compute_tree_divergences how to measure divergence.
+  tree.divergences(0, 0) = divergence_origin_cell(tree.origin);
+  tree.max_divergence =
+      phylogeny::compute_tree_divergences(tree.nodes, n_species, tree.leaf_of_species, tree.divergences);
 }
 
-void load_taxonomy(RunState& state) {
-  RunSettings& settings = state.settings;
-  if (settings.phyletic_level_names[0] != settings.trait_variable_names[0]) {
+void load_newick_tree(const instructions::RunSettings& settings, const DataHeaders& headers,
+                      const ResolvedOutputs& outputs, DataSet& data) {
+  const DerivedCodes codes = derive_codes(headers);
+  const std::string& tree_text = headers.tree.text;
+  Phylogeny& tree = data.phylogeny;
+  tree.origin =
+      codes.phylogeny_kind == kUltrametricTree ? PhylogenyOrigin::kDatedTree : PhylogenyOrigin::kPathLengthTree;
+  tree.n_tips = phylogeny::count_newick_tips(tree_text);
+  tree.n_nodes =
+      phylogeny::read_newick_tree(tree_text, is_dated(tree.origin), tree.n_tips, tree.nodes, settings.tree.file);
+  write_tree_files(settings, headers, outputs, data, tree_text);
+  if (codes.has_abundances || codes.trait_kind != kNoTraits) {
+    phylogeny::map_species_to_tips(tree.nodes, tree.n_tips, data.n_species, data.species_names, tree.leaf_of_species,
+                                   tree.species_of_leaf);
+  } else {
+    // A tree alone: its tips are the species of the run.
+    phylogeny::species_from_tips(tree.nodes, tree.n_tips, data.species_names, tree.leaf_of_species,
+                                 tree.species_of_leaf);
+    data.n_species = tree.n_tips;
+  }
+  compute_divergences(data);
+}
+
+void load_taxonomy(const instructions::RunSettings& settings, const DataHeaders& headers,
+                   const ResolvedOutputs& outputs, DataSet& data) {
+  const input::TaxonomicLevels& levels = headers.taxonomic_levels;
+  const input::SpeciesListHeader& list = species_list(headers);
+  if (levels.level_names[0] != list.variable_names[0]) {
     core::console_print(core::format(
         "\n\nWARNING: first taxonomic level given (a priori species), called \"%s\", does not match the header of "
         "the first column of the species list, called \"%s\". Stop the program if necessary, otherwise press any "
         "key",
-        settings.phyletic_level_names[0].c_str(), settings.trait_variable_names[0].c_str()));
+        levels.level_names[0].c_str(), list.variable_names[0].c_str()));
     core::wait_for_key();
   }
-  const int n_levels = settings.n_divergence_levels;
-  settings.phyletic_level_names[n_levels + 1] = "ALL";
-  const phylogeny::SpeciesVariables variables = species_variables(state);
-  state.n_tree_nodes =
-      phylogeny::build_taxonomic_tree(variables, n_levels, settings.phyletic_level_names, settings.level_divergences,
-                                      state.leaf_of_species, state.level_variable, state.taxa_per_level, state.nodes);
-  state.n_tips = state.codes.n_species;
-  phylogeny::fill_taxon_tables(state.nodes, state.codes.n_species, n_levels, state.taxa_per_level,
-                               state.leaf_of_species, state.first_member, state.last_member);
+  Phylogeny& tree = data.phylogeny;
+  tree.origin = PhylogenyOrigin::kClassification;
+  const int n_levels = levels.n_levels;
+  const phylogeny::SpeciesVariables variables = species_variables(headers, data);
+  tree.n_nodes =
+      phylogeny::build_taxonomic_tree(variables, n_levels, levels.level_names, levels.level_divergences,
+                                      tree.leaf_of_species, tree.level_variable, tree.taxa_per_level, tree.nodes);
+  tree.n_tips = data.n_species;
+  phylogeny::fill_taxon_tables(tree.nodes, data.n_species, n_levels, tree.taxa_per_level, tree.leaf_of_species,
+                               tree.first_member, tree.last_member);
   // Every species has a tip, named after it: the maps come from the names.
-  phylogeny::map_species_to_tips(state.nodes, state.n_tips, state.codes.n_species, state.species_names,
-                                 state.leaf_of_species, state.species_of_leaf);
-  write_tree_files(state, std::string());
-  const int n_species = state.codes.n_species;
-  state.divergences = core::matrix(0, n_species, 0, n_species);
-  state.divergences(0, 0) = 1.0f;  // a classification is ultrametric
-  state.max_divergence =
-      phylogeny::compute_tree_divergences(state.nodes, n_species, state.leaf_of_species, state.divergences);
+  phylogeny::map_species_to_tips(tree.nodes, tree.n_tips, data.n_species, data.species_names, tree.leaf_of_species,
+                                 tree.species_of_leaf);
+  write_tree_files(settings, headers, outputs, data, std::string());
+  compute_divergences(data);
 }
 
-void load_divergence_file(RunState& state) {
-  const RunSettings& settings = state.settings;
-  const int n_species = state.codes.n_species;
-  state.divergences = core::matrix(0, n_species, 0, n_species);
-  state.divergences(0, 0) = -2.0f;
-  input::read_species_divergences(settings.inter_species_divergences_source, n_species, state.species_names,
-                                  settings.n_divergence_species, state.divergences);
+void load_divergence_file(const instructions::RunSettings& settings, const DataHeaders& headers, DataSet& data) {
+  Phylogeny& table = data.phylogeny;
+  table.origin = PhylogenyOrigin::kDivergenceFile;
+  table.divergences = input::read_species_divergences(settings.species_divergences.file, headers.n_divergence_species,
+                                                      data.species_names);
+  table.divergences(0, 0) = divergence_origin_cell(table.origin);
   // The largest divergence read closes the last divergence interval.
-  state.max_divergence = 0;
-  for (int i = 1; i <= n_species; ++i) {
-    for (int j = 1; j <= n_species; ++j) {
-      const float d = state.divergences(i, j);
-      if (d != MISSING_VALUE_F && d > state.max_divergence) state.max_divergence = d;
+  table.max_divergence = 0;
+  for (int i = 1; i <= data.n_species; ++i) {
+    for (int j = 1; j <= data.n_species; ++j) {
+      const float d = table.divergences(i, j);
+      if (d != MISSING_VALUE_F && d > table.max_divergence) table.max_divergence = d;
     }
   }
 }
 
 }  // namespace
 
-void load_phylogeny(RunState& state) {
-  switch (state.codes.phylogeny_kind) {
+void load_phylogeny(const instructions::RunSettings& settings, const DataHeaders& headers,
+                    const ResolvedOutputs& outputs, DataSet& data) {
+  switch (derive_codes(headers).phylogeny_kind) {
     case kUltrametricTree:
     case kOtherTree:
-      load_newick_tree(state);
+      load_newick_tree(settings, headers, outputs, data);
       break;
     case kTaxonomy:
-      load_taxonomy(state);
+      load_taxonomy(settings, headers, outputs, data);
       break;
     case kDivergenceFile:
-      load_divergence_file(state);
+      load_divergence_file(settings, headers, data);
       break;
     default:
-      state.codes.n_reported_indices = 1;
       break;
   }
 }
@@ -148,16 +163,17 @@ namespace {
 // analysed is the clade's, as it is at the plot level. It is the analysis of
 // an individual list holding the clade's individuals only, their positions,
 // variables and spatial groups kept, the groups renumbered.
-void reduce_individuals_to_clade(RunState& state, const phylogeny::TreeNode& clade) {
-  RunSettings& settings = state.settings;
-  input::IndividualList& list = state.individuals;
-  const int n = settings.n_individuals;
-  const int n_species = state.codes.n_species;
+void reduce_individuals_to_clade(const instructions::RunSettings& settings, const DataHeaders& headers, DataSet& data,
+                                 const phylogeny::TreeNode& clade) {
+  Individuals& individuals = data.individuals;
+  input::IndividualList& list = individuals.list;
+  const int n = individuals.species.hi();
+  const int n_species = data.n_species;
   std::vector<int> kept;
   std::vector<char> species_left_out(static_cast<std::size_t>(n_species) + 1, 0);
   for (int i = 1; i <= n; ++i) {
-    const int s = state.individual_species[i];
-    const int tip = s > 0 && s <= n_species ? state.leaf_of_species[s] : 0;
+    const int s = individuals.species[i];
+    const int tip = s > 0 && s <= n_species ? data.phylogeny.leaf_of_species[s] : 0;
     if (tip != 0 && tip >= clade.first_tip && tip <= clade.last_tip) {
       kept.push_back(i);
     } else {
@@ -176,14 +192,14 @@ void reduce_individuals_to_clade(RunState& state, const phylogeny::TreeNode& cla
   std::vector<std::string> left_out_names;
   if (species_left_out[0]) left_out_names.push_back("(no species)");
   for (int s = 1; s <= n_species; ++s) {
-    if (species_left_out[static_cast<std::size_t>(s)]) left_out_names.push_back(state.species_names[s]);
+    if (species_left_out[static_cast<std::size_t>(s)]) left_out_names.push_back(data.species_names[s]);
   }
-  state.clade_reduction_note =
+  individuals.clade_reduction_note =
       core::format("\nIndividuals left out (of species outside clade %s or not in the tree): %i of %i, of the species",
                    settings.reduce_to_clade.c_str(), n - m, n) +
       input::listed_names(left_out_names);
 
-  const int C = settings.n_individual_columns;
+  const int C = headers.individuals.n_columns;
   input::IndividualList reduced;
   reduced.values = core::matrix(0, C - 1, 0, m);
   reduced.x = core::dvector(0, m);
@@ -192,6 +208,7 @@ void reduce_individuals_to_clade(RunState& state, const phylogeny::TreeNode& cla
   reduced.category_names = list.category_names;
   reduced.categories_found = list.categories_found;
   reduced.individuals_per_species = core::ivector(0, list.individuals_per_species.hi());
+  reduced.species_names = list.species_names;
   core::IVector species = core::ivector(0, m);
   std::vector<int> new_group(static_cast<std::size_t>(list.n_groups) + 1, 0);
   for (int k = 1; k <= m; ++k) {
@@ -205,41 +222,42 @@ void reduce_individuals_to_clade(RunState& state, const phylogeny::TreeNode& cla
     reduced.values(0, k) = static_cast<float>(group);
     reduced.x[k] = list.x[i];
     reduced.y[k] = list.y[i];
-    species[k] = state.individual_species[i];
+    species[k] = individuals.species[i];
     ++reduced.individuals_per_species[species[k]];
   }
   list = std::move(reduced);
-  state.individual_species = std::move(species);
-  settings.n_individuals = m;
-  state.position_groups = group_individuals_by_position(m, list.x, list.y);
+  individuals.species = std::move(species);
+  individuals.position_groups = group_individuals_by_position(m, list.x, list.y);
 }
 
 }  // namespace
 
-void write_phylogeny_outputs(RunState& state) {
-  const RunSettings& settings = state.settings;
-  if (!settings.phylogenetic_distances_output.empty() && state.codes.phylogeny_kind != kNoPhylogeny) {
-    phylogeny::write_species_divergence_list(settings.phylogenetic_distances_output, state.codes.n_species,
-                                             state.species_names, state.divergences);
+void write_phylogeny_outputs(const instructions::RunSettings& settings, const DataHeaders& headers, DataSet& data) {
+  const Phylogeny& tree = data.phylogeny;
+  if (!settings.phylogenetic_distances_output.empty() && tree.origin != PhylogenyOrigin::kNone) {
+    phylogeny::write_species_divergence_list(settings.phylogenetic_distances_output, data.n_species, data.species_names,
+                                             tree.divergences);
   }
   if (settings.reduce_to_clade.empty()) return;
   // A clade is a node of a tree or a taxon of a classification.
-  if (state.n_tree_nodes <= 0) {
+  if (tree.n_nodes <= 0) {
     core::stop_run(core::format("\n\nERROR: \"REDUCE DATA TO CLADE\" names the clade \"%s\", but the run has no "
                                 "phylogenetic tree or taxonomic classification whose nodes name clades.\nPress any key "
                                 "to stop.",
                                 settings.reduce_to_clade.c_str()),
                    core::kStoppedStatus);
   }
-  const int clade = phylogeny::find_clade(settings.reduce_to_clade, state.nodes, state.n_tips, state.n_tree_nodes);
+  const int clade = phylogeny::find_clade(settings.reduce_to_clade, tree.nodes, tree.n_tips, tree.n_nodes);
   // The reduction works on community data: species-plot data, or the
   // individual list (whose position groups may become the plots later).
-  if (settings.n_matrix_plots != 0) {
-    phylogeny::reduce_data_to_clade(settings.reduce_to_clade, state.nodes, state.n_tips, state.n_tree_nodes,
-                                    state.codes.n_species, state.leaf_of_species, settings.n_matrix_plots,
-                                    state.plot_names, state.data_type, state.abundances);
+  const int n_plots = headers.community.n_plots;
+  if (n_plots != 0) {
+    input::Community& community = data.community;
+    phylogeny::reduce_data_to_clade(settings.reduce_to_clade, tree.nodes, tree.n_tips, tree.n_nodes, data.n_species,
+                                    tree.leaf_of_species, n_plots, community.plot_names, community.data_type,
+                                    community.abundances);
   }
-  if (settings.n_individuals != 0) reduce_individuals_to_clade(state, state.nodes[clade]);
+  if (headers.individuals.n_individuals != 0) reduce_individuals_to_clade(settings, headers, data, tree.nodes[clade]);
 }
 
 }  // namespace quorvel::driver

@@ -1,7 +1,9 @@
 #include "driver/run_driver.hpp"
 
+#include <algorithm>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/console.hpp"
@@ -23,7 +25,6 @@ namespace quorvel::driver {
 
 using core::console_print;
 using core::format;
-using instructions::check_named_data;
 using instructions::output_conflict_messages;
 using instructions::prepare_main_result_file;
 using instructions::read_instruction_file;
@@ -65,15 +66,6 @@ void print_banner() {
   console_print("             Program written by the Quorvel developers\n");
 }
 
-// Outputs given as "1" go to the main result file.
-void resolve_main_result_outputs(RunSettings& settings) {
-  for (std::string* output :
-       {&settings.plot_phylodiversity_output, &settings.lineage_through_time_output,
-        &settings.node_decomposition_output, &settings.pairwise_indices_output, &settings.tree_interpretation_output}) {
-    if (*output == "1") *output = settings.main_result_file;
-  }
-}
-
 void write_end_stamp(const std::string& main_result_file) {
   core::wait_for_output_file(main_result_file);
   const std::string now = core::local_time_text();
@@ -84,41 +76,41 @@ void write_end_stamp(const std::string& main_result_file) {
 int run(const std::vector<std::string>& arguments) {
   // Every result file of the run is written aside and put in place only when
   // the run has gone to its end: a run that stops leaves them as they were.
-  core::OutputSession outputs;
+  core::OutputSession output_session;
   print_banner();
   RunState state;
   state.random_seed = -randomization::clock_seed();
   state.instruction_file = ask_instruction_file_name(arguments);
 
-  RunSettings& settings = state.settings;
-  settings.main_result_file.clear();
-  read_instruction_file(state.instruction_file, settings);
-  check_named_data(settings);
+  const instructions::RunSettings settings = read_instruction_file(state.instruction_file);
+  const DataHeaders headers = scan_data_files(settings);
   prepare_main_result_file(settings);
   if (settings.random_seed_keyword > 0) state.random_seed = -settings.random_seed_keyword;
   state.generator = randomization::make_random_generator(state.random_seed);
   // Shown positive: the number to give to "RANDOM SEED" to repeat the run.
   console_print(format("\nRandom seed: %i\n", -state.random_seed));
 
-  state.codes = derive_codes(settings);
-  if (settings.main_result_file.empty()) {
-    settings.main_result_file = ask_result_file_name(arguments, [&](const std::string& candidate) {
-      RunSettings trial = settings;
-      trial.main_result_file = candidate;
-      return output_conflict_messages(trial, state.instruction_file);
+  ResolvedOutputs outputs{settings.main_result_file};
+  if (outputs.main_result_file.empty()) {
+    outputs.main_result_file = ask_result_file_name(arguments, [&](const std::string& candidate) {
+      return output_conflict_messages(settings, state.instruction_file, candidate);
     });
   }
-  resolve_main_result_outputs(settings);
+
+  DataSet data = load_data_set(settings, headers, outputs);
+  state.codes = loaded_codes(headers, data);
+  const int n_individuals = std::max(data.individuals.species.hi(), 0);
+  state.settings = section_settings(settings, outputs, headers, headers.community.n_plots, n_individuals);
+  use_data_set(state, std::move(data));
   open_run_reports(state);
 
-  load_run_data(state);
   state.reports.data_description = write_data_description(state);
-  choose_analysis_level(state);
+  choose_analysis_level(state, settings, outputs, headers);
   run_analysis_sequence(state);
   close_run_reports(state);
 
-  write_end_stamp(settings.main_result_file);
-  outputs.commit();
+  write_end_stamp(outputs.main_result_file);
+  output_session.commit();
   return 0;
 }
 

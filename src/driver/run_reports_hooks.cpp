@@ -2,28 +2,12 @@
 
 #include "core/console.hpp"
 #include "core/format.hpp"
+#include "instructions/keyword_table.hpp"
 #include "reports/run_reports.hpp"
 
 namespace quorvel::driver {
 
 namespace {
-
-// The files the data came from; data written inside the instruction file
-// are named by the instruction file.
-std::string data_file_list(const RunState& state) {
-  const RunSettings& s = state.settings;
-  std::string list;
-  for (const std::string* source :
-       {&s.species_plot_matrix_source, &s.triplet_file, &s.individual_list_source, &s.plot_list_source,
-        &s.inter_plot_distances_source, &s.tree_file, &s.species_taxonomy_file, &s.inter_species_divergences_source,
-        &s.species_traits_file, &s.trait_distances_file}) {
-    if (source->empty()) continue;
-    const std::string& name = *source == state.instruction_file ? state.instruction_file : *source;
-    if (list.find(name) != std::string::npos) continue;
-    list += (list.empty() ? "Data: " : ", ") + name;
-  }
-  return list;
-}
 
 // A classification's levels at their divergences, species first, "ALL" last.
 std::vector<reports::NamedDivergence> divergence_levels(const RunState& state) {
@@ -40,7 +24,7 @@ std::vector<reports::NamedDivergence> divergence_levels(const RunState& state) {
 void open_run_reports(RunState& state) {
   state.reports.table_file = state.settings.results_table_output;
   state.reports.figures_folder = state.settings.figures_folder;
-  state.reports.data_files = data_file_list(state);
+  state.reports.data_files = instructions::data_file_list(state.settings);
   state.reports.distance_unit = state.settings.distance_unit;
   state.reports.divergence_levels = divergence_levels(state);
 }

@@ -3,6 +3,8 @@
 #include <string>
 
 #include "core/arrays.hpp"
+#include "core/constants.hpp"
+#include "driver/data_set.hpp"
 #include "individuals/position_groups.hpp"
 #include "input/individual_list.hpp"
 #include "instructions/run_settings.hpp"
@@ -12,9 +14,7 @@
 
 namespace quorvel::driver {
 
-// The instruction-file language fills the settings; the driver reads them.
 using instructions::kMaxPhylogenyTests;
-using instructions::RunSettings;
 // Individuals standing at one position form the plots of grouped individuals.
 using individuals::build_group_abundances;
 using individuals::group_individuals_by_position;
@@ -27,8 +27,7 @@ enum TraitKind { kNoTraits = 0, kSpeciesTraits = 1, kTraitDistances = 2 };
 /// What the analyses work on.
 enum AnalysisLevel { kNoLevel = 0, kIndividualLevel = 1, kPlotLevel = 2, kGroupedIndividuals = 3, kSpeciesOnly = 4 };
 
-/// The codes the driver derives from the settings right after the
-/// instruction file was read; they tell the analyses what data they have.
+/// The codes that tell the analyses what data they have.
 struct DerivedCodes {
   int phylogeny_kind = kNoPhylogeny;
   int trait_kind = kNoTraits;
@@ -39,8 +38,74 @@ struct DerivedCodes {
   int analysis_level = kNoLevel;
 };
 
-/// Computes phylogeny_kind, trait_kind, has_abundances and n_species.
-DerivedCodes derive_codes(const RunSettings& settings);
+/// The codes known from the headers of the data files: phylogeny_kind,
+/// trait_kind, has_abundances and the number of species announced (the
+/// first source of species in the order community data, species traits,
+/// trait distances, tree, taxonomy, divergences).
+DerivedCodes derive_codes(const DataHeaders& headers);
+
+/// The codes of the loaded data: those of the headers, with the species the
+/// data set holds, whether its plots have positions and the statistics
+/// reported (I alone without phylogeny). The analysis level is chosen later.
+DerivedCodes loaded_codes(const DataHeaders& headers, const DataSet& data);
+
+/// The output names of a run once the main result file is known.
+struct ResolvedOutputs {
+  std::string main_result_file;
+  /// The file an optional table named `name` is written to ("1": the main
+  /// result file).
+  std::string file(const std::string& name) const;
+};
+
+/// Transitional: what the analysis sections read as `state.settings` while
+/// they still work on RunState: the instruction settings with the output
+/// names resolved, and the counts, columns and levels of the data as the
+/// instruction reader once kept them beside the settings. Built from the
+/// settings, the resolved outputs, the headers and the loaded data; never
+/// changed in place.
+struct SectionSettings : instructions::RunSettings {
+  // Sources, as named (empty when absent, or ignored for unreadable counts).
+  std::string species_plot_matrix_source;
+  std::string triplet_file;
+  std::string tree_file;
+  std::string species_traits_file;
+  std::string species_se_traits_file;
+  std::string trait_distances_file;
+  std::string plot_list_source;
+  std::string inter_plot_distances_source;
+  std::string pairwise_categories_source;
+
+  // Counts of the data.
+  int n_matrix_species = 0;  // species of the community data (of the individuals with an individual list)
+  int n_matrix_plots = 0;    // plots of the community data (the position groups at analysis level 3)
+  int n_trait_species = 0;
+  int n_trait_variables = 0;
+  int n_tree_species = 0;  // > 0 ultrametric tree, < 0 "PHYLOGENETIC TREE"
+  int n_individuals = 0;
+  int n_individual_columns = 0;
+  int n_plot_categories = 0;  // -1: one category column, count not given
+  int n_trait_distance_species = 0;
+  int trait_distance_layout = 0;  // number of distance matrices (1 for a square matrix)
+  int n_divergence_levels = 0;
+
+  // Columns and levels.
+  core::NameTable trait_variable_names;        // [0..n_trait_variables], 0 = species column header
+  core::IVector trait_variable_categories;     // [0..n_trait_variables], 0 = number of species
+  core::NameTable individual_column_names;     // [0..n_individual_columns-1]
+  core::IVector individual_column_categories;  // [0..n_individual_columns-1]
+  core::NameTable phyletic_level_names;        // [0..L], "ALL" at the top level
+  core::FVector level_divergences;             // [0..L], entry 0 = 0
+  core::IVector selection_test_counts;         // [0..n], entry 0 = n
+};
+
+/// Assembles what the sections read as `state.settings`. `n_plots` is the
+/// number of plots analysed (the position groups at analysis level 3) and
+/// `n_individuals` the individuals kept (all, or those of the clade).
+SectionSettings section_settings(const instructions::RunSettings& settings, const ResolvedOutputs& outputs,
+                                 const DataHeaders& headers, int n_plots, int n_individuals);
+
+// The settings as the sections name them in this phase.
+using RunSettings = SectionSettings;
 
 /// Every table of a run, owned by the driver from loading to the end.
 struct RunState {
@@ -51,12 +116,12 @@ struct RunState {
   DerivedCodes codes;
 
   // Community data.
-  core::NameTable species_names;  // [0..n_species]
-  core::NameTable plot_names;     // [0..plots]
-  core::DMatrix abundances;       // [0..plots][0..n_species], row 0 the whole data set
-  int data_type = 0;              // 0 presence/absence, 1 relative abundances, 2 counts
-  core::DVector plot_x, plot_y;   // [0..plots]
-  core::IVector plot_category;    // [0..plots]
+  core::NameTable species_names;         // [0..n_species]
+  core::NameTable plot_names;            // [0..plots]
+  core::DMatrix abundances;              // [0..plots][0..n_species], row 0 the whole data set
+  int data_type = kPresenceAbsenceData;  // kPresenceAbsenceData, kRelativeAbundanceData or kCountData
+  core::DVector plot_x, plot_y;          // [0..plots]
+  core::IVector plot_category;           // [0..plots]
   core::NameTable category_names;
   int n_categories = 0;
   core::NameTable plot_list_titles;  // column titles of the plot list
@@ -124,5 +189,8 @@ struct RunState {
   // Every reported value, for the results table and the figures.
   reports::RunReports reports;
 };
+
+/// Hands the loaded data over to the tables the analyses read.
+void use_data_set(RunState& state, DataSet data);
 
 }  // namespace quorvel::driver

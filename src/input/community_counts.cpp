@@ -8,6 +8,7 @@
 #include "core/text_input.hpp"
 #include "input/community_matrix.hpp"
 #include "input/field_reading.hpp"
+#include "input/keyword_lines.hpp"
 #include "input/open_retry.hpp"
 
 namespace quorvel::input {
@@ -71,31 +72,50 @@ void check_announced_counts(core::TextInput& file, const std::string& file_name,
 
 }  // namespace
 
-void count_species_plot_matrix(const std::string& file_name, int& n_species, int& n_plots) {
+namespace {
+
+// Inline data: the header line names every plot announced, and a line
+// follows per species.
+CommunityHeader scan_inline_matrix(const DataSource& source) {
+  CommunityHeader counts{source.number(0), source.number(1)};
+  const int header_line = source.keyword_line + 1;
+  check_rows_available(kMatrixKeyword, counts.n_species, "species", source.file, header_line);
   core::TextInput file;
-  open_data_file(file, file_name, "the species-plot matrix");
+  open_inline_data(file, source);
+  std::string header;
+  if (!file.read_line(header)) header.clear();
+  check_cells_available(kMatrixKeyword, counts.n_plots, "plots", header, 1, source.file, header_line);
+  return counts;
+}
+
+}  // namespace
+
+CommunityHeader scan_species_plot_matrix(const DataSource& source) {
+  if (source.is_inline()) return scan_inline_matrix(source);
+  CommunityHeader counts;
+  core::TextInput file;
+  open_data_file(file, source.file, "the species-plot matrix");
   std::string line;
   if (file.find_keyword_line(kMatrixKeyword, line)) {
-    if (read_keyword_counts(line, n_species, n_plots)) {
-      check_announced_counts(file, file_name, n_species, n_plots);
-      return;
+    if (read_keyword_counts(line, counts.n_species, counts.n_plots)) {
+      check_announced_counts(file, source.file, counts.n_species, counts.n_plots);
+      return counts;
     }
     // A keyword line without its counts: count the block that follows it.
   } else {
     file.rewind();
   }
-  n_plots = 0;
-  n_species = 0;
-  if (!file.read_line(line)) return;
-  n_plots = count_header_plots(line);
+  if (!file.read_line(line)) return counts;
+  counts.n_plots = count_header_plots(line);
   // Blank lines at the very end of the file are no species; a blank line
   // before other species lines is one, and its reading then stops the run
   // naming it.
   int lines = 0;
   while (file.read_line(line) && line[0] != '\t') {
     ++lines;
-    if (!is_blank_line(line)) n_species = lines;
+    if (!is_blank_line(line)) counts.n_species = lines;
   }
+  return counts;
 }
 
 namespace {
@@ -159,7 +179,7 @@ void stop_on_blank_triplet_line(const std::string& file_name, int blank_line) {
                kDataStopStatus);
 }
 
-void count_triplets(const std::string& file_name, int& n_plots, int& n_species) {
+CommunityHeader scan_triplets(const std::string& file_name) {
   core::TextInput file;
   open_data_file(file, file_name, "plot-abundance-species triplets");
   std::string line;
@@ -177,8 +197,10 @@ void count_triplets(const std::string& file_name, int& n_plots, int& n_species) 
                               file_name.c_str()),
                  kDataStopStatus);
   }
-  n_plots = static_cast<int>(plots.size());
-  n_species = static_cast<int>(species.size());
+  CommunityHeader counts;
+  counts.n_plots = static_cast<int>(plots.size());
+  counts.n_species = static_cast<int>(species.size());
+  return counts;
 }
 
 }  // namespace quorvel::input

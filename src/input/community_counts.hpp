@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/text_input.hpp"
+#include "input/data_source.hpp"
 
 namespace quorvel::input {
 
@@ -22,15 +23,23 @@ inline constexpr const char* kTripletKeyword = "PLOT-ABUNDANCE-SPECIES TRIPLET";
 /// empty one (two tabs in a row, or a tab just before the line end).
 int count_header_plots(const std::string& header);
 
-/// Numbers of species (rows) and plots (columns) of the species-plot matrix in
-/// `file_name`. With a keyword line whose two counts can be read, the counts
-/// are taken from it; otherwise the header (the line after the keyword line,
-/// or the first line) announces the plots, counted up to its first empty
-/// cell, and the species are the following lines up to the end of the file or
-/// the first line that begins with a tab (a blank line counts as a species,
+/// The size of the community data: its numbers of species and of plots.
+struct CommunityHeader {
+  int n_species = 0;
+  int n_plots = 0;
+};
+
+/// Numbers of species (rows) and plots (columns) of the species-plot matrix
+/// of `source`. Inline data: the counts written after the keyword, checked
+/// against the header line and the lines that follow (status 3). A file of
+/// its own (opened with the open retry, "the species-plot matrix"): with a
+/// keyword line whose two counts can be read, the counts are taken from it
+/// and checked; otherwise the header (the line after the keyword line, or
+/// the first line) announces the plots, counted up to its first empty cell,
+/// and the species are the following lines up to the end of the file or the
+/// first line that begins with a tab (a blank line counts as a species,
 /// except blank lines at the very end).
-/// The file is opened with the open retry ("the species-plot matrix").
-void count_species_plot_matrix(const std::string& file_name, int& n_species, int& n_plots);
+CommunityHeader scan_species_plot_matrix(const DataSource& source);
 
 /// One occurrence of a triplet table.
 struct Triplet {
@@ -60,7 +69,7 @@ void for_each_triplet(core::TextInput& file, const std::string& file_name, bool 
 /// must be a triplet (blank lines only at the very end), so that the counts
 /// and the reading always agree. An empty table stops the run. There is no
 /// limit on the numbers of plots and species.
-void count_triplets(const std::string& file_name, int& n_plots, int& n_species);
+CommunityHeader scan_triplets(const std::string& file_name);
 
 }  // namespace quorvel::input
 

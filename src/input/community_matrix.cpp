@@ -103,11 +103,11 @@ int find_name(const core::NameTable& names, int count, const std::string& name) 
 }
 
 void update_data_type_code(int& data_type, double value) {
-  if (data_type == kRelativeAbundances) return;
+  if (data_type == kRelativeAbundanceData) return;
   if (std::trunc(value) != value) {
-    data_type = kRelativeAbundances;
+    data_type = kRelativeAbundanceData;
   } else if (value != 0 && value != 1) {
-    data_type = kIndividualCounts;
+    data_type = kCountData;
   }
 }
 
@@ -132,8 +132,14 @@ void finish_relative_abundances(int n_plots, int n_species, const core::NameTabl
   }
 }
 
-void read_species_plot_matrix(const std::string& file_name, int n_plots, core::NameTable& plot_names, int n_species,
-                              core::NameTable& species_names, core::DMatrix& abundances, int& data_type) {
+Community read_species_plot_matrix(const std::string& file_name, const CommunityHeader& counts) {
+  const int n_plots = counts.n_plots;
+  const int n_species = counts.n_species;
+  Community data;
+  core::NameTable& plot_names = data.plot_names;
+  core::NameTable& species_names = data.species_names;
+  core::DMatrix& abundances = data.abundances;
+  int& data_type = data.data_type;
   core::TextInput file;
   open_data_file(file, file_name, "the species-plot matrix");
   std::string line;
@@ -151,7 +157,7 @@ void read_species_plot_matrix(const std::string& file_name, int n_plots, core::N
 
   species_names = core::name_table(0, n_species);
   abundances = core::dmatrix(0, n_plots, 0, n_species);
-  data_type = kPresenceAbsence;
+  data_type = kPresenceAbsenceData;
   for (int s = 1; s <= n_species; ++s) {
     const std::string& row = rows[static_cast<std::size_t>(s - 1)];
     const int line_number = first_line + s - 1;
@@ -180,6 +186,7 @@ void read_species_plot_matrix(const std::string& file_name, int n_plots, core::N
     }
   }
   finish_relative_abundances(n_plots, n_species, plot_names, abundances);
+  return data;
 }
 
 namespace {
@@ -197,9 +204,9 @@ std::string triplet_text(int data_type, int n_plots, int n_species, const core::
       if (abundances(p, s) == 0) continue;
       const char* plot = plot_names[p].c_str();
       const char* species = species_names[s].c_str();
-      if (data_type == kPresenceAbsence) {
+      if (data_type == kPresenceAbsenceData) {
         text += core::format("%s\t1\t%s\n", plot, species);
-      } else if (data_type == kRelativeAbundances) {
+      } else if (data_type == kRelativeAbundanceData) {
         text += core::format("%s\t%g\t%s\n", plot, abundances(p, s), species);
       } else {
         text += core::format("%s\t%lld\t%s\n", plot, count_of(abundances, p, s), species);
@@ -216,9 +223,9 @@ std::string matrix_text(int data_type, int n_plots, int n_species, const core::D
   for (int s = 1; s <= n_species; ++s) {
     text += "\n" + species_names[s];
     for (int p = 1; p <= n_plots; ++p) {
-      if (data_type == kPresenceAbsence) {
+      if (data_type == kPresenceAbsenceData) {
         text += abundances(p, s) == 0 ? "\t0" : "\t1";
-      } else if (data_type == kRelativeAbundances) {
+      } else if (data_type == kRelativeAbundanceData) {
         text += core::format("\t%g", abundances(p, s));
       } else {
         text += core::format("\t%lld", count_of(abundances, p, s));
@@ -230,12 +237,11 @@ std::string matrix_text(int data_type, int n_plots, int n_species, const core::D
 
 }  // namespace
 
-void write_converted_data(const std::string& conversion_file, const std::string& matrix_source, int data_type,
-                          int n_plots, int n_species, const core::DMatrix& abundances,
-                          const core::NameTable& plot_names, const core::NameTable& species_names) {
-  const std::string text = matrix_source.empty()
-                               ? matrix_text(data_type, n_plots, n_species, abundances, plot_names, species_names)
-                               : triplet_text(data_type, n_plots, n_species, abundances, plot_names, species_names);
+void write_converted_data(const std::string& conversion_file, bool from_matrix, const Community& data) {
+  const std::string text = from_matrix ? triplet_text(data.data_type, data.n_plots(), data.n_species(), data.abundances,
+                                                      data.plot_names, data.species_names)
+                                       : matrix_text(data.data_type, data.n_plots(), data.n_species(), data.abundances,
+                                                     data.plot_names, data.species_names);
   core::write_file_anew(conversion_file, text);  // skipped silently when it cannot be created
 }
 

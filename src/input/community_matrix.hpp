@@ -3,12 +3,11 @@
 #include <string>
 
 #include "core/arrays.hpp"
+#include "core/constants.hpp"
 #include "core/errors.hpp"
+#include "input/community_counts.hpp"
 
 namespace quorvel::input {
-
-/// Data type codes of the community data.
-enum DataTypeCode { kPresenceAbsence = 0, kRelativeAbundances = 1, kIndividualCounts = 2 };
 
 /// Exit status of a run stopped by data that cannot be analysed (a reader's
 /// own check, not a malformed field).
@@ -43,26 +42,33 @@ void update_data_type_code(int& data_type, double value);
 void finish_relative_abundances(int n_plots, int n_species, const core::NameTable& plot_names,
                                 core::DMatrix& abundances);
 
-/// Reads a species-plot matrix (header line of plot names, then one line per
-/// species: name and one value per plot). Allocates and fills plot_names
-/// [0..P], species_names [0..S] and abundances [0..P][0..S] (relative
-/// abundances, column 0 plot totals, row 0 the pooled sample, (0, 0) the
-/// grand total) and sets the data type code. A "SPECIES-PLOT MATRIX" keyword
-/// line, when present, stands just before the header line. The header and
-/// the species lines are checked against the counts before any table is
-/// allocated. A cell without a number (missing, empty or text), a negative
-/// value, or a value in a column beyond the header's plots stops the run.
-void read_species_plot_matrix(const std::string& file_name, int n_plots, core::NameTable& plot_names, int n_species,
-                              core::NameTable& species_names, core::DMatrix& abundances, int& data_type);
+/// Community data: the species found in the plots and their abundances.
+struct Community {
+  core::NameTable species_names;  ///< [0..S]
+  core::NameTable plot_names;     ///< [0..P]
+  /// [0..P][0..S] doubles: relative abundances, column 0 the plot totals, row
+  /// 0 the pooled sample, (0, 0) the grand total.
+  core::DMatrix abundances;
+  int data_type = kPresenceAbsenceData;  ///< what the values read were (update_data_type_code)
+
+  int n_plots() const { return plot_names.hi(); }
+  int n_species() const { return species_names.hi(); }
+};
+
+/// Reads the species-plot matrix of `file_name` (header line of plot names,
+/// then one line per species: name and one value per plot) of the size that
+/// `counts` gives. A "SPECIES-PLOT MATRIX" keyword line, when present,
+/// stands just before the header line. The header and the species lines are
+/// checked against the counts before any table is allocated. A cell without
+/// a number (missing, empty or text), a negative value, or a value in a
+/// column beyond the header's plots stops the run.
+Community read_species_plot_matrix(const std::string& file_name, const CommunityHeader& counts);
 
 /// Writes the community data in the other form: as plot-abundance-species
-/// triplets when they came from a matrix (`matrix_source` not empty), as a
-/// species-plot matrix otherwise. Counts (code 2) are written back as the
-/// counts first read, relative abundances (code 1) as within-plot relative
-/// abundances, presences (code 0) as 1. A file that cannot be created is
-/// skipped silently.
-void write_converted_data(const std::string& conversion_file, const std::string& matrix_source, int data_type,
-                          int n_plots, int n_species, const core::DMatrix& abundances,
-                          const core::NameTable& plot_names, const core::NameTable& species_names);
+/// triplets when they came from a matrix (`from_matrix`), as a species-plot
+/// matrix otherwise. Counts (kCountData) are written back as the counts first
+/// read, relative abundances as within-plot relative abundances, presences
+/// as 1. A file that cannot be created is skipped silently.
+void write_converted_data(const std::string& conversion_file, bool from_matrix, const Community& data);
 
 }  // namespace quorvel::input

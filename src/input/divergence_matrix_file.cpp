@@ -11,6 +11,7 @@
 #include "core/text_input.hpp"
 #include "input/community_matrix.hpp"
 #include "input/field_reading.hpp"
+#include "input/keyword_lines.hpp"
 #include "input/open_retry.hpp"
 
 namespace quorvel::input {
@@ -84,8 +85,37 @@ void check_every_pair_given(const std::string& file_name, int n_species, const c
 
 }  // namespace
 
-void read_species_divergences(const std::string& file_name, int n_species, const core::NameTable& species_names,
-                              int n_table_species, core::FMatrix& divergences) {
+int scan_species_divergences(const DataSource& source) {
+  constexpr const char* kKeyword = "INTER-SPECIES DIVERGENCES";
+  int n_species = source.number(0);
+  if (source.is_inline()) {
+    check_rows_available(kKeyword, n_species, "species", source.file, source.keyword_line);
+    return n_species;
+  }
+  core::TextInput file;
+  open_file_generic(file, source.file);
+  std::string header;
+  if (file.find_keyword_line(kKeyword, header)) {
+    if (read_line_numbers(after_keyword_text(header, kKeyword), &n_species, 1, kKeyword, source.file,
+                          file.line_number()) < 1) {
+      core::stop_run(core::format("\n\nERROR: in file %s, \"INTER-SPECIES DIVERGENCES\" must be followed by the "
+                                  "number of species.\nPress any key to stop.",
+                                  source.file.c_str()),
+                     core::kStoppedStatus);
+    }
+    check_rows_available(kKeyword, n_species, "species", source.file, file.line_number());
+    return n_species;
+  }
+  file.rewind();
+  std::string first;
+  file.read_line(first);
+  return count_matrix_rows(file, nullptr);
+}
+
+core::FMatrix read_species_divergences(const std::string& file_name, int n_table_species,
+                                       const core::NameTable& species_names) {
+  const int n_species = species_names.hi();
+  core::FMatrix divergences = core::matrix(0, n_species, 0, n_species);
   core::TextInput file;
   open_file_wait_return(file, file_name, false);
   std::string line;
@@ -141,6 +171,7 @@ void read_species_divergences(const std::string& file_name, int n_species, const
   // its diagonal: the pairs of individuals of one species belong to
   // divergence 0.
   for (int s = 1; s <= n_species; ++s) divergences(s, s) = 0.0f;
+  return divergences;
 }
 
 }  // namespace quorvel::input

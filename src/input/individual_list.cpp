@@ -1,12 +1,14 @@
 #include "input/individual_list.hpp"
 
 #include <unordered_map>
+#include <unordered_set>
 
 #include "core/console.hpp"
 #include "core/constants.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
 #include "input/field_reading.hpp"
+#include "input/keyword_lines.hpp"
 #include "input/open_retry.hpp"
 
 namespace quorvel::input {
@@ -41,9 +43,89 @@ class LabelIndex {
 
 }  // namespace
 
-int read_individual_list(const std::string& file_name, int n, int expected_species, int n_columns,
-                         const core::NameTable& column_names, const core::IVector& announced_categories,
-                         core::NameTable& species_names, IndividualList& list) {
+IndividualListHeader scan_individual_list(const DataSource& source) {
+  constexpr const char* kKeyword = "INDIVIDUAL";
+  IndividualListHeader list;
+  core::TextInput file;
+  int counts[2] = {source.number(0), source.number(1)};
+  bool counts_read = true;
+  if (source.is_inline()) {
+    open_inline_data(file, source);
+  } else {
+    open_data_file(file, source.file, "the individual list");
+    std::string keyword_line;
+    counts_read =
+        file.find_keyword_line(kKeyword, keyword_line) &&
+        read_line_numbers(after_first_tab(keyword_line), counts, 2, kKeyword, source.file, file.line_number()) == 2;
+  }
+  // The four fixed columns (group, x, y, species) must exist.
+  if (!counts_read || counts[1] < 0) {
+    core::console_print("\n\nERROR: Can not read the number of individuals or of variables of the individual list");
+    return list;
+  }
+  // The header must hold the four fixed columns and every variable announced
+  // before the tables are sized from the count; the rows are counted below.
+  std::string header;
+  if (!file.read_line(header)) header.clear();
+  const int header_line = file.line_number();
+  check_cells_available(kKeyword, counts[1], "variables", header, 4, source.file, header_line);
+  check_not_negative(kKeyword, counts[0], "individuals");
+  list.counts_read = true;
+  list.n_individuals = counts[0];
+  list.n_columns = counts[1] + 4;
+  list.column_names = core::name_table(0, list.n_columns - 1);
+  list.column_categories = core::ivector(0, list.n_columns - 1);
+  list.column_names[0] = header_field(header.c_str(), kNameLimit);
+  const char* position = header.c_str();
+  for (int j = 1; j < list.n_columns; ++j) {
+    position = next_field(position, source.file, header_line);
+    if (j <= 3) {
+      list.column_names[j] = header_field(position, kNameLimit);
+    } else if (!read_variable_cell(position, list.column_names[j], list.column_categories[j])) {
+      core::console_print(
+          core::format("\n\nERROR: Individual list: cannot read the number of categories of variable %s",
+                       list.column_names[j].c_str()));
+      list.unreadable_category = true;
+    }
+  }
+
+  // The distinct species of the individuals become the species of the run.
+  std::unordered_set<std::string> species;
+  std::string row;
+  int rows = 0;
+  while (rows < list.n_individuals && file.read_line(row)) {
+    ++rows;
+    const char* cell = row.c_str();
+    for (int k = 0; k < 3; ++k) cell = next_field(cell, source.file, file.line_number());
+    std::string name;
+    read_name_field(cell, name, kNameLimit, source.file, file.line_number());
+    strip_line_end(name);
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    // Counted as the list is read later: 49 characters, and a name beginning
+    // with 0 marks an individual without species.
+    if (name.empty() || name[0] != '0') species.insert(name);
+  }
+  if (rows < list.n_individuals) {
+    core::stop_run(
+        core::format("\n\nERROR: in the indivual list in file %s, only %i individuals found for %i announced",
+                     source.file.c_str(), rows, list.n_individuals),
+        core::kStoppedStatus);
+  }
+  list.n_species = static_cast<int>(species.size());
+  list.column_categories[0] = list.n_individuals;
+  list.column_categories[1] = 0;
+  list.column_categories[2] = 0;
+  list.column_categories[3] = list.n_species;
+  return list;
+}
+
+IndividualList read_individual_list(const std::string& file_name, const IndividualListHeader& header) {
+  const int n = header.n_individuals;
+  const int expected_species = header.n_species;
+  const core::IVector& announced_categories = header.column_categories;
+  IndividualList list;
+  list.species_names = core::name_table(0, expected_species);
+  core::NameTable& species_names = list.species_names;
   core::TextInput file;
   open_data_file(file, file_name, "the inividual list");
   std::string line;
@@ -53,7 +135,7 @@ int read_individual_list(const std::string& file_name, int n, int expected_speci
                                 file_name.c_str()),
                    1);
   }
-  const int C = n_columns;
+  const int C = header.n_columns;
   list.values = core::matrix(0, C - 1, 0, n);
   list.x = core::dvector(0, n);
   list.y = core::dvector(0, n);
@@ -136,10 +218,10 @@ int read_individual_list(const std::string& file_name, int n, int expected_speci
       core::console_print(
           core::format("\n\nERROR: Individual list, variable %s: %i categories found but only %i "
                        "announced",
-                       column_names[j].c_str(), count, announced_categories[j]));
+                       header.column_names[j].c_str(), count, announced_categories[j]));
     }
   }
-  return found;
+  return list;
 }
 
 }  // namespace quorvel::input

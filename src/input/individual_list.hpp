@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/arrays.hpp"
+#include "input/data_source.hpp"
 
 namespace quorvel::input {
 
@@ -20,21 +21,39 @@ struct IndividualList {
   core::Vector<core::NameTable> category_names;  ///< [0..C-1]: labels [1..found] of categorical columns j >= 4
   core::IVector categories_found;                ///< [0..C-1]: labels found (0 for quantitative columns)
   core::IVector individuals_per_species;         ///< [0..S]: entry 0 counts individuals without species
+  core::NameTable species_names;                 ///< [0..S]: the species in order of first appearance
 };
 
-/// Reads the list of `n` individuals with `n_columns` columns from the
-/// required "INDIVIDUALS" keyword line of `file_name` (the header line after
-/// it is skipped). `announced_categories` [0..C-1] gives the categories
-/// announced for columns j >= 4 (0 = quantitative). Species names are written
-/// into `species_names` [1..S] in order of first appearance (a name beginning
-/// with "0" means no species); S is the number of species counted while the
-/// instruction file was read, and a list holding another number stops the
-/// run (status 344). Returns the number of species found. A categorical
-/// column holding more labels than announced is reported and the run goes on.
-/// Malformed cells stop the run with a message naming the file and the data
-/// line (status 1); an x or y cell must hold a whole number.
-int read_individual_list(const std::string& file_name, int n, int expected_species, int n_columns,
-                         const core::NameTable& column_names, const core::IVector& announced_categories,
-                         core::NameTable& species_names, IndividualList& list);
+/// The header of an individual list: its counts, its column names and the
+/// number of distinct species among its individuals.
+struct IndividualListHeader {
+  bool counts_read = false;  ///< false: the counts could not be read (reported); the list is not used
+  int n_individuals = 0;
+  int n_columns = 0;                 ///< the four fixed columns (group, x, y, species) and the variables
+  core::NameTable column_names;      ///< [0..C-1]
+  core::IVector column_categories;   ///< [0..C-1]: 0 = n_individuals, 3 = species, j >= 4 categories (0 quantitative)
+  int n_species = 0;                 ///< distinct species names (a name beginning with "0" is no species)
+  bool unreadable_category = false;  ///< a "#" cell without a number (reported; the run stops after the scans)
+};
+
+/// Reads the counts ("INDIVIDUAL", a tabulation, the numbers of individuals
+/// and of variables), the header line and the species names of the list of
+/// `source` (the file is opened with the open retry naming "the individual
+/// list" and must hold the keyword line). Unreadable counts are reported
+/// and give a header with `counts_read` false; a header without the cells
+/// announced, fewer individual lines than announced, and malformed species
+/// cells stop the run.
+IndividualListHeader scan_individual_list(const DataSource& source);
+
+/// Reads the individual list of `file_name` with the counts and columns of
+/// `header` (scan_individual_list), from its required "INDIVIDUAL" keyword
+/// line (the header line after it is skipped). Species take their indices
+/// in order of first appearance (a name beginning with "0" means no
+/// species); a list holding another number of species than the header
+/// counted stops the run (status 344). A categorical column holding more
+/// labels than announced is reported and the run goes on. Malformed cells
+/// stop the run with a message naming the file and the data line (status
+/// 1); an x or y cell must hold a whole number.
+IndividualList read_individual_list(const std::string& file_name, const IndividualListHeader& header);
 
 }  // namespace quorvel::input

@@ -9,6 +9,7 @@
 #include "core/text_input.hpp"
 #include "input/community_matrix.hpp"
 #include "input/field_reading.hpp"
+#include "input/keyword_lines.hpp"
 #include "input/open_retry.hpp"
 
 namespace quorvel::input {
@@ -99,33 +100,46 @@ class LimitCells {
                kDataStopStatus);
 }
 
-void read_plain_intervals(const std::string& file_name, int& n_intervals, core::DVector& limits,
-                          const IntervalFileKind& kind) {
+Intervals read_plain_intervals(const std::string& file_name, const IntervalFileKind& kind) {
   core::TextInput file;
-  n_intervals = open_at_keyword(file, file_name, kind);
+  Intervals intervals;
+  const int n_intervals = intervals.n = open_at_keyword(file, file_name, kind);
+  core::DVector& limits = intervals.limits;
   limits = core::dvector(0, std::max(kIntervalCountLimit, std::abs(n_intervals) + 3));
-  if (n_intervals <= 0) return;
+  if (n_intervals <= 0) return intervals;
   std::string line;
   if (!file.read_line(line)) line.clear();
   LimitCells cells(line, file_name, file.line_number());
   for (int i = 1; i <= n_intervals; ++i) {
     if (!cells.next(limits[i])) stop_on_missing_limits(kind, n_intervals, i - 1);
   }
+  return intervals;
 }
 
 }  // namespace
 
-void read_distance_intervals(const std::string& file_name, int& n_intervals, core::DVector& limits) {
-  read_plain_intervals(file_name, n_intervals, limits, kDistanceIntervals);
+Intervals read_distance_intervals(const std::string& file_name) {
+  return read_plain_intervals(file_name, kDistanceIntervals);
 }
 
-void read_regression_intervals(const std::string& file_name, int& n_intervals, core::DVector& limits) {
-  read_plain_intervals(file_name, n_intervals, limits, kRegressionIntervals);
+Intervals read_regression_intervals(const std::string& file_name) {
+  return read_plain_intervals(file_name, kRegressionIntervals);
 }
 
-void read_divergence_intervals(const std::string& file_name, int& n_intervals, core::DVector& limits,
-                               float max_divergence) {
+Intervals default_divergence_intervals() {
+  Intervals intervals;
+  intervals.n = 2;
+  intervals.limits = core::dvector(0, 2);
+  intervals.limits[1] = 0;
+  intervals.limits[2] = 1;
+  return intervals;
+}
+
+Intervals read_divergence_intervals(const std::string& file_name, float max_divergence) {
   core::TextInput file;
+  Intervals intervals;
+  int& n_intervals = intervals.n;
+  core::DVector& limits = intervals.limits;
   const int announced = open_at_keyword(file, file_name, kDivergenceIntervals);
   if (announced < 1) {
     // Every pair of species falls in one divergence interval: without any,
@@ -137,7 +151,6 @@ void read_divergence_intervals(const std::string& file_name, int& n_intervals, c
   }
   n_intervals = announced;
   limits = core::dvector(0, std::max(kIntervalCountLimit, std::abs(n_intervals) + 3));
-  if (n_intervals <= 0) return;
   std::string line;
   if (!file.read_line(line)) line.clear();
   LimitCells cells(line, file_name, file.line_number());
@@ -173,10 +186,79 @@ void read_divergence_intervals(const std::string& file_name, int& n_intervals, c
     ++n_intervals;
     limits[n_intervals] = static_cast<double>(max_divergence);
   }
+  return intervals;
 }
 
-void read_selection_tests(const std::string& file_name, const core::IVector& counts,
-                          core::Vector<core::NameTable>& texts) {
+void check_divergence_interval_count(const std::string& file_name) {
+  core::TextInput file;
+  std::string keyword_line;
+  int count = 0;
+  // A file that cannot be opened now is waited for by its reader.
+  if (!file.open(file_name) || !file.find_keyword_line("DIVERGENCE IN", keyword_line) ||
+      !scan_count(after_keyword_text(keyword_line, kDivergenceIntervals.keyword), count) || count >= 1) {
+    return;
+  }
+  core::stop_run(core::format("\n\nERROR: \"DIVERGENCE INTERVALS\" in file %s announces %d intervals: at least 1 is "
+                              "needed (the intervals are given by their upper limits, the first being 0).\nPress "
+                              "any key to stop.",
+                              file_name.c_str(), count),
+                 core::kStoppedStatus);
+}
+
+core::IVector scan_selection_tests(const DataSource& source) {
+  constexpr const char* kKeyword = "SELECTION TESTS";
+  core::TextInput file;
+  int n = source.number(0);
+  if (source.is_inline()) {
+    open_inline_data(file, source);
+  } else {
+    open_data_file(file, source.file, "selection tests");
+    std::string header;
+    if (!file.find_keyword_line("SELECTION TEST", header)) {
+      core::stop_run(core::format("\nERROR: selection tests not found in file \"%s\".\nNo line beginning with "
+                                  "\"SELECTION TESTS\" was found. \nPress any key to stop the programm now.\n",
+                                  source.file.c_str()),
+                     1);
+    }
+    if (read_line_numbers(after_first_tab(header), &n, 1, kKeyword, source.file, file.line_number()) < 1) {
+      core::stop_run(core::format("\n\nERROR: cannot read the number of selection tests after \"SELECTION TESTS\" "
+                                  "in file %s.\nPress any key to stop.",
+                                  source.file.c_str()),
+                     core::kStoppedStatus);
+    }
+  }
+  // Compared before any std::abs: -2147483648 has no absolute value in an int.
+  if (n > kMaxSelectionTests || n < -kMaxSelectionTests) {
+    core::stop_run(core::format("\n\nERROR:The number of selection tests (%lld) is higher than the max allowed (%d)",
+                                std::llabs(static_cast<long long>(n)), kMaxSelectionTests + 1),
+                   core::kStoppedStatus);
+  }
+  const int n_tests = std::abs(n);
+  core::IVector counts = core::ivector(0, n_tests);
+  counts[0] = n;
+  std::string test_line;
+  for (int j = 1; j <= n_tests; ++j) {
+    int count = 0;
+    if (!file.read_line(test_line) || scan_numbers(after_first_tab(test_line), &count, 1) < 1) {
+      core::stop_run("\n\nERROR: cannot read number of pairwise selection tests. \nPress any key to stop",
+                     core::kStoppedStatus);
+    }
+    // The table of compiled subtests holds at most this many: more would be
+    // written past its end.
+    if (count > kMaxPairwiseSelectionTests || count < -kMaxPairwiseSelectionTests) {
+      core::stop_run(
+          core::format("\n\nERROR: The number of pairwise selection tests (%lld) is higher than the max allowed "
+                       "(%d)\nPress any key to stop.",
+                       std::llabs(static_cast<long long>(count)), kMaxPairwiseSelectionTests),
+          core::kStoppedStatus);
+    }
+    counts[j] = count;
+  }
+  return counts;
+}
+
+core::Vector<core::NameTable> read_selection_tests(const std::string& file_name, const core::IVector& counts) {
+  core::Vector<core::NameTable> texts;
   core::TextInput file;
   open_data_file(file, file_name, "selection tests");
   std::string line;
@@ -209,6 +291,7 @@ void read_selection_tests(const std::string& file_name, const core::IVector& cou
       clean(texts[t][r]);
     }
   }
+  return texts;
 }
 
 }  // namespace quorvel::input

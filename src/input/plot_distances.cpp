@@ -49,8 +49,9 @@ void confirm_early_end(int n_read, int line_number, const std::string& file_name
 
 }  // namespace
 
-void read_plot_distances(const std::string& file_name, int n_plots, const core::NameTable& plot_names,
-                         core::DMatrix& distances) {
+core::DMatrix read_plot_distances(const std::string& file_name, const core::NameTable& plot_names) {
+  const int n_plots = plot_names.hi();
+  core::DMatrix distances;
   check_distinct_plot_names(n_plots, plot_names,
                             core::format("\n\nWARNING: Not all individual or plot names are different.\nTo define "
                                          "each pairwise distance, all names must be different.\nCheck in the file "
@@ -128,6 +129,7 @@ void read_plot_distances(const std::string& file_name, int n_plots, const core::
         n_defined, n_pairs);
     core::wait_for_key();
   }
+  return distances;
 }
 
 }  // namespace quorvel::input

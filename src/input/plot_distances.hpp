@@ -14,12 +14,11 @@ void check_distinct_plot_names(int n_plots, const core::NameTable& plot_names, c
 /// Reads the inter-plot distances file: optional keyword line, the number E
 /// of entry lines, then E lines "plot<TAB>plot<TAB>distance" (comment lines
 /// skipped and not counted; an "END" line may end them early after the
-/// user's consent). Allocates distances [0..P][0..P], every cell first
-/// MISSING_VALUE, and stores each distance symmetrically. Entries naming a
-/// plot absent from the matrix are ignored; a pair given two different
-/// distances stops the run (status 0); missing pairs are reported and keep
-/// MISSING_VALUE.
-void read_plot_distances(const std::string& file_name, int n_plots, const core::NameTable& plot_names,
-                         core::DMatrix& distances);
+/// user's consent). Returns the distances [0..P][0..P] between the plots
+/// `plot_names` [1..P], every cell first MISSING_VALUE, each distance stored
+/// symmetrically. Entries naming a plot absent from the matrix are ignored;
+/// a pair given two different distances stops the run (status 3); missing
+/// pairs are reported and keep MISSING_VALUE.
+core::DMatrix read_plot_distances(const std::string& file_name, const core::NameTable& plot_names);
 
 }  // namespace quorvel::input

@@ -10,6 +10,7 @@
 #include "core/text_input.hpp"
 #include "input/community_matrix.hpp"
 #include "input/field_reading.hpp"
+#include "input/keyword_lines.hpp"
 #include "input/open_retry.hpp"
 
 namespace quorvel::input {
@@ -72,20 +73,84 @@ double coordinate_at(const char* cell, const std::string& file_name, int line_nu
 
 }  // namespace
 
-void read_plot_list(const std::string& file_name, int n_plots, int n_listed, const core::NameTable& plot_names,
-                    int n_coordinates, core::DVector& x, core::DVector& y, int& n_categories,
-                    core::NameTable& category_names, core::IVector& plot_category, core::NameTable& column_titles) {
+PlotListHeader scan_plot_list(const DataSource& source) {
+  int counts[3] = {source.number(0), source.number(1), source.number(2)};
+  // Announced plots each need a line; coordinates are none or x and y.
+  const auto check_announced = [&](int line_number) {
+    check_rows_available(kPlotListKeyword, counts[0], "plots", source.file, line_number);
+    if (counts[1] < 0 || counts[1] > 2) {
+      core::stop_run(core::format("\n\nERROR: \"PLOT LIST\" announces %d coordinates: give 0 or 2 (x and "
+                                  "y).\nPress any key to stop.",
+                                  counts[1]),
+                     core::kStoppedStatus);
+    }
+    if (counts[2] < -1 || counts[2] > counts[0]) {
+      core::stop_run(core::format("\n\nERROR: \"PLOT LIST\" announces %d categories for %d plots.\nPress any key "
+                                  "to stop.",
+                                  counts[2], counts[0]),
+                     core::kStoppedStatus);
+    }
+  };
+  if (source.is_inline()) {
+    check_announced(source.keyword_line);
+  } else {
+    core::TextInput file;
+    open_data_file(file, source.file, "the plot list");
+    std::string header;
+    if (file.find_keyword_line(kPlotListKeyword, header)) {
+      read_line_numbers(after_keyword_text(header, kPlotListKeyword), counts, 3, kPlotListKeyword, source.file,
+                        file.line_number());
+      check_announced(file.line_number());
+    } else {
+      // Without a keyword line the header says which columns there are:
+      // plot and category; plot, x and y; or plot, x, y and category.
+      file.rewind();
+      std::string first;
+      if (!file.read_line(first)) first.clear();
+      const char* position = first.c_str();
+      std::string column;
+      int words = 0;
+      while (words < 4 && scan_word(position, column, kMaxLineLength, &position)) ++words;
+      counts[1] = words >= 3 ? 2 : 0;
+      counts[2] = (words == 2 || words == 4) ? -1 : 0;
+      counts[0] = count_list_rows(file);
+    }
+  }
+  // Without plot lines the list would silently be skipped, and with it the
+  // positions and categories the analyses were asked for.
+  if (counts[0] == 0) {
+    core::stop_run(core::format("\n\nERROR: \"PLOT LIST\": the plot list in %s holds no plot: after its header "
+                                "line, give one line per plot.\nPress any key to stop.",
+                                source.file.c_str()),
+                   core::kStoppedStatus);
+  }
+  return PlotListHeader{counts[0], counts[1], counts[2]};
+}
+
+PlotList plots_without_list(int n_plots) {
+  PlotList list;
+  list.x = core::dvector(0, n_plots);
+  list.y = core::dvector(0, n_plots);
+  list.plot_category = core::ivector(0, n_plots);
+  return list;
+}
+
+PlotList read_plot_list(const std::string& file_name, const PlotListHeader& header, const core::NameTable& plot_names) {
+  const int n_plots = plot_names.hi();
+  const int n_listed = header.n_listed;
+  const int n_coordinates = header.n_coordinates;
+  PlotList list = plots_without_list(n_plots);
+  core::DVector& x = list.x;
+  core::DVector& y = list.y;
+  core::IVector& plot_category = list.plot_category;
   core::TextInput file;
   open_data_file(file, file_name, "the plot list");
   std::string line;
   if (!file.find_keyword_line(kPlotListKeyword, line)) file.rewind();
-  const bool has_categories = n_categories != 0;
+  const bool has_categories = header.n_categories != 0;
   if (!file.read_line(line)) line.clear();
-  read_column_titles(line, n_coordinates, has_categories, column_titles);
+  read_column_titles(line, n_coordinates, has_categories, list.column_titles);
 
-  x = core::dvector(0, n_plots);
-  y = core::dvector(0, n_plots);
-  plot_category = core::ivector(0, n_plots);
   std::vector<std::string> categories;  // names in order of first appearance
   std::vector<bool> found(static_cast<std::size_t>(n_plots) + 1, false);
   int n_found = 0;
@@ -141,9 +206,9 @@ void read_plot_list(const std::string& file_name, int n_plots, int n_listed, con
   }
   file.close();
 
-  n_categories = static_cast<int>(categories.size());
-  category_names = core::name_table(0, n_categories);
-  for (int k = 1; k <= n_categories; ++k) category_names[k] = categories[static_cast<std::size_t>(k) - 1];
+  list.n_categories = static_cast<int>(categories.size());
+  list.category_names = core::name_table(0, list.n_categories);
+  for (int k = 1; k <= list.n_categories; ++k) list.category_names[k] = categories[static_cast<std::size_t>(k) - 1];
   if (n_found < n_plots) {
     std::vector<std::string> missing;
     for (int p = 1; p <= n_plots; ++p) {
@@ -154,6 +219,7 @@ void read_plot_list(const std::string& file_name, int n_plots, int n_listed, con
                      listed_names(missing),
                  kDataStopStatus);
   }
+  return list;
 }
 
 }  // namespace quorvel::input

@@ -1,7 +1,6 @@
 #include "input/species_traits.hpp"
 
 #include <algorithm>
-#include <stdexcept>
 #include <unordered_map>
 #include <vector>
 
@@ -85,13 +84,17 @@ std::vector<SpeciesLine> read_species_lines(core::TextInput& file, const std::st
 
 }  // namespace
 
-core::IVector read_species_traits(const std::string& file_name, int n_lines, int n_variables, int n_matrix_species,
-                                  const core::NameTable& variable_names, const core::IVector& announced_categories,
-                                  core::NameTable& species_names, core::FMatrix& traits,
-                                  TraitCategoryNames& category_names) {
-  const bool with_matrix = n_matrix_species > 0;
-  const int n_species = with_matrix ? n_matrix_species : n_lines;
-  const int V = n_variables;
+SpeciesTraits read_species_traits(const std::string& file_name, const SpeciesListHeader& header,
+                                  const core::NameTable* known_species) {
+  const int n_lines = header.n_species;
+  const core::NameTable& variable_names = header.variable_names;
+  const core::IVector& announced_categories = header.variable_categories;
+  const bool with_matrix = known_species != nullptr;
+  const int n_species = with_matrix ? known_species->hi() : n_lines;
+  const int V = header.n_variables;
+  SpeciesTraits result;
+  core::FMatrix& traits = result.values;
+  core::NameTable& species_names = result.species_names;
 
   core::TextInput file;
   open_with_warning(file, file_name,
@@ -132,9 +135,9 @@ core::IVector read_species_traits(const std::string& file_name, int n_lines, int
   traits = core::matrix(0, V, 0, n_species);
   traits.fill(MISSING_VALUE_F);
   for (int s = 0; s <= n_species; ++s) traits[0][s] = static_cast<float>(s);
-  if (!with_matrix && species_names.hi() < n_lines) species_names = core::name_table(0, n_lines);
+  if (!with_matrix) species_names = core::name_table(0, n_lines);
   std::unordered_map<std::string, int> known;
-  if (with_matrix) known = index_names(species_names, n_species);
+  if (with_matrix) known = index_names(*known_species, n_species);
 
   // Labels per categorical variable, in order of first appearance.
   std::vector<std::vector<std::string>> labels(static_cast<std::size_t>(V) + 1);
@@ -182,8 +185,10 @@ core::IVector read_species_traits(const std::string& file_name, int n_lines, int
     }
   }
 
-  core::IVector categories_found = core::ivector(0, V);
+  core::IVector& categories_found = result.categories_found;
+  categories_found = core::ivector(0, V);
   categories_found[0] = n_species;
+  TraitCategoryNames& category_names = result.category_names;
   category_names = TraitCategoryNames(0, V);
   std::string errors;
   for (int v = 1; v <= V; ++v) {
@@ -200,7 +205,7 @@ core::IVector read_species_traits(const std::string& file_name, int n_lines, int
   if (with_matrix && n_found < n_species) {
     std::vector<std::string> missing;
     for (int s = 1; s <= n_species; ++s) {
-      if (!found[static_cast<std::size_t>(s)]) missing.push_back(species_names[s]);
+      if (!found[static_cast<std::size_t>(s)]) missing.push_back((*known_species)[s]);
     }
     errors +=
         core::format("\n\nERROR: in species traits in file %s, %i species from the species-plot matrix are missing",
@@ -213,14 +218,15 @@ core::IVector read_species_traits(const std::string& file_name, int n_lines, int
   }
   file.close();
   if (!errors.empty()) reader_error(errors + "\nPress any key to stop now", 101);
-  return categories_found;
+  return result;
 }
 
-void read_species_se_traits(const std::string& file_name, int n_lines, int n_species, int n_variables,
-                            const core::IVector& categories, core::FMatrix& se, const core::NameTable& species_names) {
-  if (se.row_lo() > 1 || se.row_hi() < n_variables || se.col_lo() > 1 || se.col_hi() < n_species) {
-    throw std::invalid_argument("read_species_se_traits: the standard error table is too small");
-  }
+core::FMatrix read_species_se_traits(const std::string& file_name, const SpeciesListHeader& header,
+                                     const core::NameTable& species_names, int n_species) {
+  const int n_lines = header.n_species;
+  const int n_variables = header.n_variables;
+  const core::IVector& categories = header.variable_categories;
+  core::FMatrix se = core::matrix(0, n_variables, 0, n_species);
   core::TextInput file;
   open_with_warning(file, file_name,
                     "\nWarning: cannot open the file containing the species SE traits \"" + file_name + kRetryAdvice);
@@ -244,6 +250,7 @@ void read_species_se_traits(const std::string& file_name, int n_lines, int n_spe
       }
     }
   }
+  return se;
 }
 
 }  // namespace quorvel::input

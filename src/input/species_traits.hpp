@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/arrays.hpp"
+#include "input/species_lists.hpp"
 
 namespace quorvel::input {
 
@@ -26,33 +27,36 @@ namespace quorvel::input {
 /// Category labels of each categorical trait variable (see above).
 using TraitCategoryNames = core::Vector<core::NameTable>;
 
-/// Reads the species traits file `file_name` ("SPECIES TRAITS" keyword line
-/// optional, then a header line, then `n_lines` species lines).
-/// `variable_names` and `announced_categories` span 0..n_variables (entry 0 of
-/// the names: species column title; categories: 0 for a quantitative
-/// variable). With a species-plot matrix (`n_matrix_species` > 0) species are
-/// looked up in `species_names` [1..n_matrix_species] and lines naming other
-/// species are ignored; otherwise species are the file's lines in order and
-/// their names are written into `species_names` (grown to 0..n_lines if
-/// needed). `traits` is (re)allocated over 0..V x 0..S (S = n_matrix_species
-/// or n_lines) and `category_names` over 0..V.
-/// Returns the categories found per variable. Labels beyond the announced
-/// count and species missing from the file are reported together and end the
-/// run with status 101 ("Press any key to stop now"); a malformed cell ends it
+/// The traits of the species: values, category labels and the species the
+/// list defines.
+struct SpeciesTraits {
+  core::FMatrix values;               ///< traits matrix [0..V][0..S] (see above)
+  TraitCategoryNames category_names;  ///< [0..V]
+  core::IVector categories_found;     ///< [0..V]: 0 = number of species
+  core::NameTable species_names;      ///< [0..S]: the list's species, when it defines them (else empty)
+};
+
+/// Reads the species trait list of `file_name` (keyword line optional, then
+/// the header line, then the species lines) with the counts and variables of
+/// `header` (scan_species_traits). With `known_species` (the species of the
+/// community data, [1..S]) species are looked up by name and lines naming
+/// other species are ignored; without (nullptr) the list defines the
+/// species: the file's lines in order, their names in `species_names`
+/// [0..n_lines]. Labels beyond the announced count and
+/// species missing from the file are reported together and end the run with
+/// status 101 ("Press any key to stop now"); a malformed cell ends it
 /// through the field readers (status 1).
-core::IVector read_species_traits(const std::string& file_name, int n_lines, int n_variables, int n_matrix_species,
-                                  const core::NameTable& variable_names, const core::IVector& announced_categories,
-                                  core::NameTable& species_names, core::FMatrix& traits,
-                                  TraitCategoryNames& category_names);
+SpeciesTraits read_species_traits(const std::string& file_name, const SpeciesListHeader& header,
+                                  const core::NameTable* known_species);
 
 /// Reads the standard errors of the trait values from `file_name` (header
-/// line ignored, then up to `n_lines` species lines, same variables as the
-/// traits file). `se` must span variables 1..n_variables x species
-/// 1..n_species and be preset by the caller (usually to 0); only cells of the
-/// species found in `species_names` [1..n_species] are written: an empty cell
-/// gives MISSING_VALUE, a categorical variable (`categories`[v] != 0) gives 0,
-/// otherwise the number read. Unknown species and missing lines are silent.
-void read_species_se_traits(const std::string& file_name, int n_lines, int n_species, int n_variables,
-                            const core::IVector& categories, core::FMatrix& se, const core::NameTable& species_names);
+/// line ignored, then up to `header.n_species` species lines, the variables
+/// of the trait list `header`). Returns a table [0..V][0..n_species] of 0
+/// where only the cells of the species found in `species_names`
+/// [1..n_species] are written: an empty cell gives MISSING_VALUE, a
+/// categorical variable gives 0, otherwise the number read. Unknown species
+/// and missing lines are silent.
+core::FMatrix read_species_se_traits(const std::string& file_name, const SpeciesListHeader& header,
+                                     const core::NameTable& species_names, int n_species);
 
 }  // namespace quorvel::input

@@ -12,6 +12,7 @@
 #include "core/format.hpp"
 #include "input/community_matrix.hpp"
 #include "input/field_reading.hpp"
+#include "input/keyword_lines.hpp"
 #include "input/open_retry.hpp"
 
 namespace quorvel::input {
@@ -223,9 +224,62 @@ void read_list_layout(core::TextInput& file, const std::string& file_name, int n
 
 }  // namespace
 
-int read_trait_distances(const std::string& file_name, int n_known_species, int n_data_lines, int layout,
-                         bool build_species_list, core::NameTable& species_names, core::NameTable& variable_names,
-                         core::Vector<core::FMatrix>& distances, int* n_named) {
+TraitDistanceHeader scan_trait_distances(const std::string& file_name) {
+  constexpr const char* kKeyword = "INTER-SPECIES TRAIT DISTANCES";
+  TraitDistanceHeader header;
+  core::TextInput file;
+  open_file_generic(file, file_name);
+  std::string keyword_line;
+  if (file.find_keyword_line("INTER-SPECIES TRAIT DI", keyword_line)) {
+    int counts[2] = {0, 0};
+    const int line_number = file.line_number();
+    if (read_line_numbers(after_keyword_text(keyword_line, kKeyword), counts, 2, kKeyword, file_name, line_number) <
+        2) {
+      core::stop_run(core::format("\n\nERROR: in file %s, \"INTER-SPECIES TRAIT DISTANCES\" must be followed by two "
+                                  "numbers (# species, layout).\nPress any key to stop.",
+                                  file_name.c_str()),
+                     core::kStoppedStatus);
+    }
+    // A row per species or pair follows; the layout is -1 (matrix) or the
+    // number of distance columns of a list.
+    check_rows_available(kKeyword, counts[0], "rows", file_name, line_number);
+    if (counts[1] < -1) check_not_negative(kKeyword, counts[1], "distance variables");
+    if (counts[1] > 0) {
+      std::string title_line;
+      if (!file.read_line(title_line)) title_line.clear();
+      check_cells_available(kKeyword, counts[1], "distance variables", title_line, 2, file_name, line_number + 1);
+    }
+    header.n_rows = counts[0];
+    header.layout = counts[1];
+    return header;
+  }
+  file.rewind();
+  std::string first;
+  file.read_line(first);
+  // A square matrix names its columns by species, and some row repeats one
+  // of its first two column names; a list has other column headers.
+  std::string a;
+  std::string b;
+  const char* position = first.c_str();
+  scan_word(position, a, kMaxLineLength, &position);
+  scan_word(position, b, kMaxLineLength, &position);
+  std::vector<std::string> first_words;
+  header.n_rows = count_matrix_rows(file, &first_words);
+  const bool square = std::any_of(first_words.begin(), first_words.end(), [&](const std::string& w) {
+    return (!a.empty() && w == a) || (!b.empty() && w == b);
+  });
+  header.layout = square ? kTraitDistanceMatrixLayout : count_filled_cells(first, 2);
+  return header;
+}
+
+TraitDistances read_trait_distances(const std::string& file_name, const TraitDistanceHeader& header,
+                                    const core::NameTable* known_species) {
+  const int layout = header.layout;
+  const int n_data_lines = header.n_rows;
+  const bool build_species_list = known_species == nullptr;
+  const int n_known_species = build_species_list ? 0 : known_species->hi();
+  const core::NameTable no_species;
+  TraitDistances result;
   const bool matrix_layout = layout < 0;
   const int n_variables = matrix_layout ? 1 : layout;
   core::TextInput file;
@@ -233,17 +287,18 @@ int read_trait_distances(const std::string& file_name, int n_known_species, int 
   std::string line;
   if (!file.find_keyword_line("INTER-SPECIES TRAIT DISTANCES", line)) file.rewind();
 
-  DistanceStore store(file_name, n_variables, build_species_list, build_species_list ? 0 : n_known_species,
-                      species_names, matrix_layout);
+  DistanceStore store(file_name, n_variables, build_species_list, n_known_species,
+                      build_species_list ? no_species : *known_species, matrix_layout);
   if (matrix_layout) {
-    read_matrix_layout(file, file_name, n_data_lines, store, variable_names);
+    read_matrix_layout(file, file_name, n_data_lines, store, result.variable_names);
   } else {
-    read_list_layout(file, file_name, n_data_lines, n_variables, store, variable_names);
+    read_list_layout(file, file_name, n_data_lines, n_variables, store, result.variable_names);
   }
   const std::vector<std::string> unseen = store.unseen_names();
-  store.finish(species_names, distances);
+  store.finish(result.species_names, result.matrices);
   const int n_species = store.n_seen();
-  if (n_named != nullptr) *n_named = store.n_named();
+  result.n_found = n_species;
+  result.n_named = store.n_named();
   if (!build_species_list && n_species < n_known_species) {
     core::console_print(
         core::format(
@@ -251,7 +306,7 @@ int read_trait_distances(const std::string& file_name, int n_known_species, int 
             n_known_species - n_species) +
         listed_names(unseen));
   }
-  return n_species;
+  return result;
 }
 
 }  // namespace quorvel::input

@@ -36,8 +36,14 @@ int index_of(core::NameTable& names, int& count, int limit, const std::string& n
 
 }  // namespace
 
-void read_triplets(const std::string& file_name, int n_plots, int n_species, core::NameTable& species_names,
-                   core::NameTable& plot_names, core::DMatrix& abundances, int& data_type) {
+Community read_triplets(const std::string& file_name, const CommunityHeader& counts) {
+  const int n_plots = counts.n_plots;
+  const int n_species = counts.n_species;
+  Community data;
+  core::NameTable& species_names = data.species_names;
+  core::NameTable& plot_names = data.plot_names;
+  core::DMatrix& abundances = data.abundances;
+  int& data_type = data.data_type;
   core::TextInput file;
   open_data_file(file, file_name, "plot-abundance-species triplets");
   std::string line;
@@ -47,7 +53,7 @@ void read_triplets(const std::string& file_name, int n_plots, int n_species, cor
   species_names = core::name_table(0, n_species);
   plot_names = core::name_table(0, n_plots);
   abundances = core::dmatrix(0, n_plots, 0, n_species);
-  data_type = kPresenceAbsence;
+  data_type = kPresenceAbsenceData;
 
   // Pairs already given, and pairs already warned about, as p * (S + 1) + s.
   std::unordered_set<std::int64_t> given;
@@ -75,6 +81,7 @@ void read_triplets(const std::string& file_name, int n_plots, int n_species, cor
     update_data_type_code(data_type, abundances(p, s));
   });
   finish_relative_abundances(n_plots, n_species, plot_names, abundances);
+  return data;
 }
 
 }  // namespace quorvel::input

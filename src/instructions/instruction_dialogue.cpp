@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <stdexcept>
 
 #include "core/console.hpp"
 #include "core/constants.hpp"
@@ -24,6 +25,26 @@ using core::console_print;
 using core::format;
 
 namespace dialogue {
+
+void DialogueState::add_line(const char* before, const char* keyword, const std::string& argument,
+                             const char* main_result_clash) {
+  const KeywordRecord* record = keyword_record(keyword);
+  if (!record) throw std::logic_error(std::string("the dialogue writes a line of no keyword: ") + keyword);
+  text += std::string(before) + keyword + "\t" + argument;
+  lines.push_back({record, argument, main_result_clash});
+}
+
+std::vector<std::string> DialogueState::files(KeywordRole role) const {
+  std::vector<std::string> names;
+  for (const KeywordLine& line : lines) {
+    if (line.record->role != role) continue;
+    // A count of inline data names no file.
+    const bool count = line.record->form == SourceForm::kFileOrCount && !line.argument.empty() &&
+                       line.argument[0] >= '0' && line.argument[0] <= '9';
+    if (!count) names.push_back(line.argument);
+  }
+  return names;
+}
 
 namespace {
 
@@ -81,49 +102,49 @@ std::string ask_name_to_create() {
 struct FileChoice {
   char choice;
   const char* prompt;
-  const char* line_format;  // one "%s", the file name
+  const char* before;   // line breaks before the keyword line
+  const char* keyword;  // a data source keyword of the keyword table
   const char* default_name;
-  bool digit_means_inline;  // the reader takes a name beginning with a digit for a count of inline data
   void (*declare)(DialogueState& state);
 };
 
 const FileChoice kDataChoices[] = {
     {'1', "\n\nEnter the file name of the species-plot matrix \n\t(or press enter for default name \"sp_plot.txt\")\n",
-     "SPECIES-PLOT MATRIX\t%s", "sp_plot.txt", true, [](DialogueState& s) { s.species_data_kind = 1; }},
+     "", "SPECIES-PLOT MATRIX", "sp_plot.txt", [](DialogueState& s) { s.species_data_kind = 1; }},
     {'2',
      "\n\nEnter the file name of the plot-abundance-species triplets \n\t(or press enter for default name "
      "\"plot_ab_sp.txt\")\n",
-     "PLOT-ABUNDANCE-SPECIES TRIPLET\t%s", "plot_ab_sp.txt", false, [](DialogueState& s) { s.species_data_kind = 2; }},
-    {'3', "\nEnter the name of the phylogenetic tree \n\t(or press enter for default name \"phylo.txt\")\n",
-     "\n\nPHYLOGENETIC TREE\t%s", "phylo.txt", true, [](DialogueState& s) { s.tree_kind = 1; }},
+     "", "PLOT-ABUNDANCE-SPECIES TRIPLET", "plot_ab_sp.txt", [](DialogueState& s) { s.species_data_kind = 2; }},
+    {'3', "\nEnter the name of the phylogenetic tree \n\t(or press enter for default name \"phylo.txt\")\n", "\n\n",
+     "PHYLOGENETIC TREE", "phylo.txt", [](DialogueState& s) { s.tree_kind = 1; }},
     {'4',
      "\nEnter the name of the species list with taxonomic classification\n\t(or press enter for default name "
      "\"sptaxo.txt\")\n",
-     "\n\nSPECIES TAXONOMY\t%s", "sptaxo.txt", true, [](DialogueState& s) { s.taxonomy = true; }},
+     "\n\n", "SPECIES TAXONOMY", "sptaxo.txt", [](DialogueState& s) { s.taxonomy = true; }},
     {'5',
      "\n\nEnter the name of the file with pairwise divergences between species\n\t(or press enter for default name "
      "\"pwdivsp.txt\")\n",
-     "\n\nINTER-SPECIES DIVERGENCES\t%s", "pwdivsp.txt", true, [](DialogueState&) {}},
+     "\n\n", "INTER-SPECIES DIVERGENCES", "pwdivsp.txt", [](DialogueState&) {}},
     {'6', "\nEnter the name of the species list with traits\n\t(or press enter for default name \"sptraits.txt\")\n",
-     "\n\nSPECIES TRAITS\t%s", "sptraits.txt", true, [](DialogueState& s) { s.species_traits = true; }},
+     "\n\n", "SPECIES TRAITS", "sptraits.txt", [](DialogueState& s) { s.species_traits = true; }},
     {'7',
      "\n\nEnter the name of the file with pairwise trait distances between species\n\t(or press enter for default "
      "name \"pwdistsp.txt\")\n",
-     "\n\nINTER-SPECIES TRAIT DISTANCES\t%s", "pwdistsp.txt", false, [](DialogueState&) {}},
+     "\n\n", "INTER-SPECIES TRAIT DISTANCES", "pwdistsp.txt", [](DialogueState&) {}},
 };
 
 const FileChoice kPlotChoices[] = {
     {'1',
      "\n\nEnter the name of the file with plot characteristics \n\t(or press enter for default name \"plot.txt\")\n",
-     "\n\nPLOT LIST\t%s", "plot.txt", true, [](DialogueState& s) { s.plot_list = true; }},
+     "\n\n", "PLOT LIST", "plot.txt", [](DialogueState& s) { s.plot_list = true; }},
     {'2',
      "\n\nEnter the name of the file with pairwise distances between plots\n\t(or press enter for default name "
      "\"pwdistplot.txt\")\n",
-     "\n\nINTER-PLOT DISTANCES\t%s", "pwdistplot.txt", false, [](DialogueState& s) { s.plot_distances = true; }},
+     "\n\n", "INTER-PLOT DISTANCES", "pwdistplot.txt", [](DialogueState& s) { s.plot_distances = true; }},
     {'3',
      "\n\nEnter the name of the file with pairwise categories between plots\n\t(or press enter for default name "
      "\"pwcatplot.txt\")\n",
-     "\n\nPAIRWISE CATEGORIES\t%s", "pwcatplot.txt", false, [](DialogueState&) {}},
+     "\n\n", "PAIRWISE CATEGORIES", "pwcatplot.txt", [](DialogueState&) {}},
 };
 
 constexpr const char* kDataMenu =
@@ -147,7 +168,8 @@ std::string data_name_check(const DialogueState& state, const FileChoice& choice
   if (same_file(name, state.instruction_file)) {
     return "\nThis is the name of the instruction file being created: please enter the name of the data file.\n";
   }
-  if (choice.digit_means_inline && name[0] >= '0' && name[0] <= '9') {
+  // The reader takes a name beginning with a digit for a count of inline data.
+  if (keyword_record(choice.keyword)->form == SourceForm::kFileOrCount && name[0] >= '0' && name[0] <= '9') {
     return "\nA data file name must not begin with a digit (the instruction file would take it for the number of "
            "data lines written inside it): please enter another name.\n";
   }
@@ -158,7 +180,6 @@ std::string ask_data_file(DialogueState& state, const FileChoice& choice) {
   const std::string name = ask_file_name(choice.prompt, choice.default_name, [&](const std::string& answer) {
     return data_name_check(state, choice, answer);
   });
-  state.inputs.push_back(name);
   choice.declare(state);
   return name;
 }
@@ -189,15 +210,15 @@ void ask_data_files(DialogueState& state) {
   for (const FileChoice& choice : kDataChoices) {
     if (!selects(answer, choice.choice) || (choice.choice == '1' && matrix_overridden)) continue;
     const std::string name = ask_data_file(state, choice);
-    const char* line_format = choice.line_format;
+    const char* keyword = choice.keyword;
     if (choice.choice == '3') {
       const std::string reply = trimmed(ask("\nIs the phylogenetic tree ultrametric? (y/n) \n"));
       if (!reply.empty() && (reply[0] == 'y' || reply[0] == 'Y')) {
         state.tree_kind = 2;
-        line_format = "\n\nULTRAMETRIC PHYLOGENETIC TREE\t%s";
+        keyword = "ULTRAMETRIC PHYLOGENETIC TREE";
       }
     }
-    state.text += format(line_format, name.c_str());
+    state.add_line(choice.before, keyword, name);
   }
 }
 
@@ -206,7 +227,7 @@ void ask_plot_files(DialogueState& state) {
   const std::string answer =
       ask_until_accepted(kPlotMenu, [](const std::string& typed) { return unshown_choice_message(typed, "123"); });
   for (const FileChoice& choice : kPlotChoices) {
-    if (selects(answer, choice.choice)) state.text += format(choice.line_format, ask_data_file(state, choice).c_str());
+    if (selects(answer, choice.choice)) state.add_line(choice.before, choice.keyword, ask_data_file(state, choice));
   }
 }
 
@@ -247,7 +268,7 @@ void ask_taxonomic_levels(DialogueState& state) {
   // line counts them all (the reader takes its number less one as the
   // levels above species).
   const int levels = levels_above_species + 1;
-  state.text += format("\n\nTAXONOMIC DIVERGENCES\t%i\n", levels);
+  state.add_line("\n\n", "TAXONOMIC DIVERGENCES", format("%i\n", levels));
   console_print(
       "Enter names of taxonomic level (as found in the SPECIES TAXONOMY) \nfrom lower to higher levels and starting "
       "from the species level, \nfollowed by the associated divergence (i.e. divergence between distinct taxa at "
@@ -271,15 +292,13 @@ void ask_taxonomic_levels(DialogueState& state) {
 
 // ---- Step 12: the main result file; writing the file. ----
 
+// The main result file is continued section after section: an output
+// created anew or a folder of its name would erase or hide the results.
 std::string result_name_check(const DialogueState& state, const std::string& name) {
-  if (!state.conversion_output.empty() && same_file(name, state.conversion_output)) {
-    return "\nThe file conversion is written to this file and would erase the results: please enter another name.\n";
-  }
-  if (!state.results_table.empty() && same_file(name, state.results_table)) {
-    return "\nThe results table is written to this file and would erase the results: please enter another name.\n";
-  }
-  if (!state.figures_folder.empty() && name == state.figures_folder) {
-    return "\nThe figures are written to a folder of this name: please enter another name.\n";
+  for (const KeywordLine& line : state.lines) {
+    if (!line.main_result_clash) continue;
+    const bool folder = line.record->role == KeywordRole::kFolderOutput;
+    if (folder ? name == line.argument : same_file(name, line.argument)) return line.main_result_clash;
   }
   return output_name_check(state, name);
 }
@@ -313,7 +332,7 @@ void ask_main_result_file(DialogueState& state) {
       console_print(message);
     }
   }
-  state.text += format("\n\n%s\t%s", keyword, name.c_str());
+  state.add_line("\n\n", keyword, name);
 }
 
 // Writes `text` as the whole content of `name`: through a temporary file of
@@ -357,7 +376,7 @@ std::string output_name_check(const DialogueState& state, const std::string& nam
     return "\nThis is the name of the instruction file being created: writing results to it would destroy the "
            "instructions. Please enter another name.\n";
   }
-  for (const std::string& input : state.inputs) {
+  for (const std::string& input : state.files(KeywordRole::kDataSource)) {
     if (same_file(name, input)) {
       return format(
           "\nThe file \"%s\" holds data of this run: writing results to it would destroy them. Please enter another "

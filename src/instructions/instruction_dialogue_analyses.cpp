@@ -56,14 +56,14 @@ const AdditionalChoice kAdditionalChoices[] = {
 struct IntervalDialogue {
   char choice;
   const char* count_prompt;
-  const char* line_format;   // one "%i", the number of intervals
+  const char* keyword;       // the limits follow the keyword line
   const char* limit_prompt;  // one "%i", the interval
 };
 
 const IntervalDialogue kIntervalDialogues[] = {
     {'1', "\n\nINTER-PLOT DISTANCE INTERVALS\nEnter the number of inter-plot distance intervals: ",
-     "\n\nDISTANCE INTERVALS\t%i\n", "Enter max distance of interval %i: "},
-    {'2', "\n\nDIVERGENCE INTERVALS\nEnter the number of intervals: ", "\n\nDIVERGENCE INTERVALS\t%i\n",
+     "DISTANCE INTERVALS", "Enter max distance of interval %i: "},
+    {'2', "\n\nDIVERGENCE INTERVALS\nEnter the number of intervals: ", "DIVERGENCE INTERVALS",
      "Enter max divergence time of interval %i: "},
 };
 
@@ -71,18 +71,18 @@ const IntervalDialogue kIntervalDialogues[] = {
 struct ReplicatedTest {
   char choice;
   const char* prompt;
-  const char* line_format;  // one "%i", the number of replicates
+  const char* keyword;  // followed by the number of replicates
 };
 
 const ReplicatedTest kReplicatedTests[] = {
     {'4',
      "\n\nBROWNIAN EVOLUTION TEST\nEnter the number of simulations of Brownian evolution\n\t(press Return for default "
      "value = 999)\n",
-     "\n\nBROWNIAN EVOLUTION TEST\t%i"},
+     "BROWNIAN EVOLUTION TEST"},
     {'5',
      "\n\nSPATIAL RANDOMIZATION TEST\nEnter the number of randomizations of the spatial positions\n\t(press Return "
      "for default value = 999)\n",
-     "\n\nSPATIAL RANDOMIZATION TEST\t%i"},
+     "SPATIAL RANDOMIZATION TEST"},
 };
 
 /// An optional output file; `species_data_kind` other than 0 restricts the
@@ -91,41 +91,44 @@ struct OutputChoice {
   char choice;
   int species_data_kind;
   const char* prompt;
-  const char* line_format;
+  const char* keyword;  // an output keyword of the keyword table
   const char* default_name;
 };
+
+constexpr const char* kConversionClash =
+    "\nThe file conversion is written to this file and would erase the results: please enter another name.\n";
 
 const OutputChoice kOutputChoices[] = {
     {'6', 0,
      "\n\nPHYLODIVERSITY AND SIMILARITY\nEnter the file name to write down plot phylodiversity / similarity \n\t(or "
      "press enter for default name \"plotdiv.txt\")\n",
-     "\n\nWRITE PLOT PHYLODIVERSITY AND SIMILARITY\t%s", "plotdiv.txt"},
+     "WRITE PLOT PHYLODIVERSITY AND SIMILARITY", "plotdiv.txt"},
     {'7', 0,
      "\n\nPLOT LINEAGE DIVERSITY AND SIMILARITY THROUGH TIME\nEnter the file name to write down plot lineage "
      "diversity / similarity \n\t(or press enter for default name \"lineagediv.txt\")\n",
-     "\n\nWRITE PLOT LINEAGE DIVERSITY AND SIMILARITY THROUGH TIME\t%s", "lineagediv.txt"},
+     "WRITE PLOT LINEAGE DIVERSITY AND SIMILARITY THROUGH TIME", "lineagediv.txt"},
     {'8', 0,
      "\n\nPHYLOGENETIC TREE INTERPRETATION\nEnter the file name to write down phylogenetic tree interpretation "
      "\n\t(or press enter for default name \"interpretedtree.txt\")\n",
-     "\n\nWRITE PHYLOGENETIC TREE INTERPRETATION\t%s", "interpretedtree.txt"},
+     "WRITE PHYLOGENETIC TREE INTERPRETATION", "interpretedtree.txt"},
     {'9', 0,
      "\n\nWRITE PAIRWISE INDICES\nEnter the file name to write down pairwise indices \n\t(or press enter for default "
      "name \"pairwise.txt\")\n",
-     "\n\nWRITE PAIRWISE INDICES\t%s", "pairwise.txt"},
+     "WRITE PAIRWISE INDICES", "pairwise.txt"},
     {'a', 1,
      "\n\nFILE CONVERSION\nEnter the file name to write down PLOT-ABUNDANCE-SPECIES TRIPLET\n\t(or press enter for "
      "default name \"plot_ab_sp.txt\")\n",
-     "\n\nCONVERT SP-PLOT MATRIX INTO PLOT-ABUNDANCE-SPECIES TRIPLET TABLE\t%s", "plot_ab_sp.txt"},
+     "CONVERT SP-PLOT MATRIX INTO PLOT-ABUNDANCE-SPECIES TRIPLET TABLE", "plot_ab_sp.txt"},
     {'a', 2,
      "\n\nFILE CONVERSION\nEnter the file name to write down SP-PLOT MATRIX\n\t(or press enter for default name "
      "\"sp_plot.txt\")\n",
-     "\n\nCONVERT PLOT-ABUNDANCE-SPECIES TRIPLET TABLE INTO SP-PLOT MATRIX\t%s", "sp_plot.txt"},
+     "CONVERT PLOT-ABUNDANCE-SPECIES TRIPLET TABLE INTO SP-PLOT MATRIX", "sp_plot.txt"},
 };
 
 void ask_intervals(DialogueState& state, const IntervalDialogue& dialogue) {
   int count = 0;
   if (!ask_optional_count(dialogue.count_prompt, 1, kMaxIntervals, count)) return;
-  state.text += format(dialogue.line_format, count);
+  state.add_line("\n\n", dialogue.keyword, format("%i\n", count));
   // Classes are bounded by increasing upper limits: a limit not above the
   // previous one would make an empty or reversed class (and the divergence
   // reader refuses it).
@@ -196,7 +199,9 @@ void ask_phylogeny_tests(DialogueState& state) {
                                               "Return for default value = 999)\n",
                                               kMaxPhylogenyRandomizations),
                                        999, 0, kMaxPhylogenyRandomizations);
-  if (randomizations != 0) state.text += format("\n\nPHYLOGENY RANDOMIZATION TESTS\t%i\t%i", tests, randomizations);
+  if (randomizations != 0) {
+    state.add_line("\n\n", "PHYLOGENY RANDOMIZATION TESTS", format("%i\t%i", tests, randomizations));
+  }
   for (int test = 1; test <= tests; ++test) {
     state.text += format("\n%i\t", test);
     const std::string shown = test_options_shown(state);
@@ -243,8 +248,8 @@ std::string folder_name_check(const DialogueState& state, const std::string& nam
   if (stat(name.c_str(), &status) == 0 && !S_ISDIR(status.st_mode)) {
     return format("\n\"%s\" is a file: please enter the name of a folder.\n", name.c_str());
   }
-  if (name == state.results_table || name == state.conversion_output) {
-    return "\nThis name is given to an output file: please enter another name.\n";
+  for (const std::string& output : state.files(KeywordRole::kNewOutput)) {
+    if (name == output) return "\nThis name is given to an output file: please enter another name.\n";
   }
   return output_name_check(state, name);
 }
@@ -252,39 +257,43 @@ std::string folder_name_check(const DialogueState& state, const std::string& nam
 // The results table, the figures and the random seed, asked after the other outputs.
 void ask_tables_figures_and_seed(DialogueState& state, const std::string& answer) {
   if (selects(answer, 'b')) {
-    state.results_table = ask_file_name(
+    const std::string name = ask_file_name(
         "\n\nRESULTS TABLE\nEnter the file name of the results table \n\t(or press enter for default name "
         "\"results_table.tsv\")\n",
         "results_table.tsv", [&](const std::string& typed) {
-          if (!state.conversion_output.empty() && typed == state.conversion_output) {
-            return std::string("\nThe file conversion is written to this file: please enter another name.\n");
+          // The only file created anew asked before the table is the conversion.
+          for (const std::string& output : state.files(KeywordRole::kNewOutput)) {
+            if (typed == output) {
+              return std::string("\nThe file conversion is written to this file: please enter another name.\n");
+            }
           }
           return output_name_check(state, typed);
         });
-    state.text += format("\n\nRESULTS TABLE\t%s", state.results_table.c_str());
+    state.add_line("\n\n", "RESULTS TABLE", name,
+                   "\nThe results table is written to this file and would erase the results: please enter another "
+                   "name.\n");
   }
   if (selects(answer, 'c')) {
     constexpr const char* kPrompt =
         "\n\nFIGURES\nEnter the name of the folder that receives the figures \n\t(or press enter for default name "
         "\"figures\")\n";
+    std::string name;
     for (;;) {
-      std::string name = trimmed(ask(kPrompt));
+      name = trimmed(ask(kPrompt));
       if (name.empty()) name = "figures";
       const std::string message = folder_name_check(state, name);
-      if (message.empty()) {
-        state.figures_folder = name;
-        break;
-      }
+      if (message.empty()) break;
       core::console_print(message);
     }
-    state.text += format("\n\nFIGURES\t%s", state.figures_folder.c_str());
+    state.add_line("\n\n", "FIGURES", name,
+                   "\nThe figures are written to a folder of this name: please enter another name.\n");
   }
   int seed = 0;
   if (selects(answer, 'd') &&
       ask_optional_count("\n\nRANDOM SEED\nEnter the random seed (a positive whole number)\n\t(or press Return for a "
                          "seed taken from the clock)\n",
                          1, std::numeric_limits<int>::max(), seed)) {
-    state.text += format("\n\nRANDOM SEED\t%i", seed);
+    state.add_line("\n\n", "RANDOM SEED", format("%i", seed));
   }
 }
 
@@ -310,7 +319,7 @@ void ask_additional_instructions(DialogueState& state) {
   for (const ReplicatedTest& test : kReplicatedTests) {
     if (!selects(answer, test.choice)) continue;
     const int replicates = ask_count(test.prompt, 999, 0, kMaxReplicates);
-    if (replicates != 0) state.text += format(test.line_format, replicates);
+    if (replicates != 0) state.add_line("\n\n", test.keyword, format("%i", replicates));
   }
   for (const OutputChoice& output : kOutputChoices) {
     if (!selects(answer, output.choice)) continue;
@@ -318,8 +327,8 @@ void ask_additional_instructions(DialogueState& state) {
     if (output.species_data_kind != 0 && output.species_data_kind != state.species_data_kind) continue;
     const std::string name = ask_file_name(output.prompt, output.default_name,
                                            [&](const std::string& typed) { return output_name_check(state, typed); });
-    if (output.species_data_kind != 0) state.conversion_output = name;
-    state.text += format(output.line_format, name.c_str());
+    // A conversion is created anew: the main result file may not take its name.
+    state.add_line("\n\n", output.keyword, name, output.species_data_kind != 0 ? kConversionClash : nullptr);
   }
   ask_tables_figures_and_seed(state, answer);
 }

@@ -3,7 +3,18 @@
 #include <string>
 #include <vector>
 
+#include "instructions/keyword_table.hpp"
+
 namespace quorvel::instructions::dialogue {
+
+/// A keyword line of the instruction file being composed.
+struct KeywordLine {
+  const KeywordRecord* record;
+  std::string argument;
+  /// For an output the main result file may not replace: why, as the
+  /// question of the main result file says it.
+  const char* main_result_clash = nullptr;
+};
 
 /// What the answers so far have declared, consulted by the later menus, and
 /// the lines collected for the instruction file, written once at the end.
@@ -18,10 +29,16 @@ struct DialogueState {
   bool plot_list = false;
   bool plot_distances = false;
 
-  std::vector<std::string> inputs;  // data files named: no output may replace them
-  std::string conversion_output;    // created anew by the run: never the main result file
-  std::string results_table;        // created anew too
-  std::string figures_folder;       // a folder: never the name of a file
+  std::vector<KeywordLine> lines;  // every keyword line written, in order
+
+  /// Appends `before` (line breaks) and the line "KEYWORD<TAB>argument" to
+  /// the text, and records it. `keyword` is a keyword of the keyword table.
+  void add_line(const char* before, const char* keyword, const std::string& argument,
+                const char* main_result_clash = nullptr);
+  /// The files (or folders) named by the lines of keywords of `role`, in
+  /// order: the data files (kDataSource; counts of inline data name none),
+  /// the files created anew (kNewOutput) and so on.
+  std::vector<std::string> files(KeywordRole role) const;
 
   bool species_data() const { return species_data_kind != 0; }
   bool any_phylogeny() const { return tree_kind != 0 || taxonomy; }

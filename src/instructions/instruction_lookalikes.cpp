@@ -64,7 +64,8 @@ int prefix_distance(const std::string& text, const std::string& keyword) {
 
 }  // namespace
 
-const char* resembled_keyword(const std::string& line, const std::vector<KeywordPrefix>& keywords) {
+const char* resembled_keyword(const std::string& line) {
+  const std::vector<KeywordRecord>& keywords = keyword_table();
   const std::size_t first = line.find_first_not_of(" \t");
   if (first != std::string::npos && (line[first] == '#' || line.compare(first, 2, "//") == 0)) return nullptr;
   const std::string part = keyword_part(line);
@@ -74,23 +75,23 @@ const char* resembled_keyword(const std::string& line, const std::vector<Keyword
   // The keyword itself in another case (or after blanks): the whole keyword,
   // or its recognised beginning continued by letters ("individuals"), but
   // not the first words of a sentence ("Plot list of the dune meadows").
-  for (const KeywordPrefix& keyword : keywords) {
+  for (const KeywordRecord& keyword : keywords) {
     const auto length = static_cast<std::size_t>(keyword.compared_length);
-    if (upper == keyword.text ||
-        (upper.compare(0, length, keyword.text, 0, length) == 0 && upper.find(' ', length) == std::string::npos)) {
-      return keyword.text;
+    if (upper == keyword.keyword ||
+        (upper.compare(0, length, keyword.keyword, 0, length) == 0 && upper.find(' ', length) == std::string::npos)) {
+      return keyword.keyword;
     }
   }
   // A typo in a line written in capitals: one or two letters away.
   if (!first_word_in_capitals(part)) return nullptr;
   const char* closest = nullptr;
   int closest_distance = 0;
-  for (const KeywordPrefix& keyword : keywords) {
-    const std::string text(keyword.text);
+  for (const KeywordRecord& keyword : keywords) {
+    const std::string text(keyword.keyword);
     const int allowed = text.size() < 12 ? 1 : 2;
     const int distance = prefix_distance(upper, text);
     if (distance <= allowed && (!closest || distance < closest_distance)) {
-      closest = keyword.text;
+      closest = keyword.keyword;
       closest_distance = distance;
     }
   }

@@ -9,7 +9,6 @@
 #include "core/format.hpp"
 #include "input/field_reading.hpp"
 #include "input/open_retry.hpp"
-#include "instructions/instruction_file.hpp"
 #include "instructions/instruction_reader.hpp"
 
 namespace quorvel::instructions {
@@ -23,8 +22,6 @@ std::string not_found_message(const char* what, const std::string& file_name, co
       what, file_name.c_str(), keyword);
 }
 
-// The block a keyword reads: the rest of the instruction file (inline data)
-// or a separate file opened with the open retry.
 // ---- Phylogeny randomization tests ----
 
 // The number after an option of a test line: a decimal number that is its
@@ -73,150 +70,52 @@ void read_test_options(const std::string& line, RunSettings& s, int t, const std
   }
 }
 
-// ---- Trees ----
-
-void read_tree(InstructionContext& context, const std::string& line, const KeywordRecord& record, int sign) {
-  std::string word;
-  if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
-  DataBlock block;
-  open_data_block(block, context, word, "the dated phylogenetic tree");
-  std::string text;
-  int announced = 0;
-  if (is_inline_argument(word)) {
-    read_line_numbers(after_keyword_text(line, record.keyword), &announced, 1, record.keyword, context.instruction_file,
-                      context.source.line_number);
-    if (announced > 2) read_whole_line(*block.lines, text);
-  } else {
-    // "PHYLOGENETIC TREE" or "ULTRAMETRIC PHYLO": 17 characters recognise the header.
-    const std::string header_prefix(record.keyword, 17);
-    std::string header;
-    if (block.lines->find_keyword_line(header_prefix, header)) {
-      const char* numbers = after_keyword_text(header, record.keyword);
-      read_line_numbers(numbers ? numbers : header.c_str() + header_prefix.size(), &announced, 1, record.keyword,
-                        block.name, block.lines->line_number);
-      if (announced > 2) read_whole_line(*block.lines, text);
-    } else {
-      block.lines->rewind();
-      read_whole_line(*block.lines, text);
-    }
-  }
-  RunSettings& s = context.settings;
-  s.tree_text = text;
-  s.n_tree_species = sign * count_tree_tips(text);
-  s.tree_file = block.name;
-}
-
-// Species rows of an inter-species matrix: after the first line, up to the
-// first empty line or line beginning with a tab. `first_words` collects the
-// first word of every row to the end of the file.
-int count_matrix_rows(LineSource& lines, std::vector<std::string>* first_words) {
-  std::string line;
-  int rows = 0;
-  bool counting = true;
-  while (lines.read(line)) {
-    if (line[0] == '\t' || line[0] == '\n' || line[0] == '\r') counting = false;
-    if (counting) ++rows;
-    if (!first_words) {
-      if (!counting) break;
-      continue;
-    }
-    std::string word;
-    if (input::scan_word(line.c_str(), word)) first_words->push_back(word);
-  }
-  return rows;
-}
-
 }  // namespace
 
 void handle_taxonomic_divergences(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
-  std::string word;
-  if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
-  DataBlock block;
-  open_data_block(block, context, word, "the taxonomic levels");
   int levels = 0;
-  if (is_inline_argument(word)) {
-    read_line_numbers(after_keyword_text(line, record.keyword), &levels, 1, record.keyword, context.instruction_file,
-                      context.source.line_number);
-  } else {
-    std::string header;
-    if (!block.lines->find_keyword_line(record.keyword, header)) {
-      core::stop_run(not_found_message("taxonomic classification", block.name, record.keyword), 1);
-    }
-    if (read_line_numbers(after_keyword_text(header, record.keyword), &levels, 1, record.keyword, block.name,
-                          block.lines->line_number) < 1) {
-      core::stop_run(core::format("\n\nERROR: in file %s, \"TAXONOMIC DIVERGENCES\" must be followed by the number "
-                                  "of levels.\nPress any key to stop.",
-                                  block.name.c_str()),
-                     core::kStoppedStatus);
-    }
-  }
-  check_not_negative(record.keyword, levels, "levels");
-  RunSettings& s = context.settings;
-  s.taxonomic_divergences_source = block.name;
-  if (levels <= 0) {
-    s.n_divergence_levels = 0;
-    return;
-  }
-  std::string names;
-  std::string divergences;
-  if (!block.lines->read(names) || !block.lines->read(divergences)) {
-    core::stop_run(core::format("\n\nERROR: in file %s, \"TAXONOMIC DIVERGENCES\" must be followed by two lines: the "
-                                "%d level names and their %d divergences.\nPress any key to stop.",
-                                block.name.c_str(), levels, levels),
-                   core::kStoppedStatus);
-  }
-  // Line numbers of the two block lines, for the field readers' messages.
-  const int divergence_line = block.lines->line_number;
-  const int names_line = divergence_line - 1;
-  check_cells_available(record.keyword, levels, "levels", names, 0, block.name, names_line);
-  check_cells_available(record.keyword, levels, "levels", divergences, 0, block.name, divergence_line);
-  s.phyletic_level_names = core::name_table(0, levels);
-  s.level_divergences = core::vector(0, levels);
-  const char* name_cell = names.c_str();
-  const char* value_cell = divergences.c_str();
-  for (int j = 0; j < levels; ++j) {
-    if (j > 0) {
-      name_cell = input::next_field(name_cell, block.name, names_line);
-      value_cell = input::next_field(value_cell, block.name, divergence_line);
-    }
-    s.phyletic_level_names[j] = header_field(name_cell, kNameLimit);
-    input::read_float_field(value_cell, s.level_divergences[j + 1], block.name, divergence_line);
-  }
-  s.phyletic_level_names[levels] = "ALL";
-  s.level_divergences[0] = 0.0f;
-  s.n_divergence_levels = levels - 1;
+  if (!read_inline_numbers(context, line, record, &levels, 1)) return;
+  set_inline_source(context, record, {levels});
+  if (levels > 0) skip_inline_lines(context, 2);  // the level names and their divergences
 }
 
-void handle_phylogenetic_tree(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
-  read_tree(context, line, record, -1);
+void handle_tree(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  int announced = 0;
+  if (!read_inline_numbers(context, line, record, &announced, 1)) return;
+  set_inline_source(context, record, {announced});
+  if (announced > 2) context.source.skip_whole_line();  // the Newick text
 }
 
-void handle_ultrametric_tree(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
-  read_tree(context, line, record, +1);
-}
-
+// The test definitions are settings: they are read here, from the lines
+// after the keyword line or from the file named.
 void handle_phylogeny_tests(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
   std::string word;
   if (!word_after_keyword(line, record.keyword, word)) stop_missing_argument(record);
-  DataBlock block;
-  open_data_block(block, context, word, "phylogenetic tests");
+  refuse_negative_count(record, word);
+  LineSource file;
+  LineSource* lines = &context.source;
   int counts[2] = {0, 0};
   if (is_inline_argument(word)) {
     read_line_numbers(after_keyword_text(line, record.keyword), counts, 2, record.keyword, context.instruction_file,
                       context.source.line_number);
+    set_inline_source(context, record, {counts[0], counts[1]});
   } else {
+    input::open_data_file(file.file, word, "phylogenetic tests");
+    file.name = word;
+    lines = &file;
     std::string header;
-    if (!block.lines->find_keyword_line(record.keyword, header)) {
-      core::stop_run(not_found_message("phylogeny randomization tests", block.name, record.keyword), 1);
+    if (!file.find_keyword_line(record.keyword, header)) {
+      core::stop_run(not_found_message("phylogeny randomization tests", word, record.keyword), 1);
     }
-    read_line_numbers(after_keyword_text(header, record.keyword), counts, 2, record.keyword, block.name,
-                      block.lines->line_number);
+    read_line_numbers(after_keyword_text(header, record.keyword), counts, 2, record.keyword, word, file.line_number);
+    set_file_source(context, record, word);
   }
+  const std::string& source_name = (context.settings.*record.source).file;
   check_not_negative(record.keyword, counts[0], "tests");
   check_randomizations(record.keyword, counts[1]);
   // One line per test follows (at most the first kMaxPhylogenyTests are read).
-  check_rows_available(record.keyword, std::min(counts[0], kMaxPhylogenyTests), "test lines", block.name,
-                       block.lines->line_number);
+  check_rows_available(record.keyword, std::min(counts[0], kMaxPhylogenyTests), "test lines", source_name,
+                       lines->line_number);
   RunSettings& s = context.settings;
   s.n_phylogeny_tests = counts[0];
   s.n_phylogeny_randomizations = counts[1];
@@ -229,98 +128,23 @@ void handle_phylogeny_tests(InstructionContext& context, const std::string& line
   }
   std::string test_line;
   for (int t = 1; t <= s.n_phylogeny_tests; ++t) {
-    if (!block.lines->read(test_line)) test_line.clear();
-    read_test_options(test_line, s, t, block.name, block.lines->line_number);
+    if (!lines->read(test_line)) test_line.clear();
+    read_test_options(test_line, s, t, source_name, lines->line_number);
   }
-  s.phylogeny_tests_source = block.name;
-}
-
-void handle_trait_distances(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
-  std::string word;
-  if (!word_after_keyword(line, record.keyword, word)) return;  // nothing named: ignored
-  LineSource file;
-  file.name = word;
-  input::open_file_generic(file.file, word);
-  RunSettings& s = context.settings;
-  std::string header;
-  if (file.find_keyword_line("INTER-SPECIES TRAIT DI", header)) {
-    int counts[2] = {0, 0};
-    if (read_line_numbers(after_keyword_text(header, record.keyword), counts, 2, record.keyword, word,
-                          file.line_number) < 2) {
-      core::stop_run(core::format("\n\nERROR: in file %s, \"INTER-SPECIES TRAIT DISTANCES\" must be followed by two "
-                                  "numbers (# species, layout).\nPress any key to stop.",
-                                  word.c_str()),
-                     core::kStoppedStatus);
-    }
-    // A row per species or pair follows; the layout is -1 (matrix) or the
-    // number of distance columns of a list.
-    check_rows_available(record.keyword, counts[0], "rows", word, file.line_number);
-    if (counts[1] < -1) check_not_negative(record.keyword, counts[1], "distance variables");
-    if (counts[1] > 0) {
-      LineSource columns;
-      std::string title_line;
-      if (columns.file.open(word)) {
-        while (columns.line_number <= file.line_number && columns.read(title_line)) {
-        }
-      }
-      check_cells_available(record.keyword, counts[1], "distance variables", title_line, 2, word, file.line_number + 1);
-    }
-    s.n_trait_distance_species = counts[0];
-    s.trait_distance_layout = counts[1];
-  } else {
-    file.rewind();
-    std::string first;
-    file.read(first);
-    // A square matrix names its columns by species, and some row repeats one
-    // of its first two column names; a list has other column headers.
-    std::string a;
-    std::string b;
-    const char* position = first.c_str();
-    input::scan_word(position, a, kMaxLineLength, &position);
-    input::scan_word(position, b, kMaxLineLength, &position);
-    std::vector<std::string> first_words;
-    s.n_trait_distance_species = count_matrix_rows(file, &first_words);
-    const bool square = std::any_of(first_words.begin(), first_words.end(), [&](const std::string& w) {
-      return (!a.empty() && w == a) || (!b.empty() && w == b);
-    });
-    s.trait_distance_layout = square ? -1 : count_filled_cells(first, 2);
-  }
-  s.trait_distances_file = word;
 }
 
 void handle_species_divergences(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
   std::string word;
   if (!word_after_keyword(line, record.keyword, word)) return;  // nothing named: ignored
-  RunSettings& s = context.settings;
-  if (is_inline_argument(word)) {
-    read_line_numbers(after_keyword_text(line, record.keyword), &s.n_divergence_species, 1, record.keyword,
-                      context.instruction_file, context.source.line_number);
-    check_rows_available(record.keyword, s.n_divergence_species, "species", context.instruction_file,
-                         context.source.line_number);
-    s.inter_species_divergences_source = context.instruction_file;
+  if (!is_inline_argument(word)) {
+    refuse_negative_count(record, word);
+    set_file_source(context, record, word);
     return;
   }
-  refuse_negative_count(record, word);
-  LineSource file;
-  file.name = word;
-  input::open_file_generic(file.file, word);
-  std::string header;
-  if (file.find_keyword_line(record.keyword, header)) {
-    if (read_line_numbers(after_keyword_text(header, record.keyword), &s.n_divergence_species, 1, record.keyword, word,
-                          file.line_number) < 1) {
-      core::stop_run(core::format("\n\nERROR: in file %s, \"INTER-SPECIES DIVERGENCES\" must be followed by the "
-                                  "number of species.\nPress any key to stop.",
-                                  word.c_str()),
-                     core::kStoppedStatus);
-    }
-    check_rows_available(record.keyword, s.n_divergence_species, "species", word, file.line_number);
-  } else {
-    file.rewind();
-    std::string first;
-    file.read(first);
-    s.n_divergence_species = count_matrix_rows(file, nullptr);
-  }
-  s.inter_species_divergences_source = word;
+  int n_species = 0;
+  read_line_numbers(after_keyword_text(line, record.keyword), &n_species, 1, record.keyword, context.instruction_file,
+                    context.source.line_number);
+  set_inline_source(context, record, {n_species});
 }
 
 }  // namespace quorvel::instructions

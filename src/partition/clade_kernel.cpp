@@ -3,6 +3,8 @@
 
 #include "partition/partition_kernel.hpp"
 
+#include "core/constants.hpp"
+
 namespace quorvel::partition::kernel {
 
 namespace {
@@ -211,7 +213,7 @@ void clade_within_sums(PartitionWorkspace& ws, int k, int data_type, double plot
   const int m = ws.interval_of_slot[at(ws.zero_slot)];
   const int begin = ws.list_start[at(k)];
   const int end = ws.list_start[at(k) + 1];
-  if (data_type == 2) {
+  if (data_type == kCountData) {
     // Two different individuals of the plot (see within_plot_sums): distinct
     // species p_i p_j N/(N - 1), one species p_i (n_i - 1)/(N - 1).
     if (plot_total == 1.0) {
@@ -226,7 +228,7 @@ void clade_within_sums(PartitionWorkspace& ws, int k, int data_type, double plot
   }
   for (int p = begin; p < end; ++p) {
     const double a = ws.list_abundance[at(p)];
-    const double y = data_type == 2 ? (a * plot_total - 1.0) / (plot_total - 1.0) : a;
+    const double y = data_type == kCountData ? (a * plot_total - 1.0) / (plot_total - 1.0) : a;
     raw[kRawF * R1 + m] += a * y;
   }
 }

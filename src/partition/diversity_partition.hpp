@@ -18,7 +18,7 @@ namespace quorvel::partition {
 ///   weighted pooled frequencies. The species pool is every species present
 ///   in a plot of the table (also a plot of total 0 that a category selection
 ///   left out), whatever row 0 holds on entry.
-/// - `data_type`: 0 presence/absence, 1 relative abundances, 2 counts (the
+/// - `data_type`: kPresenceAbsenceData, kRelativeAbundanceData or kCountData (the
 ///   within-plot values then draw two different individuals of the plot: the
 ///   unbiased Gini-Simpson and Rao estimators; a plot of one individual has
 ///   no within-plot value).

@@ -13,7 +13,7 @@ struct NodeDecompositionInput {
   int n_plots = 0;
   int n_species = 0;
   const core::DMatrix* abundances = nullptr;  ///< [0..n][0..s]: column 0 the totals N_k, cells relative frequencies
-  int data_type = 0;                          ///< 2: pairs of individuals of one species drawn without replacement
+  int data_type = kPresenceAbsenceData;  ///< kCountData: pairs of individuals of one species drawn without replacement
   PairSelection selection;
   const core::NameTable* category_names = nullptr;  ///< names of the category codes, for the heading
   SpeciesTree tree;                                 ///< ages of the nodes give the divergences

@@ -1,5 +1,7 @@
 #include "partition/partition_kernel.hpp"
 
+#include "core/constants.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -111,7 +113,7 @@ void within_plot_sums(const PartitionWorkspace& ws, int k, int data_type, double
   // p_i p_j N/(N - 1), a pair within species i p_i (n_i - 1)/(N - 1). The
   // terms then sum to exactly 1 and give the unbiased estimators of the
   // Gini-Simpson and Rao diversities.
-  const bool without_replacement = data_type == 2;
+  const bool without_replacement = data_type == kCountData;
   if (without_replacement && plot_total == 1.0) {
     undefined_draws = true;  // a single individual: no pair to draw
     return;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/arrays.hpp"
+#include "core/constants.hpp"
 
 namespace quorvel::partition {
 
@@ -17,10 +18,10 @@ enum StatisticCode : int { kStatisticI = 1, kStatisticP = 2, kStatisticPStar = 3
 /// identical results).
 enum class PlotWeighting : int { kEqual = 0, kPlotTotal = 1, kPairTotal = 2 };
 
-/// Data type codes of the abundance table.
-inline constexpr int kPresenceAbsenceData = 0;
-inline constexpr int kRelativeAbundanceData = 1;
-inline constexpr int kCountData = 2;
+/// Data type codes of the abundance table (core/constants.hpp).
+using quorvel::kCountData;
+using quorvel::kPresenceAbsenceData;
+using quorvel::kRelativeAbundanceData;
 
 /// Largest number of divergence intervals an interval file can give; the
 /// interval tables have columns 0..kMaxDivergenceIntervals.

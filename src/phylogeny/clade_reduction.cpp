@@ -31,7 +31,7 @@ void retain_species(const std::vector<char>& keep, int n_plots, int n_species, i
     // Counts of individuals or of species stay whole numbers, so that a plot
     // of one individual is recognised as such.
     const double total = abundances[p][0] * share;
-    abundances[p][0] = data_type == 1 ? total : std::round(total);
+    abundances[p][0] = data_type == kRelativeAbundanceData ? total : std::round(total);
   }
 }
 

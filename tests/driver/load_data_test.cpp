@@ -5,12 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "core/format.hpp"
-
 #include "core/constants.hpp"
-#include "instructions/instruction_file.hpp"
+#include "core/format.hpp"
+#include "load_data_fixture.hpp"
 #include "phylogeny/tree_divergences.hpp"
-
 #include "phylogeny_traits_test_run.hpp"
 #include "support/test_support.hpp"
 
@@ -19,54 +17,103 @@ namespace {
 
 using testing::write_file;
 
-class LoadData : public testing::WorkDirTest {};
+constexpr const char* kTraitsABC = "SPECIES TRAITS\t3\t1\nSpecies\tsize\nA\t1\nB\t2\nC\t3\n";
 
-TEST_F(LoadData, DivergenceFileSetsTheLargestDivergence) {
+// The species of the run come from the first source that names them, and
+// the phylogeny record says what its divergences are.
+TEST_F(LoadData, EachPhylogenySourceGivesItsOrigin) {
   write_file("div.txt", "INTER-SPECIES DIVERGENCES\t3\n\tA\tB\tC\nA\t0\t4\t6\nB\t4\t0\t6\nC\t6\t6\t0\n");
-  RunState state;
-  state.codes.n_species = 3;
-  state.codes.phylogeny_kind = kDivergenceFile;
-  state.settings.inter_species_divergences_source = "div.txt";
-  state.settings.n_divergence_species = 3;
-  state.species_names = core::name_table(0, 3);
-  state.species_names[1] = "A";
-  state.species_names[2] = "B";
-  state.species_names[3] = "C";
-  load_phylogeny(state);
-  EXPECT_FLOAT_EQ(state.divergences(1, 3), 6.0f);
-  EXPECT_FLOAT_EQ(state.max_divergence, 6.0f);
+  DataSet data = load(std::string(kTraitsABC) + "INTER-SPECIES DIVERGENCES\tdiv.txt\n");
+  EXPECT_EQ(data.n_species, 3);
+  EXPECT_EQ(data.species_names[3], "C");
+  EXPECT_EQ(data.phylogeny.origin, PhylogenyOrigin::kDivergenceFile);
+  EXPECT_FLOAT_EQ(data.phylogeny.divergences(1, 3), 6.0f);
+  EXPECT_FLOAT_EQ(data.phylogeny.max_divergence, 6.0f);
+  EXPECT_EQ(data.phylogeny.divergences(0, 0), -2.0f);
+
+  data = load(std::string(kTraitsABC) + "ULTRAMETRIC PHYLOGENETIC TREE\t3\n((A:1,B:1):2,C:3);\n");
+  EXPECT_EQ(data.phylogeny.origin, PhylogenyOrigin::kDatedTree);
+  EXPECT_EQ(data.phylogeny.divergences(0, 0), 1.0f);
+  EXPECT_FLOAT_EQ(data.phylogeny.divergences(1, 2), 1.0f);  // the age of the common ancestor
+  EXPECT_EQ(data.phylogeny.n_tips, 3);
+
+  data = load(std::string(kTraitsABC) + "PHYLOGENETIC TREE\t3\n((A:1,B:1):2,C:3);\n");
+  EXPECT_EQ(data.phylogeny.origin, PhylogenyOrigin::kPathLengthTree);
+  EXPECT_EQ(data.phylogeny.divergences(0, 0), -1.0f);
+  EXPECT_FLOAT_EQ(data.phylogeny.divergences(1, 3), 6.0f);  // the length of the path between the tips
+
+  // A tree alone: its tips are the species.
+  data = load("ULTRAMETRIC PHYLOGENETIC TREE\t4\n((x:1,y:1):1,(z:1,w:1):1);\n");
+  EXPECT_EQ(data.n_species, 4);
+  EXPECT_EQ(data.species_names[4], "w");
+  EXPECT_TRUE(is_dated(data.phylogeny.origin));
+
+  data = load(kTraitsABC);
+  EXPECT_EQ(data.phylogeny.origin, PhylogenyOrigin::kNone);
+  EXPECT_EQ(loaded_codes(headers_, data).n_reported_indices, 1);
 }
 
-// Loads the data of an instruction file of species traits A, B, C, the
-// `phylogeny` lines and "REDUCE DATA TO CLADE" `clade`.
-void load_traits_run(RunState& state, const std::string& phylogeny, const std::string& clade) {
-  write_file("instr.txt", "SPECIES TRAITS\t3\t1\nSpecies\tsize\nA\t1\nB\t2\nC\t3\n" + phylogeny +
-                              "REDUCE DATA TO CLADE\t" + clade + "\nMAIN RESULT FILE\tr.txt\n");
-  read_instruction_file("instr.txt", state.settings);
-  state.instruction_file = "instr.txt";
-  state.codes = derive_codes(state.settings);
-  load_run_data(state);
+TEST_F(LoadData, CommunityPlotsAndIntervalsComeAsRecords) {
+  const DataSet data = load(
+      "SPECIES-PLOT MATRIX\t2\t3\n\tP1\tP2\tP3\nsp1\t1\t0\t2\nsp2\t3\t1\t0\n"
+      "PLOT LIST\t3\t2\t-1\nplot\tx\ty\tzone\nP1\t0\t0\twet\nP2\t0\t1\tdry\nP3\t1\t1\twet\n"
+      "DISTANCE INTERVALS\t2\n1\t2\n");
+  EXPECT_EQ(data.n_species, 2);
+  EXPECT_EQ(data.community.n_plots(), 3);
+  EXPECT_EQ(data.community.data_type, kCountData);
+  EXPECT_DOUBLE_EQ(data.community.abundances(1, 0), 4);
+  EXPECT_EQ(data.positions.list.n_categories, 2);
+  EXPECT_EQ(data.positions.list.plot_category[3], 1);
+  EXPECT_EQ(data.positions.list.y[2], 1);
+  EXPECT_FALSE(data.positions.distances_read);
+  EXPECT_EQ(data.intervals.distance.n, 2);
+  EXPECT_EQ(data.intervals.distance.limits[2], 2);
+  EXPECT_EQ(data.intervals.divergence.n, 2);  // without a file: divergence 0 and the rest
+  const DerivedCodes codes = loaded_codes(headers_, data);
+  EXPECT_EQ(codes.spatial_kind, 2);
+  EXPECT_TRUE(codes.has_abundances);
+}
+
+// What the sections read as their settings: the counts of the data beside
+// the instruction settings, the optional tables resolved.
+TEST_F(LoadData, SectionSettingsCountTheLoadedData) {
+  const DataSet data = load(std::string(kTraitsABC) +
+                            "SPECIES-PLOT MATRIX\t3\t2\n\tP1\tP2\nA\t1\t0\nB\t1\t1\nC\t0\t1\n"
+                            "INTER-PLOT DISTANCES\n1\nP1\tP2\t5\nWRITE PAIRWISE INDICES\nNODE DECOMPOSITION\tn.txt\n");
+  const SectionSettings view = section_settings(settings_, ResolvedOutputs{"r.txt"}, headers_, 2, 0);
+  EXPECT_EQ(view.main_result_file, "r.txt");
+  EXPECT_EQ(view.pairwise_indices_output, "r.txt");
+  EXPECT_EQ(view.node_decomposition_output, "n.txt");
+  EXPECT_EQ(view.n_matrix_species, 3);
+  EXPECT_EQ(view.n_matrix_plots, 2);
+  EXPECT_EQ(view.n_trait_species, 3);
+  EXPECT_EQ(view.n_trait_variables, 1);
+  EXPECT_EQ(view.trait_variable_names[1], "size");
+  EXPECT_EQ(view.species_traits_file, "instr.txt");
+  EXPECT_EQ(view.inter_plot_distances_source, "instr.txt");
+  EXPECT_EQ(view.plot_weighting, 0);  // the instruction settings are there too
+  EXPECT_TRUE(data.positions.distances_read);
+  EXPECT_EQ(loaded_codes(headers_, data).spatial_kind, 2);
 }
 
 TEST_F(LoadData, CladeReductionNeedsPlotData) {
   // A tree and traits but no plots: the abundance table is a placeholder and
   // must not be touched.
-  RunState state;
-  load_traits_run(state, "ULTRAMETRIC PHYLOGENETIC TREE\t3\n((A:1,B:1)clade:1,C:2);\n", "clade");
-  EXPECT_EQ(state.abundances.nrows(), 2);
-  EXPECT_EQ(state.abundances(0, 0), 0.0);
+  const DataSet data = load(std::string(kTraitsABC) +
+                            "ULTRAMETRIC PHYLOGENETIC TREE\t3\n((A:1,B:1)clade:1,C:2);\nREDUCE DATA TO CLADE\tclade\n");
+  EXPECT_EQ(data.community.abundances.nrows(), 2);
+  EXPECT_EQ(data.community.abundances(0, 0), 0.0);
 }
 
 // An unknown clade, or a clade without any tree, once left the whole data
 // in the analysis without a word.
 TEST_F(LoadData, CladeReductionNeedsANamedCladeOfATree) {
-  RunState state;
-  EXPECT_STOPS(load_traits_run(state, "ULTRAMETRIC PHYLOGENETIC TREE\t3\n((A:1,B:1)clade:1,C:2);\n", "Poaceae"),
+  EXPECT_STOPS(load(std::string(kTraitsABC) +
+                    "ULTRAMETRIC PHYLOGENETIC TREE\t3\n((A:1,B:1)clade:1,C:2);\nREDUCE DATA TO CLADE\tPoaceae\n"),
                "\n\nERROR: \"REDUCE DATA TO CLADE\" names the clade \"Poaceae\", which no node of the phylogeny has. "
                "The clades named are: clade.\nPress any key to stop.",
                3);
-  RunState without_tree;
-  EXPECT_STOPS(load_traits_run(without_tree, "", "clade"),
+  EXPECT_STOPS(load(std::string(kTraitsABC) + "REDUCE DATA TO CLADE\tclade\n"),
                "\n\nERROR: \"REDUCE DATA TO CLADE\" names the clade \"clade\", but the run has no phylogenetic tree or "
                "taxonomic classification whose nodes name clades.\nPress any key to stop.",
                3);
@@ -78,23 +125,19 @@ TEST_F(LoadData, CladeReductionLeavesOutIndividualsOfOtherSpecies) {
   write_file("ind.txt",
              "INDIVIDUALS\t8\t1\nQuadrat\tX\tY\tTaxon\tHeight\nQ1\t0\t0\tA\t1\nQ1\t0\t0\tC\t2\nQ2\t0\t5\tB\t3\n"
              "Q2\t0\t5\tC\t4\nQ3\t5\t5\tC\t5\nQ4\t5\t0\tA\t6\nQ4\t5\t0\t0\t7\nQ4\t5\t0\tD\t8\n");
-  write_file("instr.txt",
-             "INDIVIDUALS\tind.txt\nULTRAMETRIC PHYLOGENETIC TREE\t3\n((A:1,B:1)ab:1,C:2);\n"
-             "REDUCE DATA TO CLADE\tab\nMAIN RESULT FILE\tr.txt\n");
-  RunState state;
-  read_instruction_file("instr.txt", state.settings);
-  state.instruction_file = "instr.txt";
-  state.codes = derive_codes(state.settings);
-  load_run_data(state);
+  const DataSet data = load(
+      "INDIVIDUALS\tind.txt\nULTRAMETRIC PHYLOGENETIC TREE\t3\n((A:1,B:1)ab:1,C:2);\n"
+      "REDUCE DATA TO CLADE\tab\nMAIN RESULT FILE\tr.txt\n");
   // Species by first appearance: A 1, C 2, B 3, D 4.
-  ASSERT_EQ(state.settings.n_individuals, 3);
-  const input::IndividualList& list = state.individuals;
+  const Individuals& individuals = data.individuals;
+  ASSERT_EQ(individuals.species.hi(), 3);
+  const input::IndividualList& list = individuals.list;
   const int species[] = {1, 3, 1};
   const double x[] = {0, 0, 5}, y[] = {0, 5, 0};
   const float height[] = {1, 3, 6}, group[] = {1, 2, 3};
   for (int k = 1; k <= 3; ++k) {
     SCOPED_TRACE(k);
-    EXPECT_EQ(state.individual_species[k], species[k - 1]);
+    EXPECT_EQ(individuals.species[k], species[k - 1]);
     EXPECT_EQ(list.values(3, k), static_cast<float>(species[k - 1]));
     EXPECT_EQ(list.x[k], x[k - 1]);
     EXPECT_EQ(list.y[k], y[k - 1]);
@@ -105,19 +148,14 @@ TEST_F(LoadData, CladeReductionLeavesOutIndividualsOfOtherSpecies) {
   EXPECT_EQ(list.group_names[3], "Q4");
   const int per_species[] = {0, 2, 0, 1, 0};
   for (int s = 0; s <= 4; ++s) EXPECT_EQ(list.individuals_per_species[s], per_species[s]) << s;
-  EXPECT_EQ(state.position_groups.n_groups, 0);  // three individuals at three positions
-  EXPECT_EQ(state.clade_reduction_note,
+  EXPECT_EQ(individuals.position_groups.n_groups, 0);  // three individuals at three positions
+  EXPECT_EQ(individuals.clade_reduction_note,
             "\nIndividuals left out (of species outside clade ab or not in the tree): 5 of 8, of the species: (no "
             "species), C, D");
   // A clade with no individual leaves nothing to analyse.
-  write_file("instr.txt",
-             "INDIVIDUALS\tind.txt\nULTRAMETRIC PHYLOGENETIC TREE\t4\n((A:1,B:1)ab:1,(C:1,E:1)ce:1);\n"
-             "REDUCE DATA TO CLADE\tce\nMAIN RESULT FILE\tr.txt\n");
   write_file("ind.txt", "INDIVIDUALS\t2\t0\nQuadrat\tX\tY\tTaxon\nQ1\t0\t0\tA\nQ2\t0\t5\tB\n");
-  RunState none;
-  read_instruction_file("instr.txt", none.settings);
-  none.codes = derive_codes(none.settings);
-  EXPECT_STOPS(load_run_data(none),
+  EXPECT_STOPS(load("INDIVIDUALS\tind.txt\nULTRAMETRIC PHYLOGENETIC TREE\t4\n((A:1,B:1)ab:1,(C:1,E:1)ce:1);\n"
+                    "REDUCE DATA TO CLADE\tce\nMAIN RESULT FILE\tr.txt\n"),
                "\n\nERROR: \"REDUCE DATA TO CLADE\" names the clade \"ce\", to which no individual of the individual "
                "list belongs: nothing would be left to analyse.\nPress any key to stop.",
                3);
@@ -180,12 +218,11 @@ TEST(SpeciesTips, NamesAgreeingOverFortyNineCharactersMatch) {
 }
 
 TEST(OutputConflicts, FilesCreatedAnewMayNotBeTheMainResultFile) {
-  RunSettings settings;
-  settings.main_result_file = "keep.txt";
+  instructions::RunSettings settings;
   settings.phylogenetic_distances_output = "keep.txt";
   settings.tree_interpretation_output = "keep.txt";  // appended to: allowed
   EXPECT_EQ(
-      output_conflict_messages(settings, "instr.txt"),
+      instructions::output_conflict_messages(settings, "instr.txt", "keep.txt"),
       "\n\nERROR: \"WRITE PHYLOGENETIC DISTANCES BETWEEN SPECIES\" names the file \"keep.txt\", which is the main "
       "result file: writing it would erase the results.\nNo file has been written: give the results another "
       "name.");

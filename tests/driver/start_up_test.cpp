@@ -93,23 +93,26 @@ TEST_F(AskNames, UnwritableResultFileWithClosedInputStops) {
 }
 
 TEST(DerivedCodes, PhylogenyTraitsAndSpeciesCount) {
-  RunSettings settings;
-  EXPECT_EQ(derive_codes(settings).phylogeny_kind, kNoPhylogeny);
-  settings.n_tree_species = -12;
-  settings.n_trait_species = 9;
-  settings.n_matrix_species = 30;
-  DerivedCodes codes = derive_codes(settings);
+  DataHeaders headers;
+  EXPECT_EQ(derive_codes(headers).phylogeny_kind, kNoPhylogeny);
+  headers.tree.n_tips = 12;  // "PHYLOGENETIC TREE": not dated
+  headers.species_traits.counts_read = true;
+  headers.species_traits.n_species = 9;
+  headers.community.n_species = 30;
+  DerivedCodes codes = derive_codes(headers);
   EXPECT_EQ(codes.phylogeny_kind, kOtherTree);
   EXPECT_EQ(codes.trait_kind, kSpeciesTraits);
   EXPECT_TRUE(codes.has_abundances);
   EXPECT_EQ(codes.n_species, 30);  // the matrix defines the species of the run
 
-  settings = RunSettings();
-  settings.n_taxonomy_species = 5;
-  settings.n_divergence_levels = 2;
-  settings.trait_distance_layout = -1;
-  settings.n_tree_species = 4;
-  codes = derive_codes(settings);
+  headers = DataHeaders();
+  headers.taxonomy.counts_read = true;
+  headers.taxonomy.n_species = 5;
+  headers.taxonomic_levels.n_levels = 2;
+  headers.trait_distances.layout = -1;
+  headers.tree.n_tips = 4;
+  headers.tree.dated = true;
+  codes = derive_codes(headers);
   EXPECT_EQ(codes.phylogeny_kind, kTaxonomy);
   EXPECT_EQ(codes.trait_kind, kTraitDistances);
   EXPECT_EQ(codes.n_species, 4);

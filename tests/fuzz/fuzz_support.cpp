@@ -10,7 +10,6 @@
 #include "core/errors.hpp"
 #include "core/output_session.hpp"
 #include "driver/load_data.hpp"
-#include "driver/run_state.hpp"
 #include "instructions/instruction_file.hpp"
 
 namespace quorvel::fuzz {
@@ -54,14 +53,10 @@ void load_as_run(const std::string& text) {
   write_input("instr.txt", reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
   run_guarded([] {
     core::OutputSession outputs;  // outputs are written aside and never committed
-    driver::RunState state;
-    state.instruction_file = "instr.txt";
-    driver::RunSettings& settings = state.settings;
-    instructions::read_instruction_file(state.instruction_file, settings);
-    instructions::check_named_data(settings);
-    state.codes = driver::derive_codes(settings);
-    if (settings.main_result_file.empty()) settings.main_result_file = "results.txt";
-    driver::load_run_data(state);
+    const instructions::RunSettings settings = instructions::read_instruction_file("instr.txt");
+    const driver::DataHeaders headers = driver::scan_data_files(settings);
+    driver::ResolvedOutputs resolved{settings.main_result_file.empty() ? "results.txt" : settings.main_result_file};
+    driver::load_data_set(settings, headers, resolved);
   });
 }
 

@@ -1,4 +1,4 @@
-// An individual list: counts and header read with the instruction file, then the reader.
+// An individual list: its header scanned, then the list read, as a run loads it.
 #include <cstddef>
 #include <cstdint>
 #include <string>

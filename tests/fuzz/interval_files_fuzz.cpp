@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string>
 
-#include "core/arrays.hpp"
 #include "input/interval_files.hpp"
 
 #include "fuzz_support.hpp"
@@ -12,10 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace quorvel;
   fuzz::prepare();
   fuzz::write_input("data.txt", data, size);
-  int n = 0;
-  core::DVector limits;
-  fuzz::run_guarded([&] { input::read_distance_intervals("data.txt", n, limits); });
-  fuzz::run_guarded([&] { input::read_regression_intervals("data.txt", n, limits); });
-  fuzz::run_guarded([&] { input::read_divergence_intervals("data.txt", n, limits, 120.0f); });
+  fuzz::run_guarded([] { input::read_distance_intervals("data.txt"); });
+  fuzz::run_guarded([] { input::read_regression_intervals("data.txt"); });
+  fuzz::run_guarded([] { input::read_divergence_intervals("data.txt", 120.0f); });
   return 0;
 }

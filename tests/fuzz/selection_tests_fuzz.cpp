@@ -1,4 +1,4 @@
-// A selection tests file: counts read with the instruction file, then the test texts.
+// A selection tests file: its numbers scanned, then the test texts read.
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -15,17 +15,13 @@ class CommunityCounts : public testing::WorkDirTest {
  protected:
   std::pair<int, int> matrix(const std::string& text) {
     write_file("m.txt", text);
-    int species = -1;
-    int plots = -1;
-    count_species_plot_matrix("m.txt", species, plots);
-    return {species, plots};
+    const CommunityHeader counts = scan_species_plot_matrix(DataSource{"m.txt", 0, {}});
+    return {counts.n_species, counts.n_plots};
   }
   std::pair<int, int> triplets(const std::string& text) {
     write_file("t.txt", text);
-    int plots = -1;
-    int species = -1;
-    count_triplets("t.txt", plots, species);
-    return {plots, species};
+    const CommunityHeader counts = scan_triplets("t.txt");
+    return {counts.n_plots, counts.n_species};
   }
 };
 
@@ -71,20 +67,17 @@ TEST_F(CommunityCounts, MatrixInsideAnInstructionFileIsFoundByItsKeywordLine) {
 }
 
 TEST_F(CommunityCounts, DuneMatrixHas30SpeciesIn20Plots) {
-  int species = 0;
-  int plots = 0;
-  count_species_plot_matrix(testing::data_path("input/counts/dune_matrix.txt"), species, plots);
-  EXPECT_EQ(species, 30);
-  EXPECT_EQ(plots, 20);
+  const CommunityHeader counts =
+      scan_species_plot_matrix(DataSource{testing::data_path("input/counts/dune_matrix.txt"), 0, {}});
+  EXPECT_EQ(counts.n_species, 30);
+  EXPECT_EQ(counts.n_plots, 20);
 }
 
 TEST_F(CommunityCounts, TripletsCountDistinctNamesAndRefuseOverlongOnes) {
   EXPECT_EQ(triplets("P1\t3\tsp1\nP1\t1\tsp2\nP2\t0.5\tsp1\nP2\t2\tPoa annua\nP3 1 sp9\n"), std::make_pair(3, 4));
   const std::string long_a = std::string(49, 'a') + "1";
-  int a = 0;
-  int b = 0;
   write_file("t.txt", "P1\t3\tsp1\nP2\t2\t" + long_a + "\n");
-  EXPECT_STOPS(count_triplets("t.txt", a, b),
+  EXPECT_STOPS(scan_triplets("t.txt"),
                "\nthe name \"" + long_a +
                    "\" on line 2, column 3, from file t.txt is longer than the 49 characters "
                    "allowed",
@@ -95,31 +88,29 @@ TEST_F(CommunityCounts, TripletsCountDistinctNamesAndRefuseOverlongOnes) {
 // triplet (a missing value, a blank line among the triplets) once dropped
 // every line after it without a word.
 TEST_F(CommunityCounts, EveryLineOfATripletTableMustBeATriplet) {
-  int a = 0;
-  int b = 0;
   write_file("t.txt", "P1\t3\tsp1\nP2\t1\tsp2\n\nP3\t1\tsp3\n");
-  EXPECT_STOPS(count_triplets("t.txt", a, b),
+  EXPECT_STOPS(scan_triplets("t.txt"),
                "\nERROR: In triplet file t.txt, line 3 is blank but more triplets follow it: a triplet table ends at "
                "its last line.\nPress any key to stop.",
                3);
   write_file("t.txt", "P1\t3\tsp1\nP2\t\tsp9\nP3\t1\tsp3\n");
-  EXPECT_STOPS(count_triplets("t.txt", a, b),
+  EXPECT_STOPS(scan_triplets("t.txt"),
                "\nERROR: In triplet file t.txt, line 2, column 2: cannot read the abundance of species sp9 in plot P2 "
                "from \"\".\nPress any key to stop.",
                3);
   write_file("t.txt", "P1\t3\tsp1\nP1\t3\n");
-  EXPECT_STOPS(count_triplets("t.txt", a, b),
+  EXPECT_STOPS(scan_triplets("t.txt"),
                "\nERROR: In triplet file t.txt, line 2 is not a plot-abundance-species triplet (plot name, tab, value, "
                "tab, species name): \"P1\t3\"\nPress any key to stop.",
                3);
   write_file("t.txt", "P1\t-1\tsp1\n");
-  EXPECT_STOPS(count_triplets("t.txt", a, b),
+  EXPECT_STOPS(scan_triplets("t.txt"),
                "\nERROR: In file t.txt, line 1, column 2: the abundance -1 is negative.\nAbundances are counts of "
                "individuals, presences (0/1) or relative abundances: numbers from 0 to 9007199254740992.\nPress any "
                "key to stop.",
                3);
   write_file("t.txt", "\n\n");
-  EXPECT_STOPS(count_triplets("t.txt", a, b),
+  EXPECT_STOPS(scan_triplets("t.txt"),
                "\nERROR: The triplet file t.txt holds no plot-abundance-species triplet.\nPress any key to stop.", 3);
   EXPECT_EQ(triplets("P1\t3\tsp1\nP2\t1\tsp2\n\n\r\n"), std::make_pair(2, 2));
 }
@@ -149,9 +140,7 @@ TEST_F(CommunityCounts, LargeTripletTablesAreCountedWhole) {
 }
 
 TEST_F(CommunityCounts, MissingFilesAreAskedForAgain) {
-  int a = 0;
-  int b = 0;
-  EXPECT_STOPS(count_triplets("none.txt", a, b),
+  EXPECT_STOPS(scan_triplets("none.txt"),
                "\nWarning: cannot open the file containing plot-abundance-species triplets \"none.txt\".\nIf it is "
                "being used by another application, close it first.\nIf it does not exist in the specified directory, "
                "bring it first.\nThen press Return.\n\nNo more input: stopping.\n",
@@ -159,8 +148,18 @@ TEST_F(CommunityCounts, MissingFilesAreAskedForAgain) {
   // One key press later the file is there.
   write_file("late.txt", "x\tA\nsp\t1\n");
   set_console_input("k");
-  count_species_plot_matrix("late.txt", a, b);
-  EXPECT_EQ(a, 1);
+  EXPECT_EQ(scan_species_plot_matrix(DataSource{"late.txt", 0, {}}).n_species, 1);
+}
+
+TEST_F(CommunityCounts, InlineMatrixCountsAreChecked) {
+  write_file("instr.txt", "SPECIES-PLOT MATRIX\t3\t2\n\tA\tB\nsp1\t1\t0\nsp2\t1\t1\nsp3\t0\t1\n");
+  const CommunityHeader counts = scan_species_plot_matrix(DataSource{"instr.txt", 1, {3, 2}});
+  EXPECT_EQ(counts.n_species, 3);
+  EXPECT_EQ(counts.n_plots, 2);
+  EXPECT_STOPS(scan_species_plot_matrix(DataSource{"instr.txt", 1, {3, 5}}),
+               "\n\nERROR: \"SPECIES-PLOT MATRIX\" announces 5 plots, but line 2 of instr.txt holds only 2.\nPress any "
+               "key to stop.",
+               3);
 }
 
 }  // namespace

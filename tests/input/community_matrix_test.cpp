@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/constants.hpp"
 #include "support/test_support.hpp"
 
 namespace quorvel::input {
@@ -16,9 +17,23 @@ class SpeciesPlotMatrix : public testing::WorkDirTest {
   // Reads `text` (written to "m.txt") as a matrix of P plots and S species.
   void read(const std::string& text, int n_plots, int n_species) {
     write_file("m.txt", text);
-    read_species_plot_matrix("m.txt", n_plots, plots, n_species, species, abundances, data_type);
+    keep(read_species_plot_matrix("m.txt", CommunityHeader{n_species, n_plots}));
+  }
+  void keep(const Community& read) {
+    community = read;
+    plots = read.plot_names;
+    species = read.species_names;
+    abundances = read.abundances;
+    data_type = read.data_type;
+  }
+  // The community read, with a data type code of its own.
+  Community with_code(int code) const {
+    Community data = community;
+    data.data_type = code;
+    return data;
   }
 
+  Community community;
   core::NameTable plots;
   core::NameTable species;
   core::DMatrix abundances;
@@ -31,8 +46,8 @@ TEST_F(SpeciesPlotMatrix, DataTypeCodeFollowsTheValues) {
     int code;
   };
   const Case cases[] = {
-      {"1\t0\n", kPresenceAbsence},      {"1\t3\n", kIndividualCounts},   {"3\t0.5\n", kRelativeAbundances},
-      {"0.5\t3\n", kRelativeAbundances}, {"2e0\t1\n", kIndividualCounts},
+      {"1\t0\n", kPresenceAbsenceData},     {"1\t3\n", kCountData},   {"3\t0.5\n", kRelativeAbundanceData},
+      {"0.5\t3\n", kRelativeAbundanceData}, {"2e0\t1\n", kCountData},
   };
   for (const Case& c : cases) {
     read(std::string("sp\tA\tB\nx\t1\t1\ny\t") + c.cells, 2, 2);
@@ -53,7 +68,7 @@ TEST_F(SpeciesPlotMatrix, CellsHoldRelativeAbundancesAndTotals) {
   EXPECT_DOUBLE_EQ(abundances(2, 2), 0.75);
   EXPECT_DOUBLE_EQ(abundances(0, 1), 9.0 / 30);
   EXPECT_DOUBLE_EQ(abundances(0, 2), 21.0 / 30);
-  EXPECT_EQ(data_type, kIndividualCounts);
+  EXPECT_EQ(data_type, kCountData);
 }
 
 TEST_F(SpeciesPlotMatrix, HeaderGivesTheAnnouncedPlotsAndNamesKeepSpaces) {
@@ -148,25 +163,25 @@ TEST_F(SpeciesPlotMatrix, EmptyPlotKeepsZerosAndIsReported) {
 
 TEST_F(SpeciesPlotMatrix, ConversionWritesEachCodeInBothForms) {
   read("\tA\tB\nx\t4\t0\ny\t6\t15\n", 2, 2);
-  write_converted_data("t.txt", "m.txt", data_type, 2, 2, abundances, plots, species);
+  write_converted_data("t.txt", true, community);
   EXPECT_EQ(read_file("t.txt"), "A\t4\tx\nA\t6\ty\nB\t15\ty\n");
-  write_converted_data("m2.txt", "", data_type, 2, 2, abundances, plots, species);
+  write_converted_data("m2.txt", false, community);
   EXPECT_EQ(read_file("m2.txt"), "\tA\tB\nx\t4\t0\ny\t6\t15");
 
-  write_converted_data("t.txt", "m.txt", kRelativeAbundances, 2, 2, abundances, plots, species);
+  write_converted_data("t.txt", true, with_code(kRelativeAbundanceData));
   EXPECT_EQ(read_file("t.txt"), "A\t0.4\tx\nA\t0.6\ty\nB\t1\ty\n");
-  write_converted_data("m2.txt", "", kPresenceAbsence, 2, 2, abundances, plots, species);
+  write_converted_data("m2.txt", false, with_code(kPresenceAbsenceData));
   EXPECT_EQ(read_file("m2.txt"), "\tA\tB\nx\t1\t0\ny\t1\t1");
-  write_converted_data("t.txt", "m.txt", kPresenceAbsence, 2, 2, abundances, plots, species);
+  write_converted_data("t.txt", true, with_code(kPresenceAbsenceData));
   EXPECT_EQ(read_file("t.txt"), "A\t1\tx\nA\t1\ty\nB\t1\ty\n");
   // A file that cannot be created is skipped without a word.
-  write_converted_data("no/such/dir.txt", "m.txt", data_type, 2, 2, abundances, plots, species);
+  write_converted_data("no/such/dir.txt", true, community);
   EXPECT_EQ(console_output(), "");
 }
 
 TEST_F(SpeciesPlotMatrix, ReadsTheDuneMatrix) {
-  read_species_plot_matrix(data_path("input/community/dune_matrix.txt"), 20, plots, 30, species, abundances, data_type);
-  EXPECT_EQ(data_type, kIndividualCounts);
+  keep(read_species_plot_matrix(data_path("input/community/dune_matrix.txt"), CommunityHeader{30, 20}));
+  EXPECT_EQ(data_type, kCountData);
   EXPECT_EQ(plots[1], "D01");
   EXPECT_EQ(plots[20], "D20");
   EXPECT_EQ(species[1], "Achimill");

@@ -19,13 +19,11 @@ class SpeciesDivergencesTest : public quorvel::testing::WorkDirTest {
     species_[2] = "B";
     species_[3] = "C";
     species_[4] = "D";  // absent from every table
-    divergences_ = core::matrix(0, 4, 0, 4);
-    divergences_[0][0] = -2;
   }
 
   void read(const std::string& text, int n_rows) {
     write_file("div.txt", text);
-    read_species_divergences("div.txt", 4, species_, n_rows, divergences_);
+    divergences_ = read_species_divergences("div.txt", n_rows, species_);
   }
 
   // Data cells A..C against the expected 0 diagonal and A-B 2, A-C 4, B-C 3.
@@ -84,6 +82,15 @@ TEST_F(SpeciesDivergencesTest, ConflictingMirrorValuesStopTheRun) {
       3);
   EXPECT_STOPS(read("\tA\tB\nA\t0\t2\n", 2), "\nEnd of file encountered before END message on line 3 from file div.txt",
                1);
+}
+
+TEST_F(SpeciesDivergencesTest, ScanInlineFromTheHeaderOrCounted) {
+  write_file("instr.txt", "INTER-SPECIES DIVERGENCES\t4\n\tA\tB\tC\tD\nA\t0\nB\t1\t0\nC\t2\t2\t0\nD\t3\t3\t3\t0\n");
+  EXPECT_EQ(scan_species_divergences(DataSource{"instr.txt", 1, {4}}), 4);
+  write_file("d.txt", "INTER-SPECIES DIVERGENCES\t2\n\tA\tB\nA\t0\t1\nB\t1\t0\n");
+  EXPECT_EQ(scan_species_divergences(DataSource{"d.txt", 0, {}}), 2);
+  write_file("d.txt", "\tA\tB\nA\t0\t1\nB\t1\t0\n\tend\n");
+  EXPECT_EQ(scan_species_divergences(DataSource{"d.txt", 0, {}}), 2);
 }
 
 }  // namespace

@@ -14,17 +14,22 @@ class IndividualListTest : public quorvel::testing::WorkDirTest {
   // Reads "list.txt" with the columns group, x, y, species, Height and a
   // categorical Sex announced with 2 categories.
   int read(int n, int expected_species) {
-    column_names = core::name_table(0, 5);
+    IndividualListHeader header;
+    header.counts_read = true;
+    header.n_individuals = n;
+    header.n_columns = 6;
+    header.column_names = core::name_table(0, 5);
     const char* names[] = {"Group", "x", "y", "Taxon", "Height", "Sex"};
-    for (int j = 0; j <= 5; ++j) column_names[j] = names[j];
-    announced = core::ivector(0, 5);
-    announced[5] = 2;
-    species_names = core::name_table(0, expected_species);
-    return read_individual_list("list.txt", n, expected_species, 6, column_names, announced, species_names, list);
+    for (int j = 0; j <= 5; ++j) header.column_names[j] = names[j];
+    header.column_categories = core::ivector(0, 5);
+    header.column_categories[5] = 2;
+    header.n_species = expected_species;
+    list = read_individual_list("list.txt", header);
+    species_names = list.species_names;
+    return species_names.hi();
   }
 
-  core::NameTable column_names, species_names;
-  core::IVector announced;
+  core::NameTable species_names;
   IndividualList list;
 };
 
@@ -88,6 +93,43 @@ TEST_F(IndividualListTest, StopsOnMalformedLists) {
                "\nERROR: list of individuals not found in file \"list.txt\".\nNo line beginning with \"INDIVIDUALS\" "
                "was found. \nPress any key to stop the programm now.\n",
                1);
+}
+
+// ---- The header scan ----
+
+TEST_F(IndividualListTest, ScanCountsColumnsAndDistinctSpecies) {
+  std::string text = "PLOT WEIGHTING\t1\nINDIVIDUALS\t120\t3\ngroup\tx\ty\tspecies\t#2 sex\tdbh\theight\n";
+  for (int i = 1; i <= 120; ++i) {
+    text += "g\t" + std::to_string(i) + "\t0\tsp" + std::to_string(i % 7) + "\tM\t1\t2\n";
+  }
+  write_file("instr.txt", text);
+  const IndividualListHeader header = scan_individual_list(DataSource{"instr.txt", 2, {120, 3}});
+  EXPECT_TRUE(header.counts_read);
+  EXPECT_EQ(header.n_individuals, 120);
+  EXPECT_EQ(header.n_columns, 7);
+  EXPECT_EQ(header.column_names[3], "species");
+  EXPECT_EQ(header.column_names[4], "sex");
+  EXPECT_EQ(header.column_categories[4], 2);
+  EXPECT_EQ(header.column_categories[5], 0);
+  EXPECT_EQ(header.column_names[6], "height");
+  EXPECT_EQ(header.n_species, 7);
+  EXPECT_EQ(header.column_categories[0], 120);
+  EXPECT_EQ(header.column_categories[3], 7);
+}
+
+TEST_F(IndividualListTest, ScanNeedsTheKeywordLineAndEveryRow) {
+  write_file("ind.txt", "INDIVIDUAL\t3\t0\ng\tx\ty\tspecies\n1\t0\t0\tPoa annua\n1\t0\t1\tPoa annua \n");
+  EXPECT_STOPS(scan_individual_list(DataSource{"ind.txt", 0, {}}),
+               "\n\nERROR: in the indivual list in file ind.txt, only 2 individuals found for 3 announced", 3);
+  write_file("ind.txt", "INDIVIDUAL\t2\t0\ng\tx\ty\tspecies\n1\t0\t0\tPoa annua\n1\t0\t1\tPoa annua \n");
+  EXPECT_EQ(scan_individual_list(DataSource{"ind.txt", 0, {}}).n_species, 1);
+  write_file("ind.txt", "g\tx\ty\tspecies\n");
+  EXPECT_FALSE(scan_individual_list(DataSource{"ind.txt", 0, {}}).counts_read);
+  EXPECT_EQ(console_output(),
+            "\n\nERROR: Can not read the number of individuals or of variables of the individual list");
+  write_file("instr.txt", "PLOT WEIGHTING\t0\nINDIVIDUAL\t2\t0\ng\tx\ty\ts\n1\t0\t0\tsp1\n1\t0\n");
+  EXPECT_STOPS(scan_individual_list(DataSource{"instr.txt", 2, {2, 0}}),
+               "\ntab not found one column missing on line 5 from file instr.txt", 1);
 }
 
 }  // namespace

@@ -16,13 +16,17 @@ class IntervalFiles : public testing::WorkDirTest {
  protected:
   std::vector<double> divergence_limits(const std::string& text, float max_divergence) {
     write_file("i.txt", text);
-    read_divergence_intervals("i.txt", n, limits, max_divergence);
+    keep(read_divergence_intervals("i.txt", max_divergence));
     return values();
   }
   std::vector<double> distance_limits(const std::string& text) {
     write_file("i.txt", text);
-    read_distance_intervals("i.txt", n, limits);
+    keep(read_distance_intervals("i.txt"));
     return values();
+  }
+  void keep(const Intervals& intervals) {
+    n = intervals.n;
+    limits = intervals.limits;
   }
   // Limits 0..n.
   std::vector<double> values() const {
@@ -120,24 +124,24 @@ TEST_F(IntervalFiles, DistanceLimitsAreTakenAsGiven) {
 
 TEST_F(IntervalFiles, RegressionIntervalsHaveTheirOwnKeyword) {
   write_file("i.txt", "DISTANCE INTERVALS\t1\n7\nREGRESSION DISTANCE INTERVALS\t2\n1\t3\n");
-  read_regression_intervals("i.txt", n, limits);
+  keep(read_regression_intervals("i.txt"));
   EXPECT_EQ(values(), (Limits{0, 1, 3}));
   write_file("i.txt", "DISTANCE INTERVALS\t1\n7\n");
-  EXPECT_STOPS(read_regression_intervals("i.txt", n, limits),
+  EXPECT_STOPS(read_regression_intervals("i.txt"),
                "\n\nERROR: regression distance intervals not found in file \"i.txt\".\nNo line beginning with "
                "\"REGRESSION DISTANCE INTERVALS\" was found. \nPress any key to stop the programm now.\n",
                1);
 }
 
 TEST_F(IntervalFiles, FilesOfTheDataSets) {
-  read_divergence_intervals(data_path("input/community/dune_divint.txt"), n, limits, 300);
+  keep(read_divergence_intervals(data_path("input/community/dune_divint.txt"), 300));
   EXPECT_EQ(values(), (Limits{0, 0, 5.5, 30.5, 100.5, 200.5, 450}));
-  read_divergence_intervals(data_path("input/community/carni70_divint.txt"), n, limits, 53.8f);
+  keep(read_divergence_intervals(data_path("input/community/carni70_divint.txt"), 53.8f));
   EXPECT_EQ(n, 7);
   EXPECT_EQ(limits[7], static_cast<double>(53.8f));
-  read_distance_intervals(data_path("input/community/mite_distint.txt"), n, limits);
+  keep(read_distance_intervals(data_path("input/community/mite_distint.txt")));
   EXPECT_EQ(values(), (Limits{0, 1.05, 2.05, 4.05, 6.05, 8.05}));
-  read_distance_intervals(data_path("input/community/mite_distint_eqfreq.txt"), n, limits);
+  keep(read_distance_intervals(data_path("input/community/mite_distint_eqfreq.txt")));
   EXPECT_EQ(n, -6);
 }
 
@@ -147,25 +151,66 @@ TEST_F(IntervalFiles, SelectionTestTextsKeepTheirSpaces) {
   counts[0] = 2;
   counts[1] = -2;
   counts[2] = 0;
-  core::Vector<core::NameTable> texts;
-  read_selection_tests("s.txt", counts, texts);
+  const core::Vector<core::NameTable> texts = read_selection_tests("s.txt", counts);
   EXPECT_EQ(texts[1][0], "x > 1");
   EXPECT_EQ(texts[1][1], "A = B");
   EXPECT_EQ(texts[1][2], "dist < 5");
   EXPECT_EQ(texts[2][0], "all");
   write_file("s.txt", "SELECTION\t2\n");
-  EXPECT_STOPS(read_selection_tests("s.txt", counts, texts),
+  EXPECT_STOPS(read_selection_tests("s.txt", counts),
                "\nERROR: selection tests not found in file \"s.txt\".\nNo line beginning with \"SELECTION TESTS\" was "
                "found. \nPress any key to stop the programm now.\n",
                1);
 }
 
 TEST_F(IntervalFiles, UnopenableFileIsAskedForUntilInputEnds) {
-  EXPECT_STOPS(read_divergence_intervals("absent.txt", n, limits, 0),
+  EXPECT_STOPS(read_divergence_intervals("absent.txt", 0),
                "\n\nWarning: cannot open the file containing divergence intervals \"absent.txt\".\nIf it is being "
                "used by another application, close it first.\nIf it does not exist in the specified directory, bring "
                "it first.\nThen press Return.\n\nNo more input: stopping.\n",
                2);
+}
+
+// ---- Numbers of the selection tests ----
+
+TEST_F(IntervalFiles, SelectionTestNumbersInlineAndInAFile) {
+  write_file("instr.txt", "SELECTION TESTS\t2\n[sp=1]\t3\tx\ty\tz\n[sp=2]\t-100\n");
+  core::IVector counts = scan_selection_tests(DataSource{"instr.txt", 1, {2}});
+  EXPECT_EQ(counts[0], 2);
+  EXPECT_EQ(counts[1], 3);
+  EXPECT_EQ(counts[2], -100);
+  // More pairwise tests than the table of compiled tests holds are refused.
+  write_file("instr.txt", "SELECTION TESTS\t2\n[sp=1]\t3\tx\ty\tz\n[sp=2]\t-101\n");
+  EXPECT_STOPS(scan_selection_tests(DataSource{"instr.txt", 1, {2}}),
+               "\n\nERROR: The number of pairwise selection tests (101) is higher than the max allowed (100)\nPress "
+               "any key to stop.",
+               3);
+  write_file("sel.txt", "notes\nSELECTION TESTS\t-1\n[]\t0\n");
+  counts = scan_selection_tests(DataSource{"sel.txt", 0, {}});
+  EXPECT_EQ(counts[0], -1);
+  EXPECT_EQ(counts[1], 0);
+  write_file("sel.txt", "[]\t0\n");
+  EXPECT_STOPS(scan_selection_tests(DataSource{"sel.txt", 0, {}}),
+               "\nERROR: selection tests not found in file \"sel.txt\".\nNo line beginning with \"SELECTION TESTS\" "
+               "was found. \nPress any key to stop the programm now.\n",
+               1);
+}
+
+TEST_F(IntervalFiles, SelectionTestLimits) {
+  std::string lines;
+  for (int j = 1; j <= 99; ++j) lines += "[]\t1\n";
+  write_file("instr.txt", "SELECTION TESTS\t99\n" + lines + "[]\t1\n");
+  EXPECT_EQ(scan_selection_tests(DataSource{"instr.txt", 1, {99}})[99], 1);
+  EXPECT_STOPS(scan_selection_tests(DataSource{"instr.txt", 1, {100}}),
+               "\n\nERROR:The number of selection tests (100) is higher than the max allowed (100)", 3);
+  EXPECT_STOPS(scan_selection_tests(DataSource{"instr.txt", 1, {-2147483647 - 1}}),
+               "\n\nERROR:The number of selection tests (2147483648) is higher than the max allowed (100)", 3);
+  write_file("instr.txt", "SELECTION TESTS\t2\n[]\t1\n[]\tmany\n");
+  EXPECT_STOPS(scan_selection_tests(DataSource{"instr.txt", 1, {2}}),
+               "\n\nERROR: cannot read number of pairwise selection tests. \nPress any key to stop", 3);
+  write_file("instr.txt", "SELECTION TESTS\t2\n[]\t1\n");
+  EXPECT_STOPS(scan_selection_tests(DataSource{"instr.txt", 1, {2}}),
+               "\n\nERROR: cannot read number of pairwise selection tests. \nPress any key to stop", 3);
 }
 
 }  // namespace

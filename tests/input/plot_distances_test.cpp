@@ -19,7 +19,7 @@ class PlotDistances : public testing::WorkDirTest {
   }
   void read_distances(const std::string& text) {
     write_file("d.txt", text);
-    read_plot_distances("d.txt", 4, plot_names, distances);
+    distances = read_plot_distances("d.txt", plot_names);
   }
 
   core::NameTable plot_names;

@@ -10,7 +10,7 @@ namespace {
 using testing::data_path;
 using testing::write_file;
 
-class PlotList : public testing::WorkDirTest {
+class PlotListReader : public testing::WorkDirTest {
  protected:
   // Plot names M01..Mn or D01..Dn, as a matrix header gives them.
   void set_plots(char letter, int n) {
@@ -19,9 +19,13 @@ class PlotList : public testing::WorkDirTest {
     for (int p = 1; p <= n; ++p) plot_names[p] = std::string(1, letter) + (p < 10 ? "0" : "") + std::to_string(p);
   }
   void read(const std::string& file, int n_listed, int n_coordinates, int categories) {
-    n_categories = categories;
-    read_plot_list(file, n_plots, n_listed, plot_names, n_coordinates, x, y, n_categories, category_names,
-                   plot_category, titles);
+    const input::PlotList list = read_plot_list(file, PlotListHeader{n_listed, n_coordinates, categories}, plot_names);
+    x = list.x;
+    y = list.y;
+    n_categories = list.n_categories;
+    category_names = list.category_names;
+    plot_category = list.plot_category;
+    titles = list.column_titles;
   }
 
   int n_plots = 0;
@@ -33,7 +37,7 @@ class PlotList : public testing::WorkDirTest {
   core::NameTable titles;
 };
 
-TEST_F(PlotList, DunePlotsHaveManagementCategories) {
+TEST_F(PlotListReader, DunePlotsHaveManagementCategories) {
   set_plots('D', 20);
   read(data_path("input/community/dune_plots.txt"), 20, 0, -1);
   EXPECT_EQ(titles[0], "Plot");
@@ -48,7 +52,7 @@ TEST_F(PlotList, DunePlotsHaveManagementCategories) {
   EXPECT_EQ(x[5], 0);
 }
 
-TEST_F(PlotList, MitePlotsHaveCoordinatesAndOptionalCategories) {
+TEST_F(PlotListReader, MitePlotsHaveCoordinatesAndOptionalCategories) {
   set_plots('M', 70);
   read(data_path("input/community/mite_plots.txt"), 70, 2, 0);
   EXPECT_EQ(titles[1], "x");
@@ -69,7 +73,7 @@ TEST_F(PlotList, MitePlotsHaveCoordinatesAndOptionalCategories) {
   EXPECT_EQ(hummocks, 26);
 }
 
-TEST_F(PlotList, ExtraPlotsAreIgnoredAndReadingStopsOnceAllAreFound) {
+TEST_F(PlotListReader, ExtraPlotsAreIgnoredAndReadingStopsOnceAllAreFound) {
   set_plots('M', 2);
   // Z is no plot of the matrix; the line after M01 is never read.
   write_file("p.txt", "PLOT LIST\t4\t2\t0\nCore\tx\ty\nZ\t9\t9\nM02\t3\t4\nM01\t-1e-3\t2.5\nnot a plot line\n");
@@ -82,7 +86,7 @@ TEST_F(PlotList, ExtraPlotsAreIgnoredAndReadingStopsOnceAllAreFound) {
 
 // A plot without a readable coordinate was once put at 0, distorting every
 // distance to it.
-TEST_F(PlotList, CoordinatesMustBeWholeNumbers) {
+TEST_F(PlotListReader, CoordinatesMustBeWholeNumbers) {
   set_plots('M', 2);
   write_file("p.txt", "Core\tx\ty\nM02\t3\t4\nM01\t\t2.5\n");
   EXPECT_STOPS(read("p.txt", 2, 2, 0),
@@ -101,7 +105,7 @@ TEST_F(PlotList, CoordinatesMustBeWholeNumbers) {
                1);
 }
 
-TEST_F(PlotList, MissingPlotsStopTheRun) {
+TEST_F(PlotListReader, MissingPlotsStopTheRun) {
   set_plots('M', 3);
   write_file("p.txt", "Core\tx\ty\nM01\t1\t1\nM01\t1\t2\nM03\t3\t3\n");
   // M01 twice must not make up for M02.
@@ -113,7 +117,7 @@ TEST_F(PlotList, MissingPlotsStopTheRun) {
 
 // Names are read whatever their first character; a blank line among the
 // plot lines is refused (it once ended the count, dropping the plots after it).
-TEST_F(PlotList, AnyFirstCharacterIsReadAndBlankLinesAmongPlotsStop) {
+TEST_F(PlotListReader, AnyFirstCharacterIsReadAndBlankLinesAmongPlotsStop) {
   n_plots = 3;
   plot_names = testing::name_list({"\xC3\x89tang", "_P2", "'P3"});
   write_file("p.txt", "Plot\tHabitat\n\xC3\x89tang\twet\n_P2\tdry\n'P3\twet\n\n");
@@ -129,12 +133,60 @@ TEST_F(PlotList, AnyFirstCharacterIsReadAndBlankLinesAmongPlotsStop) {
                3);
 }
 
-TEST_F(PlotList, LineWithoutItsCategoryStops) {
+TEST_F(PlotListReader, LineWithoutItsCategoryStops) {
   set_plots('D', 2);
   write_file("p.txt", "Plot\tHabitat\nD01\tdry\nD02\n");
   EXPECT_STOPS(
       read("p.txt", 2, 0, -1),
       "\nERROR: in plot list in p.txt, line 3: the line of plot D02 has no category cell.\nPress any key to stop.", 3);
+}
+
+// ---- The layout scan ----
+
+TEST_F(PlotListReader, LayoutInlineFromTheKeywordLineOrFromTheHeader) {
+  write_file("instr.txt", "PLOT LIST\t3\t2\t3\nplot\tx\ty\tcat\nA\t0\t0\tc1\nB\t0\t1\tc2\nC\t1\t0\tc3\n");
+  PlotListHeader header = scan_plot_list(DataSource{"instr.txt", 1, {3, 2, 3}});
+  EXPECT_EQ(header.n_listed, 3);
+  EXPECT_EQ(header.n_coordinates, 2);
+  EXPECT_EQ(header.n_categories, 3);
+  write_file("p.txt", "PLOT LIST\t2\t0\t-1\nplot\tcat\nA\tx\nB\ty\n");
+  header = scan_plot_list(DataSource{"p.txt", 0, {}});
+  EXPECT_EQ(header.n_listed, 2);
+  EXPECT_EQ(header.n_categories, -1);
+  // Plot lines are counted like species lines: every line up to the last one
+  // that is not blank, whatever its first character (the reader refuses a
+  // blank line among them).
+  write_file("p.txt", "plot\tx\ty\n\xC3\x89tang\t0\t1\n_P2\t1\t1\n'P3\t2\t2\n\nC\t3\t3\n\n\n");
+  header = scan_plot_list(DataSource{"p.txt", 0, {}});
+  EXPECT_EQ(header.n_listed, 5);
+  EXPECT_EQ(header.n_coordinates, 2);
+  EXPECT_EQ(header.n_categories, 0);
+  write_file("p.txt", "plot x y habitat\nA\t0\t1\tdry\n");
+  header = scan_plot_list(DataSource{"p.txt", 0, {}});
+  EXPECT_EQ(header.n_coordinates, 2);
+  EXPECT_EQ(header.n_categories, -1);
+}
+
+// An empty plot list was once skipped without a word, and every pair of
+// plots used.
+TEST_F(PlotListReader, EmptyPlotListsAreRefusedNamingTheFile) {
+  const struct {
+    const char* file;
+    DataSource source;
+  } cases[] = {
+      {"", DataSource{"p.txt", 0, {}}},
+      {"plot\tx\ty\n\n\n", DataSource{"p.txt", 0, {}}},
+      {"PLOT LIST\t0\t2\t0\nplot\tx\ty\n", DataSource{"p.txt", 0, {}}},
+      {"PLOT LIST\t0\t0\t0\nplot\n", DataSource{"p.txt", 1, {0, 0, 0}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    write_file("p.txt", c.file);
+    EXPECT_STOPS(scan_plot_list(c.source),
+                 "\n\nERROR: \"PLOT LIST\": the plot list in p.txt holds no plot: after its header line, give one "
+                 "line per plot.\nPress any key to stop.",
+                 3);
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "core/constants.hpp"
 #include "input/community_matrix.hpp"
 #include "input/field_reading.hpp"
 #include "support/test_support.hpp"
@@ -14,16 +15,6 @@ namespace {
 using testing::data_path;
 using testing::read_file;
 using testing::write_file;
-
-// The community data of one reading.
-struct Community {
-  int n_plots = 0;
-  int n_species = 0;
-  core::NameTable plots;
-  core::NameTable species;
-  core::DMatrix abundances;
-  int data_type = -1;
-};
 
 // Distinct plots and species of a triplet text (the tables' sizes), counted
 // here so that these tests depend on the reader alone.
@@ -54,37 +45,32 @@ void count_distinct(const std::string& text, int& n_plots, int& n_species) {
 }
 
 Community read_triplet_file(const std::string& file) {
-  Community c;
-  count_distinct(read_file(file), c.n_plots, c.n_species);
-  read_triplets(file, c.n_plots, c.n_species, c.species, c.plots, c.abundances, c.data_type);
-  return c;
+  CommunityHeader counts;
+  count_distinct(read_file(file), counts.n_plots, counts.n_species);
+  return read_triplets(file, counts);
 }
 
 Community read_matrix_file(const std::string& file, int n_plots, int n_species) {
-  Community c;
-  c.n_plots = n_plots;
-  c.n_species = n_species;
-  read_species_plot_matrix(file, n_plots, c.plots, n_species, c.species, c.abundances, c.data_type);
-  return c;
+  return read_species_plot_matrix(file, CommunityHeader{n_species, n_plots});
 }
 
 // Same plots, species, relative abundances and totals, matched by name
 // (a triplet table orders species by first appearance).
 void expect_same_community(const Community& a, const Community& b, double tolerance) {
-  ASSERT_EQ(a.n_plots, b.n_plots);
-  ASSERT_EQ(a.n_species, b.n_species);
+  ASSERT_EQ(a.n_plots(), b.n_plots());
+  ASSERT_EQ(a.n_species(), b.n_species());
   EXPECT_EQ(a.data_type, b.data_type);
   EXPECT_NEAR(a.abundances(0, 0), b.abundances(0, 0), tolerance);
-  for (int p = 1; p <= a.n_plots; ++p) {
-    const int q = find_name(b.plots, b.n_plots, a.plots[p]);
-    ASSERT_NE(q, 0) << a.plots[p];
-    EXPECT_NEAR(a.abundances(p, 0), b.abundances(q, 0), tolerance) << a.plots[p];
-    for (int s = 1; s <= a.n_species; ++s) {
-      const int t = find_name(b.species, b.n_species, a.species[s]);
-      ASSERT_NE(t, 0) << a.species[s];
-      EXPECT_NEAR(a.abundances(p, s), b.abundances(q, t), tolerance) << a.plots[p] << " " << a.species[s];
+  for (int p = 1; p <= a.n_plots(); ++p) {
+    const int q = find_name(b.plot_names, b.n_plots(), a.plot_names[p]);
+    ASSERT_NE(q, 0) << a.plot_names[p];
+    EXPECT_NEAR(a.abundances(p, 0), b.abundances(q, 0), tolerance) << a.plot_names[p];
+    for (int s = 1; s <= a.n_species(); ++s) {
+      const int t = find_name(b.species_names, b.n_species(), a.species_names[s]);
+      ASSERT_NE(t, 0) << a.species_names[s];
+      EXPECT_NEAR(a.abundances(p, s), b.abundances(q, t), tolerance) << a.plot_names[p] << " " << a.species_names[s];
       if (p == 1) {
-        EXPECT_NEAR(a.abundances(0, s), b.abundances(0, t), tolerance) << a.species[s];
+        EXPECT_NEAR(a.abundances(0, s), b.abundances(0, t), tolerance) << a.species_names[s];
       }
     }
   }
@@ -95,23 +81,23 @@ class TripletTable : public testing::WorkDirTest {};
 TEST_F(TripletTable, IndicesFollowFirstAppearance) {
   write_file("t.txt", "A\t2\tx\nB\t3\ty\nA\t6\ty\n\n");
   const Community c = read_triplet_file("t.txt");
-  ASSERT_EQ(c.n_plots, 2);
-  EXPECT_EQ(c.plots[2], "B");
-  EXPECT_EQ(c.species[2], "y");
+  ASSERT_EQ(c.n_plots(), 2);
+  EXPECT_EQ(c.plot_names[2], "B");
+  EXPECT_EQ(c.species_names[2], "y");
   EXPECT_DOUBLE_EQ(c.abundances(1, 0), 8);
   EXPECT_DOUBLE_EQ(c.abundances(1, 2), 0.75);
   EXPECT_DOUBLE_EQ(c.abundances(0, 0), 11);
   EXPECT_DOUBLE_EQ(c.abundances(0, 2), 9.0 / 11);
-  EXPECT_EQ(c.data_type, kIndividualCounts);
+  EXPECT_EQ(c.data_type, kCountData);
 }
 
 TEST_F(TripletTable, LastLineWithoutLineFeedAndKeywordLine) {
   write_file("t.txt", "notes\nPLOT-ABUNDANCE-SPECIES TRIPLET\nA\t0.5\tx\nB\t1\tx");
   const Community c = read_triplet_file("t.txt");
-  ASSERT_EQ(c.n_plots, 2);
+  ASSERT_EQ(c.n_plots(), 2);
   EXPECT_DOUBLE_EQ(c.abundances(2, 1), 1);
   EXPECT_DOUBLE_EQ(c.abundances(0, 0), 1.5);
-  EXPECT_EQ(c.data_type, kRelativeAbundances);
+  EXPECT_EQ(c.data_type, kRelativeAbundanceData);
 }
 
 TEST_F(TripletTable, PairGivenTwiceIsAddedAndReportedOnce) {
@@ -120,15 +106,14 @@ TEST_F(TripletTable, PairGivenTwiceIsAddedAndReportedOnce) {
   EXPECT_DOUBLE_EQ(c.abundances(1, 0), 5);
   EXPECT_DOUBLE_EQ(c.abundances(1, 1), 0.8);
   // Presences given twice add up to a count.
-  EXPECT_EQ(c.data_type, kIndividualCounts);
+  EXPECT_EQ(c.data_type, kCountData);
   EXPECT_EQ(console_output(),
             "\nWARNING: In triplet file t.txt, species x is given more than once in plot A: its values are added");
 }
 
 TEST_F(TripletTable, MorePlotsThanCountedStop) {
   write_file("t.txt", "A\t1\tx\nB\t1\tx\n");
-  Community c;
-  EXPECT_STOPS(read_triplets("t.txt", 1, 1, c.species, c.plots, c.abundances, c.data_type),
+  EXPECT_STOPS(read_triplets("t.txt", CommunityHeader{1, 1}),
                "\nERROR: In triplet file t.txt, line 2 names more plots than the 1 counted before (B).\n"
                "Press any key to stop.",
                3);
@@ -138,12 +123,10 @@ TEST_F(TripletTable, MorePlotsThanCountedStop) {
 // and the counts of the original matrix.
 void expect_round_trip(const std::string& matrix_file, int n_plots, int n_species) {
   const Community original = read_matrix_file(data_path(matrix_file), n_plots, n_species);
-  write_converted_data("triplets.txt", matrix_file, original.data_type, n_plots, n_species, original.abundances,
-                       original.plots, original.species);
+  write_converted_data("triplets.txt", true, original);
   const Community triplets = read_triplet_file("triplets.txt");
   expect_same_community(original, triplets, 1e-12);
-  write_converted_data("matrix.txt", "", triplets.data_type, triplets.n_plots, triplets.n_species, triplets.abundances,
-                       triplets.plots, triplets.species);
+  write_converted_data("matrix.txt", false, triplets);
   const Community back = read_matrix_file("matrix.txt", n_plots, n_species);
   expect_same_community(original, back, 1e-12);
 }
@@ -156,8 +139,7 @@ TEST_F(TripletTable, DuneAndMiteSurviveARoundTrip) {
 TEST_F(TripletTable, RelativeAbundancesSurviveARoundTripAtSixDigits) {
   write_file("m.txt", "\tA\tB\nx\t0.125\t0.3\ny\t0.375\t0.7\nz\t0.5\t0\n");
   const Community original = read_matrix_file("m.txt", 2, 3);
-  write_converted_data("t.txt", "m.txt", original.data_type, 2, 3, original.abundances, original.plots,
-                       original.species);
+  write_converted_data("t.txt", true, original);
   EXPECT_EQ(read_file("t.txt"), "A\t0.125\tx\nA\t0.375\ty\nA\t0.5\tz\nB\t0.3\tx\nB\t0.7\ty\n");
   const Community back = read_triplet_file("t.txt");
   expect_same_community(original, back, 1e-6);

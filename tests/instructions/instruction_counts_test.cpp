@@ -61,8 +61,6 @@ TEST_F(InstructionTest, NegativeOrHugeNumbersOfRandomizationsAreRefused) {
 // A number of the instruction file is the whole of its field: "5 m" once
 // read as 5, "3 2.5" as 3 and 2.
 TEST_F(InstructionTest, KeywordNumbersFillTheirField) {
-  write_file("tax.txt", "TAXONOMIC DIVERGENCES\t2 levels\nSpecies\tGenus\n1\t2\n");
-  write_file("tree.txt", "ULTRAMETRIC PHYLOGENETIC TREE\t3\t#\n((A:1,B:1):1,C:2);\n");
   const std::string format =
       "\n\nERROR: on line %d of %s, \"%s\" is followed by \"%s\": write %s alone after the keyword, without unit, "
       "note or decimals.";
@@ -84,9 +82,6 @@ TEST_F(InstructionTest, KeywordNumbersFillTheirField) {
       {"DISTANCE INTERVALS\t5 m\n1\t2\t3\t4\t5\n", 1, "instr.txt", "DISTANCE INTERVALS", "5 m", "the whole number"},
       {"PHYLOGENY RANDOMIZATION TESTS\t1\t99 x\n1\n", 1, "instr.txt", "PHYLOGENY RANDOMIZATION TESTS", "1\t99 x",
        "the whole numbers"},
-      {"TAXONOMIC DIVERGENCES\ttax.txt\n", 1, "tax.txt", "TAXONOMIC DIVERGENCES", "2 levels", "the whole number"},
-      {"ULTRAMETRIC PHYLOGENETIC TREE\ttree.txt\n", 1, "tree.txt", "ULTRAMETRIC PHYLOGENETIC TREE", "3\t#",
-       "the whole number"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -115,7 +110,6 @@ TEST_F(InstructionTest, KeywordNumbersFillTheirField) {
 }
 
 TEST_F(InstructionTest, DivergenceIntervalsNeedAtLeastOne) {
-  write_file("div.txt", "notes\nDIVERGENCE INTERVALS\t0\n");
   const RefusedCase cases[] = {
       {"DIVERGENCE INTERVALS\t0\n",
        "\n\nERROR: \"DIVERGENCE INTERVALS\" announces 0 intervals: at least 1 is needed (the intervals are given by "
@@ -123,88 +117,10 @@ TEST_F(InstructionTest, DivergenceIntervalsNeedAtLeastOne) {
       {"DIVERGENCE INTERVALS\t-3\n",
        "\n\nERROR: \"DIVERGENCE INTERVALS\" announces -3 intervals: at least 1 is needed (the intervals are given by "
        "their upper limits, the first being 0)."},
-      {"DIVERGENCE INTERVALS\tdiv.txt\n",
-       "\n\nERROR: \"DIVERGENCE INTERVALS\" in file div.txt announces 0 intervals: at least 1 is needed (the "
-       "intervals are given by their upper limits, the first being 0)."},
   };
   for (const RefusedCase& c : cases) expect_refused([this](const std::string& t) { return read(t); }, c);
-  write_file("div.txt", "DIVERGENCE INTERVALS\t2\n0\t10\n");
-  EXPECT_EQ(read("DIVERGENCE INTERVALS\tdiv.txt\n").divergence_intervals_source, "div.txt");
-  EXPECT_EQ(read("DIVERGENCE INTERVALS\t1\n0\n").divergence_intervals_source, "instr.txt");
-}
-
-TEST_F(InstructionTest, AnnouncedCountsMustFitTheDataThatFollow) {
-  write_file("traits.txt", "SPECIES TRAITS\t5\t2\nsp\tsize\tmass\nA\t1\t2\n");
-  write_file("dist.txt", "INTER-SPECIES TRAIT DISTANCES\t1\t40\nsp1\tsp2\td1\nA\tB\t1\n");
-  const RefusedCase cases[] = {
-      {"INDIVIDUAL\t0\t99999999\ngroup\tx\ty\tspecies\n",
-       "\n\nERROR: \"INDIVIDUAL\" announces 99999999 variables, but line 2 of instr.txt holds only 0."},
-      {"SPECIES TRAITS\t3 888888888\nsp\tsize\nA\t1\nB\t2\nC\t3\n",
-       "\n\nERROR: \"SPECIES TRAITS\" announces 888888888 variables, but line 2 of instr.txt holds only 1."},
-      {"SPECIES TRAITS\ttraits.txt\n",
-       "\n\nERROR: \"SPECIES TRAITS\" announces 5 species, but only 1 lines follow line 2 of traits.txt."},
-      {"SPECIES TAXONOMY\t2147483647\t1\nsp\tgenus\nA\tg\n",
-       "\n\nERROR: \"SPECIES TAXONOMY\" announces 2147483647 species, but only 1 lines follow line 2 of instr.txt."},
-      {"SPECIES-PLOT MATRIX\t10000\t10000\n\tp1\tp2\nA\t1\t0\n",
-       "\n\nERROR: \"SPECIES-PLOT MATRIX\" announces 10000 species, but only 1 lines follow line 2 of instr.txt."},
-      {"SPECIES-PLOT MATRIX\t1\t10000\n\tp1\tp2\nA\t1\t0\n",
-       "\n\nERROR: \"SPECIES-PLOT MATRIX\" announces 10000 plots, but line 2 of instr.txt holds only 2."},
-      {"SPECIES-PLOT MATRIX\t-2\t3\n",
-       "\n\nERROR: \"SPECIES-PLOT MATRIX\" announces -2: the number cannot be negative."},
-      {"PLOT LIST\t500\t2\t0\nA\t0\t0\n",
-       "\n\nERROR: \"PLOT LIST\" announces 500 plots, but only 1 lines follow line 1 of instr.txt."},
-      {"PLOT LIST\t1\t3\t0\nA\t0\t0\t0\n", "\n\nERROR: \"PLOT LIST\" announces 3 coordinates: give 0 or 2 (x and y)."},
-      {"TAXONOMIC DIVERGENCES\t400000000\nSpecies\tGenus\n1\t2\n",
-       "\n\nERROR: \"TAXONOMIC DIVERGENCES\" announces 400000000 levels, but line 2 of instr.txt holds only 2."},
-      {"INTER-SPECIES DIVERGENCES\t30000\n\tA\nA\t0\n",
-       "\n\nERROR: \"INTER-SPECIES DIVERGENCES\" announces 30000 species, but only 2 lines follow line 1 of "
-       "instr.txt."},
-      {"INTER-SPECIES TRAIT DISTANCES\tdist.txt\n",
-       "\n\nERROR: \"INTER-SPECIES TRAIT DISTANCES\" announces 40 distance variables, but line 2 of dist.txt holds "
-       "only 1."},
-      {"PHYLOGENY RANDOMIZATION TESTS\t3\t99\n1\n",
-       "\n\nERROR: \"PHYLOGENY RANDOMIZATION TESTS\" announces 3 test lines, but only 1 lines follow line 1 of "
-       "instr.txt."},
-  };
-  for (const RefusedCase& c : cases) expect_refused([this](const std::string& t) { return read(t); }, c);
-}
-
-TEST_F(InstructionTest, SpeciesListsMustHoldSpeciesAndNamedLevels) {
-  write_file("traits.txt", "sp\tsize\n");
-  write_file("tax.txt", "Species\t \nA\tg\n");
-  const RefusedCase cases[] = {
-      {"SPECIES TRAITS\t0\t2\nsp\tsize\tmass\n",
-       "\n\nERROR: \"SPECIES TRAITS\": the species list in instr.txt holds no species."},
-      {"SPECIES TRAITS\ttraits.txt\n",
-       "\n\nERROR: \"SPECIES TRAITS\": the species list in traits.txt holds no species."},
-      {"SPECIES TAXONOMY\ttax.txt\n",
-       "\n\nERROR: \"SPECIES TAXONOMY\": taxonomic level 1 has no name in the header line (line 1 of tax.txt)."},
-  };
-  for (const RefusedCase& c : cases) expect_refused([this](const std::string& t) { return read(t); }, c);
-}
-
-TEST_F(InstructionTest, TaxonomyWithoutTraitListBecomesTheSpeciesList) {
-  write_file("tax.txt", "Species\t#2 Genus\tFamily\nA\tg1\tf1\nB\tg2\tf1\nC\tg2\tf1\n");
-  const std::string divergences = "TAXONOMIC DIVERGENCES\t3\nSpecies\tGenus\tFamily\n1\t2\t3\n";
-  RunSettings s = read("SPECIES TAXONOMY\ttax.txt\n" + divergences);
-  EXPECT_TRUE(s.taxonomy_as_species_list);
-  EXPECT_EQ(s.n_trait_species, 0);  // no trait analyses
-  EXPECT_EQ(s.n_trait_variables, 2);
-  EXPECT_EQ(s.trait_variable_names[0], "Species");
-  EXPECT_EQ(s.trait_variable_names[1], "Genus");
-  EXPECT_EQ(s.trait_variable_categories[1], 2);
-  EXPECT_EQ(s.trait_variable_names[2], "Family");
-  EXPECT_EQ(s.trait_variable_categories[2], 3);  // at most one taxon per species
-  // With a trait list, that list carries the levels.
-  write_file("traits.txt", "Species\t#2 Genus\t#1 Family\nA\tg1\tf1\nB\tg2\tf1\nC\tg2\tf1\n");
-  s = read("SPECIES TRAITS\ttraits.txt\nSPECIES TAXONOMY\ttax.txt\n" + divergences);
-  EXPECT_FALSE(s.taxonomy_as_species_list);
-  EXPECT_EQ(s.n_trait_species, 3);
-  EXPECT_STOPS(read("SPECIES TAXONOMY\t1\t1\nSpecies\tGenus\nA\tg\n" + divergences),
-               "\n\nERROR: \"SPECIES TAXONOMY\" without \"SPECIES TRAITS\": the taxonomy list then gives the taxonomic "
-               "levels and must be a file of its own that begins with its header line (not the case of instr.txt). "
-               "Name the list with \"SPECIES TRAITS\" too.\nPress any key to stop.",
-               core::kStoppedStatus);
+  EXPECT_EQ(source_text(read("DIVERGENCE INTERVALS\tdiv.txt\n").divergence_intervals), "div.txt");
+  EXPECT_EQ(source_text(read("DIVERGENCE INTERVALS\t1\n0\n").divergence_intervals), "instr.txt:1 1");
 }
 
 TEST_F(InstructionTest, PairsOfACategoryNeedThePairwiseCategories) {
@@ -212,7 +128,6 @@ TEST_F(InstructionTest, PairsOfACategoryNeedThePairwiseCategories) {
                "\n\nERROR: \"SELECT PLOT PAIRS OF CATEGORY\" selects plot pairs by their pairwise category: give the "
                "categories of the plot pairs with \"PAIRWISE CATEGORIES\"\nPress any key to stop.",
                core::kStoppedStatus);
-  write_file("cat.txt", "x\n");
   EXPECT_EQ(read("SELECT PLOT PAIRS OF CATEGORY\t2\nPAIRWISE CATEGORIES\tcat.txt\n").pair_selection_mode, 3);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/output_session.hpp"
+#include "driver/load_data.hpp"
 #include "instruction_test_fixture.hpp"
 
 namespace quorvel::instructions {
@@ -46,11 +47,11 @@ class InstructionDialogue : public InstructionTest {
     for (const auto& [from, to] : files) fs::copy_file(data_path(from), to, fs::copy_options::overwrite_existing);
   }
 
-  /// Reads `name` with the instruction-file reader; returns what it printed.
+  /// Reads `name` with the instruction-file reader and scans the data files
+  /// it names, as a run does; returns what they printed.
   std::string read_back(const std::string& name) {
     const std::size_t before = console_output().size();
-    RunSettings settings;
-    read_instruction_file(name, settings);
+    driver::scan_data_files(read_instruction_file(name));
     return console_output().substr(before);
   }
 
@@ -144,8 +145,7 @@ TEST_F(InstructionDialogue, ResultsTableFiguresAndSeed) {
   }
   EXPECT_EQ(read_file("instr.txt"),
             "\n\nRESULTS TABLE\ttable.tsv\n\nFIGURES\tplots\n\nRANDOM SEED\t7\n\n\nMAIN RESULT FILE\tres.txt");
-  RunSettings settings;
-  read_instruction_file("instr.txt", settings);
+  const RunSettings settings = read_instruction_file("instr.txt");
   EXPECT_EQ(settings.results_table_output, "table.tsv");
   EXPECT_EQ(settings.figures_folder, "plots");
   EXPECT_EQ(settings.random_seed_keyword, 7);

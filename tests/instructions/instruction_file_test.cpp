@@ -20,10 +20,12 @@ constexpr const char* kSeveralPhylogenies =
     "inter-species divergences (INTER-SPECIES DIVERGENCES), but not by several of these ways.";
 constexpr const char* kIndividualsAndPlots =
     "\n\nERROR: You cannot give both a list of individuals data and a list of plot data";
+constexpr const char* kIndividualsAndCommunity =
+    "\n\nERROR: You cannot give both a list of individuals data and species-plot data (SPECIES-PLOT MATRIX or "
+    "PLOT-ABUNDANCE-SPECIES TRIPLET)";
 
 TEST_F(InstructionTest, MissingInstructionFileIsAskedForAgain) {
-  RunSettings settings;
-  EXPECT_STOPS(read_instruction_file("absent.txt", settings),
+  EXPECT_STOPS(read_instruction_file("absent.txt"),
                "\nWarning: cannot open inputfile absent.txt.\nIf it is being used by another application, close it "
                "first.\nIf it does not exist in the specified directory, bring it first.\nThen press Return.\n"
                "\nNo more input: stopping.\n",
@@ -52,14 +54,11 @@ TEST_F(InstructionTest, AddToMainResultFileKeepsItsContent) {
   EXPECT_EQ(read_file("out.txt"), "old results\n");
 }
 
-TEST_F(InstructionTest, CallerMainResultFileIsKeptWhenNoneIsNamed) {
-  write_file("instr.txt", "PLOT WEIGHTING\t1\n");
-  RunSettings settings;
-  settings.main_result_file = "given.txt";
-  settings.plot_weighting = 7;
-  read_instruction_file("instr.txt", settings);
-  EXPECT_EQ(settings.main_result_file, "given.txt");
-  EXPECT_EQ(settings.plot_weighting, 1);
+TEST_F(InstructionTest, WithoutAMainResultFileNoneIsNamed) {
+  const RunSettings s = read("PLOT WEIGHTING\t1\nWRITE PAIRWISE INDICES\n");
+  EXPECT_EQ(s.main_result_file, "");  // asked for when the run starts
+  EXPECT_EQ(s.main_result_keyword, "");
+  EXPECT_FALSE(s.empty_main_result_file);
 }
 
 TEST_F(InstructionTest, FinalChecksPrintAllTheirMessagesBeforeStopping) {
@@ -91,11 +90,17 @@ TEST_F(InstructionTest, EachFinalCheckStopsTheRunAlone) {
                std::string(kIndividualsAndPlots) + "\nPress any key to stop.", 3);
 }
 
-TEST_F(InstructionTest, AnUnreadableCategoryCountStopsTheRunAtTheEnd) {
-  EXPECT_STOPS(read("SPECIES TRAITS\t2\t2\nsp\t#\tsize\nA\t1\t2\nB\t2\t3\nPLOT WEIGHTING\t2\n"),
-               "\nPress any key to stop.", 3);
-  EXPECT_NE(console_output().find("\n\nERROR: Species list: cannot read the number of categories of variable #"),
-            std::string::npos);
+// An individual list defines the species of the run: species-plot data named
+// beside it were read with the individuals' number of species (or the list
+// with the matrix's), whichever keyword came last.
+TEST_F(InstructionTest, IndividualsAndSpeciesPlotDataAreRefusedTogether) {
+  for (const char* community : {"SPECIES-PLOT MATRIX\tm.txt\n", "PLOT-ABUNDANCE-SPECIES TRIPLET\tt.txt\n"}) {
+    SCOPED_TRACE(community);
+    EXPECT_STOPS(read(std::string("INDIVIDUALS\tlist.txt\n") + community),
+                 std::string(kIndividualsAndCommunity) + "\nPress any key to stop.", 3);
+    EXPECT_STOPS(read(std::string(community) + "INDIVIDUALS\tlist.txt\n"),
+                 std::string(kIndividualsAndCommunity) + "\nPress any key to stop.", 3);
+  }
 }
 
 TEST_F(InstructionTest, OutputNamedLikeAnInputIsRefusedBeforeAnythingIsWritten) {
@@ -118,20 +123,19 @@ TEST_F(InstructionTest, OutputNamedLikeAnInputIsRefusedBeforeAnythingIsWritten) 
 
 TEST_F(InstructionTest, OutputConflictsListEveryOutput) {
   RunSettings s;
-  s.plot_list_source = "plots.txt";
+  s.plot_list.file = "plots.txt";
   s.conversion_output = "plots.txt";
   s.conversion_keyword = "CONVERT SP-PLOT MATRIX INTO PLOT-ABUNDANCE-SPECIES TRIPLET TABLE";
-  s.main_result_file = "plots.txt";  // given on the command line
   s.pairwise_indices_output = "1";
-  EXPECT_EQ(output_conflict_messages(s, "instr.txt"),
+  // The main result file given on the command line.
+  EXPECT_EQ(output_conflict_messages(s, "instr.txt", "plots.txt"),
             "\n\nERROR: the main result file names the file \"plots.txt\", which \"PLOT LIST\" reads: writing results "
             "to it would destroy its data."
             "\n\nERROR: \"CONVERT SP-PLOT MATRIX INTO PLOT-ABUNDANCE-SPECIES TRIPLET TABLE\" names the file "
             "\"plots.txt\", which \"PLOT LIST\" reads: writing results to it would destroy its data."
             "\nNo file has been written: give the results another name.");
-  s.main_result_file = "out.txt";
   s.conversion_output = "conv.txt";
-  EXPECT_EQ(output_conflict_messages(s, "instr.txt"), "");
+  EXPECT_EQ(output_conflict_messages(s, "instr.txt", "out.txt"), "");
 }
 
 TEST_F(InstructionTest, OutputsInAFolderThatDoesNotExistAreRefused) {
@@ -168,26 +172,18 @@ TEST_F(InstructionTest, OutputsInAFolderThatDoesNotExistAreRefused) {
                                                  "\nNo file has been written: give the results "
                                                  "another name."
                                            : "";
-    EXPECT_EQ(output_conflict_messages(s, "instr.txt"), refusal);
+    EXPECT_EQ(output_conflict_messages(s, "instr.txt", s.main_result_file), refusal);
   }
 }
 
 TEST_F(InstructionTest, DuneInstructionFileReadsWhole) {
   copy_data("driver/dune");
-  RunSettings s;
-  read_instruction_file("instr.txt", s);
-  EXPECT_EQ(s.species_plot_matrix_source, "dune_matrix.txt");
-  EXPECT_EQ(s.n_matrix_species, 30);
-  EXPECT_EQ(s.n_matrix_plots, 20);
-  EXPECT_EQ(s.plot_list_source, "dune_plots.txt");
-  EXPECT_EQ(s.n_listed_plots, 20);
-  EXPECT_EQ(s.n_plot_coordinates, 0);
-  EXPECT_EQ(s.n_plot_categories, -1);
-  EXPECT_EQ(s.tree_file, "dune_tree.txt");
-  EXPECT_EQ(s.n_tree_species, 30);
-  EXPECT_EQ(s.tree_text.substr(0, 12), "((Bracruta:2");
-  EXPECT_EQ(s.tree_text.back(), ';');
-  EXPECT_EQ(s.divergence_intervals_source, "dune_divint.txt");
+  const RunSettings s = read_instruction_file("instr.txt");
+  EXPECT_EQ(source_text(s.species_plot_matrix), "dune_matrix.txt");
+  EXPECT_EQ(source_text(s.plot_list), "dune_plots.txt");
+  EXPECT_EQ(source_text(s.tree), "dune_tree.txt");
+  EXPECT_TRUE(dated_tree(s));
+  EXPECT_EQ(source_text(s.divergence_intervals), "dune_divint.txt");
   EXPECT_EQ(s.phylogenetic_distances_output, "phylodist.txt");
   EXPECT_EQ(s.pairwise_indices_output, "pairwise.txt");
   EXPECT_EQ(s.main_result_file, "results.txt");
@@ -197,45 +193,24 @@ TEST_F(InstructionTest, DuneInstructionFileReadsWhole) {
 
 TEST_F(InstructionTest, DuneTaxonomyAndDivergenceInstructionFiles) {
   copy_data("driver/dune");
-  RunSettings s;
-  read_instruction_file("instr_taxonomy.txt", s);
-  EXPECT_EQ(s.n_trait_species, 30);
-  EXPECT_EQ(s.n_trait_variables, 5);
-  EXPECT_EQ(s.trait_variable_names[0], "Species");
-  EXPECT_EQ(s.trait_variable_names[1], "Genus");
-  EXPECT_EQ(s.trait_variable_categories[1], 27);
-  EXPECT_EQ(s.trait_variable_names[5], "Subclass");
-  EXPECT_EQ(s.trait_variable_categories[5], 2);
-  EXPECT_EQ(s.trait_variable_categories[0], 30);
-  EXPECT_EQ(s.n_taxonomy_species, 30);
-  EXPECT_EQ(s.n_taxonomy_columns, 6);
-  EXPECT_EQ(s.taxonomy_level_names[1], "#27 Genus");
-  EXPECT_EQ(s.taxonomy_level_sizes[5], 30);
-  EXPECT_EQ(s.n_divergence_levels, 2);
-  EXPECT_EQ(s.phyletic_level_names[0], "Species");
-  EXPECT_EQ(s.phyletic_level_names[2], "Family");
-  EXPECT_EQ(s.phyletic_level_names[3], "ALL");
-  EXPECT_FLOAT_EQ(s.level_divergences[3], 3.0f);
-  EXPECT_EQ(s.level_divergences[0], 0.0f);
+  RunSettings s = read_instruction_file("instr_taxonomy.txt");
+  EXPECT_EQ(source_text(s.species_traits), "dune_taxonomy.txt");
+  EXPECT_EQ(source_text(s.species_taxonomy), "dune_taxonomy.txt");
+  EXPECT_EQ(source_text(s.taxonomic_divergences), "dune_taxdiv.txt");
 
-  read_instruction_file("instr_divergences.txt", s);
-  EXPECT_EQ(s.inter_species_divergences_source, "dune_divergences.txt");
-  EXPECT_EQ(s.n_divergence_species, 30);
-  EXPECT_EQ(s.n_trait_species, 0);  // reset by the new read
+  s = read_instruction_file("instr_divergences.txt");
+  EXPECT_EQ(source_text(s.species_divergences), "dune_divergences.txt");
+  EXPECT_FALSE(s.species_traits.given());  // a new read starts afresh
   EXPECT_EQ(s.pairwise_indices_output, "1");
 }
 
 TEST_F(InstructionTest, CarnivoreTestsInstructionFile) {
   copy_data("driver/carni70");
-  RunSettings s;
-  read_instruction_file("instr_tests.txt", s);
-  EXPECT_EQ(s.n_trait_species, 70);
-  EXPECT_EQ(s.n_trait_variables, 2);
-  EXPECT_EQ(s.trait_variable_names[2], "range");
-  EXPECT_EQ(s.n_tree_species, 70);
+  const RunSettings s = read_instruction_file("instr_tests.txt");
+  EXPECT_EQ(source_text(s.species_traits), "carni70_traits.txt");
   EXPECT_EQ(s.n_phylogeny_tests, 1);
   EXPECT_EQ(s.n_phylogeny_randomizations, 99);
-  EXPECT_EQ(s.phylogeny_tests_source, "instr_tests.txt");
+  EXPECT_EQ(source_text(s.phylogeny_tests), "instr_tests.txt:4 1 99");  // inline test lines
   EXPECT_EQ(s.test_species_pool[1], 0.0f);
   EXPECT_EQ(s.test_restriction[1], 0.0f);
   EXPECT_EQ(s.n_brownian_replicates, 99);

@@ -137,14 +137,14 @@ TEST_F(InstructionTest, NamesAndNumbersAreTheFirstWordAfterTheKeyword) {
   EXPECT_EQ(s.nexus_tree_output, "tree.nex");
   EXPECT_EQ(s.phylogenetic_distances_output, "dist.txt");
   EXPECT_EQ(s.reduce_to_clade, "Poaceae");
-  EXPECT_EQ(s.species_se_traits_file, "se.txt");
+  EXPECT_EQ(source_text(s.species_se_traits), "se.txt");
   EXPECT_EQ(s.conversion_output, "conv.txt");
   EXPECT_EQ(s.conversion_keyword, "CONVERT SP-PLOT MATRIX INTO PLOT-ABUNDANCE-SPECIES TRIPLET TABLE");
   EXPECT_EQ(s.random_seed_keyword, 12345);
   EXPECT_EQ(s.n_threads, 4);
   EXPECT_EQ(s.distance_unit, "km");
   // Keywords that are absent leave their settings at 0 and empty.
-  EXPECT_EQ(s.n_matrix_plots, 0);
+  EXPECT_FALSE(s.species_plot_matrix.given());
   EXPECT_EQ(s.pairwise_indices_output, "");
   EXPECT_EQ(s.test_species_pool.lo(), 1);
   EXPECT_EQ(s.test_clade_names.hi(), 100);
@@ -155,15 +155,15 @@ TEST_F(InstructionTest, IntervalSourcesAreInlineForANumberAndFilesOtherwise) {
       "DISTANCE INTERVALS\t5\n"
       "REGRESSION DISTANCE INTERVALS\t-4\n"
       "DIVERGENCE INTERVALS\tdivint.txt\n");
-  EXPECT_EQ(s.distance_intervals_source, "instr.txt");
-  EXPECT_EQ(s.regression_intervals_source, "-4");  // negative counts live in a separate file
-  EXPECT_EQ(s.divergence_intervals_source, "divint.txt");
+  EXPECT_EQ(source_text(s.distance_intervals), "instr.txt:1 5");
+  EXPECT_EQ(source_text(s.regression_intervals), "-4");  // negative counts live in a separate file
+  EXPECT_EQ(source_text(s.divergence_intervals), "divint.txt");
 }
 
 TEST_F(InstructionTest, MatricesAfterTheirKeywordWhenNoFileIsNamed) {
   RunSettings s = read("INTER-PLOT DISTANCES\nPAIRWISE CATEGORIES\t12\n");
-  EXPECT_EQ(s.inter_plot_distances_source, "instr.txt");
-  EXPECT_EQ(s.pairwise_categories_source, "12");  // a number is a file name here
+  EXPECT_EQ(source_text(s.plot_distances), "instr.txt:1");
+  EXPECT_EQ(source_text(s.pairwise_categories), "12");  // a number is a file name here
 }
 
 TEST_F(InstructionTest, OptionalOutputsGoToTheMainResultFileWithoutAName) {
@@ -182,7 +182,7 @@ TEST_F(InstructionTest, OptionalOutputsGoToTheMainResultFileWithoutAName) {
 
 TEST_F(InstructionTest, KeywordsAreRecognisedByTheirComparedPrefixOnly) {
   EXPECT_EQ(read("# PLOT WEIGHTING\t1\n").plot_weighting, 0);  // a comment sign hides a keyword
-  EXPECT_EQ(read("INDIVIDUALS\t0\t0\ngroup\tx\ty\tspecies\n").individual_list_source, "instr.txt");
+  EXPECT_EQ(source_text(read("INDIVIDUALS\t0\t0\ngroup\tx\ty\tspecies\n").individuals), "instr.txt:1 0 0");
   // The argument is the first word after the full keyword text: "WRITE NEXUS
   // TREES" would name a file "S". A keyword lengthened by letters is taken
   // for a look-alike and stops the run.

@@ -15,9 +15,7 @@ class InstructionTest : public testing::WorkDirTest {
  protected:
   RunSettings read(const std::string& text, const std::string& name = "instr.txt") {
     testing::write_file(name, text);
-    RunSettings settings;
-    read_instruction_file(name, settings);
-    return settings;
+    return read_instruction_file(name);
   }
 
   /// Copies a folder of tests/data into the working folder.
@@ -27,5 +25,15 @@ class InstructionTest : public testing::WorkDirTest {
     }
   }
 };
+
+/// A source as the tests compare it: the file name, followed for inline data
+/// by ":" the keyword line and the numbers after the keyword ("instr.txt:1 3 2").
+inline std::string source_text(const input::DataSource& source) {
+  std::string text = source.file;
+  if (!source.is_inline()) return text;
+  text += ":" + std::to_string(source.keyword_line);
+  for (const int number : source.numbers) text += " " + std::to_string(number);
+  return text;
+}
 
 }  // namespace quorvel::instructions

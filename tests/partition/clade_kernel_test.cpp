@@ -20,7 +20,7 @@ namespace quorvel::partition {
 namespace {
 
 struct CladeProblem {
-  int n = 0, s = 0, data_type = 0, R = 0;
+  int n = 0, s = 0, data_type = kPresenceAbsenceData, R = 0;
   core::DMatrix A;
   CladeTree tree;
   core::IVector tips;

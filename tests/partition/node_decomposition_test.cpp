@@ -171,7 +171,7 @@ TEST(NodeDecomposition, AgreesWithPairByPairSumsOnRandomPlots) {
   for (int k = 1; k <= 8; ++k) categories[k] = 1 + k % 3;
   for (const char* text : trees) {
     const SpeciesTreeFixture tree = species_tree(text);
-    for (int data_type = 0; data_type <= 2; ++data_type) {
+    for (int data_type = kPresenceAbsenceData; data_type <= kCountData; ++data_type) {
       for (int mode = 0; mode <= 2; ++mode) {
         const core::DMatrix A = testing::random_abundance_table(rng, 8, tree.n_tips, data_type);
         NodeDecompositionInput in = input_for(tree, A, data_type);

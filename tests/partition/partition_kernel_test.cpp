@@ -15,7 +15,7 @@ namespace {
 
 // One random partition problem.
 struct Problem {
-  int n = 0, s = 0, data_type = 0, R = 0;
+  int n = 0, s = 0, data_type = kPresenceAbsenceData, R = 0;
   core::DMatrix A;
   bool has_divergences = false;
   core::FMatrix D;

@@ -79,7 +79,7 @@ void compute_diversity_partition(int n, int s, core::DMatrix& A, int data_type, 
         const double d = divergence(i, j);
         if (absent(d)) continue;
         double y = A[l][j];
-        if (k == l && data_type == 2) {
+        if (k == l && data_type == kCountData) {
           // Two different individuals of the plot.
           const double N = A[k][0];
           if (N == 1) {

@@ -52,7 +52,7 @@ class CladeOutputsTest : public quorvel::testing::WorkDirTest {
   }
 
   std::size_t seen_output_ = 0;
-  int data_type_ = 2;  // counts: totals of 8, 4 and 4 individuals
+  int data_type_ = kCountData;  // counts: totals of 8, 4 and 4 individuals
   ParsedTree tree_;
   core::NameTable species_, plots_;
   core::IVector leaf_of_species_, species_of_leaf_;
@@ -83,7 +83,7 @@ TEST_F(CladeOutputsTest, WholeTreeCladeDropsOnlySpeciesWithoutTip) {
 }
 
 TEST_F(CladeOutputsTest, RelativeAbundancesKeepTheirSummedShare) {
-  data_type_ = 1;
+  data_type_ = kRelativeAbundanceData;
   abundances_[1][0] = 2.5;
   reduce("R");
   EXPECT_DOUBLE_EQ(abundances_[1][0], 2.5 * 0.75);

@@ -53,14 +53,13 @@ class Carni70 : public testing::WorkDirTest {
     WorkDirTest::SetUp();
     expected_ = read_expected();
     ASSERT_EQ(expected_["data.nspecies"], "70");
-    core::NameTable variables = core::name_table(0, 2);
-    variables[0] = "Species";
-    variables[1] = "size";
-    variables[2] = "range";
-    core::IVector announced = core::ivector(0, 2);
-    input::TraitCategoryNames category_names;
-    categories_ = input::read_species_traits(data_path("sets/carni70/carni70_traits.txt"), kSpecies, 2, 0, variables,
-                                             announced, species_, traits_, category_names);
+    const std::string file = data_path("sets/carni70/carni70_traits.txt");
+    const input::SpeciesListHeader header = input::scan_species_traits(input::DataSource{file, 0, {}});
+    ASSERT_EQ(header.n_species, kSpecies);
+    const input::SpeciesTraits list = input::read_species_traits(file, header, nullptr);
+    species_ = list.species_names;
+    traits_ = list.values;
+    categories_ = list.categories_found;
     for (int s = 1; s <= kSpecies; ++s) ASSERT_EQ(species_[s], expected_["data.species." + std::to_string(s)]);
     divergences_ = core::matrix(0, kSpecies, 0, kSpecies);
     for (int i = 1; i <= kSpecies; ++i) {
