@@ -28,10 +28,14 @@ const char* data_type_text(int data_type) {
 
 }  // namespace
 
-void write_data_description(const RunState& state) {
+std::string write_data_description(const RunState& state) {
   const RunSettings& settings = state.settings;
   const std::string& out = settings.main_result_file;
-  auto echo = [&out](const std::string& text) { core::echo_to_file(out, text); };
+  std::string description;
+  auto echo = [&out, &description](const std::string& text) {
+    core::echo_to_file(out, text);
+    description += text;
+  };
 
   core::wait_for_output_file(out);
   core::console_print("\n\n\n\n\n");
@@ -92,6 +96,8 @@ void write_data_description(const RunState& state) {
                   settings.plot_list_source.c_str()));
     }
   }
+
+  if (!settings.distance_unit.empty()) echo(format("\n\nDISTANCE UNIT : %s", settings.distance_unit.c_str()));
 
   if (settings.n_divergence_levels != 0) {
     std::string levels = "\n\nTAXONOMIC LEVELS (taxonomic distance between taxa from level):\n";
@@ -180,6 +186,7 @@ void write_data_description(const RunState& state) {
     if (!state.clade_reduction_note.empty()) echo(state.clade_reduction_note);
   }
   echo(format("\n\nRANDOM SEED : %i", -state.random_seed));
+  return description;
 }
 
 }  // namespace quorvel::driver

@@ -104,7 +104,7 @@ int run(const std::vector<std::string>& arguments) {
   use_data_set(state, std::move(data));
   open_run_reports(state);
 
-  write_data_description(state);
+  state.reports.data_description = write_data_description(state);
   choose_analysis_level(state, settings, outputs, headers);
   run_analysis_sequence(state);
   close_run_reports(state);
