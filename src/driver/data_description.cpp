@@ -36,8 +36,8 @@ void describe_species_left_out(const RunInputs& run, reports::DataDescription& d
 
 }  // namespace
 
-void write_data_description(const RunInputs& run, const DataHeaders& headers, const std::string& instruction_file,
-                            int random_seed) {
+std::string write_data_description(const RunInputs& run, const DataHeaders& headers,
+                                   const std::string& instruction_file, int random_seed) {
   const instructions::RunSettings& settings = run.settings;
   const DataSet& data = run.data;
   reports::DataDescription d;
@@ -79,10 +79,11 @@ void write_data_description(const RunInputs& run, const DataHeaders& headers, co
   d.n_distance_intervals = data.intervals.distance.n;
   d.distance_limits = &data.intervals.distance.limits;
   d.plot_distances_file = settings.plot_distances.file;
+  d.distance_unit = settings.distance_unit;
 
   d.n_levels = headers.taxonomic_levels.n_levels;
-  d.level_names = &data.level_names;
-  d.level_divergences = &headers.taxonomic_levels.level_divergences;
+  d.level_names = &data.levels.level_names;
+  d.level_divergences = &data.levels.level_divergences;
   d.classification = run.codes.phylogeny_kind == kTaxonomy;
   d.n_tree_tips = headers.signed_tree_tips();
   d.tree_file = settings.tree.file;
@@ -115,15 +116,11 @@ void write_data_description(const RunInputs& run, const DataHeaders& headers, co
   d.clade_reduction_note = individuals.clade_reduction_note;
   d.random_seed = random_seed;
 
-  const std::vector<reports::EchoedText> parts = reports::data_description_text(d);
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    if (i > 0) {
-      core::console_print("\n\nCheck the values and press RETURN to continue");
-      std::string answer;
-      core::console_read_line(answer);  // a pause: at end of input it returns at once
-    }
-    reports::write_echoed(run.outputs.main_result_file, parts[i]);
-  }
+  return reports::write_data_description(d, [] {
+    core::console_print("\n\nCheck the values and press RETURN to continue");
+    std::string answer;
+    core::console_read_line(answer);  // a pause: at end of input it returns at once
+  });
 }
 
 }  // namespace quorvel::driver

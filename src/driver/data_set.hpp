@@ -162,9 +162,10 @@ struct DataSet {
   Traits traits;
   Phylogeny phylogeny;
   IntervalSet intervals;
-  /// The levels of the classification, the species level first and "ALL"
-  /// last ([0..L]), or [0..0]: the species level as the species list names it.
-  core::NameTable level_names;
+  /// The levels of the classification: names, the species level first and
+  /// "ALL" last, with their divergences ([0..L]); without levels, [0..0] the
+  /// species level as the species list names it.
+  input::TaxonomicLevels levels;
 };
 
 }  // namespace quorvel::driver

@@ -141,7 +141,7 @@ void run_individual_section(const RunInputs& run, randomization::RandomGenerator
       for (int t = 1; t <= std::min(settings.n_phylogeny_tests, kMaxPhylogenyTests); ++t) {
         if (settings.test_restriction[t] == kTestSkippedHere) continue;
         reports::IndividualTestRecord test;
-        test.level_names = &data.level_names;
+        test.level_names = &data.levels.level_names;
         test.sub_clade_age = settings.test_age_limit[t];
         test.restriction = settings.test_restriction[t];
         test.clade_name = settings.test_clade_names[t];

@@ -123,17 +123,19 @@ void load_selection_tests(const instructions::RunSettings& settings, const DataH
       input::read_selection_tests(settings.selection_tests.file, headers.selection_test_counts);
 }
 
-// The names of the levels of a classification; without levels, the species
-// level as the species list names it.
-core::NameTable level_names(const DataHeaders& headers) {
-  if (headers.taxonomic_levels.level_names.hi() > 0) return headers.taxonomic_levels.level_names;
-  core::NameTable names = core::name_table(0, 0);
+// The levels of a classification; without levels, the species level as
+// the species list names it.
+input::TaxonomicLevels classification_levels(const DataHeaders& headers) {
+  if (headers.taxonomic_levels.level_names.hi() > 0) return headers.taxonomic_levels;
+  input::TaxonomicLevels levels;
+  levels.level_names = core::name_table(0, 0);
+  levels.level_divergences = core::vector(0, 0);
   if (headers.species_traits.counts_read) {
-    names[0] = headers.species_traits.variable_names[0];
+    levels.level_names[0] = headers.species_traits.variable_names[0];
   } else if (headers.taxonomy.counts_read) {
-    names[0] = headers.taxonomy.level_names[0];
+    levels.level_names[0] = headers.taxonomy.level_names[0];
   }
-  return names;
+  return levels;
 }
 
 // Individuals standing in groups at a few positions may be analysed one by
@@ -218,7 +220,7 @@ DataSet load_data_set(const instructions::RunSettings& settings, const DataHeade
   load_plot_distances(settings, headers, data);
   if (headers.community.n_plots != 0) load_pairwise_categories(settings, data.community.plot_names, data);
   load_selection_tests(settings, headers, data);
-  data.level_names = level_names(headers);
+  data.levels = classification_levels(headers);
   return data;
 }
 

@@ -66,22 +66,31 @@ void print_banner() {
   console_print("             Program written by the Quorvel developers\n");
 }
 
-// Writes the results table and the figures asked for, from the rows the
-// sections handed over, and says on the console where they are.
-void write_run_reports(const instructions::RunSettings& settings, reports::ResultsTable table) {
+// The results table, the figures and the report page asked for, from the
+// rows the sections handed over; the console says where they are.
+void write_run_reports(const RunInputs& run, std::string data_description, reports::ResultsTable table) {
+  const instructions::RunSettings& settings = run.settings;
   reports::RunReports run_reports;
   run_reports.table_file = settings.results_table_output;
   run_reports.figures_folder = settings.figures_folder;
   if (!run_reports.wanted()) return;
   run_reports.data_files = instructions::data_file_list(settings);
-  run_reports.table = std::move(table);
-  const std::vector<std::string> written = reports::write_run_reports(run_reports);
-  if (!run_reports.table_file.empty()) {
-    console_print(format("\n\nResults table: %s", run_reports.table_file.c_str()));
+  run_reports.distance_unit = settings.distance_unit;
+  // A classification's levels name the divergence axes.
+  const input::TaxonomicLevels& levels = run.data.levels;
+  if (run.codes.phylogeny_kind == kTaxonomy) {
+    for (int level = 0; level <= levels.level_divergences.hi() && level <= levels.level_names.hi(); ++level)
+      run_reports.divergence_levels.push_back(
+          {static_cast<double>(levels.level_divergences[level]), levels.level_names[level]});
   }
-  if (!run_reports.figures_folder.empty()) {
-    const std::size_t figures = written.size() - (run_reports.table_file.empty() ? 0 : 1);
-    console_print(format("\nFigures: %i file(s) in %s", static_cast<int>(figures), run_reports.figures_folder.c_str()));
+  run_reports.data_description = std::move(data_description);
+  run_reports.table = std::move(table);
+  const reports::WrittenReports written = reports::write_run_reports(run_reports);
+  if (!written.table.empty()) console_print(format("\n\nResults table: %s", written.table.c_str()));
+  if (!written.page.empty()) {
+    console_print(format("\nFigures: %i file(s) in %s", static_cast<int>(written.figures.size()),
+                         run_reports.figures_folder.c_str()));
+    console_print(format("\nReport page: %s", written.page.c_str()));
   }
   console_print("\n");
 }
@@ -111,12 +120,14 @@ int run(const std::vector<std::string>& arguments) {
 
   DataSet data = load_data_set(settings, headers, outputs);
   DerivedCodes codes = loaded_codes(headers, data);
-  write_data_description({settings, outputs, codes, data}, headers, instruction_file, -random_seed);
+  std::string description =
+      write_data_description({settings, outputs, codes, data}, headers, instruction_file, -random_seed);
   choose_analysis_level(settings, headers, data, codes);
 
   reports::ResultsTable table;
-  run_analysis_sequence({settings, outputs, codes, data}, generator, table);
-  write_run_reports(settings, std::move(table));
+  const RunInputs inputs{settings, outputs, codes, data};
+  run_analysis_sequence(inputs, generator, table);
+  write_run_reports(inputs, std::move(description), std::move(table));
   reports::write_end_stamp(outputs.main_result_file);
   output_session.commit();
   return 0;

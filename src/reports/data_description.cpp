@@ -13,6 +13,9 @@ using core::format;
 
 namespace {
 
+// Shown on the console ahead of the description.
+const std::string kDescriptionLead = "\n\n\n\n\n";
+
 const char* data_type_text(int data_type) {
   switch (data_type) {
     case kPresenceAbsenceData:
@@ -70,7 +73,7 @@ std::string limits_line(const char* label, int n, const core::DVector& limits) {
 std::vector<EchoedText> data_description_text(const DataDescription& d) {
   std::vector<EchoedText> parts(1);
   EchoedText* out = &parts.back();
-  out->console += "\n\n\n\n\n";
+  out->console += kDescriptionLead;
   out->append(
       format("\nQuorvel %s - Spatial & Phylogenetic Analysis of Community Diversity \n"
              "             Program written by the Quorvel developers\n",
@@ -121,6 +124,8 @@ std::vector<EchoedText> data_description_text(const DataDescription& d) {
                        d.plot_list_file.c_str()));
     }
   }
+
+  if (!d.distance_unit.empty()) out->echo(format("\n\nDISTANCE UNIT : %s", d.distance_unit.c_str()));
 
   if (d.n_levels != 0) {
     std::string levels = "\n\nTAXONOMIC LEVELS (taxonomic distance between taxa from level):\n";
@@ -205,6 +210,18 @@ std::vector<EchoedText> data_description_text(const DataDescription& d) {
   }
   out->echo(format("\n\nRANDOM SEED : %i", d.random_seed));
   return parts;
+}
+
+std::string write_data_description(const DataDescription& description, const std::function<void()>& pause) {
+  const std::vector<EchoedText> parts = data_description_text(description);
+  std::string shown;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) pause();
+    write_echoed(description.main_result_file, parts[i]);
+    shown += parts[i].console;
+  }
+  // The console alone gets the blank lines ahead of the description.
+  return shown.substr(kDescriptionLead.size());
 }
 
 }  // namespace quorvel::reports

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,7 @@ struct DataDescription {
   int n_distance_intervals = 0;
   const core::DVector* distance_limits = nullptr;  ///< [1..n]
   std::string plot_distances_file;                 ///< empty: distances from the coordinates of the plot list
+  std::string distance_unit;                       ///< "DISTANCE UNIT", empty when not given
 
   // Taxonomic levels (n_levels != 0) and the phylogeny.
   int n_levels = 0;
@@ -88,5 +90,10 @@ struct DataDescription {
 /// all but the banner also for the console. In parts: the user is asked to
 /// check the values after each ten selection tests, between two parts.
 std::vector<EchoedText> data_description_text(const DataDescription& description);
+
+/// Writes the data description at the head of the main result file, shown on
+/// the console too, calling `pause` between its parts. Returns the
+/// description (the text shown), for the report page.
+std::string write_data_description(const DataDescription& description, const std::function<void()>& pause);
 
 }  // namespace quorvel::reports

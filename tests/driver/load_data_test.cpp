@@ -87,7 +87,7 @@ TEST_F(LoadData, TheDataSetCarriesWhatTheSectionsRead) {
   EXPECT_EQ(data.traits.variables.n_variables, 1);
   EXPECT_EQ(data.traits.variables.variable_names[1], "size");
   EXPECT_EQ(data.traits.variables.variable_categories[1], 0);
-  EXPECT_EQ(data.level_names[0], "Species");
+  EXPECT_EQ(data.levels.level_names[0], "Species");
   EXPECT_TRUE(data.positions.distances_read);
   EXPECT_DOUBLE_EQ(data.positions.plot_distances(2, 1), 5.0);
   EXPECT_FLOAT_EQ(data.positions.pairwise_categories(1, 2), 7.0f);
