@@ -20,6 +20,8 @@
 #include "input/trait_distances_file.hpp"
 #include "input/tree_file.hpp"
 #include "input/triplet_table.hpp"
+#include "reports/community_conversion.hpp"
+#include "reports/report_files.hpp"
 
 namespace quorvel::driver {
 
@@ -68,7 +70,8 @@ void load_community_data(const instructions::RunSettings& settings, const DataHe
                                : input::read_triplets(settings.triplets.file, headers.community);
   data.species_names = data.community.species_names;
   if (!settings.conversion_output.empty()) {
-    input::write_converted_data(settings.conversion_output, from_matrix, data.community);
+    reports::write_optional_file(settings.conversion_output,
+                                 reports::converted_community_text(data.community, from_matrix));
   }
   input::PlotList& plots = data.positions.list;
   plots = settings.plot_list.given()

@@ -165,7 +165,7 @@ void write_pairwise_values(const RunInputs& run, const PlotSectionData& data, co
   if (input.form >= 0) core::console_print("\nWriting pairwise distances in column form. Please wait.");
   // The first block of a run creates the file, a later one is appended.
   reports::write_table_file(run.outputs.file(run.settings.pairwise_indices_output), run.outputs.main_result_file,
-                            partition::pairwise_values_text(input), reports::TableFileMode::kNewFile);
+                            partition::pairwise_values_text(input));
 }
 
 }  // namespace quorvel::driver

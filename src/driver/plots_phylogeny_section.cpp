@@ -34,8 +34,7 @@ partition::SpeciesTree species_tree(const RunInputs& run) {
 // main result file; a table the data cannot give is said on the console and
 // in the main result file.
 void write_table(const RunInputs& run, const std::string& name, const std::string& text) {
-  reports::write_table_file(run.outputs.file(name), run.outputs.main_result_file, text,
-                            reports::TableFileMode::kNewFile);
+  reports::write_table_file(run.outputs.file(name), run.outputs.main_result_file, text);
 }
 
 void note_skipped_table(const RunInputs& run, const char* keyword, const char* needs) {
