@@ -1,12 +1,10 @@
 #include "driver/individual_section.hpp"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "core/console.hpp"
-#include "core/errors.hpp"
-#include "core/format.hpp"
 #include "individuals/individual_tests.hpp"
+#include "individuals/selection_tests.hpp"
 #include "reports/report_files.hpp"
 #include "reports/run_notes.hpp"
 #include "reports/section_reports.hpp"
@@ -14,87 +12,31 @@
 
 namespace quorvel::driver {
 
-using individuals::LogicTestTable;
-
 namespace {
 
 // Tests of the phylogeny whose clade restriction reserves them for other sections.
 constexpr float kTestSkippedHere = -2.0f;
 
-// A variable name in both lists would make the tests ambiguous.
-void check_variable_names(const DataSet& data) {
-  const input::SpeciesListHeader& species = data.traits.variables;
-  const Individuals& individuals = data.individuals;
-  for (int v = 0; v <= species.n_variables && v <= species.variable_names.hi(); ++v) {
-    for (int j = 0; j < individuals.n_columns; ++j) {
-      if (species.variable_names[v] == individuals.column_names[j]) {
-        core::stop_run(core::format("\n\nERROR: The same variable name \"%s\" appears in both the species and "
-                                    "individual lists. Use different names.",
-                                    species.variable_names[v].c_str()),
-                       core::kStoppedStatus);
-      }
-    }
-  }
+individuals::IndividualLists individual_lists(const RunInputs& run) {
+  const DataSet& data = run.data;
+  individuals::IndividualLists lists;
+  lists.n_species = run.codes.n_species;
+  lists.species_names = &data.species_names;
+  lists.individuals = &data.individuals.list;
+  lists.species_of = &data.individuals.species;
+  lists.n_columns = data.individuals.n_columns;
+  lists.column_names = &data.individuals.column_names;
+  lists.column_categories = &data.individuals.column_categories;
+  lists.species_list = &data.traits.variables;
+  lists.species_traits = data.traits.species_traits;
+  lists.variable_category_names = &data.traits.list.category_names;
+  lists.species_values = &data.traits.list.values;
+  lists.selection_test_counts = &data.individuals.selection_test_counts;
+  lists.selection_test_texts = &data.individuals.selection_test_texts;
+  return lists;
 }
 
 }  // namespace
-
-void prepare_individual_data(const RunInputs& run, IndividualSectionData& section) {
-  const DataSet& data = run.data;
-  const Individuals& individuals = data.individuals;
-  const Traits& traits = data.traits;
-  const int S = run.codes.n_species;
-  section.individual_variables =
-      individuals::VariableSet{individuals.n_columns, &individuals.column_names, &individuals.column_categories,
-                               &individuals.list.category_names};
-  // Species variables: the columns of the species list, the species column
-  // itself a qualitative variable whose categories are the species.
-  const int V = traits.species_traits ? traits.variables.n_variables : -1;
-  section.species_category_names = core::Vector<core::NameTable>(0, std::max(V, 0));
-  section.species_category_names[0] = data.species_names;
-  for (int v = 1; v <= V; ++v) {
-    if (v <= traits.list.category_names.hi()) section.species_category_names[v] = traits.list.category_names[v];
-  }
-  section.species_variables = individuals::VariableSet{
-      V + 1, &traits.variables.variable_names, &traits.variables.variable_categories, &section.species_category_names};
-  section.species_values = V >= 0 ? traits.list.values : core::matrix(0, 0, 0, S);
-  for (int s = 0; s <= S; ++s) section.species_values(0, s) = static_cast<float>(s);
-  section.logic = individuals::LogicData{&individuals.list.values, &section.species_values, &individuals.species};
-  section.input = individuals::IndividualInput{
-      individuals.n_individuals(), S, &individuals.species, &individuals.list.x, &individuals.list.y, section.logic};
-
-  // The selection tests: without any, one analysis of every pair ("[]").
-  const core::IVector& counts = individuals.selection_test_counts;
-  const int n_tests = std::max(counts[0], 0);
-  section.n_selection_tests = n_tests;
-  const int first = n_tests == 0 ? 0 : 1;
-  section.tests = core::Vector<LogicTestTable>(first, n_tests);
-  section.texts = core::Vector<core::NameTable>(first, n_tests);
-  section.pair_test_counts = core::ivector(first, n_tests);
-  if (n_tests == 0) {
-    section.texts[0] = core::name_table(0, 0);
-    section.texts[0][0] = "[]";
-    section.tests[0] = individuals::logic_test_matrix(0, 0, 0, 101);
-    individuals::parse_logic_test("[]", section.tests[0], 0, 0, section.individual_variables,
-                                  section.species_variables);
-    return;
-  }
-  const individuals::VariableSet no_individual_variables{0, &individuals.column_names, &individuals.column_categories,
-                                                         &individuals.list.category_names};
-  for (int q = 1; q <= n_tests; ++q) {
-    const int count = counts[q];
-    section.pair_test_counts[q] = count;
-    section.texts[q] = individuals.selection_test_texts[q];
-    section.tests[q] = individuals::logic_test_matrix(0, std::abs(count), 0, 101);
-    for (int k = 0; k <= std::abs(count); ++k) {
-      // Species-pair tests may name species variables only.
-      const individuals::VariableSet& individual_set =
-          count < 0 && k > 0 ? no_individual_variables : section.individual_variables;
-      individuals::parse_logic_test(section.texts[q][k], section.tests[q], k, k, individual_set,
-                                    section.species_variables);
-    }
-  }
-}
 
 void run_individual_section(const RunInputs& run, randomization::RandomGenerator& generator,
                             reports::ResultsTable& table) {
@@ -102,9 +44,8 @@ void run_individual_section(const RunInputs& run, randomization::RandomGenerator
   const instructions::RunSettings& settings = run.settings;
   const std::string& main_result_file = run.outputs.main_result_file;
   core::console_print("\n\n\n\n\nAnalyse INDIVIDUALS data");
-  check_variable_names(data);
-  IndividualSectionData section;
-  prepare_individual_data(run, section);
+  individuals::SelectionTests section;
+  individuals::compile_selection_tests(individual_lists(run), section);
 
   // Distance classes, shared by the analyses of all selection tests. A
   // negative count (classes of equal numbers of pairs) is a plot-level

@@ -20,6 +20,7 @@
 #include "input/trait_distances_file.hpp"
 #include "input/tree_file.hpp"
 #include "input/triplet_table.hpp"
+#include "instructions/file_prompts.hpp"
 #include "reports/community_conversion.hpp"
 #include "reports/report_files.hpp"
 
@@ -141,24 +142,6 @@ input::TaxonomicLevels classification_levels(const DataHeaders& headers) {
   return levels;
 }
 
-// Individuals standing in groups at a few positions may be analysed one by
-// one or as plots made of the groups. "ANALYSIS LEVEL" answers the question
-// in batch runs; at end of input the answer is that of an empty line.
-int ask_analysis_level(const instructions::RunSettings& settings, const Individuals& individuals) {
-  const int n_individuals = individuals.n_individuals();
-  const int n_groups = individuals.position_groups.n_groups;
-  if (!(n_groups > 1 && n_groups < n_individuals)) return kIndividualLevel;
-  if (settings.analysis_level_keyword != 0) return settings.analysis_level_keyword;
-  core::console_print(
-      core::format("\n\nAnalysis at the \n\t1- Individual level (%i individuals)\n\t2- Plot level (%i "
-                   "spatial groups)\n",
-                   n_individuals, n_groups));
-  std::string answer;
-  if (!core::console_read_line(answer)) answer.clear();
-  int choice = 0;
-  return std::sscanf(answer.c_str(), "%d", &choice) == 1 && choice == 1 ? kIndividualLevel : kGroupedIndividuals;
-}
-
 // The categories of the pairs of the plots analysed, when the run selects
 // plot pairs by their category.
 void load_pairwise_categories(const instructions::RunSettings& settings, const core::NameTable& plot_names,
@@ -230,11 +213,12 @@ DataSet load_data_set(const instructions::RunSettings& settings, const DataHeade
 void choose_analysis_level(const instructions::RunSettings& settings, const DataHeaders& headers, DataSet& data,
                            DerivedCodes& codes) {
   if (data.individuals.n_individuals() != 0) {
-    codes.analysis_level = ask_analysis_level(settings, data.individuals);
+    const Individuals& individuals = data.individuals;
+    codes.analysis_level = instructions::ask_analysis_level(
+        settings.analysis_level_keyword, individuals.n_individuals(), individuals.position_groups.n_groups);
     if (codes.analysis_level == kGroupedIndividuals) {
       codes.spatial_kind = 2;
-      load_pairwise_categories(settings, individuals::group_plot_names(data.individuals.position_groups.n_groups),
-                               data);
+      load_pairwise_categories(settings, individuals::group_plot_names(individuals.position_groups.n_groups), data);
     }
   } else if (headers.community.n_plots != 0) {
     codes.analysis_level = kPlotLevel;

@@ -73,20 +73,6 @@ PlotSectionData plot_section_data(const RunInputs& run, const core::FMatrix* dis
   return data;
 }
 
-std::vector<int> plots_in_selection(const PlotSection& section) {
-  const partition::PairSelection& selection = section.selection;
-  std::vector<int> plots;
-  for (int k = 1; k <= section.n_plots; ++k) {
-    const int category = selection.categories == nullptr ? 0 : (*selection.categories)[k];
-    const bool kept = selection.mode == 1 ? selection.key1 == 0 || category == selection.key1
-                      : selection.mode == 2
-                          ? selection.key1 == 0 || category == selection.key1 || category == selection.key2
-                          : true;
-    if (kept) plots.push_back(k);
-  }
-  return plots;
-}
-
 PlotSection make_plot_section(const RunInputs& run, const PlotSectionData& data, const core::FMatrix* distances,
                               int analysis_kind, bool use_divergence_intervals) {
   PlotSection section;
@@ -115,7 +101,7 @@ PlotSection make_plot_section(const RunInputs& run, const PlotSectionData& data,
   section.positions.x = &data.plots.x;
   section.positions.y = &data.plots.y;
   section.positions.distances = data.plot_distances;
-  for (const int k : plots_in_selection(section)) {
+  for (const int k : partition::plots_in_selection(section)) {
     if (data.community.abundances(k, 0) == 0.0) section.empty_plots.push_back(k);
   }
   partition::prepare_plot_section(section, run.data.intervals.distance.n, run.data.intervals.distance.limits);

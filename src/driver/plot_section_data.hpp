@@ -40,11 +40,6 @@ struct PlotSectionData {
 /// species kept), from the run's data set, which it leaves as it is.
 PlotSectionData plot_section_data(const RunInputs& run, const core::FMatrix* distances);
 
-/// The plots that take part in the analysis: with a selection within (mode
-/// 1) or between (mode 2) named categories, the plots of those categories;
-/// every plot otherwise.
-std::vector<int> plots_in_selection(const PlotSection& section);
-
 /// A section over the plots of `data`: its selection, plot positions, the
 /// distance classes fixed from the distance intervals, the divergence
 /// intervals (`use_divergence_intervals`; otherwise 0 and 1), its tables.

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <vector>
-
 #include "driver/plot_section_data.hpp"
 #include "driver/run_inputs.hpp"
 #include "randomization/matrix_randomizer.hpp"
@@ -26,10 +24,6 @@ randomization::PlotTestData plot_test_data(const PlotSectionTests& tests);
 
 /// The run's phylogeny as the randomizations read it.
 randomization::PhylogenyView phylogeny_view(const DataSet& data);
-
-/// Weights of the tips (`by_tip`; tips without a species weigh 0) or of the
-/// species for a permutation mode, over the plots of the pair selection.
-core::FVector permutation_weights(const PlotSectionTests& tests, float mode, bool by_tip);
 
 /// Randomization tests of the plots x phylogeny section, when phylogeny or
 /// spatial randomizations are asked for: time decomposition, phylogeny tests,

@@ -14,7 +14,7 @@
 #include "driver/analysis_sequence.hpp"
 #include "driver/data_description.hpp"
 #include "driver/load_data.hpp"
-#include "driver/start_up.hpp"
+#include "instructions/file_prompts.hpp"
 #include "instructions/instruction_file.hpp"
 #include "instructions/keyword_table.hpp"
 #include "randomization/random_generator.hpp"
@@ -25,41 +25,13 @@ namespace quorvel::driver {
 
 using core::console_print;
 using core::format;
+using instructions::ask_instruction_file_name;
+using instructions::ask_result_file_name;
 using instructions::output_conflict_messages;
 using instructions::prepare_main_result_file;
 using instructions::read_instruction_file;
 
 namespace {
-
-constexpr const char* kUsage =
-    "Usage: quorvel [INSTRUCTION_FILE [RESULT_FILE]]\n"
-    "\n"
-    "Runs the analysis described by INSTRUCTION_FILE, a text file of keyword lines\n"
-    "(see the user guide, docs/guide.md). The program changes to the folder of\n"
-    "INSTRUCTION_FILE, reads the data files it names there and writes its results\n"
-    "to the main result file: the one named by \"MAIN RESULT FILE\" (a complete run\n"
-    "replaces its content) or \"ADD TO MAIN RESULT FILE\" (a complete run appends to\n"
-    "it) in the instruction file, else RESULT_FILE, else the name asked for on the\n"
-    "console (\"out.txt\" by default); when that file exists, you are asked whether\n"
-    "to append to it (the default) or erase it.\n"
-    "Without arguments the program asks for the instruction file.\n"
-    "\n"
-    "  --help     show this text\n"
-    "  --version  show the version\n"
-    "\n"
-    "Exit status:\n"
-    "  0    the run went to its end (\"Analyses finished\" in the main result file)\n"
-    "  1    a data file could not be read (the message is also in error.txt),\n"
-    "       or a file lacks the keyword line it must hold\n"
-    "  2    standard input ended where the run needed an answer\n"
-    "  3    the run was stopped by an error in the instruction file or the data,\n"
-    "       or by an output that cannot be written (a full disk, a file-size limit)\n"
-    "  22   the tree text cannot be read\n"
-    "  87   a field longer than the program accepts\n"
-    "  101  errors in the species traits\n"
-    "Any other non-zero status also means that the run stopped before its end\n"
-    "(128 + the signal's number for a run ended by a signal: 130 for Ctrl+C).\n"
-    "A run that stops leaves the result files of earlier runs as they were.\n";
 
 void print_banner() {
   console_print(format("Quorvel %s - Spatial & Phylogenetic Analysis of Community Diversity \n", kVersion));
@@ -138,7 +110,7 @@ int run(const std::vector<std::string>& arguments) {
 int run_program(int argc, char** argv) {
   std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
   if (!arguments.empty() && arguments[0] == "--help") {
-    console_print(kUsage);
+    console_print(instructions::kCommandLineUsage);
     return 0;
   }
   if (!arguments.empty() && arguments[0] == "--version") {

@@ -20,6 +20,20 @@ void fill_statistic_summary(const PartitionTables& tables, StatisticSummary& sum
   }
 }
 
+std::vector<int> plots_in_selection(const PlotSection& section) {
+  const PairSelection& selection = section.selection;
+  std::vector<int> plots;
+  for (int k = 1; k <= section.n_plots; ++k) {
+    const int category = selection.categories == nullptr ? 0 : (*selection.categories)[k];
+    const bool kept = selection.mode == 1 ? selection.key1 == 0 || category == selection.key1
+                      : selection.mode == 2
+                          ? selection.key1 == 0 || category == selection.key1 || category == selection.key2
+                          : true;
+    if (kept) plots.push_back(k);
+  }
+  return plots;
+}
+
 void prepare_plot_section(PlotSection& section, int n_classes, const core::DVector& class_limits) {
   section.classes = make_distance_class_table(n_classes);
   for (int j = 1; j <= n_classes; ++j) section.classes.limit[j] = class_limits[j];

@@ -51,6 +51,11 @@ struct PlotSection {
   StatisticSummary summary;
 };
 
+/// The plots that take part in the analysis: with a selection within (mode
+/// 1) or between (mode 2) named categories, the plots of those categories;
+/// every plot otherwise.
+std::vector<int> plots_in_selection(const PlotSection& section);
+
 /// Fixes the distance classes of the section (n_classes of them with
 /// `class_limits` [1..n_classes], over its selected pairs of plots other
 /// than its empty plots) and allocates its tables, every regression row and

@@ -53,6 +53,33 @@ TEST_F(LoadData, EachPhylogenySourceGivesItsOrigin) {
   EXPECT_EQ(loaded_codes(headers_, data).n_reported_indices, 1);
 }
 
+TEST(DerivedCodes, PhylogenyTraitsAndSpeciesCount) {
+  DataHeaders headers;
+  EXPECT_EQ(derive_codes(headers).phylogeny_kind, kNoPhylogeny);
+  headers.tree.n_tips = 12;  // "PHYLOGENETIC TREE": not dated
+  headers.species_traits.counts_read = true;
+  headers.species_traits.n_species = 9;
+  headers.community.n_species = 30;
+  DerivedCodes codes = derive_codes(headers);
+  EXPECT_EQ(codes.phylogeny_kind, kOtherTree);
+  EXPECT_EQ(codes.trait_kind, kSpeciesTraits);
+  EXPECT_TRUE(codes.has_abundances);
+  EXPECT_EQ(codes.n_species, 30);  // the matrix defines the species of the run
+
+  headers = DataHeaders();
+  headers.taxonomy.counts_read = true;
+  headers.taxonomy.n_species = 5;
+  headers.taxonomic_levels.n_levels = 2;
+  headers.trait_distances.layout = -1;
+  headers.tree.n_tips = 4;
+  headers.tree.dated = true;
+  codes = derive_codes(headers);
+  EXPECT_EQ(codes.phylogeny_kind, kTaxonomy);
+  EXPECT_EQ(codes.trait_kind, kTraitDistances);
+  EXPECT_EQ(codes.n_species, 4);
+  EXPECT_FALSE(codes.has_abundances);
+}
+
 TEST_F(LoadData, CommunityPlotsAndIntervalsComeAsRecords) {
   const DataSet data = load(
       "SPECIES-PLOT MATRIX\t2\t3\n\tP1\tP2\tP3\nsp1\t1\t0\t2\nsp2\t3\t1\t0\n"

@@ -19,6 +19,7 @@
 #include "randomization/permutation_units.hpp"
 #include "randomization/phylogeny_permutation.hpp"
 #include "randomization/plot_permutation.hpp"
+#include "randomization/plot_tests.hpp"
 #include "section_run.hpp"
 #include "support/test_support.hpp"
 
@@ -113,6 +114,12 @@ struct ObservedSection {
 using randomization::MatrixRandomizer;
 using randomization::ValueStore;
 
+// Weights of the tips (`by_tip`) or of the species for a permutation mode.
+core::FVector permutation_weights(const ObservedSection& observed, float mode, bool by_tip) {
+  const randomization::PhylogenyView tree = phylogeny_view(observed.run_.data);
+  return randomization::plot_test_weights(plot_test_data(observed.tests()), by_tip ? &tree : nullptr, mode);
+}
+
 MatrixRandomizer species_randomizer(SectionRun& run, float mode, const core::FVector& weights) {
   return randomization::matrix_randomizer(run.data.phylogeny.divergences, run.codes.n_species, mode, weights,
                                           run.generator);
@@ -140,7 +147,7 @@ class SpatialRandomizations : public testing::WorkDirTest {};
 std::vector<float> partition_loop_values(int threads, int n) {
   SectionRun run = community(threads);
   const ObservedSection observed(run);
-  const core::FVector weights = permutation_weights(observed.tests(), 3.0f, false);
+  const core::FVector weights = permutation_weights(observed, 3.0f, false);
   std::vector<float> values = randomized_values(
       randomization::run_partition_test(plot_test_data(observed.tests()), species_randomizer(run, 3.0f, weights), n));
   const std::vector<float> interval = randomized_values(
@@ -159,7 +166,7 @@ TEST_F(PartitionRandomizations, OneTwoAndThreeWorkersKeepIdenticalValues) {
 TEST_F(PartitionRandomizations, EqualThePlainLoopOnTheSameStream) {
   SectionRun run = community(2);
   const ObservedSection observed(run);
-  const core::FVector weights = permutation_weights(observed.tests(), 0.0f, false);
+  const core::FVector weights = permutation_weights(observed, 0.0f, false);
   const ValueStore store =
       randomization::run_partition_test(plot_test_data(observed.tests()), species_randomizer(run, 0.0f, weights), 70);
   const randomization::PlotTestLayout layout{observed.section.classes.classes};
@@ -208,8 +215,8 @@ TEST(PermutationWeights, CountOccurrencesOrSumAbundancesOverThePlotsKept) {
   run.settings.pair_selection_mode = 1;
   run.settings.pair_category_1 = "A";
   const ObservedSection observed(run);
-  const core::FVector occurrences = permutation_weights(observed.tests(), 0.0f, false);
-  const core::FVector abundances = permutation_weights(observed.tests(), 3.0f, false);
+  const core::FVector occurrences = permutation_weights(observed, 0.0f, false);
+  const core::FVector abundances = permutation_weights(observed, 3.0f, false);
   const input::PlotList& plots = run.data.positions.list;
   const core::DMatrix& A = run.data.community.abundances;
   for (int j = 1; j <= 18; ++j) {
@@ -228,7 +235,7 @@ TEST(PermutationWeights, CountOccurrencesOrSumAbundancesOverThePlotsKept) {
   tree.species_of_leaf = core::ivector(0, 3);
   tree.species_of_leaf[1] = 5;
   tree.species_of_leaf[3] = 2;
-  const core::FVector tips = permutation_weights(observed.tests(), -2.0f, true);
+  const core::FVector tips = permutation_weights(observed, -2.0f, true);
   EXPECT_EQ(tips[1], occurrences[5]);
   EXPECT_EQ(tips[2], 0.0f);
   EXPECT_EQ(tips[3], occurrences[2]);
@@ -294,14 +301,14 @@ const TreeTest kTreeTests[] = {
 
 randomization::PhylogenyView tree_view;  // the view of the community a randomizer reads
 
-MatrixRandomizer tree_randomizer(SectionRun& run, const PlotSectionTests& tests, const TreeTest& test,
+MatrixRandomizer tree_randomizer(SectionRun& run, const ObservedSection& observed, const TreeTest& test,
                                  bool use_clades) {
   randomization::PhylogenyPermutation permutation;
   permutation.sub_clade_age = test.sub_clade_age;
   permutation.restriction = test.restriction;
   permutation.clade_name = test.clade;
   permutation.mode = test.mode;
-  permutation.weights = test.mode != randomization::kPermuteAllSpecies ? permutation_weights(tests, test.mode, true)
+  permutation.weights = test.mode != randomization::kPermuteAllSpecies ? permutation_weights(observed, test.mode, true)
                                                                        : core::vector(0, run.data.phylogeny.n_tips);
   tree_view = phylogeny_view(run.data);
   return randomization::phylogeny_randomizer(
@@ -312,7 +319,7 @@ MatrixRandomizer tree_randomizer(SectionRun& run, const PlotSectionTests& tests,
 std::vector<float> tree_loop_values(int threads, const TreeTest& test, bool use_clades) {
   SectionRun run = tree_community(threads);
   const ObservedSection observed(run);
-  const MatrixRandomizer randomizer = tree_randomizer(run, observed.tests(), test, use_clades);
+  const MatrixRandomizer randomizer = tree_randomizer(run, observed, test, use_clades);
   EXPECT_EQ(randomizer.clade_tree != nullptr, use_clades);
   std::vector<float> values =
       randomized_values(randomization::run_partition_test(plot_test_data(observed.tests()), randomizer, 60));
@@ -352,7 +359,7 @@ TEST_F(CladeRandomizations, PlaceSpeciesWhereTheMatricesPutThem) {
   for (const TreeTest& test : kTreeTests) {
     SectionRun run = tree_community(1);
     const ObservedSection observed(run);
-    const MatrixRandomizer randomizer = tree_randomizer(run, observed.tests(), test, true);
+    const MatrixRandomizer randomizer = tree_randomizer(run, observed, test, true);
     ASSERT_TRUE(randomizer.clade_tree);
     core::FMatrix by_matrix = run.data.phylogeny.divergences, by_tree = run.data.phylogeny.divergences;
     core::IVector perm, scratch, tips;
