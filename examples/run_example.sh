@@ -6,7 +6,7 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 names=("$@")
-[ ${#names[@]} -eq 0 ] && names=(dune mite carni70 lansing)
+[ ${#names[@]} -eq 0 ] && names=(dune mite carni70 lansing doubs)
 failed=0
 for name in "${names[@]}"; do
   out="$root/examples/out/$name"
@@ -20,7 +20,8 @@ for name in "${names[@]}"; do
     echo "    finished in $(($(date +%s) - start)) s; console output in examples/out/$name/console.txt"
     echo "    main result file:  examples/out/$name/results.txt"
     [ -f "$out/results_table.tsv" ] && echo "    results table:     examples/out/$name/results_table.tsv"
-    [ -d "$out/figures" ] && echo "    figures:           examples/out/$name/figures/ ($(ls "$out/figures" | tr '\n' ' '))"
+    [ -d "$out/figures" ] && echo "    figures:           examples/out/$name/figures/ ($(ls "$out/figures" | grep -v '^index.html$' | tr '\n' ' '))"
+    [ -f "$out/figures/index.html" ] && echo "    report page:       examples/out/$name/figures/index.html"
   else
     status=$?
     echo "    stopped with exit status $status; the end of its console output:"
@@ -30,5 +31,6 @@ for name in "${names[@]}"; do
 done
 echo
 echo "Open the .tsv files in a spreadsheet, R (read.delim) or pandas (read_csv(sep='\t')),"
-echo "and the .svg figures in a web browser. The user guide is docs/guide.md."
+echo "and the report page figures/index.html (or the .svg figures) in a web browser. The user guide"
+echo "is docs/guide.md."
 exit $failed

@@ -7,7 +7,8 @@
 #   example  build the program (a C++17 compiler, CMake 3.20 or later, make)
 #   format   check and apply the code format (clang-format)
 #   test     everything `make test` runs (the above, GoogleTest, GoogleMock,
-#            Python 3, and rsvg-convert, with which the tests render figures)
+#            Python 3, and rsvg-convert and headless Chromium, in which the
+#            tests draw the figures and open the report page)
 #   bench    the benchmarks (Google Benchmark)
 #   fuzz     the fuzz targets (clang and its libFuzzer runtime)
 #
@@ -47,6 +48,7 @@ have_header() {
   return 1
 }
 have_compiler() { have "${CXX:-c++}" || have g++ || have clang++; }
+have_chromium() { have chromium || have chromium-browser; }
 have_cmake() {
   have cmake || return 1
   local version major minor
@@ -66,20 +68,21 @@ have_fuzzer_runtime() {
 }
 
 # What each purpose needs: purpose, check, Debian/Ubuntu packages, what to
-# install elsewhere, and whether the tests can do without it. The libFuzzer
-# runtime's package is named after the clang release, known once clang is in.
+# install elsewhere. The libFuzzer runtime's package is named after the clang
+# release, known once clang is in.
 requirements=(
-  "example|have_compiler|g++|a C++17 compiler (g++ 8 or later, or clang++)|"
-  "example|have_cmake|cmake|CMake 3.20 or later|"
-  "example|have make|make|GNU make|"
-  "format|have clang-format|clang-format|clang-format|"
-  "test|have_header gtest/gtest.h|libgtest-dev|GoogleTest (headers and libraries)|"
-  "test|have_header gmock/gmock.h|libgmock-dev|GoogleMock (headers and libraries)|"
-  "test|have python3|python3|Python 3|"
-  "test|have rsvg-convert|librsvg2-bin|rsvg-convert (librsvg), with which the tests render the figures|optional"
-  "bench|have_header benchmark/benchmark.h|libbenchmark-dev|Google Benchmark|"
-  "fuzz|have clang++|clang|clang (clang++)|"
-  "fuzz|have_fuzzer_runtime|@fuzzer-runtime|the libFuzzer runtime of clang|"
+  "example|have_compiler|g++|a C++17 compiler (g++ 8 or later, or clang++)"
+  "example|have_cmake|cmake|CMake 3.20 or later"
+  "example|have make|make|GNU make"
+  "format|have clang-format|clang-format|clang-format"
+  "test|have_header gtest/gtest.h|libgtest-dev|GoogleTest (headers and libraries)"
+  "test|have_header gmock/gmock.h|libgmock-dev|GoogleMock (headers and libraries)"
+  "test|have python3|python3|Python 3"
+  "test|have rsvg-convert|librsvg2-bin|rsvg-convert (librsvg), in which the tests draw the figures"
+  "test|have_chromium|chromium|Chromium, run headless, in which the tests draw the figures and open the report page"
+  "bench|have_header benchmark/benchmark.h|libbenchmark-dev|Google Benchmark"
+  "fuzz|have clang++|clang|clang (clang++)"
+  "fuzz|have_fuzzer_runtime|@fuzzer-runtime|the libFuzzer runtime of clang"
 )
 
 # Purposes include what they build on.
@@ -87,26 +90,19 @@ wanted=" ${purposes[*]} "
 case "$wanted" in *" test "*) wanted+="example format " ;; esac
 case "$wanted" in *" bench "* | *" fuzz "*) wanted+="example " ;; esac
 
-# Fills missing_packages and missing_optional (Debian/Ubuntu packages) and
-# missing_required and missing_optional_names (what to install elsewhere).
+# Fills missing_packages (Debian/Ubuntu packages) and missing_required (what
+# to install elsewhere).
 find_missing() {
   missing_packages=()
-  missing_optional=()
   missing_required=()
-  missing_optional_names=()
-  local entry purpose check package description optional
+  local entry purpose check package description
   for entry in "${requirements[@]}"; do
-    IFS='|' read -r purpose check package description optional <<<"$entry"
+    IFS='|' read -r purpose check package description <<<"$entry"
     case "$wanted" in *" $purpose "*) ;; *) continue ;; esac
     $check && continue
-    case " ${missing_packages[*]} ${missing_optional[*]} " in *" $package "*) continue ;; esac
-    if [ "$optional" = optional ]; then
-      missing_optional+=("$package")
-      missing_optional_names+=("$description")
-    else
-      missing_packages+=("$package")
-      missing_required+=("$description")
-    fi
+    case " ${missing_packages[*]} " in *" $package "*) continue ;; esac
+    missing_packages+=("$package")
+    missing_required+=("$description")
   done
 }
 
@@ -122,17 +118,17 @@ fuzzer_runtime_packages() {
 }
 
 find_missing
-[ $((${#missing_required[@]} + ${#missing_optional_names[@]})) -eq 0 ] && exit 0
+[ ${#missing_required[@]} -eq 0 ] && exit 0
 
 if [ "$no_install" -eq 1 ]; then
   echo "setup: missing, and not installed (installation turned off):"
-  list "${missing_required[@]}" "${missing_optional_names[@]}"
+  list "${missing_required[@]}"
   exit 0
 fi
 
 if ! have apt-get; then
   echo "Quorvel needs, for ${purposes[*]}, what this machine lacks. Install with your system's package manager:"
-  list "${missing_required[@]}" "${missing_optional_names[@]}"
+  list "${missing_required[@]}"
   echo "then run the same command again."
   exit 1
 fi
@@ -143,7 +139,7 @@ if [ "$dry_run" -eq 0 ] && have flock; then
   exec 9>"${TMPDIR:-/tmp}/quorvel-setup-deps-$(id -u).lock"
   flock 9
   find_missing
-  [ $((${#missing_required[@]} + ${#missing_optional_names[@]})) -eq 0 ] && exit 0
+  [ ${#missing_required[@]} -eq 0 ] && exit 0
 fi
 
 regular=()
@@ -154,7 +150,6 @@ done
 read -r runtime_package common_package <<<"$(fuzzer_runtime_packages)"
 shown=("${regular[@]}")
 [ "$runtime" -eq 1 ] && shown+=("$runtime_package")
-shown+=("${missing_optional[@]}")
 
 sudo_prefix=()
 if [ "$(id -u)" -ne 0 ]; then
@@ -196,11 +191,6 @@ if [ "$runtime" -eq 1 ]; then
     read -r runtime_package common_package <<<"$(fuzzer_runtime_packages)"
     run_apt install -y -q "$runtime_package" || run_apt install -y -q "$common_package" || true
   fi
-fi
-# The tests do without what is optional: a failure to install it is only said.
-if [ ${#missing_optional[@]} -gt 0 ]; then
-  run_apt install -y -q "${missing_optional[@]}" ||
-    echo "setup: ${missing_optional[*]} could not be installed; going on without it."
 fi
 [ "$dry_run" -eq 1 ] && exit 0
 

@@ -150,6 +150,14 @@ void load_phylogeny(const instructions::RunSettings& settings, const DataHeaders
   }
 }
 
+void tabulate_tree_divergences(const DataHeaders& headers, DataSet& data) {
+  const Phylogeny& tree = data.phylogeny;
+  const bool wanted = derive_codes(headers).trait_kind != kNoTraits || data.individuals.n_individuals() != 0;
+  if (!tree.has_tree() || !wanted) return;
+  data.tree_divergences = core::matrix(0, data.n_species, 0, data.n_species);
+  phylogeny::compute_tree_divergences(tree, tree.tip_of_species, data.n_species, data.tree_divergences);
+}
+
 namespace {
 
 // The individual level's counterpart of the reduction of the plots'

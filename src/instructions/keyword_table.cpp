@@ -155,6 +155,10 @@ const std::vector<KeywordRecord> kKeywords = {
            "\n\nERROR: \"RESULTS TABLE\" must be followed by a file name.\nPress any key to stop."),
     output("FIGURES", 7, KeywordRole::kFolderOutput, handle_required_name, &S::figures_folder,
            "\n\nERROR: \"FIGURES\" must be followed by the name of a folder.\nPress any key to stop."),
+    option("DISTANCE UNIT", 13, handle_required_name,
+           "\n\nERROR: \"DISTANCE UNIT\" must be followed by a word: the unit of the distances (km, m, ...).\nPress "
+           "any key to stop.",
+           nullptr, &S::distance_unit),
 };
 
 // Several keywords may set one field (the two tree keywords, the two main

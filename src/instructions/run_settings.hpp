@@ -73,6 +73,7 @@ struct RunSettings {
   std::string conversion_output;
   std::string results_table_output;  // "RESULTS TABLE": one row per reported value
   std::string figures_folder;        // "FIGURES": folder of SVG figures
+  std::string distance_unit;         // "DISTANCE UNIT": unit of the distances, named on the figures' axes
   std::string reduce_to_clade;
 
   // How the outputs were named, for the check that no output overwrites an

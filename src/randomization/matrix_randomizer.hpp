@@ -13,12 +13,17 @@
 namespace quorvel::randomization {
 
 /// The run's phylogeny as the randomizations read it: the tree with its
-/// species-tip maps, its node table as read (which the permutations walk)
-/// and the number of species of the run.
+/// species-tip maps, its node table as read (which the permutations walk),
+/// the number of species of the run, and the divergences between species as
+/// a table for the tests that read one (the trait signal; a divergence file
+/// without tree), else null.
 struct PhylogenyView {
   const phylogeny::Phylogeny* tree = nullptr;
   const phylogeny::NodeTable* nodes = nullptr;
   int n_species = 0;
+  const core::FMatrix* divergences = nullptr;
+
+  int n_tips() const { return tree ? tree->n_tips : 0; }
 };
 
 /// How one randomization of the divergences (or trait distances) is made:

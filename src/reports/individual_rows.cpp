@@ -158,7 +158,11 @@ void add_individual_test_rows(ResultsTable& table, const std::string& statistic,
                    summaries(r, c + 1));
     }
   }
-  table.identify_test(first_row, {randomization::TestKind::kIndividualPhylogeny, test_number});
+  // The label says what the title says after its heading: which clades are
+  // permuted, within which clades.
+  const randomization::TestIdentity test{randomization::TestKind::kIndividualPhylogeny, test_number};
+  const std::size_t colon = title.find(" : ");
+  table.identify_test(first_row, test, test_label(test, colon == std::string::npos ? title : title.substr(colon + 3)));
 }
 
 }  // namespace quorvel::reports

@@ -24,8 +24,11 @@ TableRow& ResultsTable::add(const std::string& section, const std::string& stati
   return row;
 }
 
-void ResultsTable::identify_test(std::size_t first, randomization::TestIdentity test_id) {
-  for (std::size_t r = first; r < rows.size(); ++r) rows[r].test_id = test_id;
+void ResultsTable::identify_test(std::size_t first, randomization::TestIdentity test_id, const std::string& label) {
+  for (std::size_t r = first; r < rows.size(); ++r) {
+    rows[r].test_id = test_id;
+    rows[r].test_label = label;
+  }
 }
 
 const TableRow* ResultsTable::observed_row(const std::string& section, const std::string& statistic, const char* scope,

@@ -78,6 +78,7 @@ struct TableRow {
   double p_two_sided = MISSING_VALUE;
   RowTag tag;
   randomization::TestIdentity test_id;  ///< the test of a test row
+  std::string test_label;               ///< its name for people ("phylogeny test 1: permute sampled species")
 };
 
 /// The rows of a run, in the order of the main result file.
@@ -88,8 +89,9 @@ struct ResultsTable {
   TableRow& add(const std::string& section, const std::string& statistic, const char* scope, int index, double limit,
                 double value, RowTag tag = {});
 
-  /// Gives rows first..end the identity of the test they summarize.
-  void identify_test(std::size_t first, randomization::TestIdentity test_id);
+  /// Gives rows first..end the identity of the test they summarize and its
+  /// name for people (test_label()).
+  void identify_test(std::size_t first, randomization::TestIdentity test_id, const std::string& label);
 
   /// The latest observed row (empty `test`) of this value, or null.
   const TableRow* observed_row(const std::string& section, const std::string& statistic, const char* scope,

@@ -50,6 +50,51 @@ std::string plot_test_title(const PlotTestRecord& test) {
   return title;
 }
 
+std::string test_label(randomization::TestIdentity test, const std::string& randomized) {
+  using randomization::TestKind;
+  const char* kind = "test";
+  switch (test.kind) {
+    case TestKind::kSpatial:
+      kind = "spatial test";
+      break;
+    case TestKind::kPhylogeny:
+    case TestKind::kSignalPhylogeny:
+    case TestKind::kIndividualPhylogeny:
+      kind = "phylogeny test";
+      break;
+    case TestKind::kTraitDistances:
+      kind = "trait-distance test";
+      break;
+    case TestKind::kTimeDecomposition:
+      kind = "divergence-interval test";
+      break;
+    case TestKind::kBrownian:
+      kind = "Brownian evolution test";
+      break;
+    case TestKind::kNone:
+      break;
+  }
+  std::string label = kind;
+  if (test.number > 0) label += core::format(" %i", test.number);
+  return randomized.empty() ? label : label + ": " + randomized;
+}
+
+std::string clade_wording(float clade_restriction, const std::string& clade_name) {
+  if (clade_restriction == -1.0f) return " within clade \"" + clade_name + "\"";
+  if (clade_restriction > 0)
+    return core::format(" within clades younger than age %g", static_cast<double>(clade_restriction));
+  return std::string();
+}
+
+std::string plot_test_label(const PlotTestRecord& test) {
+  const randomization::TestIdentity id{randomization::plot_test_kind(test.test_type), test.test_number};
+  if (test.test_type == kLocationsTest) return test_label(id, "permute plot positions");
+  const bool phylogeny = test.test_type == kPhylogenyTest;
+  std::string randomized = permutation_wording(test.permutation_mode, !phylogeny);
+  if (phylogeny) randomized += clade_wording(test.clade_restriction, test.clade_name);
+  return test_label(id, randomized);
+}
+
 bool add_test_row(ResultsTable& table, const std::string& section, const std::string& statistic, const char* scope,
                   int index, double limit, const std::string& title, int n, const randomization::TestSummary& summary,
                   RowTag tag) {
@@ -112,7 +157,8 @@ void add_plot_test_rows(ResultsTable& table, const PlotTestRecord& test) {
                    p(i, -1));
     }
   }
-  table.identify_test(first_row, {randomization::plot_test_kind(test.test_type), test.test_number});
+  table.identify_test(first_row, {randomization::plot_test_kind(test.test_type), test.test_number},
+                      plot_test_label(test));
 }
 
 void add_interval_test_rows(ResultsTable& table, int n_intervals, const core::DVector& thresholds, int n_randomizations,
@@ -146,7 +192,8 @@ void add_interval_test_rows(ResultsTable& table, int n_intervals, const core::DV
                    m == 1 ? 0 : n_randomizations, (*block.summaries)(block.row, m), block.tag);
     }
   }
-  table.identify_test(first_row, {randomization::TestKind::kTimeDecomposition, 0});
+  const randomization::TestIdentity test{randomization::TestKind::kTimeDecomposition, 0};
+  table.identify_test(first_row, test, test_label(test, "permute species within the clades younger than t"));
 }
 
 }  // namespace quorvel::reports

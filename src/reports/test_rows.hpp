@@ -45,6 +45,9 @@ void add_interval_test_rows(ResultsTable& table, int n_intervals, const core::DV
 /// The title of a plot-level test (its heading without the null hypothesis).
 std::string plot_test_title(const PlotTestRecord& test);
 
+/// The label of a plot-level test (test_label()).
+std::string plot_test_label(const PlotTestRecord& test);
+
 /// Title of the interval test.
 inline constexpr const char* kIntervalTestTitle = "PHYLOGENY RANDOMIZATION TESTS BY DIVERGENCE INTERVALS";
 /// Title of the spatial test.
@@ -52,6 +55,16 @@ inline constexpr const char* kLocationsTestTitle = "LOCATIONS RANDOMIZATION TEST
 
 /// The permutation wording of a test mode ("permute sampled species", ...).
 std::string permutation_wording(float mode, bool distance_matrix);
+
+/// The name of a test for people, in figure legends and on the report page:
+/// its kind, its number in the instruction file (when it has one) and what it
+/// randomizes: "phylogeny test 1: permute sampled species".
+std::string test_label(randomization::TestIdentity test, const std::string& randomized);
+
+/// What a phylogeny test's clade restriction adds to its label: " within
+/// clade "<name>"" (-1), " within clades younger than age <age>" (> 0), or
+/// nothing (whole tree).
+std::string clade_wording(float clade_restriction, const std::string& clade_name);
 
 /// A row of `summary` for the value (section, statistic, scope, index,
 /// limit) of test `title`; false (nothing added) when the report shows

@@ -102,7 +102,11 @@ void add_trait_signal_test_rows(ResultsTable& table, const TraitSignalRecord& re
     });
   }
   using randomization::TestKind;
-  table.identify_test(first_row, {brownian ? TestKind::kBrownian : TestKind::kSignalPhylogeny, test_number});
+  const randomization::TestIdentity test{brownian ? TestKind::kBrownian : TestKind::kSignalPhylogeny, test_number};
+  table.identify_test(
+      first_row, test,
+      test_label(test, brownian ? "traits simulated by Brownian evolution along the tree"
+                                : permutation_wording(mode, false) + clade_wording(clade_restriction, clade_name)));
 }
 
 }  // namespace quorvel::reports

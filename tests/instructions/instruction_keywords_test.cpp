@@ -92,6 +92,9 @@ const MissingArgumentCase kMissingArguments[] = {
      "\n\nERROR: \"RANDOM SEED\" must be followed by a positive whole number.\nPress any key to stop."},
     {"THREADS\t-2\n", "\n\nERROR: \"THREADS\" must be followed by a positive whole number.\nPress any key to stop."},
     {"THREADS\n", "\n\nERROR: \"THREADS\" must be followed by a positive whole number.\nPress any key to stop."},
+    {"DISTANCE UNIT\n",
+     "\n\nERROR: \"DISTANCE UNIT\" must be followed by a word: the unit of the distances (km, m, ...).\nPress any "
+     "key to stop."},
     {"SELECTION TESTS 3\n", "\n\nERROR: \"SELECTION TESTS\" must be followed by a tabulation.\nPress any key to stop."},
     {"INDIVIDUALS 120 3\n", "\n\nERROR: \"INDIVIDUAL\" must be followed by a tabulation.\nPress any key to stop."},
     {"SELECTION TESTS\t\n",
@@ -125,7 +128,8 @@ TEST_F(InstructionTest, NamesAndNumbersAreTheFirstWordAfterTheKeyword) {
       "SPECIES SE-TRAITS\tse.txt\n"
       "CONVERT SP-PLOT MATRIX INTO PLOT-ABUNDANCE-SPECIES TRIPLET TABLE\tconv.txt\n"
       "RANDOM SEED\t12345\n"
-      "THREADS\t4\n");
+      "THREADS\t4\n"
+      "DISTANCE UNIT\tkm of river\n");
   EXPECT_EQ(s.main_result_file, "out.txt");
   EXPECT_EQ(s.n_spatial_randomizations, 999);
   EXPECT_EQ(s.plot_weighting, 2);
@@ -138,6 +142,7 @@ TEST_F(InstructionTest, NamesAndNumbersAreTheFirstWordAfterTheKeyword) {
   EXPECT_EQ(s.conversion_keyword, "CONVERT SP-PLOT MATRIX INTO PLOT-ABUNDANCE-SPECIES TRIPLET TABLE");
   EXPECT_EQ(s.random_seed_keyword, 12345);
   EXPECT_EQ(s.n_threads, 4);
+  EXPECT_EQ(s.distance_unit, "km");
   // Keywords that are absent leave their settings at 0 and empty.
   EXPECT_FALSE(s.species_plot_matrix.given());
   EXPECT_EQ(s.pairwise_indices_output, "");

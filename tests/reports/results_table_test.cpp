@@ -6,6 +6,7 @@
 
 #include "core/arrays.hpp"
 #include "randomization/permutation_summary.hpp"
+#include "reports/report_page.hpp"
 #include "reports/run_reports.hpp"
 #include "reports/test_rows.hpp"
 #include "support/test_support.hpp"
@@ -142,11 +143,15 @@ TEST_F(RunReportsTest, WritesTheTableAndCreatesTheFigureFolder) {
                       {Quantity::kMeanDistance, 0});
     reports.table.add(kPlotsPhylogenySection, "Ist", kClassScope, c, 2 * c, 0.1 * c, {Quantity::kPlotStatistic, 1});
   }
-  const std::vector<std::string> written = write_run_reports(reports);
-  ASSERT_EQ(written.size(), 2u);
-  EXPECT_EQ(written[1], "figures/distance_classes_plots_phylogeny.svg");
+  const WrittenReports written = write_run_reports(reports);
+  EXPECT_EQ(written.table, "table.tsv");
+  EXPECT_EQ(written.figures, (std::vector<std::string>{"figures/distance_classes_plots_phylogeny.svg"}));
+  EXPECT_EQ(written.page, "figures/index.html");
   EXPECT_EQ(testing::read_file("table.tsv"), results_table_text(reports.table));
-  EXPECT_NE(testing::read_file(written[1]).find("<svg"), std::string::npos);
+  const std::string svg = testing::read_file(written.figures[0]);
+  EXPECT_NE(svg.find("<svg"), std::string::npos);
+  // The page shows the figure as written.
+  EXPECT_NE(testing::read_file(written.page).find(base64(svg)), std::string::npos);
 }
 
 TEST_F(RunReportsTest, AFileOrFolderThatCannotBeWrittenStopsTheRunNamingIt) {

@@ -1,4 +1,4 @@
-#include "driver/start_up.hpp"
+#include "instructions/file_prompts.hpp"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -6,16 +6,15 @@
 #include <filesystem>
 
 #include "core/text_output.hpp"
-#include "driver/run_state.hpp"
 #include "support/test_support.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::instructions {
 namespace {
 
 using testing::read_file;
 using testing::write_file;
 
-TEST(StartUp, InstructionPathSplitsAtTheLastSeparatorOfEitherKind) {
+TEST(FilePrompts, InstructionPathSplitsAtTheLastSeparatorOfEitherKind) {
   struct Case {
     const char* path;
     const char* folder;
@@ -92,32 +91,5 @@ TEST_F(AskNames, UnwritableResultFileWithClosedInputStops) {
   EXPECT_STOPS(ask_result_file_name({"instr.txt", "no/such/dir.txt"}), warning + "\nNo more input: stopping.\n", 2);
 }
 
-TEST(DerivedCodes, PhylogenyTraitsAndSpeciesCount) {
-  DataHeaders headers;
-  EXPECT_EQ(derive_codes(headers).phylogeny_kind, kNoPhylogeny);
-  headers.tree.n_tips = 12;  // "PHYLOGENETIC TREE": not dated
-  headers.species_traits.counts_read = true;
-  headers.species_traits.n_species = 9;
-  headers.community.n_species = 30;
-  DerivedCodes codes = derive_codes(headers);
-  EXPECT_EQ(codes.phylogeny_kind, kOtherTree);
-  EXPECT_EQ(codes.trait_kind, kSpeciesTraits);
-  EXPECT_TRUE(codes.has_abundances);
-  EXPECT_EQ(codes.n_species, 30);  // the matrix defines the species of the run
-
-  headers = DataHeaders();
-  headers.taxonomy.counts_read = true;
-  headers.taxonomy.n_species = 5;
-  headers.taxonomic_levels.n_levels = 2;
-  headers.trait_distances.layout = -1;
-  headers.tree.n_tips = 4;
-  headers.tree.dated = true;
-  codes = derive_codes(headers);
-  EXPECT_EQ(codes.phylogeny_kind, kTaxonomy);
-  EXPECT_EQ(codes.trait_kind, kTraitDistances);
-  EXPECT_EQ(codes.n_species, 4);
-  EXPECT_FALSE(codes.has_abundances);
-}
-
 }  // namespace
-}  // namespace quorvel::driver
+}  // namespace quorvel::instructions

@@ -1,8 +1,9 @@
-#include "driver/start_up.hpp"
+#include "instructions/file_prompts.hpp"
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "core/console.hpp"
 #include "core/errors.hpp"
@@ -13,7 +14,7 @@
 #include "input/field_reading.hpp"
 #include "instructions/instruction_dialogue.hpp"
 
-namespace quorvel::driver {
+namespace quorvel::instructions {
 
 using core::console_print;
 using core::format;
@@ -64,7 +65,7 @@ std::string ask_instruction_file_name(const std::vector<std::string>& arguments)
     console_print(kInstructionPrompt);
     name = first_word(core::console_ask_line(kInstructionPrompt));
     // An empty answer: a new instruction file is built through menus.
-    if (name.empty()) instructions::create_instruction_file(name);
+    if (name.empty()) create_instruction_file(name);
   }
   core::TextInput probe;
   while (!probe.open(name)) {
@@ -141,4 +142,17 @@ std::string ask_result_file_name(const std::vector<std::string>& arguments,
   }
 }
 
-}  // namespace quorvel::driver
+int ask_analysis_level(int keyword, int n_individuals, int n_groups) {
+  if (!(n_groups > 1 && n_groups < n_individuals)) return 1;
+  if (keyword != 0) return keyword;
+  console_print(
+      format("\n\nAnalysis at the \n\t1- Individual level (%i individuals)\n\t2- Plot level (%i "
+             "spatial groups)\n",
+             n_individuals, n_groups));
+  std::string answer;
+  if (!core::console_read_line(answer)) answer.clear();
+  int choice = 0;
+  return std::sscanf(answer.c_str(), "%d", &choice) == 1 && choice == 1 ? 1 : 3;
+}
+
+}  // namespace quorvel::instructions
