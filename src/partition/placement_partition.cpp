@@ -314,25 +314,32 @@ void PlacementPartition::evaluate(const core::IVector& tip_of_species, Workspace
   const double* channels = ws.channels.data();
   const double* X = ws.clade_abundance.data();
   const double* P = ws.clade_presence.data();
+  // The abundance and the number of each plot's species that have a tip.
+  ws.tipped.assign(at(n_plots_) + 1, 0.0);
+  ws.tips.assign(at(n_plots_) + 1, 0.0);
+  double* tipped = ws.tipped.data();
+  double* tips = ws.tips.data();
+  for (int k = 1; k <= n_plots_; ++k) {
+    for (int p = list_start_[at(k)]; p < list_start_[at(k) + 1]; ++p) {
+      if (plot_tip[p] == 0) continue;
+      tipped[k] += abundance[p];
+      tips[k] += 1.0;
+    }
+  }
   for (int k = 1; k <= n_plots_; ++k) {
     const int first_pair = partner_start_[at(k)];
     const int end_pair = partner_start_[at(k) + 1];
     if (first_pair == end_pair) continue;
     clade_sums(k, ws);
     channels_down(ws);
-    double tipped_k = 0, tips_k = 0;
-    for (int p = list_start_[at(k)]; p < list_start_[at(k) + 1]; ++p) {
-      if (plot_tip[p] == 0) continue;
-      tipped_k += abundance[p];
-      tips_k += 1.0;
-    }
+    const double tipped_k = tipped[k], tips_k = tips[k];
     const double* Xk = ws.within.data() + 3 * at(k);
     const double wk = weight_[at(k)];
     for (int e = first_pair; e < end_pair; ++e) {
       const PlotPair& pair = pairs_[at(e)];
       const int l = pair.l;
       // One multiply-add and one addition per species of l.
-      double g = 0, h = 0, zero = 0, zero_pairs = 0, tipped_l = 0, tips_l = 0;
+      double g = 0, h = 0, zero = 0, zero_pairs = 0;
       const int begin = list_start_[at(l)];
       const int end = list_start_[at(l) + 1];
       for (int p = begin; p < end; ++p) {
@@ -346,16 +353,16 @@ void PlacementPartition::evaluate(const core::IVector& tip_of_species, Workspace
       } else {
         zero = pair.shared_no_tip;
       }
-      for (int p = begin; p < end; ++p) {
-        const int tip = plot_tip[p];
-        if (tip == 0) continue;
-        tipped_l += abundance[p];
-        tips_l += 1.0;
-        if (shared_is_zero) continue;
-        const int c = cluster_[at(tip)];
-        zero += abundance[p] * X[at(c)];
-        zero_pairs += P[at(c)];
+      if (!shared_is_zero) {
+        for (int p = begin; p < end; ++p) {
+          const int tip = plot_tip[p];
+          if (tip == 0) continue;
+          const int c = cluster_[at(tip)];
+          zero += abundance[p] * X[at(c)];
+          zero_pairs += P[at(c)];
+        }
       }
+      const double tipped_l = tipped[l], tips_l = tips[l];
       const int cluster_k = ws.single_cluster[at(k)];
       const double TF =
           cluster_k > 0 && cluster_k == ws.single_cluster[at(l)] ? zero : tipped_k * tipped_l + pair.shared_no_tip;

@@ -59,6 +59,8 @@ class PlacementPartition {
     std::vector<double> sibling_presence;   ///< per node
     std::vector<double> channels;           ///< per node: a d, then d
     std::vector<double> within;             ///< per plot: P, P*, PI within values
+    std::vector<double> tipped;             ///< per plot: abundance of its species with a tip
+    std::vector<double> tips;               ///< per plot: number of its species with a tip
     std::vector<int> single_cluster;        ///< per plot: the one cluster of its species, -1 for several
     std::unique_ptr<RegressionSums> sums[5];
   };
