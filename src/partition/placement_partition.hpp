@@ -66,6 +66,8 @@ class PlacementPartition {
   };
 
   /// The kept values for the placement `tip_of_species` [0..s] (0 = no tip).
+  /// The species that have no tip in the section's own map have none in the
+  /// placement either, as the permutations of the tips leave them.
   void evaluate(const core::IVector& tip_of_species, Workspace& ws, KeptPartition& out) const;
 
  private:

@@ -9,6 +9,7 @@
 // without a tip or sharing one, every data type, weighting and pair selection,
 // 1 to 6 intervals.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <string>
@@ -20,6 +21,8 @@
 #include "core/constants.hpp"
 #include "core/format.hpp"
 #include "partition/diversity_partition.hpp"
+#include "partition/placement_partition.hpp"
+#include "partition/plot_section.hpp"
 #include "partition_compare.hpp"
 #include "partition_fixtures.hpp"
 #include "phylogeny/newick_reader.hpp"
@@ -349,6 +352,99 @@ TEST(CladeKernel, ThreadsWithTheirOwnWorkspacesGiveIdenticalValues) {
   for (std::thread& thread : threads) thread.join();
   for (std::size_t i = 0; i < problems.size(); ++i)
     EXPECT_TRUE(identical(alone[i], together[i], problems[i].n, problems[i].R)) << i;
+}
+
+// What a phylogeny test keeps of a placement (P, P*, PI: within, among, st
+// and the regression rows), from clade sums, against the whole partition of
+// the table the placement stands for; several placements on one kernel and
+// one workspace, species moved among all tips (empty ones too), two species
+// on one tip in the observed placement now and then.
+::testing::AssertionResult near(double a, double b, double tolerance) {
+  if (is_missing(a) || is_missing(b)) {
+    if (is_missing(a) && is_missing(b)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << a << " against " << b;
+  }
+  if (std::fabs(a - b) <= tolerance * std::fmax(1.0, std::fabs(b))) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << a << " against " << b;
+}
+
+TEST(PlacementPartition, KeepsWhatTheWholePartitionGivesOnRandomTrees) {
+  std::mt19937 rng(31337);
+  constexpr int kCategories = 3;
+  for (int trial = 0; trial < 600; ++trial) {
+    const TreeKind kind = trial % 3 == 0 ? TreeKind::kClassification : TreeKind::kDated;
+    TreeProblem p = random_problem(rng, trial, kind);
+    if (p.R < 2) {
+      p.R = 2;
+      p.t = testing::limits({0, 1});
+    }
+    const auto clades = clade_view(p.tree);
+    ASSERT_NE(clades, nullptr) << trial;
+    // Plots on a small grid: equal distances, and distance 0 (no ln d).
+    core::DVector x = core::dvector(0, p.n), y = core::dvector(0, p.n);
+    for (int k = 1; k <= p.n; ++k) {
+      x[k] = uniform(rng, 0, 3);
+      y[k] = uniform(rng, 0, 2);
+    }
+    PlotSection section;
+    section.n_plots = p.n;
+    section.n_species = p.s;
+    section.weighting = p.weighting;
+    section.selection = selection_of(p);
+    section.n_intervals = p.R;
+    section.limits = p.t;
+    section.positions.x = &x;
+    section.positions.y = &y;
+    section.distances = phylogeny_distances(p.tree, clades, &p.tips);
+    for (const int k : plots_in_selection(section))
+      if (p.A(k, 0) == 0.0) section.empty_plots.push_back(k);
+    const int n_classes = uniform(rng, 0, 3);
+    prepare_plot_section(section, n_classes, testing::limits({0, 1, 2.5, 3}));
+
+    const PlacementPartition kernel(section, p.A, p.data_type, kCategories, clades);
+    PlacementPartition::Workspace workspace;
+    KeptPartition kept;
+    RegressionRow rows[5];
+    for (int code = kStatisticP; code <= kStatisticPI; ++code) {
+      kept.rows[code] = make_regression_row(section.classes.classes);
+      rows[code] = make_regression_row(section.classes.classes);
+    }
+    // The species with a tip take any tips, one each; those without stay so.
+    std::vector<int> all_tips;
+    for (int tip = 1; tip <= p.tree.n_tips; ++tip) all_tips.push_back(tip);
+    for (int placement = 0; placement < 3; ++placement) {
+      if (placement > 0) {
+        std::vector<int> tips = all_tips, placed;
+        for (int j = 1; j <= p.s; ++j)
+          if (p.tips[j] != 0) placed.push_back(p.tips[j]);
+        // Two species on one tip and no tip to spare: they exchange tips.
+        if (placed.size() > tips.size()) tips = placed;
+        std::shuffle(tips.begin(), tips.end(), rng);
+        std::size_t next = 0;
+        for (int j = 1; j <= p.s; ++j)
+          if (p.tips[j] != 0) p.tips[j] = tips[next++];
+      }
+      kernel.evaluate(p.tips, workspace, kept);
+      const core::FMatrix D = table_of(p);
+      PartitionWorkspace whole_workspace;
+      const PartitionTables whole = run(p, table_distances(&D), whole_workspace);
+      regress_statistics(section, kCategories, section.positions, whole, kStatisticP, kStatisticPI, rows);
+      for (int code = kStatisticP; code <= kStatisticPI; ++code) {
+        SCOPED_TRACE(core::format("trial %i placement %i statistic %i n=%i s=%i type=%i mode=%i", trial, placement,
+                                  code, p.n, p.s, p.data_type, p.selection.mode));
+        ASSERT_TRUE(near(kept.within[code], whole.interval[code](0, 0), 1e-9));
+        ASSERT_TRUE(near(kept.among[code], whole.interval[code](1, 0), 1e-9));
+        const float st = whole.pairwise[code](0, 0);
+        ASSERT_TRUE(near(kept.st[code] == MISSING_VALUE_F ? MISSING_VALUE : kept.st[code],
+                         st == MISSING_VALUE_F ? MISSING_VALUE : st, 1e-5));
+        for (int entry = -20; entry <= std::max(section.classes.classes, 0) + 3; ++entry) {
+          const float a = kept.rows[code][entry], b = rows[code][entry];
+          ASSERT_TRUE(near(a == MISSING_VALUE_F ? MISSING_VALUE : a, b == MISSING_VALUE_F ? MISSING_VALUE : b, 1e-4))
+              << "row entry " << entry;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
