@@ -152,15 +152,21 @@ void RegressionSums::finish(RegressionRow& row) {
     row[i] = is_missing(at[i]) ? MISSING_VALUE_F : static_cast<float>(at[i]);
 }
 
-void regress_on_distance(int n, const DistanceClassTable& table, const PairSelection& selection, int n_categories,
-                         const PlotPositions& positions, const PairwiseStatMatrix& statistic, RegressionRow& row) {
-  const RegressionPairs pairs = regression_pairs(n, table, selection, n_categories, positions);
-  RegressionSums sums(pairs);
+void regress_pairs(const RegressionPairs& pairs, const PairwiseStatMatrix& statistic, RegressionSums& sums,
+                   RegressionRow& row) {
+  sums.clear();
   for (const RegressionPairs::Pair& pair : pairs.pairs) {
     const double v = statistic(pair.k, pair.l);
     if (!is_missing(v)) sums.add(pair, v);
   }
   sums.finish(row);
+}
+
+void regress_on_distance(int n, const DistanceClassTable& table, const PairSelection& selection, int n_categories,
+                         const PlotPositions& positions, const PairwiseStatMatrix& statistic, RegressionRow& row) {
+  const RegressionPairs pairs = regression_pairs(n, table, selection, n_categories, positions);
+  RegressionSums sums(pairs);
+  regress_pairs(pairs, statistic, sums, row);
 }
 
 }  // namespace quorvel::partition

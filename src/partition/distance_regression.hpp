@@ -70,6 +70,12 @@ class RegressionSums {
   std::vector<int> class_count_;
 };
 
+/// The row of the regressions of `statistic` (a pairwise matrix [0..n][0..n])
+/// over `pairs`, pairs whose statistic is MISSING_VALUE left out; `sums`
+/// (over the same pairs) is cleared first.
+void regress_pairs(const RegressionPairs& pairs, const PairwiseStatMatrix& statistic, RegressionSums& sums,
+                   RegressionRow& row);
+
 /// Averages `statistic` (a pairwise matrix [0..n][0..n]) over the selected
 /// pairs k < l by distance class and regresses it on distance and ln
 /// distance. With selection mode 1 and no key the slopes are the common

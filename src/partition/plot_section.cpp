@@ -66,10 +66,15 @@ void compute_observed_partition(PlotSection& section, core::DMatrix& abundances,
 
 void regress_statistics(const PlotSection& section, int n_categories, const PlotPositions& positions,
                         const PartitionTables& tables, int first_code, int last_code, RegressionRow* rows) {
-  for (int code = first_code; code <= last_code; ++code) {
-    regress_on_distance(section.n_plots, section.classes, section.selection, n_categories, positions,
-                        tables.pairwise[code], rows[code]);
-  }
+  const RegressionPairs pairs =
+      regression_pairs(section.n_plots, section.classes, section.selection, n_categories, positions);
+  regress_statistics(pairs, tables, first_code, last_code, rows);
+}
+
+void regress_statistics(const RegressionPairs& pairs, const PartitionTables& tables, int first_code, int last_code,
+                        RegressionRow* rows) {
+  RegressionSums sums(pairs);
+  for (int code = first_code; code <= last_code; ++code) regress_pairs(pairs, tables.pairwise[code], sums, rows[code]);
 }
 
 }  // namespace quorvel::partition

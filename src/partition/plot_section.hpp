@@ -73,4 +73,9 @@ void compute_observed_partition(PlotSection& section, core::DMatrix& abundances,
 void regress_statistics(const PlotSection& section, int n_categories, const PlotPositions& positions,
                         const PartitionTables& tables, int first_code, int last_code, RegressionRow* rows);
 
+/// The same over pairs fixed beforehand (regression_pairs of the section,
+/// computed once for every randomization that keeps the plots in place).
+void regress_statistics(const RegressionPairs& pairs, const PartitionTables& tables, int first_code, int last_code,
+                        RegressionRow* rows);
+
 }  // namespace quorvel::partition

@@ -187,10 +187,11 @@ ValueStore run_partition_test(const PlotTestData& data, const MatrixRandomizer& 
     run_placements(data, randomizer, layout, store);
     return store;
   }
-  const int n_categories = data.n_categories;
+  // The plots stay in place: their pairs' distance classes, d and ln d once.
+  const partition::RegressionPairs pairs = partition::regression_pairs(
+      section.n_plots, section.classes, section.selection, data.n_categories, section.positions);
   auto finish = [&](PartitionWorker& worker, float* values) {
-    partition::regress_statistics(section, n_categories, section.positions, worker.tables, kStatisticP, kStatisticPI,
-                                  worker.rows);
+    partition::regress_statistics(pairs, worker.tables, kStatisticP, kStatisticPI, worker.rows);
     for (int code = kStatisticP; code <= kStatisticPI; ++code) {
       values[layout.global(code, 1)] = store_value(worker.tables.interval[code](0, 0));
       values[layout.global(code, 2)] = store_value(worker.tables.interval[code](1, 0));
