@@ -335,26 +335,17 @@ void PlacementPartition::evaluate(const core::IVector& tip_of_species, Workspace
     const double tipped_k = tipped[k], tips_k = tips[k];
     const double* Xk = ws.within.data() + 3 * at(k);
     const double wk = weight_[at(k)];
-    for (int e = first_pair; e < end_pair; ++e) {
+    // The rest of pair e, from its channel sums g (a d) and h (d).
+    auto finish_pair = [&](int e, double g, double h) {
       const PlotPair& pair = pairs_[at(e)];
       const int l = pair.l;
-      // One multiply-add and one addition per species of l.
-      double g = 0, h = 0, zero = 0, zero_pairs = 0;
-      const int begin = list_start_[at(l)];
-      const int end = list_start_[at(l) + 1];
-      for (int p = begin; p < end; ++p) {
-        const double* y = channels + 2 * at(plot_tip[p]);
-        g += abundance[p] * y[0];
-        h += y[1];
-      }
+      double zero = 0, zero_pairs = 0;
       if (shared_is_zero) {
         zero = pair.shared;
         zero_pairs = pair.shared_tips;
       } else {
         zero = pair.shared_no_tip;
-      }
-      if (!shared_is_zero) {
-        for (int p = begin; p < end; ++p) {
+        for (int p = list_start_[at(l)]; p < list_start_[at(l) + 1]; ++p) {
           const int tip = plot_tip[p];
           if (tip == 0) continue;
           const int c = cluster_[at(tip)];
@@ -381,6 +372,47 @@ void PlacementPartition::evaluate(const core::IVector& tip_of_species, Workspace
         among_sum[q] += wk * wl * values[q];
         among_weight[q] += wk * wl;
       }
+    };
+    // The channel sums take one multiply-add and one addition per species of
+    // l. Two pairs at a time, each summed in its own order, keep twice as
+    // many additions in flight with the same sums to the bit.
+    int e = first_pair;
+    for (; e + 1 < end_pair; e += 2) {
+      const int l1 = pairs_[at(e)].l, l2 = pairs_[at(e) + 1].l;
+      const int b1 = list_start_[at(l1)], n1 = list_start_[at(l1) + 1] - b1;
+      const int b2 = list_start_[at(l2)], n2 = list_start_[at(l2) + 1] - b2;
+      const int both = std::min(n1, n2);
+      double g1 = 0, h1 = 0, g2 = 0, h2 = 0;
+      for (int i = 0; i < both; ++i) {
+        const double* y1 = channels + 2 * at(plot_tip[b1 + i]);
+        const double* y2 = channels + 2 * at(plot_tip[b2 + i]);
+        g1 += abundance[b1 + i] * y1[0];
+        h1 += y1[1];
+        g2 += abundance[b2 + i] * y2[0];
+        h2 += y2[1];
+      }
+      for (int i = both; i < n1; ++i) {
+        const double* y1 = channels + 2 * at(plot_tip[b1 + i]);
+        g1 += abundance[b1 + i] * y1[0];
+        h1 += y1[1];
+      }
+      for (int i = both; i < n2; ++i) {
+        const double* y2 = channels + 2 * at(plot_tip[b2 + i]);
+        g2 += abundance[b2 + i] * y2[0];
+        h2 += y2[1];
+      }
+      finish_pair(e, g1, h1);
+      finish_pair(e + 1, g2, h2);
+    }
+    if (e < end_pair) {
+      const int l = pairs_[at(e)].l;
+      double g = 0, h = 0;
+      for (int p = list_start_[at(l)]; p < list_start_[at(l) + 1]; ++p) {
+        const double* y = channels + 2 * at(plot_tip[p]);
+        g += abundance[p] * y[0];
+        h += y[1];
+      }
+      finish_pair(e, g, h);
     }
   }
   if (weighted_.size() == 1) {
