@@ -225,16 +225,25 @@ void clade_channel_sums(PartitionWorkspace& ws, int k) {
   }
 }
 
-void clade_pair_sums(PartitionWorkspace& ws, int l, bool with_self, double* raw) {
-  const int C = channel_count(ws);
-  const int half = C / 2;
-  ws.pair_channels.assign(at(C), 0.0);
-  double* total = ws.pair_channels.data();
+namespace {
+
+// The channel sums of the species of plot l that have a tip, into `total`
+// (C channels), and the products at divergence 0 with the species of the
+// channels' plot on their tip, returned. A fixed channel count (kHalf > 0)
+// lets the compiler keep the sums in registers; the sums are the same.
+template <int kHalf>
+double accumulate_clade_channels(const PartitionWorkspace& ws, int C, int begin, int end, bool with_self,
+                                 double* total) {
+  constexpr int kFixed = 2 * kHalf;
+  const int channels = kHalf > 0 ? kFixed : C;
+  const int half = channels / 2;
+  double fixed[kFixed > 0 ? kFixed : 1] = {};
+  double* sum = kHalf > 0 ? fixed : total;
+  if (kHalf == 0) std::fill(total, total + C, 0.0);
   const double* store = ws.channel_store.data();
+  const int* channel_of = ws.channel_of.data();
   const double* X = ws.clade_abundance.data();
   const double* P = ws.clade_presence.data();
-  const int begin = ws.list_start[at(l)];
-  const int end = ws.list_start[at(l) + 1];
   double same_tip = 0;
   for (int p = begin; p < end; ++p) {
     const int j = ws.list_species[at(p)];
@@ -245,9 +254,9 @@ void clade_pair_sums(PartitionWorkspace& ws, int l, bool with_self, double* raw)
       if (with_self) same_tip += a * ws.species_abundance[at(j)];
       continue;
     }
-    const double* y = store + at(ws.channel_of[at(tip)]) * at(C);
-    for (int c = 0; c < half; ++c) total[c] += a * y[c];
-    for (int c = half; c < C; ++c) total[c] += y[c];
+    const double* y = store + at(channel_of[tip]) * at(channels);
+    for (int c = 0; c < half; ++c) sum[c] += a * y[c];
+    for (int c = half; c < channels; ++c) sum[c] += y[c];
     // The species of plot k on the same tip: divergence 0. Within a plot the
     // species itself is left out (its pair with itself is added apart).
     if (with_self) {
@@ -255,6 +264,48 @@ void clade_pair_sums(PartitionWorkspace& ws, int l, bool with_self, double* raw)
     } else if (P[tip] - 1.0 > 0.0) {
       same_tip += a * (X[tip] - a);
     }
+  }
+  if (kHalf > 0) std::copy(fixed, fixed + kFixed, total);
+  return same_tip;
+}
+
+}  // namespace
+
+void clade_pair_sums(PartitionWorkspace& ws, int l, bool with_self, double* raw) {
+  const int C = channel_count(ws);
+  ws.pair_channels.resize(at(C));
+  double* total = ws.pair_channels.data();
+  const int begin = ws.list_start[at(l)];
+  const int end = ws.list_start[at(l) + 1];
+  double same_tip = 0;
+  switch (C) {
+    case 4:
+      same_tip = accumulate_clade_channels<2>(ws, C, begin, end, with_self, total);
+      break;
+    case 6:
+      same_tip = accumulate_clade_channels<3>(ws, C, begin, end, with_self, total);
+      break;
+    case 8:
+      same_tip = accumulate_clade_channels<4>(ws, C, begin, end, with_self, total);
+      break;
+    case 10:
+      same_tip = accumulate_clade_channels<5>(ws, C, begin, end, with_self, total);
+      break;
+    case 12:
+      same_tip = accumulate_clade_channels<6>(ws, C, begin, end, with_self, total);
+      break;
+    case 16:
+      same_tip = accumulate_clade_channels<8>(ws, C, begin, end, with_self, total);
+      break;
+    case 20:
+      same_tip = accumulate_clade_channels<10>(ws, C, begin, end, with_self, total);
+      break;
+    case 24:
+      same_tip = accumulate_clade_channels<12>(ws, C, begin, end, with_self, total);
+      break;
+    default:
+      same_tip = accumulate_clade_channels<0>(ws, C, begin, end, with_self, total);
+      break;
   }
   total[ws.zero_slot] += same_tip;
   totals_to_raw(ws, total, raw);

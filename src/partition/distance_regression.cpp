@@ -1,5 +1,7 @@
 #include "partition/distance_regression.hpp"
 
+#include <functional>
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -73,8 +75,8 @@ void pooled_regression(const std::vector<PairedSums>& sets, double linear_n, int
 
 }  // namespace
 
-RegressionPairs regression_pairs(int n, const DistanceClassTable& table, const PairSelection& selection,
-                                 int n_categories, const PlotPositions& positions) {
+RegressionPairs regression_layout(int n, const DistanceClassTable& table, const PairSelection& selection,
+                                  int n_categories) {
   RegressionPairs out;
   out.classes = table.classes;
   out.n_categories = n_categories;
@@ -83,6 +85,12 @@ RegressionPairs regression_pairs(int n, const DistanceClassTable& table, const P
     out.n_sets = std::max(n_categories, 0) + 1;
     for (int k = 1; k <= n; ++k) out.n_sets = std::max(out.n_sets, (*selection.categories)[k] + 1);
   }
+  return out;
+}
+
+void for_each_regression_pair(int n, const DistanceClassTable& table, const PairSelection& selection,
+                              const PlotPositions& positions, const RegressionPairs& layout,
+                              const std::function<void(const RegressionPairs::Pair&)>& visit) {
   const int classes = table.classes;
   for (int k = 1; k <= n; ++k) {
     for (int l = k + 1; l <= n; ++l) {
@@ -96,12 +104,19 @@ RegressionPairs regression_pairs(int n, const DistanceClassTable& table, const P
       pair.l = l;
       if (classes >= 1)
         while (pair.distance_class < classes + 1 && !(d <= table.limit[pair.distance_class])) ++pair.distance_class;
-      pair.set = out.by_category ? std::max((*selection.categories)[k], 0) : 0;
+      pair.set = layout.by_category ? std::max((*selection.categories)[k], 0) : 0;
       pair.distance = d;
       if (d != 0) pair.ln_distance = std::log(d);
-      out.pairs.push_back(pair);
+      visit(pair);
     }
   }
+}
+
+RegressionPairs regression_pairs(int n, const DistanceClassTable& table, const PairSelection& selection,
+                                 int n_categories, const PlotPositions& positions) {
+  RegressionPairs out = regression_layout(n, table, selection, n_categories);
+  for_each_regression_pair(n, table, selection, positions, out,
+                           [&out](const RegressionPairs::Pair& pair) { out.pairs.push_back(pair); });
   return out;
 }
 
@@ -164,9 +179,13 @@ void regress_pairs(const RegressionPairs& pairs, const PairwiseStatMatrix& stati
 
 void regress_on_distance(int n, const DistanceClassTable& table, const PairSelection& selection, int n_categories,
                          const PlotPositions& positions, const PairwiseStatMatrix& statistic, RegressionRow& row) {
-  const RegressionPairs pairs = regression_pairs(n, table, selection, n_categories, positions);
-  RegressionSums sums(pairs);
-  regress_pairs(pairs, statistic, sums, row);
+  const RegressionPairs layout = regression_layout(n, table, selection, n_categories);
+  RegressionSums sums(layout);
+  for_each_regression_pair(n, table, selection, positions, layout, [&](const RegressionPairs::Pair& pair) {
+    const double v = statistic(pair.k, pair.l);
+    if (!is_missing(v)) sums.add(pair, v);
+  });
+  sums.finish(row);
 }
 
 }  // namespace quorvel::partition

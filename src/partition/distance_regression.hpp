@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "core/arrays.hpp"
@@ -45,6 +46,16 @@ struct RegressionPairs {
 /// distance is known (every selected pair without classes).
 RegressionPairs regression_pairs(int n_plots, const DistanceClassTable& classes, const PairSelection& selection,
                                  int n_categories, const PlotPositions& positions);
+
+/// The same without the pairs (`pairs` empty): what the sums need.
+RegressionPairs regression_layout(int n_plots, const DistanceClassTable& classes, const PairSelection& selection,
+                                  int n_categories);
+
+/// Visits the pairs of a regression in the order k < l, one at a time (no
+/// table of O(plots^2) pairs), `layout` from regression_layout.
+void for_each_regression_pair(int n_plots, const DistanceClassTable& classes, const PairSelection& selection,
+                              const PlotPositions& positions, const RegressionPairs& layout,
+                              const std::function<void(const RegressionPairs::Pair&)>& visit);
 
 /// The sums of one statistic's regressions over the pairs of a
 /// RegressionPairs, added pair by pair in their order.

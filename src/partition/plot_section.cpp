@@ -1,5 +1,7 @@
 #include "partition/plot_section.hpp"
 
+#include <vector>
+
 #include "core/constants.hpp"
 #include "partition/diversity_partition.hpp"
 #include "partition/partition_workspace.hpp"
@@ -66,9 +68,20 @@ void compute_observed_partition(PlotSection& section, core::DMatrix& abundances,
 
 void regress_statistics(const PlotSection& section, int n_categories, const PlotPositions& positions,
                         const PartitionTables& tables, int first_code, int last_code, RegressionRow* rows) {
-  const RegressionPairs pairs =
-      regression_pairs(section.n_plots, section.classes, section.selection, n_categories, positions);
-  regress_statistics(pairs, tables, first_code, last_code, rows);
+  // One pass over the pairs, their distance classes, d and ln d computed
+  // once for every statistic, without a table of the pairs.
+  const RegressionPairs layout = regression_layout(section.n_plots, section.classes, section.selection, n_categories);
+  std::vector<RegressionSums> sums;
+  for (int code = first_code; code <= last_code; ++code) sums.emplace_back(layout);
+  for_each_regression_pair(section.n_plots, section.classes, section.selection, positions, layout,
+                           [&](const RegressionPairs::Pair& pair) {
+                             for (int code = first_code; code <= last_code; ++code) {
+                               const double v = tables.pairwise[code](pair.k, pair.l);
+                               if (!is_missing(v)) sums[static_cast<std::size_t>(code - first_code)].add(pair, v);
+                             }
+                           });
+  for (int code = first_code; code <= last_code; ++code)
+    sums[static_cast<std::size_t>(code - first_code)].finish(rows[code]);
 }
 
 void regress_statistics(const RegressionPairs& pairs, const PartitionTables& tables, int first_code, int last_code,
