@@ -82,7 +82,7 @@ void run_one_test(RunState& state, const IndividualSectionData& data, int t, int
   turnover_values(observed.turnover, rows, C, store.values(0));
 
   const randomization::RandomizationRunner runner =
-      randomization::RandomizationRunner::for_test(settings.n_threads, Np);
+      randomization::RandomizationRunner::for_test(settings.n_threads, Np, &state.slices);
   std::vector<phylogeny::NodeTable> trees(static_cast<std::size_t>(runner.batch_size()), state.nodes);
   std::vector<core::FMatrix> worker_divergences(static_cast<std::size_t>(runner.workers()), core::matrix(0, S, 0, S));
   std::vector<std::vector<int>> worker_marks(static_cast<std::size_t>(runner.workers()));

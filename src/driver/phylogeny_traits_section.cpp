@@ -95,13 +95,14 @@ using randomization::kSignalStoreFirstColumn;
 
 // A signal test of the run: its randomizations drawn by `draw`, their
 // inputs pointed at by `inputs`, the signal computed as for the observed data.
-randomization::ValueStore run_signal_test(const RunState& state, const SignalVariables& layout,
-                                          const core::FMatrix& observed, int n, randomization::SignalTest test) {
+randomization::ValueStore run_signal_test(RunState& state, const SignalVariables& layout, const core::FMatrix& observed,
+                                          int n, randomization::SignalTest test) {
   test.signal = [&state, &layout](const core::FMatrix& traits, const core::FMatrix& divergences, core::FMatrix& table) {
     compute_signal(state, layout, traits, divergences, table);
   };
-  return randomization::run_signal_test(randomization::RandomizationRunner::for_test(state.settings.n_threads, n),
-                                        {layout.n_rows, state.n_divergence_intervals}, observed, n, test);
+  return randomization::run_signal_test(
+      randomization::RandomizationRunner::for_test(state.settings.n_threads, n, &state.slices),
+      {layout.n_rows, state.n_divergence_intervals}, observed, n, test);
 }
 
 // Phylogeny randomization tests of trait conservatism: the species of the

@@ -33,6 +33,7 @@ randomization::PlotTestData plot_test_data(RunState& state, const PlotSection& s
   data.category_kind = state.settings.pair_selection_mode;
   data.plot_category = &state.plot_category;
   data.n_threads = state.settings.n_threads;
+  data.ledger = &state.slices;
   data.generator = &state.generator;
   return data;
 }

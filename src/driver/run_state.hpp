@@ -10,6 +10,7 @@
 #include "instructions/run_settings.hpp"
 #include "phylogeny/tree_node.hpp"
 #include "randomization/random_generator.hpp"
+#include "randomization/randomization_runner.hpp"
 #include "reports/run_reports.hpp"
 
 namespace quorvel::driver {
@@ -113,6 +114,7 @@ struct RunState {
   std::string instruction_file;
   int random_seed = 0;                       // the seed in use: negative, as the generator takes it
   randomization::RandomGenerator generator;  // the run's single random stream
+  randomization::SliceLedger slices;         // the randomizations evaluated here: all, a slice, or merged
   DerivedCodes codes;
 
   // Community data.

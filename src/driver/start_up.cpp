@@ -80,7 +80,8 @@ std::string ask_instruction_file_name(const std::vector<std::string>& arguments)
 }
 
 std::string ask_result_file_name(const std::vector<std::string>& arguments,
-                                 const std::function<std::string(const std::string&)>& refusal) {
+                                 const std::function<std::string(const std::string&)>& refusal,
+                                 bool ask_about_content) {
   std::string name;
   if (arguments.size() < 2) {
     console_print(
@@ -106,6 +107,7 @@ std::string ask_result_file_name(const std::vector<std::string>& arguments,
       const std::string answer = first_word(core::console_ask_line(question));
       if (!answer.empty()) name = answer;
     }
+    if (!ask_about_content) return name;
     while (core::file_is_readable(name)) {
       console_print(format(
           "\n\n\nWARNING: The results file \"%s\" already exists.\n  Enter 'a' or press Return to add the new results "

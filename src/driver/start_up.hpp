@@ -21,8 +21,11 @@ std::string ask_instruction_file_name(const std::vector<std::string>& arguments)
 /// is kept and results are appended: nothing is erased by a default.
 /// `refusal`, when given, returns a message for a name that must not be used
 /// (a file the run reads); another name is then asked before anything is
-/// erased.
+/// erased. A slice of the randomizations writes nothing to the file, only
+/// names its slice file after it: `ask_about_content` false asks nothing
+/// about the file's content.
 std::string ask_result_file_name(const std::vector<std::string>& arguments,
-                                 const std::function<std::string(const std::string&)>& refusal = {});
+                                 const std::function<std::string(const std::string&)>& refusal = {},
+                                 bool ask_about_content = true);
 
 }  // namespace quorvel::driver

@@ -74,7 +74,8 @@ template <typename Finish>
 void run_partitions(const PlotTestData& data, const MatrixRandomizer& randomizer, int width, int unmapped_index,
                     Finish finish, ValueStore& store) {
   const partition::PlotSection& section = *data.section;
-  const RandomizationRunner runner = RandomizationRunner::for_test(data.n_threads, store.n_randomizations());
+  const RandomizationRunner runner =
+      RandomizationRunner::for_test(data.n_threads, store.n_randomizations(), data.ledger);
   std::vector<PartitionWorker> workers(static_cast<std::size_t>(runner.workers()));
   for (PartitionWorker& worker : workers) {
     worker.abundances = *data.abundances;
@@ -181,7 +182,7 @@ ValueStore run_spatial_test(const PlotTestData& data, int n) {
   const PlotTestLayout layout = layout_of(section);
   ValueStore store(layout.width(), n);
   put_observed(store, section);
-  const RandomizationRunner runner = RandomizationRunner::for_test(data.n_threads, n);
+  const RandomizationRunner runner = RandomizationRunner::for_test(data.n_threads, n, data.ledger);
   const partition::PlotPositions& observed = section.positions;
   // Cells that a permutation within categories leaves alone keep the
   // observed values, as does the cell (0, 0) that tells coordinates from a
