@@ -36,6 +36,7 @@ class SliceReader {
   SliceReader(const std::string& text, const std::string& name) : text_(text), name_(name) {}
 
   SliceFile read() {
+    if (text_.empty()) damaged("it is empty");
     const std::string first = next_line();
     const std::string magic = std::string(kMagic) + "\t";
     if (first.compare(0, magic.size(), magic) != 0) {

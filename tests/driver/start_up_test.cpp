@@ -83,6 +83,14 @@ TEST_F(AskNames, ResultFileDefaultsAndExistenceQuestion) {
   EXPECT_EQ(ask_result_file_name({"instr.txt", "old.txt"}), "new.txt");
   EXPECT_EQ(read_file("old.txt"), "y");
   EXPECT_EQ(read_file("other.txt"), "x");
+
+  // A slice only names its slice file after the results file: nothing is
+  // asked about its content, which stays as it is.
+  set_console_input("e\n");
+  const std::string before = console_output();
+  EXPECT_EQ(ask_result_file_name({"instr.txt", "old.txt"}, {}, false), "old.txt");
+  EXPECT_EQ(console_output(), before + "\n  Results file: old.txt");
+  EXPECT_EQ(read_file("old.txt"), "y");
 }
 
 TEST_F(AskNames, UnwritableResultFileWithClosedInputStops) {
