@@ -64,13 +64,15 @@ namespace {
                  core::kStoppedStatus);
 }
 
+std::string tests_text(std::size_t n) { return core::format("%zu test%s", n, n == 1 ? "" : "s"); }
+
 }  // namespace
 
 void SliceLedger::fill(ValueStore& store) {
   const int t = static_cast<int>(next_test_) + 1;
   if (slices_.empty() || next_test_ >= slices_[0].tests.size()) {
-    refuse_slices(core::format("they hold %zu tests, and this run makes more",
-                               slices_.empty() ? std::size_t{0} : slices_[0].tests.size()));
+    refuse_slices("they hold " + tests_text(slices_.empty() ? 0 : slices_[0].tests.size()) +
+                  ", and this run makes more");
   }
   const SliceTest& shape = slices_[0].tests[next_test_];
   const std::size_t width = static_cast<std::size_t>(store.width());
@@ -88,12 +90,15 @@ void SliceLedger::fill(ValueStore& store) {
     store.keep(i, values.data() + next[k]);
     next[k] += width;
   }
+  // The values are in the store now: a merge holds no test twice.
+  for (SliceFile& slice : slices_) std::vector<float>().swap(slice.tests[next_test_].values);
   ++next_test_;
 }
 
 void SliceLedger::check_every_test_used() const {
   if (role_ == Role::kMerge && !slices_.empty() && next_test_ != slices_[0].tests.size()) {
-    refuse_slices(core::format("they hold %zu tests, and this run made %zu", slices_[0].tests.size(), next_test_));
+    refuse_slices("they hold " + tests_text(slices_[0].tests.size()) + ", and this run made " +
+                  std::to_string(next_test_));
   }
 }
 

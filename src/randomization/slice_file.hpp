@@ -93,8 +93,8 @@ std::string foreign_slice_message(const SliceFile& slice, const std::string& nam
 
 /// The message that refuses a set of slice files (`names[j]` the name of
 /// `slices[j]`, all belonging to one run) that are not slices 1..K of one
-/// array, each once, with the same tests; empty when they are.
-/// `expected_name(k, K)` names the file of a missing slice.
+/// array, each once, with the same tests; empty when they are. A missing
+/// slice is named as slice_file_name(main_result_file, k, K).
 std::string incomplete_slices_message(const std::vector<SliceFile>& slices, const std::vector<std::string>& names,
                                       const std::string& main_result_file);
 

@@ -275,35 +275,25 @@ TEST_F(SliceRuns, AMergeRefusesSlicesOfOtherTests) {
   run_store(1, 20, noted, &ledger);
   SliceFile slice;
   slice.tests = ledger.tests();
-  const std::string stop =
-      " Make the slices and the merge with one program, one instruction file and the same "
-      "data.\nPress any key to stop.";
+  auto refused = [](const std::string& reason) {
+    return "\n\nERROR: the slice files do not hold the randomizations of this run: " + reason +
+           ". Make the slices and the merge with one program, one instruction file and the same data.\nPress any key "
+           "to stop.";
+  };
   SliceLedger other_count = SliceLedger::merge({slice});
   EXPECT_STOPS(run_store(1, 19, noted, &other_count),
-               "\n\nERROR: the slice files do not hold the randomizations of this run: test 1 has 20 randomizations of "
-               "3 values in the slices, and 19 of 3 here." +
-                   stop,
+               refused("test 1 has 20 randomizations of 3 values in the slices, and 19 of 3 here"),
                core::kStoppedStatus);
   SliceLedger unused = SliceLedger::merge({slice});
-  EXPECT_STOPS(unused.check_every_test_used(),
-               "\n\nERROR: the slice files do not hold the randomizations of this run: they hold 1 tests, and this "
-               "run made 0." +
-                   stop,
-               core::kStoppedStatus);
+  EXPECT_STOPS(unused.check_every_test_used(), refused("they hold 1 test, and this run made 0"), core::kStoppedStatus);
   SliceLedger one_test = SliceLedger::merge({slice});
   run_store(1, 20, noted, &one_test);
   one_test.check_every_test_used();
-  EXPECT_STOPS(run_store(1, 20, noted, &one_test),
-               "\n\nERROR: the slice files do not hold the randomizations of this run: they hold 1 tests, and this "
-               "run makes more." +
-                   stop,
+  EXPECT_STOPS(run_store(1, 20, noted, &one_test), refused("they hold 1 test, and this run makes more"),
                core::kStoppedStatus);
   slice.tests[0].observed[0] = 1;
   SliceLedger other_observed = SliceLedger::merge({slice});
-  EXPECT_STOPS(run_store(1, 20, noted, &other_observed),
-               "\n\nERROR: the slice files do not hold the randomizations of this run: the observed values of test 1 "
-               "differ." +
-                   stop,
+  EXPECT_STOPS(run_store(1, 20, noted, &other_observed), refused("the observed values of test 1 differ"),
                core::kStoppedStatus);
 }
 
