@@ -15,12 +15,25 @@
 #include "core/console.hpp"
 #include "driver/plot_section_data.hpp"
 #include "driver/plot_tests.hpp"
-#include "driver/run_state.hpp"
+#include "driver/run_inputs.hpp"
+#include "partition/plot_section.hpp"
 #include "phylogeny/tree_divergences.hpp"
+#include "reports/results_table.hpp"
 
 namespace {
 
 using namespace quorvel;
+
+// A run as the plots x phylogeny section reads it.
+struct BenchRun {
+  instructions::RunSettings settings;
+  driver::ResolvedOutputs outputs{"/dev/null"};
+  driver::DerivedCodes codes;
+  driver::DataSet data;
+  randomization::RandomGenerator generator;
+  reports::ResultsTable table;
+  driver::RunInputs inputs() const { return {settings, outputs, codes, data}; }
+};
 
 constexpr int kPlots = 50;
 constexpr int kSpecies = 225;
@@ -44,7 +57,8 @@ std::vector<int> group_level(phylogeny::NodeTable& nodes, int& next, const std::
   return level;
 }
 
-void build_tree(driver::RunState& state) {
+void build_tree(BenchRun& run) {
+  driver::Phylogeny& state = run.data.phylogeny;
   // Tips 1..225, root 226, then orders, families and genera.
   const int n_nodes = kSpecies + 1 + 5 + 25 + 75;
   state.nodes = phylogeny::NodeTable(0, n_nodes + 1);
@@ -63,8 +77,9 @@ void build_tree(driver::RunState& state) {
   int root = kSpecies + 1;
   const std::vector<int> top = group_level(state.nodes, root, orders, 5, 4.0f);
   (void)top;
+  state.origin = driver::PhylogenyOrigin::kDatedTree;
   state.n_tips = kSpecies;
-  state.n_tree_nodes = n_nodes;
+  state.n_nodes = n_nodes;
   state.leaf_of_species = core::ivector(0, kSpecies);
   state.species_of_leaf = core::ivector(0, kSpecies);
   for (int j = 1; j <= kSpecies; ++j) state.leaf_of_species[j] = state.species_of_leaf[j] = j;
@@ -73,7 +88,8 @@ void build_tree(driver::RunState& state) {
   phylogeny::compute_tree_divergences(state.nodes, kSpecies, state.leaf_of_species, state.divergences);
 }
 
-void build_community(driver::RunState& state) {
+void build_community(BenchRun& run) {
+  input::Community& state = run.data.community;
   std::mt19937 rng(1);
   state.abundances = core::dmatrix(0, kPlots, 0, kSpecies);
   std::vector<int> order(kSpecies);
@@ -98,26 +114,24 @@ void build_community(driver::RunState& state) {
   }
   for (int j = 1; j <= kSpecies; ++j) A(0, j) /= A(0, 0);
   state.data_type = kCountData;
-  state.plot_x = core::dvector(0, kPlots);
-  state.plot_y = core::dvector(0, kPlots);
-  state.plot_category = core::ivector(0, kPlots);
+  state.plot_names = core::name_table(0, kPlots);
+  input::PlotList& plots = run.data.positions.list;
+  plots = input::plots_without_list(kPlots);
   for (int k = 1; k <= kPlots; ++k) {
-    state.plot_x[k] = (k - 1) % 10 * 20.0;
-    state.plot_y[k] = (k - 1) / 10 * 20.0;
+    plots.x[k] = (k - 1) % 10 * 20.0;
+    plots.y[k] = (k - 1) / 10 * 20.0;
   }
-  state.plot_distances = core::dmatrix(0, 1, 0, 1);
-  state.n_distance_intervals = 4;
-  state.distance_limits = core::dvector(0, 7);
-  for (int j = 1; j <= 4; ++j) state.distance_limits[j] = 30.0 * j;
-  state.n_divergence_intervals = 2;
-  state.divergence_limits = core::dvector(0, 2);
-  state.divergence_limits[2] = 1;
+  driver::IntervalSet& intervals = run.data.intervals;
+  intervals.distance.n = 4;
+  intervals.distance.limits = core::dvector(0, 7);
+  for (int j = 1; j <= 4; ++j) intervals.distance.limits[j] = 30.0 * j;
+  intervals.divergence.n = 2;
+  intervals.divergence.limits = core::dvector(0, 2);
+  intervals.divergence.limits[2] = 1;
 }
 
-driver::RunState make_state(int threads) {
-  driver::RunState state;
-  driver::RunSettings& settings = state.settings;
-  settings.n_matrix_plots = kPlots;
+void make_run(BenchRun& state, int threads) {
+  instructions::RunSettings& settings = state.settings;
   settings.n_threads = threads;
   settings.n_phylogeny_tests = 1;
   settings.n_phylogeny_randomizations = 999;
@@ -125,16 +139,15 @@ driver::RunState make_state(int threads) {
   settings.test_restriction = core::vector(1, driver::kMaxPhylogenyTests);
   settings.test_age_limit = core::vector(1, driver::kMaxPhylogenyTests);
   settings.test_clade_names = core::NameTable(1, driver::kMaxPhylogenyTests);
-  settings.main_result_file = "/dev/null";
   state.codes.n_species = kSpecies;
   state.codes.phylogeny_kind = driver::kUltrametricTree;
   state.codes.spatial_kind = 2;
   state.codes.analysis_level = driver::kPlotLevel;
   state.codes.has_abundances = true;
+  state.data.n_species = kSpecies;
   build_community(state);
   build_tree(state);
   state.generator = randomization::make_random_generator(-4242);
-  return state;
 }
 
 void BM_PhylogenyTest999(benchmark::State& bench) {
@@ -143,12 +156,16 @@ void BM_PhylogenyTest999(benchmark::State& bench) {
   const int threads = static_cast<int>(bench.range(0));
   for (auto _ : bench) {
     bench.PauseTiming();
-    driver::RunState state = make_state(threads);
+    BenchRun run;
+    make_run(run, threads);
+    const driver::RunInputs inputs = run.inputs();
+    const core::FMatrix* divergences = &run.data.phylogeny.divergences;
+    driver::PlotSectionData data = driver::plot_section_data(inputs, divergences);
     driver::PlotSection section =
-        driver::make_plot_section(state, &state.divergences, driver::kPhylogenyAnalysis, true);
-    driver::compute_observed_partition(state, section);
+        driver::make_plot_section(inputs, data, divergences, driver::kPhylogenyAnalysis, true);
+    partition::compute_observed_partition(section, data.community.abundances, kCountData, 0);
     bench.ResumeTiming();
-    driver::run_phylogeny_section_tests(state, section);
+    driver::run_phylogeny_section_tests({inputs, data, section, run.generator, run.table});
   }
   core::set_console_streams(nullptr, nullptr);
   std::fclose(sink);

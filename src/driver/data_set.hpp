@@ -110,24 +110,38 @@ struct Phylogeny {
 /// species.
 struct Traits {
   input::SpeciesTraits list;  ///< species traits (or the taxonomy list's levels): empty when none
-  core::FMatrix se;           ///< [0..V][0..S] standard errors, 0 unless a file gives them
+  /// The variables of that list: [0..V] names and categories (entry 0 the
+  /// species column and the number of species); V = 0 without a list.
+  input::SpeciesListHeader variables;
+  bool species_traits = false;  ///< the list is "SPECIES TRAITS" (not the taxonomy list's levels)
+  core::FMatrix se;             ///< [0..V][0..S] standard errors, 0 unless a file gives them
   input::TraitDistances distances;
 };
 
 /// Positions and categories of the plots.
 struct PlotPositions {
   input::PlotList list;          ///< coordinates and categories (none without a plot list)
-  core::DMatrix plot_distances;  ///< [0..P][0..P]; without a distance file a 2 x 2 placeholder, (0, 0) = 0
+  core::DMatrix plot_distances;  ///< [0..P][0..P] when distances_read, else empty
   bool distances_read = false;   ///< the distances come from a file (not from the coordinates)
+  /// [0..P][0..P] the category code of each pair of plots, read when the
+  /// run selects plot pairs by their category; empty otherwise. At analysis
+  /// level 3 its plots are the position groups.
+  core::FMatrix pairwise_categories;
 };
 
 /// The individual list and what the run derives from it.
 struct Individuals {
   input::IndividualList list;
+  int n_columns = 0;                                   ///< C: group, x, y, species and the variables
+  core::NameTable column_names;                        ///< [0..C-1]
+  core::IVector column_categories;                     ///< [0..C-1]: categories announced (0 quantitative)
   core::IVector species;                               ///< [0..n]: species index of each individual (0 none)
   individuals::PositionGroups position_groups;         ///< individuals standing at one position
   std::string clade_reduction_note;                    ///< individuals left out by "REDUCE DATA TO CLADE", as described
+  core::IVector selection_test_counts;                 ///< [0..T], entry 0 = T; [0..0] = 0 without selection tests
   core::Vector<core::NameTable> selection_test_texts;  ///< [1..T]: texts[t][0] base test, [1..|k|] pair tests
+
+  int n_individuals() const { return species.empty() ? 0 : species.hi(); }
 };
 
 /// The intervals of the distance classes, of the divergences and of the
@@ -148,6 +162,10 @@ struct DataSet {
   Traits traits;
   Phylogeny phylogeny;
   IntervalSet intervals;
+  /// The levels of the classification: names, the species level first and
+  /// "ALL" last, with their divergences ([0..L]); without levels, [0..0] the
+  /// species level as the species list names it.
+  input::TaxonomicLevels levels;
 };
 
 }  // namespace quorvel::driver

@@ -1,134 +1,114 @@
 #include "driver/individual_section.hpp"
 
-#include <cstdlib>
-#include <vector>
+#include <algorithm>
 
 #include "core/console.hpp"
-#include "core/errors.hpp"
-#include "core/format.hpp"
-#include "core/text_output.hpp"
-#include "driver/individual_tests.hpp"
-#include "individuals/individual_pairs.hpp"
+#include "individuals/individual_tests.hpp"
+#include "individuals/selection_tests.hpp"
 #include "reports/report_files.hpp"
+#include "reports/run_notes.hpp"
 #include "reports/section_reports.hpp"
+#include "reports/test_text.hpp"
 
 namespace quorvel::driver {
 
-using individuals::LogicTestTable;
-
 namespace {
 
-// A variable name in both lists would make the tests ambiguous.
-void check_variable_names(const RunSettings& settings) {
-  for (int v = 0; v <= settings.n_trait_variables && v <= settings.trait_variable_names.hi(); ++v) {
-    for (int j = 0; j < settings.n_individual_columns; ++j) {
-      if (settings.trait_variable_names[v] == settings.individual_column_names[j]) {
-        core::stop_run(core::format("\n\nERROR: The same variable name \"%s\" appears in both the species and "
-                                    "individual lists. Use different names.",
-                                    settings.trait_variable_names[v].c_str()),
-                       core::kStoppedStatus);
-      }
-    }
-  }
+// Tests of the phylogeny whose clade restriction reserves them for other sections.
+constexpr float kTestSkippedHere = -2.0f;
+
+individuals::IndividualLists individual_lists(const RunInputs& run) {
+  const DataSet& data = run.data;
+  individuals::IndividualLists lists;
+  lists.n_species = run.codes.n_species;
+  lists.species_names = &data.species_names;
+  lists.individuals = &data.individuals.list;
+  lists.species_of = &data.individuals.species;
+  lists.n_columns = data.individuals.n_columns;
+  lists.column_names = &data.individuals.column_names;
+  lists.column_categories = &data.individuals.column_categories;
+  lists.species_list = &data.traits.variables;
+  lists.species_traits = data.traits.species_traits;
+  lists.variable_category_names = &data.traits.list.category_names;
+  lists.species_values = &data.traits.list.values;
+  lists.selection_test_counts = &data.individuals.selection_test_counts;
+  lists.selection_test_texts = &data.individuals.selection_test_texts;
+  return lists;
 }
 
 }  // namespace
 
-void prepare_individual_data(RunState& state, IndividualSectionData& data) {
-  const RunSettings& settings = state.settings;
-  const int S = state.codes.n_species;
-  data.individual_variables =
-      individuals::VariableSet{settings.n_individual_columns, &settings.individual_column_names,
-                               &settings.individual_column_categories, &state.individuals.category_names};
-  // Species variables: the columns of the species list, the species column
-  // itself a qualitative variable whose categories are the species.
-  const int V = settings.n_trait_species != 0 ? settings.n_trait_variables : -1;
-  data.species_category_names = core::Vector<core::NameTable>(0, std::max(V, 0));
-  data.species_category_names[0] = state.species_names;
-  for (int v = 1; v <= V; ++v) {
-    if (v <= state.trait_category_names.hi()) data.species_category_names[v] = state.trait_category_names[v];
-  }
-  data.species_variables = individuals::VariableSet{V + 1, &settings.trait_variable_names,
-                                                    &settings.trait_variable_categories, &data.species_category_names};
-  if (V >= 0) {
-    data.species_values = state.traits;
-  } else {
-    data.species_values = core::matrix(0, 0, 0, S);
-  }
-  for (int s = 0; s <= S; ++s) data.species_values(0, s) = static_cast<float>(s);
-  data.logic = individuals::LogicData{&state.individuals.values, &data.species_values, &state.individual_species};
-  data.input = individuals::IndividualInput{
-      settings.n_individuals, S, &state.individual_species, &state.individuals.x, &state.individuals.y, data.logic};
-
-  // The selection tests: without any, one analysis of every pair ("[]").
-  const int n_tests = std::max(settings.selection_test_counts[0], 0);
-  data.n_selection_tests = n_tests;
-  const int first = n_tests == 0 ? 0 : 1;
-  data.tests = core::Vector<LogicTestTable>(first, n_tests);
-  data.texts = core::Vector<core::NameTable>(first, n_tests);
-  data.pair_test_counts = core::ivector(first, n_tests);
-  if (n_tests == 0) {
-    data.texts[0] = core::name_table(0, 0);
-    data.texts[0][0] = "[]";
-    data.tests[0] = individuals::logic_test_matrix(0, 0, 0, 101);
-    individuals::parse_logic_test("[]", data.tests[0], 0, 0, data.individual_variables, data.species_variables);
-    return;
-  }
-  const individuals::VariableSet no_individual_variables{
-      0, &settings.individual_column_names, &settings.individual_column_categories, &state.individuals.category_names};
-  for (int q = 1; q <= n_tests; ++q) {
-    const int count = settings.selection_test_counts[q];
-    data.pair_test_counts[q] = count;
-    data.texts[q] = state.selection_test_texts[q];
-    data.tests[q] = individuals::logic_test_matrix(0, std::abs(count), 0, 101);
-    for (int k = 0; k <= std::abs(count); ++k) {
-      // Species-pair tests may name species variables only.
-      const individuals::VariableSet& individual_set =
-          count < 0 && k > 0 ? no_individual_variables : data.individual_variables;
-      individuals::parse_logic_test(data.texts[q][k], data.tests[q], k, k, individual_set, data.species_variables);
-    }
-  }
-}
-
-void run_individual_section(RunState& state) {
-  const RunSettings& settings = state.settings;
+void run_individual_section(const RunInputs& run, randomization::RandomGenerator& generator,
+                            randomization::SliceLedger* slices, reports::ResultsTable& table) {
+  const DataSet& data = run.data;
+  const instructions::RunSettings& settings = run.settings;
+  const std::string& main_result_file = run.outputs.main_result_file;
   core::console_print("\n\n\n\n\nAnalyse INDIVIDUALS data");
-  check_variable_names(settings);
-  IndividualSectionData data;
-  prepare_individual_data(state, data);
+  individuals::SelectionTests section;
+  individuals::compile_selection_tests(individual_lists(run), section);
 
   // Distance classes, shared by the analyses of all selection tests. A
   // negative count (classes of equal numbers of pairs) is a plot-level
   // notion: individuals then get one class up to the largest distance.
   individuals::PairDistanceClasses classes;
-  classes.n = std::max(state.n_distance_intervals, 0);
+  classes.n = std::max(data.intervals.distance.n, 0);
   classes.limits = core::dvector(0, classes.n + 2);
-  for (int c = 1; c <= classes.n; ++c) classes.limits[c] = state.distance_limits[c];
-  const int m = std::max(state.n_regression_intervals, 0);
+  for (int c = 1; c <= classes.n; ++c) classes.limits[c] = data.intervals.distance.limits[c];
+  const int m = std::max(data.intervals.regression.n, 0);
   core::DVector regression_bounds = core::dvector(0, m);
-  for (int b = 1; b <= m; ++b) regression_bounds[b] = state.regression_limits[b];
-  const bool has_divergences = state.codes.phylogeny_kind != kNoPhylogeny && !state.divergences.empty();
+  for (int b = 1; b <= m; ++b) regression_bounds[b] = data.intervals.regression.limits[b];
+  const bool has_divergences = run.codes.phylogeny_kind != kNoPhylogeny && !data.phylogeny.divergences.empty();
   const core::FMatrix no_divergences = core::matrix(0, 0, 0, 0);
-  const core::FMatrix& divergences = has_divergences ? state.divergences : no_divergences;
+  const core::FMatrix& divergences = has_divergences ? data.phylogeny.divergences : no_divergences;
 
-  data.results = core::Vector<individuals::IndividualPairResults>(data.tests.lo(), data.tests.hi());
-  for (int q = data.tests.lo(); q <= data.tests.hi(); ++q) {
-    individuals::analyse_individual_pairs(data.input, data.tests[q], data.pair_test_counts[q], classes, m,
-                                          regression_bounds, divergences, data.results[q]);
-    const reports::IndividualReport report{&state.species_names,      &data.texts[q],         &data.tests[q],
-                                           data.individual_variables, data.species_variables, data.logic};
-    reports::write_echoed(settings.main_result_file,
-                          reports::report_individual(state.reports.table, data.results[q], report, q,
-                                                     data.tests.hi() - data.tests.lo() + 1));
+  const int n_selection_tests = section.tests.hi() - section.tests.lo() + 1;
+  core::Vector<individuals::IndividualPairResults> results(section.tests.lo(), section.tests.hi());
+  for (int q = section.tests.lo(); q <= section.tests.hi(); ++q) {
+    individuals::analyse_individual_pairs(section.input, section.tests[q], section.pair_test_counts[q], classes, m,
+                                          regression_bounds, divergences, results[q]);
+    const reports::IndividualReport report{&data.species_names,          &section.texts[q],         &section.tests[q],
+                                           section.individual_variables, section.species_variables, section.logic};
+    reports::write_echoed(main_result_file,
+                          reports::report_individual(table, results[q], report, q, n_selection_tests));
   }
 
   if (settings.n_phylogeny_tests != 0 && settings.n_phylogeny_randomizations > 0) {
-    run_individual_phylogeny_tests(state, data);
+    if (run.codes.phylogeny_kind != kUltrametricTree) {
+      reports::write_note(main_result_file,
+                          reports::individual_tests_not_run_note(run.codes.phylogeny_kind == kTaxonomy));
+    } else {
+      const Phylogeny& tree = data.phylogeny;
+      const int n = settings.n_phylogeny_randomizations;
+      for (int t = 1; t <= std::min(settings.n_phylogeny_tests, kMaxPhylogenyTests); ++t) {
+        if (settings.test_restriction[t] == kTestSkippedHere) continue;
+        reports::IndividualTestRecord test;
+        test.level_names = &data.levels.level_names;
+        test.sub_clade_age = settings.test_age_limit[t];
+        test.restriction = settings.test_restriction[t];
+        test.clade_name = settings.test_clade_names[t];
+        test.n_randomizations = n;
+        test.n_selection_tests = n_selection_tests;
+        test.test_number = t;
+        reports::write_note(main_result_file,
+                            reports::individual_test_heading(test.sub_clade_age, test.restriction, test.clade_name, n));
+        for (int q = results.lo(); q <= results.hi(); ++q) {
+          if (section.n_selection_tests > 0) {
+            reports::write_note(main_result_file, reports::selection_test_heading(q, section.texts[q][0]));
+          }
+          const individuals::IndividualTestSummaries summaries = individuals::run_individual_tree_test(
+              tree.nodes, tree.n_nodes, tree.n_tips, tree.leaf_of_species, results[q], test.sub_clade_age,
+              test.restriction, test.clade_name, n, settings.n_threads, slices, generator);
+          test.observed = &results[q];
+          test.test_texts = &section.texts[q];
+          test.summaries = &summaries;
+          test.selection_test = q;
+          reports::write_echoed(main_result_file, reports::report_individual_test(table, test));
+        }
+      }
+    }
   }
   if (settings.n_spatial_randomizations != 0) {
-    core::echo_to_file(settings.main_result_file,
-                       "\n\nSPATIAL RANDOMIZATION TEST: the positions of individuals are not permuted at the "
-                       "individual level; the test is not run.");
+    reports::write_note(main_result_file, reports::kNoSpatialTestOfIndividuals);
   }
 }
 

@@ -20,6 +20,9 @@
 #include "input/trait_distances_file.hpp"
 #include "input/tree_file.hpp"
 #include "input/triplet_table.hpp"
+#include "instructions/file_prompts.hpp"
+#include "reports/community_conversion.hpp"
+#include "reports/report_files.hpp"
 
 namespace quorvel::driver {
 
@@ -62,17 +65,14 @@ void check_named_data(const instructions::RunSettings& settings, const DataHeade
 // the other form, and the plot list with coordinates and categories.
 void load_community_data(const instructions::RunSettings& settings, const DataHeaders& headers, DataSet& data) {
   const int n_plots = headers.community.n_plots;
-  if (n_plots == 0) {
-    // No plots: a placeholder whose total 0 tells the analyses so.
-    data.community.abundances = core::dmatrix(0, 1, 0, 1);
-    return;
-  }
+  if (n_plots == 0) return;
   const bool from_matrix = settings.species_plot_matrix.given();
   data.community = from_matrix ? input::read_species_plot_matrix(settings.species_plot_matrix.file, headers.community)
                                : input::read_triplets(settings.triplets.file, headers.community);
   data.species_names = data.community.species_names;
   if (!settings.conversion_output.empty()) {
-    input::write_converted_data(settings.conversion_output, from_matrix, data.community);
+    reports::write_optional_file(settings.conversion_output,
+                                 reports::converted_community_text(data.community, from_matrix));
   }
   input::PlotList& plots = data.positions.list;
   plots = settings.plot_list.given()
@@ -89,6 +89,9 @@ void load_individuals(const instructions::RunSettings& settings, const DataHeade
   if (n == 0) return;
   Individuals& individuals = data.individuals;
   individuals.list = input::read_individual_list(settings.individuals.file, headers.individuals);
+  individuals.n_columns = headers.individuals.n_columns;
+  individuals.column_names = headers.individuals.column_names;
+  individuals.column_categories = headers.individuals.column_categories;
   if (headers.individuals.n_species > 0) data.species_names = individuals.list.species_names;
   individuals.species = core::ivector(0, n);
   for (int i = 1; i <= n; ++i) individuals.species[i] = static_cast<int>(individuals.list.values(3, i));
@@ -110,56 +113,42 @@ void load_intervals(const instructions::RunSettings& settings, DataSet& data) {
 }
 
 void load_plot_distances(const instructions::RunSettings& settings, const DataHeaders& headers, DataSet& data) {
-  PlotPositions& positions = data.positions;
-  if (settings.plot_distances.given() && headers.community.n_plots != 0) {
-    positions.plot_distances = input::read_plot_distances(settings.plot_distances.file, data.community.plot_names);
-    positions.distances_read = true;
-  } else {
-    // Placeholder: [0][0] = 0 means that no matrix was read and coordinates
-    // are used.
-    positions.plot_distances = core::dmatrix(0, 1, 0, 1);
-  }
+  if (!settings.plot_distances.given() || headers.community.n_plots == 0) return;
+  data.positions.plot_distances = input::read_plot_distances(settings.plot_distances.file, data.community.plot_names);
+  data.positions.distances_read = true;
 }
 
 void load_selection_tests(const instructions::RunSettings& settings, const DataHeaders& headers, DataSet& data) {
+  Individuals& individuals = data.individuals;
+  individuals.selection_test_counts =
+      headers.selection_test_counts.empty() ? core::ivector(0, 0) : headers.selection_test_counts;
   if (!settings.selection_tests.given()) return;
-  data.individuals.selection_test_texts =
+  individuals.selection_test_texts =
       input::read_selection_tests(settings.selection_tests.file, headers.selection_test_counts);
 }
 
-// Individuals standing in groups at a few positions may be analysed one by
-// one or as plots made of the groups. "ANALYSIS LEVEL" answers the question
-// in batch runs; at end of input the answer is that of an empty line.
-int ask_analysis_level(const RunState& state, const instructions::RunSettings& settings) {
-  const int n_individuals = state.settings.n_individuals;
-  const int n_groups = state.position_groups.n_groups;
-  if (!(n_groups > 1 && n_groups < n_individuals)) return kIndividualLevel;
-  if (settings.analysis_level_keyword != 0) return settings.analysis_level_keyword;
-  core::console_print(
-      core::format("\n\nAnalysis at the \n\t1- Individual level (%i individuals)\n\t2- Plot level (%i "
-                   "spatial groups)\n",
-                   n_individuals, n_groups));
-  std::string answer;
-  if (!core::console_read_line(answer)) answer.clear();
-  int choice = 0;
-  return std::sscanf(answer.c_str(), "%d", &choice) == 1 && choice == 1 ? kIndividualLevel : kGroupedIndividuals;
+// The levels of a classification; without levels, the species level as
+// the species list names it.
+input::TaxonomicLevels classification_levels(const DataHeaders& headers) {
+  if (headers.taxonomic_levels.level_names.hi() > 0) return headers.taxonomic_levels;
+  input::TaxonomicLevels levels;
+  levels.level_names = core::name_table(0, 0);
+  levels.level_divergences = core::vector(0, 0);
+  if (headers.species_traits.counts_read) {
+    levels.level_names[0] = headers.species_traits.variable_names[0];
+  } else if (headers.taxonomy.counts_read) {
+    levels.level_names[0] = headers.taxonomy.level_names[0];
+  }
+  return levels;
 }
 
-// Analysis level 3: the position groups become the plots, with the
-// positions of their first individuals and their species counts.
-void use_position_groups_as_plots(RunState& state) {
-  const PositionGroups& groups = state.position_groups;
-  const int G = groups.n_groups;
-  state.abundances = build_group_abundances(state.settings.n_individuals, G, groups.group_of, state.codes.n_species,
-                                            state.individual_species);
-  state.data_type = kCountData;
-  state.plot_names = core::name_table(0, G);
-  for (int g = 1; g <= G; ++g) state.plot_names[g] = core::format("%i", g);
-  state.plot_x = groups.x;
-  state.plot_y = groups.y;
-  state.plot_category = core::ivector(0, G);
-  state.n_categories = 0;
-  state.codes.spatial_kind = 2;
+// The categories of the pairs of the plots analysed, when the run selects
+// plot pairs by their category.
+void load_pairwise_categories(const instructions::RunSettings& settings, const core::NameTable& plot_names,
+                              DataSet& data) {
+  if (settings.pair_selection_mode != 3) return;
+  input::read_pairwise_categories(settings.pairwise_categories.file, plot_names.hi(), plot_names,
+                                  data.positions.pairwise_categories);
 }
 
 }  // namespace
@@ -215,25 +204,28 @@ DataSet load_data_set(const instructions::RunSettings& settings, const DataHeade
   write_phylogeny_outputs(settings, headers, data);
   load_intervals(settings, data);
   load_plot_distances(settings, headers, data);
+  if (headers.community.n_plots != 0) load_pairwise_categories(settings, data.community.plot_names, data);
   load_selection_tests(settings, headers, data);
+  data.levels = classification_levels(headers);
   return data;
 }
 
-void choose_analysis_level(RunState& state, const instructions::RunSettings& settings, const ResolvedOutputs& outputs,
-                           const DataHeaders& headers) {
-  if (state.settings.n_individuals != 0) {
-    state.codes.analysis_level = ask_analysis_level(state, settings);
-    if (state.codes.analysis_level == kGroupedIndividuals) {
-      use_position_groups_as_plots(state);
-      state.settings =
-          section_settings(settings, outputs, headers, state.position_groups.n_groups, state.settings.n_individuals);
+void choose_analysis_level(const instructions::RunSettings& settings, const DataHeaders& headers, DataSet& data,
+                           DerivedCodes& codes) {
+  if (data.individuals.n_individuals() != 0) {
+    const Individuals& individuals = data.individuals;
+    codes.analysis_level = instructions::ask_analysis_level(
+        settings.analysis_level_keyword, individuals.n_individuals(), individuals.position_groups.n_groups);
+    if (codes.analysis_level == kGroupedIndividuals) {
+      codes.spatial_kind = 2;
+      load_pairwise_categories(settings, individuals::group_plot_names(individuals.position_groups.n_groups), data);
     }
   } else if (headers.community.n_plots != 0) {
-    state.codes.analysis_level = kPlotLevel;
-  } else if (state.settings.n_trait_species != 0) {
-    state.codes.analysis_level = kSpeciesOnly;
+    codes.analysis_level = kPlotLevel;
+  } else if (headers.species_traits.counts_read && headers.species_traits.n_species != 0) {
+    codes.analysis_level = kSpeciesOnly;
   } else {
-    state.codes.analysis_level = kNoLevel;
+    codes.analysis_level = kNoLevel;
   }
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "driver/data_set.hpp"
-#include "driver/run_state.hpp"
+#include "driver/run_inputs.hpp"
+#include "individuals/position_groups.hpp"
 #include "instructions/run_settings.hpp"
 
 namespace quorvel::driver {
+
+using individuals::group_individuals_by_position;
 
 /// Reads the headers of every data file `settings` names (their counts,
 /// columns and levels) in a fixed order (community data, plot list,
@@ -31,9 +34,12 @@ void load_phylogeny(const instructions::RunSettings& settings, const DataHeaders
                     const ResolvedOutputs& outputs, DataSet& data);
 void write_phylogeny_outputs(const instructions::RunSettings& settings, const DataHeaders& headers, DataSet& data);
 
-/// Chooses the analysis level once the data are described; at level 3 the
-/// position groups become the plots, and the sections' settings count them.
-void choose_analysis_level(RunState& state, const instructions::RunSettings& settings, const ResolvedOutputs& outputs,
-                           const DataHeaders& headers);
+/// Chooses the analysis level once the data are described (asking, when
+/// the individuals stand in a few groups and "ANALYSIS LEVEL" does not say).
+/// At level 3 the position groups become the plots: they have positions,
+/// and a selection of plot pairs by category reads the categories of the
+/// pairs of groups.
+void choose_analysis_level(const instructions::RunSettings& settings, const DataHeaders& headers, DataSet& data,
+                           DerivedCodes& codes);
 
 }  // namespace quorvel::driver

@@ -10,6 +10,15 @@ void load_species_traits(const instructions::RunSettings& settings, const DataHe
   const bool with_community = headers.n_community_species() > 0;
   const core::NameTable* known_species = with_community ? &data.species_names : nullptr;
   Traits& traits = data.traits;
+  // The variables the run reads: those of the species traits, or of the
+  // taxonomy list that carries the levels; none without a list.
+  traits.species_traits = headers.species_traits.counts_read;
+  traits.variables = headers.species_list();
+  if (!traits.variables.counts_read) {
+    traits.variables.n_variables = 0;
+    traits.variables.variable_names = core::name_table(0, 0);
+    traits.variables.variable_categories = core::ivector(0, 0);
+  }
   if (headers.species_traits.counts_read) {
     traits.list = input::read_species_traits(settings.species_traits.file, headers.species_traits, known_species);
     if (!with_community) data.species_names = traits.list.species_names;

@@ -1,13 +1,12 @@
 #include "driver/plot_section_data.hpp"
 
-#include <algorithm>
-#include <cstdlib>
-#include <utility>
-
+#include "core/console.hpp"
 #include "core/constants.hpp"
 #include "core/format.hpp"
-#include "input/field_reading.hpp"
+#include "individuals/position_groups.hpp"
 #include "input/pairwise_categories.hpp"
+#include "partition/pairwise_values.hpp"
+#include "partition/plot_contents.hpp"
 #include "phylogeny/clade_reduction.hpp"
 #include "reports/left_out_text.hpp"
 #include "reports/report_files.hpp"
@@ -18,198 +17,74 @@ namespace quorvel::driver {
 
 namespace {
 
-bool present_in_plots(const core::DMatrix& abundances, int n_plots, int species) {
-  for (int k = 1; k <= n_plots; ++k)
-    if (abundances(k, 0) != 0.0 && abundances(k, species) != 0.0) return true;
-  return false;
+// The plots of the run as a section takes them: the community data, or at
+// analysis level 3 the position groups of the individuals.
+PlotSectionData run_plots(const RunInputs& run) {
+  const DataSet& data = run.data;
+  PlotSectionData plots;
+  if (run.codes.analysis_level == kGroupedIndividuals) {
+    const Individuals& individuals = data.individuals;
+    plots.community = individuals::group_community(individuals.position_groups, individuals.n_individuals(),
+                                                   individuals.species, data.species_names);
+    plots.plots = individuals::group_plot_list(individuals.position_groups);
+  } else {
+    plots.community = data.community;
+    plots.plots = data.positions.list;
+    if (data.positions.distances_read) plots.plot_distances = &data.positions.plot_distances;
+  }
+  if (!data.positions.pairwise_categories.empty()) plots.pairwise_categories = &data.positions.pairwise_categories;
+  return plots;
 }
 
 }  // namespace
 
-std::vector<int> species_without_distances(const core::FMatrix& distances, const core::DMatrix& abundances, int n_plots,
-                                           int n_species) {
-  std::vector<int> left_out;
-  if (n_species < 2) return left_out;
-  for (int i = 1; i <= n_species; ++i) {
-    if (!present_in_plots(abundances, n_plots, i)) continue;
-    bool related = false;
-    for (int j = 1; j <= n_species && !related; ++j) related = j != i && !is_missing(distances(i, j));
-    if (!related) left_out.push_back(i);
-  }
-  return left_out;
-}
-
-std::string species_name_list(const std::vector<int>& species, const core::NameTable& names) {
-  if (species.empty()) return "";
-  std::vector<std::string> named;
-  for (const int s : species) named.push_back(names[s]);
-  return input::listed_names(named).substr(2);  // without the leading ": "
-}
-
-namespace {
-
-bool has_plot_data(const RunState& state) {
-  const int n_plots = state.settings.n_matrix_plots;
-  return n_plots != 0 && state.settings.n_individuals == 0 && state.abundances.row_hi() >= n_plots &&
-         state.abundances.col_hi() >= state.codes.n_species;
-}
-
-std::string left_out_line(const char* text, const std::vector<int>& species, const core::NameTable& names) {
-  if (species.empty()) return "";
-  return core::format(text, static_cast<int>(species.size())) + species_name_list(species, names);
-}
-
-}  // namespace
-
-std::string phylogeny_left_out_description(const RunState& state) {
-  const int n_species = state.codes.n_species;
-  if (!has_plot_data(state) || state.codes.phylogeny_kind == kNoPhylogeny || state.divergences.row_hi() < n_species)
-    return "";
-  return left_out_line(
-      "\nSpecies of the plots without divergences (not in the phylogeny), left out of the PLOTS x PHYLO analyses: "
-      "%i: ",
-      species_without_distances(state.divergences, state.abundances, state.settings.n_matrix_plots, n_species),
-      state.species_names);
-}
-
-std::string traits_left_out_description(const RunState& state) {
-  const int n_species = state.codes.n_species;
-  const int n_plots = state.settings.n_matrix_plots;
-  if (!has_plot_data(state)) return "";
-  std::vector<int> left_out;
-  if (state.codes.trait_kind == kTraitDistances && state.trait_distances.hi() >= 1 &&
-      state.trait_distances[1].row_hi() >= n_species) {
-    left_out = species_without_distances(state.trait_distances[1], state.abundances, n_plots, n_species);
-  } else if (state.codes.trait_kind == kSpeciesTraits && n_species >= 2) {
-    // Trait distances average the quantitative traits both species have: a
-    // species without any of them has no distance at all.
-    const RunSettings& settings = state.settings;
-    const int n_variables = std::min(settings.n_trait_variables, state.traits.row_hi());
-    bool any_quantitative = false;
-    for (int v = 1; v <= n_variables; ++v) any_quantitative |= settings.trait_variable_categories[v] == 0;
-    for (int i = 1; i <= n_species && any_quantitative; ++i) {
-      if (!present_in_plots(state.abundances, n_plots, i)) continue;
-      bool has_value = false;
-      for (int v = 1; v <= n_variables && !has_value; ++v)
-        has_value = settings.trait_variable_categories[v] == 0 && state.traits(v, i) != MISSING_VALUE_F;
-      if (!has_value) left_out.push_back(i);
-    }
-  }
-  return left_out_line(
-      "\nSpecies of the plots without trait distances (no trait value), left out of the PLOTS x TRAITS analyses: %i: ",
-      left_out, state.species_names);
-}
-
-SectionSpecies::SectionSpecies(RunState& state, const core::FMatrix* distances) : state_(state) {
-  if (distances == nullptr) return;
-  const int n_plots = state.settings.n_matrix_plots;
-  const int n_species = state.codes.n_species;
-  if (state.abundances.row_hi() < n_plots || state.abundances.col_hi() < n_species) return;
-  const std::vector<int> left_out = species_without_distances(*distances, state.abundances, n_plots, n_species);
-  if (left_out.empty()) return;
-  full_ = state.abundances;
-  restricted_ = true;
-  std::vector<char> keep(static_cast<std::size_t>(n_species) + 1, 1);
-  for (int s : left_out) keep[static_cast<std::size_t>(s)] = 0;
-  phylogeny::retain_species(keep, n_plots, n_species, state.data_type, state.abundances);
-}
-
-SectionSpecies::~SectionSpecies() {
-  if (restricted_) state_.abundances = std::move(full_);
-}
-
-bool plot_in_selection(const RunState& state, int plot) {
-  const int mode = state.settings.pair_selection_mode;
-  const int key1 = state.pair_key1;
-  const int category = state.plot_category.empty() ? 0 : state.plot_category[plot];
-  if (mode == 1) return key1 == 0 || category == key1;
-  if (mode == 2) return key1 == 0 || category == key1 || category == state.pair_key2;
-  return true;
-}
-
-std::string plots_left_out_description(const RunState& state) {
-  if (!has_plot_data(state)) return "";
-  const int n_plots = state.settings.n_matrix_plots;
-  const int n_species = state.codes.n_species;
-  const core::DMatrix& A = state.abundances;
-  std::vector<int> empty, one_individual, one_species;
-  for (int k = 1; k <= n_plots; ++k) {
-    int richness = 0;
-    for (int j = 1; j <= n_species; ++j) richness += A(k, j) != 0.0 ? 1 : 0;
-    if (A(k, 0) == 0.0 || richness == 0) {
-      empty.push_back(k);
-      continue;
-    }
-    if (state.data_type == partition::kCountData && A(k, 0) == 1.0) one_individual.push_back(k);
-    if (richness == 1) one_species.push_back(k);
-  }
-  // The statistics the plot-level sections report: I alone without
-  // divergences, the trait statistics when traits are given, PI (and TAU)
-  // alone for presence/absence data, which have no plot of one individual.
-  const bool phylogeny = state.codes.phylogeny_kind != kNoPhylogeny;
-  const bool traits = state.codes.trait_kind != kNoTraits;
-  const bool presence = state.data_type == partition::kPresenceAbsenceData;
-  auto st = [](int code, int analysis_kind) { return reports::statistic_description(code, analysis_kind).st; };
-  using partition::kStatisticI;
-  using partition::kStatisticP;
-  using partition::kStatisticPI;
-  using partition::kStatisticPStar;
-  std::vector<std::string> of_individuals = {st(kStatisticI, kPhylogenyAnalysis)}, of_species;
-  if (phylogeny) of_individuals.push_back(st(kStatisticP, kPhylogenyAnalysis));
-  if (traits) of_individuals.push_back(st(kStatisticP, kTraitAnalysis));
-  if (phylogeny && !presence) of_species.push_back(st(kStatisticPStar, kPhylogenyAnalysis));
-  if (phylogeny) of_species.push_back(st(kStatisticPI, kPhylogenyAnalysis));
-  if (traits && !presence) of_species.push_back(st(kStatisticPStar, kTraitAnalysis));
-  if (traits) of_species.push_back(st(kStatisticPI, kTraitAnalysis));
-  std::string out = reports::left_out_line("every statistic", "no individual", empty, state.plot_names);
-  out +=
-      reports::left_out_line(reports::joined_names(of_individuals), "one individual", one_individual, state.plot_names);
-  if (!of_species.empty()) {
-    out += reports::left_out_line(reports::joined_names(of_species), "fewer than two species", one_species,
-                                  state.plot_names);
-  }
-  return out;
-}
-
-void prepare_plot_pairs(RunState& state) {
-  if (state.plot_pairs_prepared) return;
-  state.plot_pairs_prepared = true;
-  const RunSettings& settings = state.settings;
+PlotSectionData plot_section_data(const RunInputs& run, const core::FMatrix* distances) {
+  PlotSectionData data = run_plots(run);
+  const instructions::RunSettings& settings = run.settings;
   const int mode = settings.pair_selection_mode;
-  if (mode == 0) return;
-  input::select_plot_categories(state.n_categories, state.category_names, mode, state.pair_key1, state.pair_key2,
-                                settings.pair_category_1, settings.pair_category_2);
-  const int n_plots = settings.n_matrix_plots;
-  if (mode == 3) {
-    input::read_pairwise_categories(settings.pairwise_categories_source, n_plots, state.plot_names,
-                                    state.pairwise_categories);
-    return;
+  const int n_plots = data.n_plots();
+  const int n_species = run.codes.n_species;
+  core::DMatrix& A = data.community.abundances;
+  if (mode != 0) {
+    input::select_plot_categories(data.plots.n_categories, data.plots.category_names, mode, data.pair_key1,
+                                  data.pair_key2, settings.pair_category_1, settings.pair_category_2);
   }
-  if ((mode == 1 || mode == 2) && state.pair_key1 != 0) {
+  if ((mode == 1 || mode == 2) && data.pair_key1 != 0) {
     // Plots of the other categories leave the analysis: a plot of total 0
     // has no weight and forms no pair.
-    core::DMatrix& A = state.abundances;
     double total = 0;
     for (int k = 1; k <= n_plots; ++k) {
-      const int category = state.plot_category[k];
-      if (category != state.pair_key1 && category != state.pair_key2) A(k, 0) = 0;
+      const int category = data.plots.plot_category[k];
+      if (category != data.pair_key1 && category != data.pair_key2) A(k, 0) = 0;
       total += A(k, 0);
     }
     A(0, 0) = total;
   }
+  // The four statistics of the section describe one and the same set of
+  // species: those the distances relate to others.
+  if (distances != nullptr) {
+    const std::vector<int> left_out = partition::species_without_distances(*distances, A, n_plots, n_species);
+    if (!left_out.empty()) {
+      std::vector<char> keep(static_cast<std::size_t>(n_species) + 1, 1);
+      for (const int s : left_out) keep[static_cast<std::size_t>(s)] = 0;
+      phylogeny::retain_species(keep, n_plots, n_species, data.community.data_type, A);
+    }
+  }
+  return data;
 }
 
-PlotSection make_plot_section(const RunState& state, const core::FMatrix* distances, int analysis_kind,
-                              bool use_divergence_intervals) {
+PlotSection make_plot_section(const RunInputs& run, const PlotSectionData& data, const core::FMatrix* distances,
+                              int analysis_kind, bool use_divergence_intervals) {
   PlotSection section;
-  section.n_plots = state.settings.n_matrix_plots;
-  section.n_species = state.codes.n_species;
+  section.n_plots = data.n_plots();
+  section.n_species = run.codes.n_species;
   section.analysis_kind = analysis_kind;
-  section.n_statistics = analysis_kind == kTraitAnalysis ? 4 : state.codes.n_reported_indices;
+  section.n_statistics = analysis_kind == kTraitAnalysis ? 4 : run.codes.n_reported_indices;
   section.distances = distances;
+  const input::Intervals& divergence = run.data.intervals.divergence;
   if (use_divergence_intervals) {
-    section.n_intervals = state.n_divergence_intervals;
-    section.limits = state.divergence_limits;
+    section.n_intervals = divergence.n;
+    section.limits = divergence.limits;
   } else {
     // Trait distances are not decomposed by interval: 0 (one species) and the rest.
     section.n_intervals = 2;
@@ -217,102 +92,66 @@ PlotSection make_plot_section(const RunState& state, const core::FMatrix* distan
     section.limits[1] = 0;
     section.limits[2] = 1;
   }
-  section.weighting = static_cast<partition::PlotWeighting>(state.settings.plot_weighting);
-  section.selection.mode = state.settings.pair_selection_mode;
-  section.selection.categories = &state.plot_category;
-  section.selection.key1 = state.pair_key1;
-  section.selection.key2 = state.pair_key2;
-  section.selection.pairwise_categories = state.pairwise_categories.empty() ? nullptr : &state.pairwise_categories;
-  section.positions.x = &state.plot_x;
-  section.positions.y = &state.plot_y;
-  section.positions.distances = &state.plot_distances;
-
-  for (int k = 1; k <= section.n_plots; ++k) {
-    if (state.abundances(k, 0) == 0.0 && plot_in_selection(state, k)) section.empty_plots.push_back(k);
+  section.weighting = static_cast<partition::PlotWeighting>(run.settings.plot_weighting);
+  section.selection.mode = run.settings.pair_selection_mode;
+  section.selection.categories = &data.plots.plot_category;
+  section.selection.key1 = data.pair_key1;
+  section.selection.key2 = data.pair_key2;
+  section.selection.pairwise_categories = data.pairwise_categories;
+  section.positions.x = &data.plots.x;
+  section.positions.y = &data.plots.y;
+  section.positions.distances = data.plot_distances;
+  for (const int k : partition::plots_in_selection(section)) {
+    if (data.community.abundances(k, 0) == 0.0) section.empty_plots.push_back(k);
   }
-
-  const int n_classes = state.n_distance_intervals;
-  section.classes = partition::make_distance_class_table(n_classes);
-  for (int j = 1; j <= n_classes; ++j) section.classes.limit[j] = state.distance_limits[j];
-  if (n_classes != 0) {
-    partition::assign_distance_classes(section.n_plots, section.classes, section.positions, section.selection,
-                                       section.empty_plots);
-  }
-  section.tables = partition::make_partition_tables(section.n_plots);
-  for (int code = partition::kStatisticI; code <= partition::kStatisticPI; ++code) {
-    section.rows[code] = partition::make_regression_row(section.classes.classes);
-    section.rows[code].fill(MISSING_VALUE_F);
-  }
-  section.summary = partition::make_statistic_summary();
+  partition::prepare_plot_section(section, run.data.intervals.distance.n, run.data.intervals.distance.limits);
   return section;
 }
 
-void compute_observed_partition(RunState& state, PlotSection& section) {
-  partition::compute_diversity_partition(section.n_plots, section.n_species, state.abundances, state.data_type,
-                                         section.selection, section.distances, section.n_intervals, section.limits,
-                                         section.weighting, section.tables);
-  partition::fill_statistic_summary(section.tables, section.summary);
-  // Distance classes are never negative once fixed; without intervals the
-  // rows hold the mean over all pairs.
-  if (section.classes.classes >= 0) {
-    partition::regress_statistics(section, state.n_categories, section.positions, section.tables,
-                                  partition::kStatisticI, partition::kStatisticPI, section.rows);
-  }
-}
-
-namespace {
-
-reports::PartitionReportInput report_input(const RunState& state, const PlotSection& section, int n_statistics,
-                                           int n_intervals) {
+void report_observed_partition(const RunInputs& run, PlotSectionData& data, PlotSection& section,
+                               reports::ResultsTable& table) {
+  partition::compute_observed_partition(section, data.community.abundances, data.community.data_type,
+                                        data.plots.n_categories);
   reports::PartitionReportInput input;
   input.n_plots = section.n_plots;
   input.classes = &section.classes;
-  input.data_level = state.codes.analysis_level;
+  input.data_level = run.codes.analysis_level;
   input.selection = section.selection;
-  input.category_names = &state.category_names;
-  for (int code = 1; code <= n_statistics; ++code) input.statistics.push_back(code);
+  input.category_names = &data.plots.category_names;
+  for (int code = 1; code <= section.n_statistics; ++code) input.statistics.push_back(code);
   input.regressions = section.rows;
   input.summary = &section.summary;
   input.tables = &section.tables;
-  input.n_intervals = n_intervals;
+  // The divergence intervals of the phylogeny section; none for traits.
+  input.n_intervals = section.analysis_kind == kTraitAnalysis ? 0 : section.n_intervals;
   input.limits = &section.limits;
   input.full_regression = false;
-  input.pairwise_mode = state.codes.spatial_kind;
-  input.data_type = state.data_type;
+  input.pairwise_mode = run.codes.spatial_kind;
+  input.data_type = data.community.data_type;
   input.weighting = section.weighting;
   input.analysis_kind = section.analysis_kind;
-  input.plot_names = &state.plot_names;
+  input.plot_names = &data.community.plot_names;
   input.empty_plots = section.empty_plots;
-  return input;
+  core::console_print(reports::global_statistics_line(input));
+  reports::append_section(run.outputs.main_result_file, reports::report_partition(table, input));
 }
 
-// The divergence intervals a section reports: those of the run for the
-// phylogeny section, none for traits.
-int reported_intervals(const PlotSection& section) {
-  return section.analysis_kind == kTraitAnalysis ? 0 : section.n_intervals;
-}
-
-}  // namespace
-
-std::string global_statistics_line(const RunState& state, const PlotSection& section) {
-  // The statistics of the report's blocks: presence/absence data show PI alone.
-  const int last = section.n_statistics;
-  const int first = state.data_type == partition::kPresenceAbsenceData && last >= 4 ? 4 : 1;
-  std::string line = "\n\n";
-  for (int code = first; code <= last; ++code) {
-    const float value = section.tables.pairwise[code](0, 0);
-    if (code > first) line += "\t";
-    line += reports::statistic_description(code, section.analysis_kind).st;
-    line += "=" + core::format_cell("%.4f", value == MISSING_VALUE_F ? MISSING_VALUE : value);
-  }
-  const reports::PartitionReportInput input =
-      report_input(state, section, section.n_statistics, reported_intervals(section));
-  return line + reports::partition_left_out_lines(input) + reports::interval_left_out_lines(input);
-}
-
-void write_section_report(RunState& state, const PlotSection& section, int n_statistics, int n_intervals) {
-  const reports::PartitionReportInput input = report_input(state, section, n_statistics, n_intervals);
-  reports::append_section(state.settings.main_result_file, reports::report_partition(state.reports.table, input));
+void write_pairwise_values(const RunInputs& run, const PlotSectionData& data, const PlotSection& section) {
+  partition::PairwiseValuesInput input;
+  input.n_plots = section.n_plots;
+  input.plot_names = &data.community.plot_names;
+  input.selection = section.selection;
+  input.x = &data.plots.x;
+  input.y = &data.plots.y;
+  input.distances = data.plot_distances;
+  input.data_level = run.codes.analysis_level;
+  for (int code = 1; code <= section.n_statistics; ++code) input.statistics.push_back(code);
+  input.matrices = section.tables.pairwise;
+  if (input.form < 1) core::console_print("\nWriting pairwise distances in matrix form. Please wait.");
+  if (input.form >= 0) core::console_print("\nWriting pairwise distances in column form. Please wait.");
+  // The first block of a run creates the file, a later one is appended.
+  reports::write_table_file(run.outputs.file(run.settings.pairwise_indices_output), run.outputs.main_result_file,
+                            partition::pairwise_values_text(input));
 }
 
 }  // namespace quorvel::driver

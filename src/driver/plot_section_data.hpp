@@ -4,13 +4,11 @@
 #include <vector>
 
 #include "core/arrays.hpp"
-#include "driver/run_state.hpp"
-#include "partition/distance_classes.hpp"
-#include "partition/distance_regression.hpp"
-#include "partition/diversity_partition.hpp"
-#include "partition/partition_types.hpp"
+#include "driver/run_inputs.hpp"
+#include "input/community_matrix.hpp"
+#include "input/plot_list.hpp"
 #include "partition/plot_section.hpp"
-#include "reports/partition_text.hpp"
+#include "reports/results_table.hpp"
 
 namespace quorvel::driver {
 
@@ -19,79 +17,44 @@ using partition::kPlainAnalysis;
 using partition::kTraitAnalysis;
 using partition::PlotSection;
 
-/// Species present in a plot of the data (a plot with a non-zero total) that
-/// have no distance to any other species in `distances` [0..S][0..S]: no
-/// tip in the tree or the classification, no row in a divergence file, no
-/// trait value. A plot-level section leaves them out as a whole. Empty with
-/// fewer than two species.
-std::vector<int> species_without_distances(const core::FMatrix& distances, const core::DMatrix& abundances, int n_plots,
-                                           int n_species);
+/// The data of one plot-level section, derived from the data set for that
+/// section alone and changed by nothing else: its plots (those of the
+/// community data, or the position groups at analysis level 3), the
+/// category codes of the run's pair selection, and its own abundance table.
+/// In that table the plots the selection leaves out have a total of 0, the
+/// species without distances are left out (phylogeny::retain_species), and
+/// the partition writes the section's pooled sample into row 0.
+struct PlotSectionData {
+  input::Community community;
+  input::PlotList plots;                               ///< positions and categories
+  const core::DMatrix* plot_distances = nullptr;       ///< distances read from a file; null: coordinates
+  const core::FMatrix* pairwise_categories = nullptr;  ///< categories of plot pairs (selection mode 3)
+  int pair_key1 = 0;                                   ///< first category code (mode 3: the pairwise category)
+  int pair_key2 = 0;                                   ///< second category code
 
-/// "a, b, c" for the given species, the first 20 by name and then "and n more".
-std::string species_name_list(const std::vector<int>& species, const core::NameTable& names);
-
-/// Lines of the data description naming the species of the species-plot data
-/// that the plots x phylogeny section (divergences) and the plots x traits
-/// section (trait distances, or with species traits the species without any
-/// value of a quantitative trait) leave out; "" when none.
-std::string phylogeny_left_out_description(const RunState& state);
-std::string traits_left_out_description(const RunState& state);
-
-/// For the life of the object (one plot-level section), the run's abundance
-/// table holds only the species that `distances` relates to others: the
-/// others leave every plot (retain_species: relative abundances renormalised,
-/// totals reduced to the individuals kept), so that the four statistics of
-/// the section describe one and the same set of species. The full table is
-/// put back at the end. Nothing changes when no species is left out, or
-/// without distances.
-class SectionSpecies {
- public:
-  SectionSpecies(RunState& state, const core::FMatrix* distances);
-  ~SectionSpecies();
-  SectionSpecies(const SectionSpecies&) = delete;
-  SectionSpecies& operator=(const SectionSpecies&) = delete;
-
- private:
-  RunState& state_;
-  core::DMatrix full_;
-  bool restricted_ = false;
+  int n_plots() const { return community.n_plots(); }
 };
 
-/// True when plot k passes the category filter of the run's pair selection:
-/// with a selection within (mode 1) or between (mode 2) named categories,
-/// a plot of those categories; every plot otherwise.
-bool plot_in_selection(const RunState& state, int plot);
+/// The data of a plot-level section whose species are related by
+/// `distances` (divergences or trait distances; null: no distances, every
+/// species kept), from the run's data set, which it leaves as it is.
+PlotSectionData plot_section_data(const RunInputs& run, const core::FMatrix* distances);
 
-/// Lines of the data description naming the plots of the species-plot data
-/// that plot-level statistics leave out: plots without individuals (every
-/// statistic), of one individual (counts: I and P, and T) and of one species
-/// (P*, PI, T*, TAU), each with the statistics the run reports; "" when none.
-std::string plots_left_out_description(const RunState& state);
+/// A section over the plots of `data`: its selection, plot positions, the
+/// distance classes fixed from the distance intervals, the divergence
+/// intervals (`use_divergence_intervals`; otherwise 0 and 1), its tables.
+PlotSection make_plot_section(const RunInputs& run, const PlotSectionData& data, const core::FMatrix* distances,
+                              int analysis_kind, bool use_divergence_intervals);
 
-/// Prepares the pair selection once per run: the category codes of the
-/// selected categories (mode 3: the pairwise category number and its matrix,
-/// read here), and with mode 1 or 2 and a first code, drops the plots of other
-/// categories (total A[k][0] = 0) and sets A[0][0] to the total of the plots kept.
-void prepare_plot_pairs(RunState& state);
+/// Computes the observed partition of the section on its own abundances,
+/// shows its global statistics on the console (with the plots left out) and
+/// writes its partition report (the divergence intervals with divergences
+/// only).
+void report_observed_partition(const RunInputs& run, PlotSectionData& data, PlotSection& section,
+                               reports::ResultsTable& table);
 
-/// A section over the run's plots: selection, plot positions, the distance
-/// classes fixed from the distance intervals (when there are any), the
-/// divergence intervals (`use_divergence_intervals`; otherwise 0 and 1).
-PlotSection make_plot_section(const RunState& state, const core::FMatrix* distances, int analysis_kind,
-                              bool use_divergence_intervals);
-
-/// Observed partition of the section (over the run's abundances, whose row 0
-/// the partition overwrites), its summary and the regression rows of I, P,
-/// P* and PI.
-void compute_observed_partition(RunState& state, PlotSection& section);
-
-/// The console lines of the global statistics: "\n\nIst=%.4f\tPst=..." (or
-/// the trait names) with the statistics the section reports (I alone without
-/// divergences, PI alone for presence/absence data), an undefined value left
-/// empty; then the lines naming the plots left out.
-std::string global_statistics_line(const RunState& state, const PlotSection& section);
-
-/// Writes the partition section of the main result file for `section`.
-void write_section_report(RunState& state, const PlotSection& section, int n_statistics, int n_intervals);
+/// Writes the pairwise values of the section to the file of "WRITE PAIRWISE
+/// INDICES": the first block of a run creates it, a later block is appended.
+void write_pairwise_values(const RunInputs& run, const PlotSectionData& data, const PlotSection& section);
 
 }  // namespace quorvel::driver

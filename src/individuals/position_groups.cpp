@@ -1,5 +1,10 @@
 #include "individuals/position_groups.hpp"
 
+#include <algorithm>
+
+#include "core/constants.hpp"
+#include "core/format.hpp"
+
 namespace quorvel::individuals {
 
 PositionGroups group_individuals_by_position(int n, const core::DVector& x, const core::DVector& y) {
@@ -41,6 +46,31 @@ core::DMatrix build_group_abundances(int n, int n_groups, const core::IVector& g
     for (int s = 1; s <= n_species; ++s) abundances(g, s) /= abundances(g, 0);
   }
   return abundances;
+}
+
+core::NameTable group_plot_names(int n_groups) {
+  core::NameTable names = core::name_table(0, n_groups);
+  for (int g = 1; g <= n_groups; ++g) names[g] = core::format("%i", g);
+  return names;
+}
+
+input::Community group_community(const PositionGroups& groups, int n, const core::IVector& species_of,
+                                 const core::NameTable& species_names) {
+  input::Community community;
+  community.species_names = species_names;
+  community.plot_names = group_plot_names(groups.n_groups);
+  community.abundances =
+      build_group_abundances(n, groups.n_groups, groups.group_of, std::max(species_names.hi(), 0), species_of);
+  community.data_type = kCountData;
+  return community;
+}
+
+input::PlotList group_plot_list(const PositionGroups& groups) {
+  input::PlotList list;
+  list.x = groups.x;
+  list.y = groups.y;
+  list.plot_category = core::ivector(0, groups.n_groups);
+  return list;
 }
 
 }  // namespace quorvel::individuals

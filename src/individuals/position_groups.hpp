@@ -1,6 +1,8 @@
 #pragma once
 
 #include "core/arrays.hpp"
+#include "input/community_matrix.hpp"
+#include "input/plot_list.hpp"
 
 namespace quorvel::individuals {
 
@@ -24,5 +26,19 @@ PositionGroups group_individuals_by_position(int n, const core::DVector& x, cons
 /// each row divided by its total (cell 0), row 0 the whole data set.
 core::DMatrix build_group_abundances(int n, int n_groups, const core::IVector& group_of, int n_species,
                                      const core::IVector& species_of);
+
+/// The names of G position groups as plots: "1".."G" ([0..G]).
+core::NameTable group_plot_names(int n_groups);
+
+/// The position groups of individuals 1..n as the plots of a community
+/// (analysis level 3): plots named 1..G, the counts of their individuals'
+/// species (build_group_abundances, data type kCountData), the species
+/// `species_names` [0..S].
+input::Community group_community(const PositionGroups& groups, int n, const core::IVector& species_of,
+                                 const core::NameTable& species_names);
+
+/// The positions of the position groups as a plot list: x and y of each
+/// group, no category.
+input::PlotList group_plot_list(const PositionGroups& groups);
 
 }  // namespace quorvel::individuals

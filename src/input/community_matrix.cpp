@@ -11,7 +11,6 @@
 #include "core/errors.hpp"
 #include "core/format.hpp"
 #include "core/text_input.hpp"
-#include "core/text_output.hpp"
 #include "input/community_counts.hpp"
 #include "input/field_reading.hpp"
 #include "input/open_retry.hpp"
@@ -187,62 +186,6 @@ Community read_species_plot_matrix(const std::string& file_name, const Community
   }
   finish_relative_abundances(n_plots, n_species, plot_names, abundances);
   return data;
-}
-
-namespace {
-
-// Counts written back: the relative abundance times the plot total, rounded.
-long long count_of(const core::DMatrix& abundances, int p, int s) {
-  return static_cast<long long>(abundances(p, s) * abundances(p, 0) + 0.5);
-}
-
-std::string triplet_text(int data_type, int n_plots, int n_species, const core::DMatrix& abundances,
-                         const core::NameTable& plot_names, const core::NameTable& species_names) {
-  std::string text;
-  for (int p = 1; p <= n_plots; ++p) {
-    for (int s = 1; s <= n_species; ++s) {
-      if (abundances(p, s) == 0) continue;
-      const char* plot = plot_names[p].c_str();
-      const char* species = species_names[s].c_str();
-      if (data_type == kPresenceAbsenceData) {
-        text += core::format("%s\t1\t%s\n", plot, species);
-      } else if (data_type == kRelativeAbundanceData) {
-        text += core::format("%s\t%g\t%s\n", plot, abundances(p, s), species);
-      } else {
-        text += core::format("%s\t%lld\t%s\n", plot, count_of(abundances, p, s), species);
-      }
-    }
-  }
-  return text;
-}
-
-std::string matrix_text(int data_type, int n_plots, int n_species, const core::DMatrix& abundances,
-                        const core::NameTable& plot_names, const core::NameTable& species_names) {
-  std::string text;
-  for (int p = 1; p <= n_plots; ++p) text += "\t" + plot_names[p];
-  for (int s = 1; s <= n_species; ++s) {
-    text += "\n" + species_names[s];
-    for (int p = 1; p <= n_plots; ++p) {
-      if (data_type == kPresenceAbsenceData) {
-        text += abundances(p, s) == 0 ? "\t0" : "\t1";
-      } else if (data_type == kRelativeAbundanceData) {
-        text += core::format("\t%g", abundances(p, s));
-      } else {
-        text += core::format("\t%lld", count_of(abundances, p, s));
-      }
-    }
-  }
-  return text;
-}
-
-}  // namespace
-
-void write_converted_data(const std::string& conversion_file, bool from_matrix, const Community& data) {
-  const std::string text = from_matrix ? triplet_text(data.data_type, data.n_plots(), data.n_species(), data.abundances,
-                                                      data.plot_names, data.species_names)
-                                       : matrix_text(data.data_type, data.n_plots(), data.n_species(), data.abundances,
-                                                     data.plot_names, data.species_names);
-  core::write_file_anew(conversion_file, text);  // skipped silently when it cannot be created
 }
 
 }  // namespace quorvel::input

@@ -64,11 +64,4 @@ struct Community {
 /// column beyond the header's plots stops the run.
 Community read_species_plot_matrix(const std::string& file_name, const CommunityHeader& counts);
 
-/// Writes the community data in the other form: as plot-abundance-species
-/// triplets when they came from a matrix (`from_matrix`), as a species-plot
-/// matrix otherwise. Counts (kCountData) are written back as the counts first
-/// read, relative abundances as within-plot relative abundances, presences
-/// as 1. A file that cannot be created is skipped silently.
-void write_converted_data(const std::string& conversion_file, bool from_matrix, const Community& data);
-
 }  // namespace quorvel::input

@@ -8,7 +8,6 @@
 #include "core/errors.hpp"
 #include "core/format.hpp"
 #include "core/text_input.hpp"
-#include "core/text_output.hpp"
 #include "input/community_matrix.hpp"
 #include "input/field_reading.hpp"
 #include "input/open_retry.hpp"
@@ -28,8 +27,11 @@ void check_distinct_plot_names(int n_plots, const core::NameTable& plot_names, c
   for (int p = 1; p <= n_plots && distinct; ++p) distinct = seen.insert(plot_names[p].substr(0, kNameLimit)).second;
   if (distinct) return;
   core::console_print(warning);
-  for (int p = 1; p <= n_plots; ++p) core::echo_to_file(core::kErrorFile, "\n" + plot_names[p]);
-  core::stop_run("", kDataStopStatus);
+  // The names go to the error log, where the warning sends the user, and to
+  // the console.
+  std::string names;
+  for (int p = 1; p <= n_plots; ++p) names += "\n" + plot_names[p];
+  throw core::FatalError(names, kDataStopStatus, true, true);
 }
 
 namespace {

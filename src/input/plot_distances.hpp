@@ -7,8 +7,9 @@
 namespace quorvel::input {
 
 /// Pairwise values need distinct plot names: when two of names[1..P] agree
-/// over 49 characters, prints `warning`, writes every name to "error.txt"
-/// (echoed on the console) and stops the run (status 0, empty message).
+/// over 49 characters, prints `warning` and stops the run (status 3) with the
+/// list of every name as its message, which goes to "error.txt" and the
+/// console.
 void check_distinct_plot_names(int n_plots, const core::NameTable& plot_names, const std::string& warning);
 
 /// Reads the inter-plot distances file: optional keyword line, the number E

@@ -51,6 +51,22 @@ struct PlotSection {
   StatisticSummary summary;
 };
 
+/// The plots that take part in the analysis: with a selection within (mode
+/// 1) or between (mode 2) named categories, the plots of those categories;
+/// every plot otherwise.
+std::vector<int> plots_in_selection(const PlotSection& section);
+
+/// Fixes the distance classes of the section (n_classes of them with
+/// `class_limits` [1..n_classes], over its selected pairs of plots other
+/// than its empty plots) and allocates its tables, every regression row and
+/// summary value MISSING_VALUE.
+void prepare_plot_section(PlotSection& section, int n_classes, const core::DVector& class_limits);
+
+/// The observed partition of the section over `abundances` [0..n][0..S]
+/// (whose row 0 the partition overwrites with the pooled sample), its
+/// summary, and the regression rows of I, P, P* and PI.
+void compute_observed_partition(PlotSection& section, core::DMatrix& abundances, int data_type, int n_categories);
+
 /// Regression rows of statistics first_code..last_code of `tables` with the
 /// given plot positions (the section's classes and selection).
 void regress_statistics(const PlotSection& section, int n_categories, const PlotPositions& positions,

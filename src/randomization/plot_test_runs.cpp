@@ -184,6 +184,10 @@ ValueStore run_spatial_test(const PlotTestData& data, int n) {
   put_observed(store, section);
   const RandomizationRunner runner = RandomizationRunner::for_test(data.n_threads, n, data.ledger);
   const partition::PlotPositions& observed = section.positions;
+  // Without a distance matrix the permutation moves the coordinates: a
+  // 2 x 2 table whose cell (0, 0) is 0 tells apply_plot_permutation so.
+  const core::DMatrix coordinates_only = core::dmatrix(0, 1, 0, 1);
+  const core::DMatrix& observed_distances = observed.distances ? *observed.distances : coordinates_only;
   // Cells that a permutation within categories leaves alone keep the
   // observed values, as does the cell (0, 0) that tells coordinates from a
   // distance matrix.
@@ -191,7 +195,7 @@ ValueStore run_spatial_test(const PlotTestData& data, int n) {
   for (SpatialWorker& worker : workers) {
     worker.x = *observed.x;
     worker.y = *observed.y;
-    worker.distances = *observed.distances;
+    worker.distances = observed_distances;
     for (int code = kStatisticI; code <= kStatisticPI; ++code) {
       worker.rows[code] = partition::make_regression_row(section.classes.classes);
     }
@@ -206,7 +210,7 @@ ValueStore run_spatial_test(const PlotTestData& data, int n) {
   steps.evaluate = [&](int slot, int worker_index, float* values) {
     SpatialWorker& worker = workers[static_cast<std::size_t>(worker_index)];
     apply_plot_permutation(section.n_plots, data.category_kind, *data.plot_category,
-                           sources[static_cast<std::size_t>(slot)], *observed.x, *observed.y, *observed.distances,
+                           sources[static_cast<std::size_t>(slot)], *observed.x, *observed.y, observed_distances,
                            worker.x, worker.y, worker.distances);
     partition::PlotPositions positions;
     positions.x = &worker.x;
@@ -219,6 +223,12 @@ ValueStore run_spatial_test(const PlotTestData& data, int n) {
   };
   runner.run(steps, store);
   return store;
+}
+
+void summarize_interval_test(const ValueStore& store, int m, TestSummaryMatrix& p_star, TestSummaryMatrix& pi) {
+  const int kept = store.n_randomizations();
+  for (int row = 0; row <= 3; ++row) p_star(row, m) = summarize_value(store, row, kept, UndefinedRule::kNoPValues);
+  for (int row = 0; row <= 2; ++row) pi(row, m) = summarize_value(store, 4 + row, kept, UndefinedRule::kNoPValues);
 }
 
 PlotTestSummaries summarize_plot_test(const ValueStore& store, int n_classes, int first, int last, bool with_globals) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/arrays.hpp"
+#include "core/constants.hpp"
 #include "partition/plot_section.hpp"
 #include "randomization/matrix_randomizer.hpp"
 #include "randomization/random_generator.hpp"
@@ -15,7 +16,7 @@ namespace quorvel::randomization {
 struct PlotTestData {
   const partition::PlotSection* section = nullptr;
   const core::DMatrix* abundances = nullptr;  ///< species-plot data [0..P][0..S], row 0 rewritten per worker copy
-  int data_type = 0;
+  int data_type = kPresenceAbsenceData;
   int n_categories = 0;
   int category_kind = 0;                         ///< pair selection mode: plots permuted within categories
   const core::IVector* plot_category = nullptr;  ///< [0..P]
@@ -66,6 +67,12 @@ ValueStore run_interval_test(const PlotTestData& data, const MatrixRandomizer& r
 /// The observed decomposition values of interval m of the section (index 0
 /// of a store of no randomization, for interval 1).
 ValueStore observed_interval_values(const partition::PlotSection& section, int m);
+
+/// Summaries of the decomposition test at interval m (a store of
+/// run_interval_test or observed_interval_values) into column m of p_star
+/// (rows 0..3: P* within, among, P*st, PAD) and pi (rows 0..2: PI within,
+/// among, PIst).
+void summarize_interval_test(const ValueStore& store, int m, TestSummaryMatrix& p_star, TestSummaryMatrix& pi);
 
 /// Summaries of statistics first..last of a partition or spatial test:
 /// components 1..3 when `with_globals`, regression entries -20..C+2.

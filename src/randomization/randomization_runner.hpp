@@ -63,6 +63,8 @@ class SliceLedger {
   void record(const ValueStore& store);
   /// Slice: the tests recorded so far, in run order.
   const std::vector<SliceTest>& tests() const { return tests_; }
+  /// Slice: its slice file, for the run `identity`.
+  SliceFile slice_file(const RunIdentity& identity) const { return {identity, k_, K_, tests_}; }
 
   /// Merge: fills randomizations 1..N of `store` with the values of the
   /// run's next test. Stops the run (status 3) when the slices hold no such

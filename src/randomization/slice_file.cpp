@@ -1,11 +1,15 @@
 #include "randomization/slice_file.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <set>
+#include <sstream>
 
 #include "core/errors.hpp"
 #include "core/format.hpp"
+#include "core/text_output.hpp"
 
 namespace quorvel::randomization {
 
@@ -384,6 +388,48 @@ std::string incomplete_slices_message(const std::vector<SliceFile>& slices, cons
     }
   }
   return "";
+}
+
+bool read_whole_file(const std::string& path, std::string& content) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  std::ostringstream text;
+  text << file.rdbuf();
+  if (file.bad()) return false;
+  content = text.str();
+  return true;
+}
+
+std::vector<SliceFile> read_slice_files(const std::vector<std::string>& names, const std::vector<std::string>& paths,
+                                        const RunIdentity& identity, const std::string& main_result_file) {
+  std::vector<SliceFile> slices;
+  for (std::size_t j = 0; j < paths.size(); ++j) {
+    const std::string& name = names[j];
+    std::string text;
+    if (!read_whole_file(paths[j], text)) {
+      refuse(format("\n\nERROR: cannot read the slice file \"%s\" (%s).", name.c_str(), std::strerror(errno)));
+    }
+    slices.push_back(parse_slice_file(text, name));
+    const std::string foreign = foreign_slice_message(slices.back(), name, identity);
+    if (!foreign.empty()) core::stop_run(foreign, core::kStoppedStatus);
+  }
+  const std::string incomplete = incomplete_slices_message(slices, names, main_result_file);
+  if (!incomplete.empty()) core::stop_run(incomplete, core::kStoppedStatus);
+  return slices;
+}
+
+std::string write_slice_file(const SliceFile& slice, const std::string& main_result_file) {
+  if (slice.tests.empty()) {
+    refuse(
+        "\n\nERROR: this run made no randomization test (the tests it asks for need data that it does not "
+        "have): there are no randomizations to share out in slices. Run it as a whole (without --slice or "
+        "\"RANDOMIZATION SLICE\").");
+  }
+  const std::string name = slice_file_name(main_result_file, slice.k, slice.K);
+  if (!core::write_file_anew(name, slice_file_text(slice))) {
+    refuse(format("\n\nERROR: cannot create the slice file \"%s\" (%s).", name.c_str(), std::strerror(errno)));
+  }
+  return name;
 }
 
 }  // namespace quorvel::randomization

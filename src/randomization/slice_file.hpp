@@ -101,4 +101,19 @@ std::string incomplete_slices_message(const std::vector<SliceFile>& slices, cons
 /// The name of the file of slice k of K: "<main result file>.slice-<k>-of-<K>".
 std::string slice_file_name(const std::string& main_result_file, int k, int K);
 
+/// The bytes of the file `path`; false (errno set) when it cannot be read.
+bool read_whole_file(const std::string& path, std::string& content);
+
+/// Reads the slice files of a merge (`paths[j]` the file given as
+/// `names[j]`) and checks that they are slices 1..K of the run `identity`,
+/// each once. Stops the run (status 3) with a message naming the file and
+/// what differs.
+std::vector<SliceFile> read_slice_files(const std::vector<std::string>& names, const std::vector<std::string>& paths,
+                                        const RunIdentity& identity, const std::string& main_result_file);
+
+/// Writes `slice` to its file, slice_file_name(main_result_file, k, K), and
+/// returns the name. Stops the run when the slice holds no test (the run made
+/// none: there is nothing to share out) or the file cannot be created.
+std::string write_slice_file(const SliceFile& slice, const std::string& main_result_file);
+
 }  // namespace quorvel::randomization

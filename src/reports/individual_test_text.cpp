@@ -73,4 +73,18 @@ std::string individual_test_text(int n_classes, int n_statistics, int n_randomiz
   return text;
 }
 
+std::string individual_test_heading(float sub_clade_age, float restriction, const std::string& clade_name, int n) {
+  const double age = sub_clade_age;
+  if (restriction == -1.0f) {
+    return core::format("\n\nPhylogeny test: clades age<=%f within clade \"%s\" (%i random.)\n", age,
+                        clade_name.c_str(), n);
+  }
+  return core::format("\n\nPhylogeny test: clades age<=%f within clades age<=%f (%i random.)\n", age,
+                      static_cast<double>(restriction), n);
+}
+
+std::string selection_test_heading(int q, const std::string& text) {
+  return core::format("\nSelection test %i: %s", q, text.c_str());
+}
+
 }  // namespace quorvel::reports

@@ -86,7 +86,7 @@ std::string partition_left_out_lines(const PartitionReportInput& in) {
   std::string out = left_out_line("the whole analysis", "no individual", in.empty_plots, names);
   // The statistics the section shows: presence/absence data show PI alone.
   const int a = static_cast<int>(in.statistics.size());
-  const bool only_last = in.data_type == 0 && a >= 4;
+  const bool only_last = in.data_type == kPresenceAbsenceData && a >= 4;
   std::vector<LeftOutEntry> entries;
   for (int position = only_last ? 4 : 1; position <= a; ++position) {
     const int code = in.statistics[static_cast<std::size_t>(position) - 1];
@@ -106,7 +106,7 @@ std::string interval_left_out_lines(const PartitionReportInput& in) {
   };
   std::vector<Shown> shown;
   const char* apart = "no two species at most t apart";
-  if (in.data_type > 0)
+  if (in.data_type != kPresenceAbsenceData)
     shown.insert(shown.end(), {{"Di(t)", kQuantityI, "one individual"}, {"P*st(<t)", kQuantityPStar, apart}});
   shown.insert(shown.end(), {{"Ds(t)", kQuantityS, "fewer than two species"}, {"PIst(<t)", kQuantityPI, apart}});
   // Per statistic, the columns that leave out the same plots; then the

@@ -82,7 +82,7 @@ void add_interval_rows(ResultsTable& table, const char* section, const Partition
       table.add(section, statistic, kIntervalScope, i, limit, value, std::move(tag));
     };
     add("PAD", ratio_complement(Ps(2, i), PI(2, i)), {Quantity::kDecomposition, kPadSubject});
-    if (in.data_type > 0) {
+    if (in.data_type != kPresenceAbsenceData) {
       add("Diw", I(0, i));
       add("Dia", I(1, i));
       add("Dp*w", Ps(0, i));
@@ -111,7 +111,7 @@ void add_partition_rows(ResultsTable& table, const PartitionReportInput& in) {
   if ((f == 1 || f == 2) && a >= 1 && (a > 1 || in.statistics[0] > 1)) add_pool_rows(table, section, in);
   if (in.pairwise_mode > 1 && classes != 0 && in.classes) add_class_rows(table, section, *in.classes);
   // Presence/absence data: the statistics of individuals are those of species.
-  const bool only_last = in.data_type == 0 && a >= 4;
+  const bool only_last = in.data_type == kPresenceAbsenceData && a >= 4;
   for (int position = only_last ? 4 : 1; position <= a; ++position) {
     add_statistic_rows(table, section, in, position, in.statistics[static_cast<std::size_t>(position) - 1], classes);
   }

@@ -159,7 +159,7 @@ std::string interval_section(const PartitionReportInput& in) {
       "threshold";
   for (int i = 1; i <= R; ++i) out += core::tab_cell("%.4g", (*in.limits)[i]);
   out += row("\n\nPAD(<t)", [&](int i) { return one_minus_ratio(Ps(2, i), PI(2, i)); });
-  if (in.data_type > 0) {
+  if (in.data_type != kPresenceAbsenceData) {
     out += "\n\nPartition of diversity indices for pairs of individuals";
     out +=
         row("\n\nDiw(t) (within plot partition of Gini-Simpson's Div: proportion of pairs of individuals from species "
@@ -237,12 +237,26 @@ std::string partition_results_text(const PartitionReportInput& in) {
 
   // Presence/absence data: the statistics on individuals are those on species,
   // so only the PI (or TAU) block is written.
-  const bool only_last = in.data_type == 0 && a >= 4;
+  const bool only_last = in.data_type == kPresenceAbsenceData && a >= 4;
   for (int position = only_last ? 4 : 1; position <= a; ++position)
     out += statistic_block(in, position, in.statistics[static_cast<std::size_t>(position) - 1], classes);
 
   if (f == 1 && in.n_intervals > 2) out += interval_section(in);
   return out;
+}
+
+std::string global_statistics_line(const PartitionReportInput& in) {
+  const int a = static_cast<int>(in.statistics.size());
+  const int first = in.data_type == kPresenceAbsenceData && a >= 4 ? 4 : 1;
+  std::string line = "\n\n";
+  for (int position = first; position <= a; ++position) {
+    const int code = in.statistics[static_cast<std::size_t>(position) - 1];
+    const float value = in.tables->pairwise[code](0, 0);
+    if (position > first) line += "\t";
+    line += statistic_description(code, in.analysis_kind).st;
+    line += "=" + core::format_cell(kGlobalFormat, value == MISSING_VALUE_F ? MISSING_VALUE : value);
+  }
+  return line + partition_left_out_lines(in) + interval_left_out_lines(in);
 }
 
 }  // namespace quorvel::reports

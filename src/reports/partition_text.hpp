@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/arrays.hpp"
+#include "core/constants.hpp"
 #include "partition/distance_classes.hpp"
 #include "partition/distance_regression.hpp"
 #include "partition/partition_types.hpp"
@@ -34,7 +35,7 @@ struct PartitionReportInput {
   const core::DVector* limits = nullptr;  ///< t[1..R]
   bool full_regression = false;
   int pairwise_mode = 0;  ///< 0 none, 1 pairwise statistics without positions, 2 with plot positions
-  int data_type = 1;
+  int data_type = kRelativeAbundanceData;
   PlotWeighting weighting = PlotWeighting::kEqual;
   int analysis_kind = 0;  ///< 0 no divergences, 1 phylogeny, 2 traits
   /// Names of plots 0..n, to name the plots left out (none named when null).
@@ -48,5 +49,11 @@ struct PartitionReportInput {
 /// statistic after the pairs used, and those left out of each divergence
 /// interval after the decomposition (left_out_report.hpp).
 std::string partition_results_text(const PartitionReportInput& input);
+
+/// The console line of the global statistics of the section,
+/// "\n\nIst=%.4f\tPst=..." (or the trait names) for the statistics it reports
+/// (PI or TAU alone for presence/absence data), an undefined value left
+/// empty; then the lines naming the plots left out.
+std::string global_statistics_line(const PartitionReportInput& input);
 
 }  // namespace quorvel::reports

@@ -27,13 +27,11 @@ void write_echoed(const std::string& file_name, const EchoedText& text) {
   core::append_to_file(file_name, text.file);
 }
 
-void write_table_file(const std::string& file_name, const std::string& main_result_file, const std::string& text,
-                      TableFileMode mode) {
+void write_table_file(const std::string& file_name, const std::string& main_result_file, const std::string& text) {
   // A separate file holds this run's tables only. A file the run has
   // written already (the main result file, or another table given the same
   // name) is continued, never emptied, so no table of the run is lost.
-  const bool start_anew =
-      mode == TableFileMode::kNewFile && file_name != main_result_file && !core::is_staged(file_name);
+  const bool start_anew = file_name != main_result_file && !core::is_staged(file_name);
   core::wait_for_results_file(file_name);
   if (start_anew) core::empty_file(file_name);
   core::append_to_file(file_name, text);
@@ -44,6 +42,10 @@ void write_whole_file(const std::string& file_name, const std::string& text) {
   // results when the run ends (core/output_session.hpp).
   errno = 0;
   if (!core::write_file_anew(file_name, text)) core::stop_on_write_failure(file_name, errno != 0 ? errno : EIO);
+}
+
+void write_optional_file(const std::string& file_name, const std::string& text) {
+  core::write_file_anew(file_name, text);
 }
 
 }  // namespace quorvel::reports

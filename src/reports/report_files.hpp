@@ -29,22 +29,21 @@ struct EchoedText {
 /// Shows the echoed pieces on the console and appends the whole text.
 void write_echoed(const std::string& file_name, const EchoedText& text);
 
-/// How an optional table reaches its file.
-enum class TableFileMode {
-  kNewFile,    ///< a file of its own is created anew (the main result file is appended to)
-  kAppendFile  ///< appended to, as a later block of the same run
-};
-
-/// Writes `text` to `file_name`: created anew with kNewFile, unless it is the
-/// main result file or a file this run has already written, otherwise
-/// appended. While the file cannot be opened, the user is warned ("WARNING:
-/// Cannot open results file ...") and asked to press Return; at end of input
-/// the run stops (status 2).
-void write_table_file(const std::string& file_name, const std::string& main_result_file, const std::string& text,
-                      TableFileMode mode);
+/// Writes the optional table `text` to `file_name`: a file of its own is
+/// created anew, unless it is the main result file or a file this run has
+/// already written (a later block of the same run), which are appended to.
+/// While the file cannot be opened, the user is warned ("WARNING: Cannot open
+/// results file ...") and asked to press Return; at end of input the run
+/// stops (status 2).
+void write_table_file(const std::string& file_name, const std::string& main_result_file, const std::string& text);
 
 /// Writes `text` as the whole new content of `file_name`; a file that cannot
 /// be created ends the run (status 3) with a message naming it.
 void write_whole_file(const std::string& file_name, const std::string& text);
+
+/// Writes `text` as the whole new content of `file_name`, an output the run
+/// does without when it must: a file that cannot be created is skipped
+/// without a word.
+void write_optional_file(const std::string& file_name, const std::string& text);
 
 }  // namespace quorvel::reports

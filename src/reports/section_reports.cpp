@@ -48,4 +48,27 @@ EchoedText report_individual(ResultsTable& table, const individuals::IndividualP
   return individual_text(results, report);
 }
 
+EchoedText report_individual_test(ResultsTable& table, const IndividualTestRecord& test) {
+  static const char* const kLabels[individuals::kIndividualTestStatistics] = {
+      "\n\nStatistic P (mean divergence between individuals, relative to the base population): the base population, "
+      "then each individual-pair test",
+      "\n\nStatistic R (mean divergence between individuals of distinct species, relative to the base population): "
+      "the base population, then each individual-pair test"};
+  static const char* const kNames[individuals::kIndividualTestStatistics] = {"P", "R"};
+  const individuals::IndividualPairResults& observed = *test.observed;
+  const int rows = observed.pair_counts.hi();
+  EchoedText text;
+  for (int statistic = 0; statistic < individuals::kIndividualTestStatistics; ++statistic) {
+    const randomization::TestSummaryMatrix& summaries = test.summaries->statistics[statistic];
+    text.echo(kLabels[statistic]);
+    text.console += "\nWriting permutation results. Please, wait.";
+    text.append(individual_test_text(observed.n_classes, rows + 1, test.n_randomizations, 1, *test.level_names, 0, 0,
+                                     test.sub_clade_age, test.restriction, test.clade_name, 1, summaries));
+    add_individual_test_rows(table, kNames[statistic], observed, *test.test_texts, summaries,
+                             individual_test_title(test.sub_clade_age, test.restriction, test.clade_name),
+                             test.n_randomizations, test.selection_test, test.n_selection_tests, test.test_number);
+  }
+  return text;
+}
+
 }  // namespace quorvel::reports

@@ -4,6 +4,7 @@
 
 #include "core/arrays.hpp"
 #include "individuals/individual_pairs.hpp"
+#include "individuals/individual_tests.hpp"
 #include "randomization/test_summary.hpp"
 #include "reports/individual_text.hpp"
 #include "reports/partition_text.hpp"
@@ -46,5 +47,24 @@ std::string report_trait_signal_test(ResultsTable& table, const TraitSignalRecor
 /// The individual-level block of selection test q of n_selection_tests.
 EchoedText report_individual(ResultsTable& table, const individuals::IndividualPairResults& results,
                              const IndividualReport& report, int selection_test, int n_selection_tests);
+
+/// An individual-level phylogeny permutation test of one selection test.
+struct IndividualTestRecord {
+  const individuals::IndividualPairResults* observed = nullptr;
+  const core::NameTable* test_texts = nullptr;  ///< [0..|T|] texts of the selection test
+  const individuals::IndividualTestSummaries* summaries = nullptr;
+  const core::NameTable* level_names = nullptr;  ///< [0..]: the levels of a test within levels
+  float sub_clade_age = 0;
+  float restriction = 0;  ///< > 0 an age, -1 the clade `clade_name`
+  std::string clade_name;
+  int n_randomizations = 0;
+  int selection_test = 0;
+  int n_selection_tests = 0;
+  int test_number = 0;  ///< the phylogeny test's number in the instruction file
+};
+
+/// The blocks of the statistics P and R of an individual-level test, each
+/// after its label (also shown on the console).
+EchoedText report_individual_test(ResultsTable& table, const IndividualTestRecord& test);
 
 }  // namespace quorvel::reports

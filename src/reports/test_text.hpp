@@ -39,4 +39,14 @@ std::string individual_test_text(int n_classes, int n_statistics, int n_randomiz
                                  float sub_clade_age, float restriction_age, const std::string& clade_name, int layout,
                                  const TestSummaryMatrix& summaries);
 
+/// The line that announces an individual-level phylogeny test of n
+/// randomizations, before they run: clades younger than `sub_clade_age`
+/// within clades of age `restriction`, or within the clade `clade_name`
+/// (restriction -1).
+std::string individual_test_heading(float sub_clade_age, float restriction, const std::string& clade_name, int n);
+
+/// The line that announces the test of selection test q (its base-population
+/// text `text`).
+std::string selection_test_heading(int q, const std::string& text);
+
 }  // namespace quorvel::reports

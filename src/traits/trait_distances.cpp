@@ -81,4 +81,21 @@ bool compute_trait_distances(int n_species, int n_variables, const core::IVector
   return true;
 }
 
+std::vector<int> species_without_trait_values(const core::FMatrix& traits, const core::IVector& categories,
+                                              int n_variables, const core::DMatrix& abundances, int n_plots,
+                                              int n_species) {
+  std::vector<int> left_out;
+  n_variables = std::min(n_variables, traits.row_hi());
+  if (count_quantitative_traits(n_variables, categories) == 0) return left_out;
+  for (int i = 1; i <= n_species; ++i) {
+    bool present = false;
+    for (int k = 1; k <= n_plots && !present; ++k) present = abundances(k, 0) != 0.0 && abundances(k, i) != 0.0;
+    bool has_value = false;
+    for (int v = 1; v <= n_variables && !has_value; ++v)
+      has_value = categories[v] == 0 && traits(v, i) != MISSING_VALUE_F;
+    if (present && !has_value) left_out.push_back(i);
+  }
+  return left_out;
+}
+
 }  // namespace quorvel::traits

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "core/arrays.hpp"
 
 namespace quorvel::traits {
@@ -27,5 +29,14 @@ int count_quantitative_traits(int n_variables, const core::IVector& categories);
 bool compute_trait_distances(int n_species, int n_variables, const core::IVector& categories,
                              const core::NameTable& variable_names, const core::FMatrix& traits,
                              core::FMatrix& distances);
+
+/// Species of the plots (present in a plot of non-zero total of `abundances`
+/// [0..n_plots][0..n_species]) without a value of any quantitative variable
+/// of `traits` (variables 1..n_variables, `categories`[v] == 0): trait
+/// distances average the quantitative traits both species have, so these
+/// species have no distance at all. Empty without quantitative variables.
+std::vector<int> species_without_trait_values(const core::FMatrix& traits, const core::IVector& categories,
+                                              int n_variables, const core::DMatrix& abundances, int n_plots,
+                                              int n_species);
 
 }  // namespace quorvel::traits

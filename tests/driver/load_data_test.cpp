@@ -53,6 +53,33 @@ TEST_F(LoadData, EachPhylogenySourceGivesItsOrigin) {
   EXPECT_EQ(loaded_codes(headers_, data).n_reported_indices, 1);
 }
 
+TEST(DerivedCodes, PhylogenyTraitsAndSpeciesCount) {
+  DataHeaders headers;
+  EXPECT_EQ(derive_codes(headers).phylogeny_kind, kNoPhylogeny);
+  headers.tree.n_tips = 12;  // "PHYLOGENETIC TREE": not dated
+  headers.species_traits.counts_read = true;
+  headers.species_traits.n_species = 9;
+  headers.community.n_species = 30;
+  DerivedCodes codes = derive_codes(headers);
+  EXPECT_EQ(codes.phylogeny_kind, kOtherTree);
+  EXPECT_EQ(codes.trait_kind, kSpeciesTraits);
+  EXPECT_TRUE(codes.has_abundances);
+  EXPECT_EQ(codes.n_species, 30);  // the matrix defines the species of the run
+
+  headers = DataHeaders();
+  headers.taxonomy.counts_read = true;
+  headers.taxonomy.n_species = 5;
+  headers.taxonomic_levels.n_levels = 2;
+  headers.trait_distances.layout = -1;
+  headers.tree.n_tips = 4;
+  headers.tree.dated = true;
+  codes = derive_codes(headers);
+  EXPECT_EQ(codes.phylogeny_kind, kTaxonomy);
+  EXPECT_EQ(codes.trait_kind, kTraitDistances);
+  EXPECT_EQ(codes.n_species, 4);
+  EXPECT_FALSE(codes.has_abundances);
+}
+
 TEST_F(LoadData, CommunityPlotsAndIntervalsComeAsRecords) {
   const DataSet data = load(
       "SPECIES-PLOT MATRIX\t2\t3\n\tP1\tP2\tP3\nsp1\t1\t0\t2\nsp2\t3\t1\t0\n"
@@ -74,35 +101,32 @@ TEST_F(LoadData, CommunityPlotsAndIntervalsComeAsRecords) {
   EXPECT_TRUE(codes.has_abundances);
 }
 
-// What the sections read as their settings: the counts of the data beside
-// the instruction settings, the optional tables resolved.
-TEST_F(LoadData, SectionSettingsCountTheLoadedData) {
+// What the sections read besides the values: the variables of the species
+// list, the distances read, and the categories of the plot pairs when the
+// run selects pairs by their category.
+TEST_F(LoadData, TheDataSetCarriesWhatTheSectionsRead) {
+  write_file("pairs.txt", "P1\tP2\t7\n");
   const DataSet data = load(std::string(kTraitsABC) +
                             "SPECIES-PLOT MATRIX\t3\t2\n\tP1\tP2\nA\t1\t0\nB\t1\t1\nC\t0\t1\n"
-                            "INTER-PLOT DISTANCES\n1\nP1\tP2\t5\nWRITE PAIRWISE INDICES\nNODE DECOMPOSITION\tn.txt\n");
-  const SectionSettings view = section_settings(settings_, ResolvedOutputs{"r.txt"}, headers_, 2, 0);
-  EXPECT_EQ(view.main_result_file, "r.txt");
-  EXPECT_EQ(view.pairwise_indices_output, "r.txt");
-  EXPECT_EQ(view.node_decomposition_output, "n.txt");
-  EXPECT_EQ(view.n_matrix_species, 3);
-  EXPECT_EQ(view.n_matrix_plots, 2);
-  EXPECT_EQ(view.n_trait_species, 3);
-  EXPECT_EQ(view.n_trait_variables, 1);
-  EXPECT_EQ(view.trait_variable_names[1], "size");
-  EXPECT_EQ(view.species_traits_file, "instr.txt");
-  EXPECT_EQ(view.inter_plot_distances_source, "instr.txt");
-  EXPECT_EQ(view.plot_weighting, 0);  // the instruction settings are there too
+                            "INTER-PLOT DISTANCES\n1\nP1\tP2\t5\nSELECT PLOT PAIRS OF CATEGORY\t7\n"
+                            "PAIRWISE CATEGORIES\tpairs.txt\n");
+  EXPECT_TRUE(data.traits.species_traits);
+  EXPECT_EQ(data.traits.variables.n_variables, 1);
+  EXPECT_EQ(data.traits.variables.variable_names[1], "size");
+  EXPECT_EQ(data.traits.variables.variable_categories[1], 0);
+  EXPECT_EQ(data.levels.level_names[0], "Species");
   EXPECT_TRUE(data.positions.distances_read);
+  EXPECT_DOUBLE_EQ(data.positions.plot_distances(2, 1), 5.0);
+  EXPECT_FLOAT_EQ(data.positions.pairwise_categories(1, 2), 7.0f);
   EXPECT_EQ(loaded_codes(headers_, data).spatial_kind, 2);
+  EXPECT_EQ(data.individuals.selection_test_counts[0], 0);
 }
 
 TEST_F(LoadData, CladeReductionNeedsPlotData) {
-  // A tree and traits but no plots: the abundance table is a placeholder and
-  // must not be touched.
+  // A tree and traits but no plots: there is no abundance table to reduce.
   const DataSet data = load(std::string(kTraitsABC) +
                             "ULTRAMETRIC PHYLOGENETIC TREE\t3\n((A:1,B:1)clade:1,C:2);\nREDUCE DATA TO CLADE\tclade\n");
-  EXPECT_EQ(data.community.abundances.nrows(), 2);
-  EXPECT_EQ(data.community.abundances(0, 0), 0.0);
+  EXPECT_TRUE(data.community.abundances.empty());
 }
 
 // An unknown clade, or a clade without any tree, once left the whole data

@@ -1,6 +1,6 @@
 # The plot-level sections and their randomization tests.
 quorvel_unit_test(plot_sections_tests SOURCES plot_tests_test.cpp
-                  plot_section_data_test.cpp
+                  plot_section_data_test.cpp section_order_test.cpp
                   LIBS quorvel_driver)
 
 # The observed reports of the end-to-end cases against the values of an

@@ -1,7 +1,6 @@
 // The randomizations of the plot-level tests on a section the driver builds
 // give, for any number of workers, exactly the values of a plain one-by-one
-// loop on the same stream; the pair selection is prepared once; weights
-// follow the plot filter.
+// loop on the same stream; weights follow the plot filter.
 #include "randomization/plot_test_runs.hpp"
 
 #include <algorithm>
@@ -20,6 +19,8 @@
 #include "randomization/permutation_units.hpp"
 #include "randomization/phylogeny_permutation.hpp"
 #include "randomization/plot_permutation.hpp"
+#include "randomization/plot_tests.hpp"
+#include "section_run.hpp"
 #include "support/test_support.hpp"
 
 namespace quorvel::driver {
@@ -27,72 +28,101 @@ namespace {
 
 // 14 plots of 3 categories on a grid, 18 species with counts, divergences
 // from a made-up classification (genus, family, order, beyond).
-RunState community(int threads) {
-  RunState state;
+SectionRun community(int threads) {
+  SectionRun run;
   const int n = 14, s = 18;
-  state.settings.n_matrix_plots = n;
-  state.settings.n_threads = threads;
-  state.codes.n_species = s;
-  state.codes.phylogeny_kind = kDivergenceFile;
-  state.codes.spatial_kind = 2;
-  state.codes.analysis_level = kPlotLevel;
-  state.data_type = 2;
-  state.abundances = core::dmatrix(0, n, 0, s);
-  state.plot_x = core::dvector(0, n);
-  state.plot_y = core::dvector(0, n);
-  state.plot_category = core::ivector(0, n);
-  state.n_categories = 3;
-  state.category_names = core::NameTable(0, 3);
-  state.category_names[1] = "A";
-  state.category_names[2] = "B";
-  state.category_names[3] = "C";
+  run.settings.n_threads = threads;
+  run.codes.n_species = s;
+  run.codes.phylogeny_kind = kDivergenceFile;
+  run.codes.spatial_kind = 2;
+  run.codes.analysis_level = kPlotLevel;
+  DataSet& data = run.data;
+  data.n_species = s;
+  input::Community& community = data.community;
+  community.data_type = kCountData;
+  community.abundances = core::dmatrix(0, n, 0, s);
+  community.plot_names = core::name_table(0, n);
+  community.species_names = core::name_table(0, s);
+  input::PlotList& plots = data.positions.list;
+  plots.x = core::dvector(0, n);
+  plots.y = core::dvector(0, n);
+  plots.plot_category = core::ivector(0, n);
+  plots.n_categories = 3;
+  plots.category_names = core::NameTable(0, 3);
+  plots.category_names[1] = "A";
+  plots.category_names[2] = "B";
+  plots.category_names[3] = "C";
+  core::DMatrix& A = community.abundances;
   for (int k = 1; k <= n; ++k) {
-    state.plot_x[k] = (k - 1) % 4;
-    state.plot_y[k] = (k - 1) / 4 * 1.5;
-    state.plot_category[k] = 1 + k % 3;
+    community.plot_names[k] = "P" + std::to_string(k);
+    plots.x[k] = (k - 1) % 4;
+    plots.y[k] = (k - 1) / 4 * 1.5;
+    plots.plot_category[k] = 1 + k % 3;
     double total = 0;
     for (int j = 1; j <= s; ++j) {
       const double count = ((k * 7 + j * 11) % 13 < 6) ? (k * j) % 9 + 1 : 0;
-      state.abundances(k, j) = count;
+      A(k, j) = count;
       total += count;
     }
-    state.abundances(k, 0) = total;
+    A(k, 0) = total;
     for (int j = 1; j <= s; ++j) {
-      state.abundances(0, j) += state.abundances(k, j);
-      state.abundances(k, j) /= total;
+      A(0, j) += A(k, j);
+      A(k, j) /= total;
     }
-    state.abundances(0, 0) += total;
+    A(0, 0) += total;
   }
-  for (int j = 1; j <= s; ++j) state.abundances(0, j) /= state.abundances(0, 0);
-  state.divergences = core::matrix(0, s, 0, s);
-  state.divergences(0, 0) = -2;
+  for (int j = 1; j <= s; ++j) A(0, j) /= A(0, 0);
+  core::FMatrix& divergences = data.phylogeny.divergences;
+  divergences = core::matrix(0, s, 0, s);
+  data.phylogeny.origin = PhylogenyOrigin::kDivergenceFile;
+  divergences(0, 0) = -2;
   for (int i = 1; i <= s; ++i)
     for (int j = 1; j <= s; ++j) {
       const int a = i - 1, b = j - 1;
-      state.divergences(i, j) = i == j           ? 0.0f
-                                : a / 3 == b / 3 ? 1.0f
-                                : a / 6 == b / 6 ? 2.0f
-                                : a / 9 == b / 9 ? 3.0f
-                                                 : 4.0f;
+      divergences(i, j) = i == j ? 0.0f : a / 3 == b / 3 ? 1.0f : a / 6 == b / 6 ? 2.0f : a / 9 == b / 9 ? 3.0f : 4.0f;
     }
-  state.plot_distances = core::dmatrix(0, 1, 0, 1);
-  state.n_distance_intervals = 3;
-  state.distance_limits = core::dvector(0, 6);
-  state.distance_limits[1] = 1.2;
-  state.distance_limits[2] = 2.5;
-  state.distance_limits[3] = 4;
-  state.n_divergence_intervals = 4;
-  state.divergence_limits = core::dvector(0, 4);
-  for (int m = 1; m <= 4; ++m) state.divergence_limits[m] = m - 1;
-  state.generator = randomization::make_random_generator(-4242);
-  return state;
+  input::Intervals& distance = data.intervals.distance;
+  distance.n = 3;
+  distance.limits = core::dvector(0, 6);
+  distance.limits[1] = 1.2;
+  distance.limits[2] = 2.5;
+  distance.limits[3] = 4;
+  input::Intervals& divergence = data.intervals.divergence;
+  divergence.n = 4;
+  divergence.limits = core::dvector(0, 4);
+  for (int m = 1; m <= 4; ++m) divergence.limits[m] = m - 1;
+  return run;
 }
+
+// The phylogeny section of a run: its own data and observed analysis.
+struct ObservedSection {
+  explicit ObservedSection(SectionRun& run)
+      : run_(run),
+        data(plot_section_data(run.inputs(), &run.data.phylogeny.divergences)),
+        section(make_plot_section(run.inputs(), data, &run.data.phylogeny.divergences, kPhylogenyAnalysis, true)) {
+    partition::compute_observed_partition(section, data.community.abundances, data.community.data_type,
+                                          data.plots.n_categories);
+  }
+  PlotSectionTests tests() const { return {inputs_, data, section, run_.generator, nullptr, run_.table}; }
+
+  SectionRun& run_;
+  const RunInputs inputs_ = run_.inputs();
+  PlotSectionData data;
+  PlotSection section;
+};
 
 using randomization::MatrixRandomizer;
 using randomization::ValueStore;
 
-MatrixRandomizer species_randomizer(RunState& state, float mode, const core::FVector& weights) {
-  return randomization::matrix_randomizer(state.divergences, state.codes.n_species, mode, weights, state.generator);
+// Weights of the tips (`by_tip`) or of the species for a permutation mode.
+core::FVector permutation_weights(const ObservedSection& observed, float mode, bool by_tip) {
+  const randomization::PhylogenyView tree = phylogeny_view(observed.run_.data);
+  return randomization::plot_test_weights(plot_test_data(observed.tests()), by_tip ? &tree : nullptr, mode);
+}
+
+MatrixRandomizer species_randomizer(SectionRun& run, float mode, const core::FVector& weights) {
+  return randomization::matrix_randomizer(run.data.phylogeny.divergences, run.codes.n_species, mode, weights,
+                                          run.generator);
 }
 
 // The values of randomizations 1..N of a store, in order.
@@ -115,14 +145,13 @@ class PartitionRandomizations : public testing::WorkDirTest {};
 class SpatialRandomizations : public testing::WorkDirTest {};
 
 std::vector<float> partition_loop_values(int threads, int n) {
-  RunState state = community(threads);
-  PlotSection section = make_plot_section(state, &state.divergences, kPhylogenyAnalysis, true);
-  compute_observed_partition(state, section);
-  const core::FVector weights = permutation_weights(state, 3.0f, false);
+  SectionRun run = community(threads);
+  const ObservedSection observed(run);
+  const core::FVector weights = permutation_weights(observed, 3.0f, false);
   std::vector<float> values = randomized_values(
-      randomization::run_partition_test(plot_test_data(state, section), species_randomizer(state, 3.0f, weights), n));
+      randomization::run_partition_test(plot_test_data(observed.tests()), species_randomizer(run, 3.0f, weights), n));
   const std::vector<float> interval = randomized_values(
-      randomization::run_interval_test(plot_test_data(state, section), species_randomizer(state, 3.0f, weights), n, 3));
+      randomization::run_interval_test(plot_test_data(observed.tests()), species_randomizer(run, 3.0f, weights), n, 3));
   values.insert(values.end(), interval.begin(), interval.end());
   return values;
 }
@@ -135,42 +164,42 @@ TEST_F(PartitionRandomizations, OneTwoAndThreeWorkersKeepIdenticalValues) {
 }
 
 TEST_F(PartitionRandomizations, EqualThePlainLoopOnTheSameStream) {
-  RunState state = community(2);
-  PlotSection section = make_plot_section(state, &state.divergences, kPhylogenyAnalysis, true);
-  compute_observed_partition(state, section);
-  const core::FVector weights = permutation_weights(state, 0.0f, false);
+  SectionRun run = community(2);
+  const ObservedSection observed(run);
+  const core::FVector weights = permutation_weights(observed, 0.0f, false);
   const ValueStore store =
-      randomization::run_partition_test(plot_test_data(state, section), species_randomizer(state, 0.0f, weights), 70);
-  const randomization::PlotTestLayout layout{section.classes.classes};
+      randomization::run_partition_test(plot_test_data(observed.tests()), species_randomizer(run, 0.0f, weights), 70);
+  const randomization::PlotTestLayout layout{observed.section.classes.classes};
   std::vector<float> engine;
   for (int i = 1; i <= 70; ++i)
     for (int code = 2; code <= 4; ++code) engine.push_back(store.values(i)[layout.global(code, 3)]);
   // The same randomizations one by one, from a fresh stream with the same seed.
-  RunState plain = community(1);
-  PlotSection plain_section = make_plot_section(plain, &plain.divergences, kPhylogenyAnalysis, true);
-  compute_observed_partition(plain, plain_section);
+  SectionRun plain = community(1);
+  const ObservedSection plain_section(plain);
+  const core::FMatrix& divergences = plain.data.phylogeny.divergences;
+  core::DMatrix abundances = plain_section.data.community.abundances;
   std::vector<float> expected;
-  core::FMatrix randomized = plain.divergences;
+  core::FMatrix randomized = divergences;
   for (int i = 1; i <= 70; ++i) {
-    randomization::permute_trait_distances(0.0f, weights, plain.codes.n_species, plain.divergences, randomized,
+    randomization::permute_trait_distances(0.0f, weights, plain.codes.n_species, divergences, randomized,
                                            plain.generator);
-    partition::PartitionTables tables = partition::make_partition_tables(plain_section.n_plots);
-    partition::compute_diversity_partition(
-        plain_section.n_plots, plain.codes.n_species, plain.abundances, plain.data_type, plain_section.selection,
-        &randomized, plain_section.n_intervals, plain_section.limits, plain_section.weighting, tables);
+    const PlotSection& section = plain_section.section;
+    partition::PartitionTables tables = partition::make_partition_tables(section.n_plots);
+    partition::compute_diversity_partition(section.n_plots, plain.codes.n_species, abundances, kCountData,
+                                           section.selection, &randomized, section.n_intervals, section.limits,
+                                           section.weighting, tables);
     for (int code = 2; code <= 4; ++code) expected.push_back(tables.pairwise[code](0, 0));
   }
   EXPECT_EQ(bits(engine), bits(expected));
   // The stream moved exactly as far in both runs.
-  EXPECT_EQ(state.generator.random_seed, plain.generator.random_seed);
+  EXPECT_EQ(run.generator.random_seed, plain.generator.random_seed);
 }
 
 std::vector<float> spatial_loop_values(int threads, int selection_mode) {
-  RunState state = community(threads);
-  state.settings.pair_selection_mode = selection_mode;
-  PlotSection section = make_plot_section(state, &state.divergences, kPhylogenyAnalysis, true);
-  compute_observed_partition(state, section);
-  return randomized_values(randomization::run_spatial_test(plot_test_data(state, section), 99));
+  SectionRun run = community(threads);
+  run.settings.pair_selection_mode = selection_mode;
+  const ObservedSection observed(run);
+  return randomized_values(randomization::run_spatial_test(plot_test_data(observed.tests()), 99));
 }
 
 TEST_F(SpatialRandomizations, OneTwoAndThreeWorkersKeepIdenticalRows) {
@@ -181,73 +210,32 @@ TEST_F(SpatialRandomizations, OneTwoAndThreeWorkersKeepIdenticalRows) {
   }
 }
 
-class PlotPairs : public testing::WorkDirTest {};
-
-TEST_F(PlotPairs, WithinOneCategoryDropsTheOtherPlotsOnce) {
-  RunState state = community(1);
-  state.settings.pair_selection_mode = 1;
-  state.settings.pair_category_1 = "B";
-  const double kept_total = [&] {
-    double total = 0;
-    for (int k = 1; k <= 14; ++k)
-      if (state.plot_category[k] == 2) total += state.abundances(k, 0);
-    return total;
-  }();
-  const core::DMatrix before = state.abundances;
-  prepare_plot_pairs(state);
-  EXPECT_EQ(state.pair_key1, 2);
-  EXPECT_EQ(state.pair_key2, 0);
-  for (int k = 1; k <= 14; ++k) {
-    EXPECT_EQ(state.abundances(k, 0), state.plot_category[k] == 2 ? before(k, 0) : 0.0) << "plot " << k;
-    EXPECT_EQ(state.abundances(k, 3), before(k, 3));  // relative abundances stay
-  }
-  EXPECT_DOUBLE_EQ(state.abundances(0, 0), kept_total);
-  // A second section does not prepare again.
-  state.settings.pair_category_1 = "A";
-  prepare_plot_pairs(state);
-  EXPECT_EQ(state.pair_key1, 2);
-}
-
-TEST_F(PlotPairs, BetweenTwoCategoriesKeepsBothAndWithoutNamesKeepsAll) {
-  RunState between = community(1);
-  between.settings.pair_selection_mode = 2;
-  between.settings.pair_category_1 = "A";
-  between.settings.pair_category_2 = "C";
-  prepare_plot_pairs(between);
-  EXPECT_EQ(between.pair_key1, 1);
-  EXPECT_EQ(between.pair_key2, 3);
-  for (int k = 1; k <= 14; ++k) EXPECT_EQ(between.abundances(k, 0) == 0.0, between.plot_category[k] == 2);
-
-  RunState within = community(1);
-  within.settings.pair_selection_mode = 1;
-  const core::DMatrix before = within.abundances;
-  prepare_plot_pairs(within);
-  EXPECT_EQ(within.pair_key1, 0);
-  for (int k = 0; k <= 14; ++k) EXPECT_EQ(within.abundances(k, 0), before(k, 0));
-}
-
 TEST(PermutationWeights, CountOccurrencesOrSumAbundancesOverThePlotsKept) {
-  RunState state = community(1);
-  state.settings.pair_selection_mode = 1;
-  state.pair_key1 = 1;
-  const core::FVector occurrences = permutation_weights(state, 0.0f, false);
-  const core::FVector abundances = permutation_weights(state, 3.0f, false);
+  SectionRun run = community(1);
+  run.settings.pair_selection_mode = 1;
+  run.settings.pair_category_1 = "A";
+  const ObservedSection observed(run);
+  const core::FVector occurrences = permutation_weights(observed, 0.0f, false);
+  const core::FVector abundances = permutation_weights(observed, 3.0f, false);
+  const input::PlotList& plots = run.data.positions.list;
+  const core::DMatrix& A = run.data.community.abundances;
   for (int j = 1; j <= 18; ++j) {
     float count = 0, sum = 0;
     for (int k = 1; k <= 14; ++k) {
-      if (state.plot_category[k] != 1 || state.abundances(k, j) == 0.0) continue;
+      if (plots.plot_category[k] != 1 || A(k, j) == 0.0) continue;
       count += 1;
-      sum = static_cast<float>(sum + state.abundances(k, j));
+      sum = static_cast<float>(sum + A(k, j));
     }
     EXPECT_EQ(occurrences[j], count) << "species " << j;
     EXPECT_EQ(abundances[j], sum) << "species " << j;
   }
   // Tips without a species weigh nothing.
-  state.n_tips = 3;
-  state.species_of_leaf = core::ivector(0, 3);
-  state.species_of_leaf[1] = 5;
-  state.species_of_leaf[3] = 2;
-  const core::FVector tips = permutation_weights(state, -2.0f, true);
+  Phylogeny& tree = run.data.phylogeny;
+  tree.n_tips = 3;
+  tree.species_of_leaf = core::ivector(0, 3);
+  tree.species_of_leaf[1] = 5;
+  tree.species_of_leaf[3] = 2;
+  const core::FVector tips = permutation_weights(observed, -2.0f, true);
   EXPECT_EQ(tips[1], occurrences[5]);
   EXPECT_EQ(tips[2], 0.0f);
   EXPECT_EQ(tips[3], occurrences[2]);
@@ -257,18 +245,20 @@ TEST(PermutationWeights, CountOccurrencesOrSumAbundancesOverThePlotsKept) {
 // tips at age 1, families of 2 genera at 2, orders at 3 (the last of one
 // family only), the root at 4 with tip 19 on its own. Species 18 has no tip;
 // tips 18 and 19 hold no species.
-RunState tree_community(int threads) {
-  RunState state = community(threads);
+SectionRun tree_community(int threads) {
+  SectionRun run = community(threads);
   const int s = 18, n_tips = 19;
-  state.codes.phylogeny_kind = kUltrametricTree;
-  state.n_tips = n_tips;
-  state.n_tree_nodes = n_tips + 1 + 2 + 3 + 6;
-  state.nodes = phylogeny::NodeTable(0, state.n_tree_nodes + 1);
-  auto link = [&state](int node, int parent, float age, int first, int last) {
-    state.nodes[node].upper_node = parent;
-    state.nodes[node].age = age;
-    state.nodes[node].first_tip = first;
-    state.nodes[node].last_tip = last;
+  run.codes.phylogeny_kind = kUltrametricTree;
+  Phylogeny& tree = run.data.phylogeny;
+  tree.origin = PhylogenyOrigin::kDatedTree;
+  tree.n_tips = n_tips;
+  tree.n_nodes = n_tips + 1 + 2 + 3 + 6;
+  tree.nodes = phylogeny::NodeTable(0, tree.n_nodes + 1);
+  auto link = [&tree](int node, int parent, float age, int first, int last) {
+    tree.nodes[node].upper_node = parent;
+    tree.nodes[node].age = age;
+    tree.nodes[node].first_tip = first;
+    tree.nodes[node].last_tip = last;
   };
   const int root = n_tips + 1, first_order = root + 1, first_family = first_order + 2, first_genus = first_family + 3;
   link(root, 0, 4, 1, n_tips);
@@ -276,18 +266,18 @@ RunState tree_community(int threads) {
   link(first_order + 1, root, 3, 13, 18);
   for (int f = 0; f < 3; ++f) {
     link(first_family + f, first_order + (f < 2 ? 0 : 1), 2, 6 * f + 1, 6 * f + 6);
-    state.nodes[first_family + f].name = "Family" + std::to_string(f);
+    tree.nodes[first_family + f].name = "Family" + std::to_string(f);
   }
   for (int g = 0; g < 6; ++g) link(first_genus + g, first_family + g / 2, 1, 3 * g + 1, 3 * g + 3);
   for (int tip = 1; tip <= 18; ++tip) link(tip, first_genus + (tip - 1) / 3, 0, tip, tip);
   link(19, root, 0, 19, 19);
-  state.leaf_of_species = core::ivector(0, s);
-  state.species_of_leaf = core::ivector(0, n_tips);
-  for (int j = 1; j <= 17; ++j) state.leaf_of_species[j] = state.species_of_leaf[j] = j;
-  state.divergences = core::matrix(0, s, 0, s);
-  state.divergences(0, 0) = 1;
-  phylogeny::compute_tree_divergences(state.nodes, s, state.leaf_of_species, state.divergences);
-  return state;
+  tree.leaf_of_species = core::ivector(0, s);
+  tree.species_of_leaf = core::ivector(0, n_tips);
+  for (int j = 1; j <= 17; ++j) tree.leaf_of_species[j] = tree.species_of_leaf[j] = j;
+  tree.divergences = core::matrix(0, s, 0, s);
+  tree.divergences(0, 0) = 1;
+  phylogeny::compute_tree_divergences(tree.nodes, s, tree.leaf_of_species, tree.divergences);
+  return run;
 }
 
 struct TreeTest {
@@ -311,30 +301,30 @@ const TreeTest kTreeTests[] = {
 
 randomization::PhylogenyView tree_view;  // the view of the community a randomizer reads
 
-MatrixRandomizer tree_randomizer(RunState& state, const TreeTest& test, bool use_clades) {
+MatrixRandomizer tree_randomizer(SectionRun& run, const ObservedSection& observed, const TreeTest& test,
+                                 bool use_clades) {
   randomization::PhylogenyPermutation permutation;
   permutation.sub_clade_age = test.sub_clade_age;
   permutation.restriction = test.restriction;
   permutation.clade_name = test.clade;
   permutation.mode = test.mode;
-  permutation.weights = test.mode != randomization::kPermuteAllSpecies ? permutation_weights(state, test.mode, true)
-                                                                       : core::vector(0, state.n_tips);
-  tree_view = phylogeny_view(state);
+  permutation.weights = test.mode != randomization::kPermuteAllSpecies ? permutation_weights(observed, test.mode, true)
+                                                                       : core::vector(0, run.data.phylogeny.n_tips);
+  tree_view = phylogeny_view(run.data);
   return randomization::phylogeny_randomizer(
-      tree_view, permutation, use_clades ? randomization::clade_tree_of(tree_view, 0.0) : nullptr, state.generator);
+      tree_view, permutation, use_clades ? randomization::clade_tree_of(tree_view, 0.0) : nullptr, run.generator);
 }
 
 // Every value of a phylogeny test's randomizations, with the unmapped tips.
 std::vector<float> tree_loop_values(int threads, const TreeTest& test, bool use_clades) {
-  RunState state = tree_community(threads);
-  PlotSection section = make_plot_section(state, &state.divergences, kPhylogenyAnalysis, true);
-  compute_observed_partition(state, section);
-  const MatrixRandomizer randomizer = tree_randomizer(state, test, use_clades);
+  SectionRun run = tree_community(threads);
+  const ObservedSection observed(run);
+  const MatrixRandomizer randomizer = tree_randomizer(run, observed, test, use_clades);
   EXPECT_EQ(randomizer.clade_tree != nullptr, use_clades);
   std::vector<float> values =
-      randomized_values(randomization::run_partition_test(plot_test_data(state, section), randomizer, 60));
+      randomized_values(randomization::run_partition_test(plot_test_data(observed.tests()), randomizer, 60));
   const std::vector<float> interval =
-      randomized_values(randomization::run_interval_test(plot_test_data(state, section), randomizer, 60, 3));
+      randomized_values(randomization::run_interval_test(plot_test_data(observed.tests()), randomizer, 60, 3));
   values.insert(values.end(), interval.begin(), interval.end());
   return values;
 }
@@ -367,10 +357,11 @@ TEST_F(CladeRandomizations, OneTwoAndThreeWorkersKeepIdenticalValues) {
 
 TEST_F(CladeRandomizations, PlaceSpeciesWhereTheMatricesPutThem) {
   for (const TreeTest& test : kTreeTests) {
-    RunState state = tree_community(1);
-    const MatrixRandomizer randomizer = tree_randomizer(state, test, true);
+    SectionRun run = tree_community(1);
+    const ObservedSection observed(run);
+    const MatrixRandomizer randomizer = tree_randomizer(run, observed, test, true);
     ASSERT_TRUE(randomizer.clade_tree);
-    core::FMatrix by_matrix = state.divergences, by_tree = state.divergences;
+    core::FMatrix by_matrix = run.data.phylogeny.divergences, by_tree = run.data.phylogeny.divergences;
     core::IVector perm, scratch, tips;
     std::mt19937 rng(static_cast<unsigned>(test.mode * 10 + 50));
     int unmapped_seen = 0;
@@ -379,7 +370,7 @@ TEST_F(CladeRandomizations, PlaceSpeciesWhereTheMatricesPutThem) {
       if (i >= 40) {
         // Any permutation of the tips, empty ones included: species may land
         // on a tip of no species and keep their own row.
-        std::shuffle(&perm[1], &perm[1] + state.n_tips, rng);
+        std::shuffle(&perm[1], &perm[1] + run.data.phylogeny.n_tips, rng);
       }
       const int unmapped = randomizer.apply(perm, by_matrix, scratch);
       EXPECT_EQ(randomizer.place(perm, tips), unmapped);
@@ -398,24 +389,23 @@ TEST_F(CladeRandomizations, PlaceSpeciesWhereTheMatricesPutThem) {
   }
 }
 
-bool has_clade_tree(const RunState& state) {
-  return randomization::clade_tree_of(phylogeny_view(state), 0.0) != nullptr;
+bool has_clade_tree(const SectionRun& run) {
+  return randomization::clade_tree_of(phylogeny_view(run.data), 0.0) != nullptr;
 }
 
 TEST(CladeTree, OnlyForTreesThatStandForTheObservedDivergences) {
-  RunState state = tree_community(1);
-  EXPECT_TRUE(has_clade_tree(state));
-  RunState lengths = tree_community(1);
-  lengths.divergences(0, 0) = -1;  // divergences are path lengths
+  EXPECT_TRUE(has_clade_tree(tree_community(1)));
+  SectionRun lengths = tree_community(1);
+  lengths.data.phylogeny.divergences(0, 0) = -1;  // divergences are path lengths
   EXPECT_FALSE(has_clade_tree(lengths));
-  RunState flat = tree_community(1);
-  flat.nodes[21].age = 4;  // a zero-length branch under the root
+  SectionRun flat = tree_community(1);
+  flat.data.phylogeny.nodes[21].age = 4;  // a zero-length branch under the root
   EXPECT_FALSE(has_clade_tree(flat));
-  RunState edited = tree_community(1);
-  edited.divergences(2, 5) = edited.divergences(5, 2) = 2.5f;
+  SectionRun edited = tree_community(1);
+  edited.data.phylogeny.divergences(2, 5) = edited.data.phylogeny.divergences(5, 2) = 2.5f;
   EXPECT_FALSE(has_clade_tree(edited));
-  RunState beyond = tree_community(1);
-  beyond.leaf_of_species[3] = 25;  // not a tip
+  SectionRun beyond = tree_community(1);
+  beyond.data.phylogeny.leaf_of_species[3] = 25;  // not a tip
   EXPECT_FALSE(has_clade_tree(beyond));
 }
 

@@ -20,20 +20,11 @@ class SpeciesPlotMatrix : public testing::WorkDirTest {
     keep(read_species_plot_matrix("m.txt", CommunityHeader{n_species, n_plots}));
   }
   void keep(const Community& read) {
-    community = read;
     plots = read.plot_names;
     species = read.species_names;
     abundances = read.abundances;
     data_type = read.data_type;
   }
-  // The community read, with a data type code of its own.
-  Community with_code(int code) const {
-    Community data = community;
-    data.data_type = code;
-    return data;
-  }
-
-  Community community;
   core::NameTable plots;
   core::NameTable species;
   core::DMatrix abundances;
@@ -159,24 +150,6 @@ TEST_F(SpeciesPlotMatrix, EmptyPlotKeepsZerosAndIsReported) {
   EXPECT_DOUBLE_EQ(abundances(0, 1), 4.0 / 5);
   EXPECT_EQ(console_output(),
             "\nWARNING: plot Empty has no individuals (total 0): its relative abundances are set to 0");
-}
-
-TEST_F(SpeciesPlotMatrix, ConversionWritesEachCodeInBothForms) {
-  read("\tA\tB\nx\t4\t0\ny\t6\t15\n", 2, 2);
-  write_converted_data("t.txt", true, community);
-  EXPECT_EQ(read_file("t.txt"), "A\t4\tx\nA\t6\ty\nB\t15\ty\n");
-  write_converted_data("m2.txt", false, community);
-  EXPECT_EQ(read_file("m2.txt"), "\tA\tB\nx\t4\t0\ny\t6\t15");
-
-  write_converted_data("t.txt", true, with_code(kRelativeAbundanceData));
-  EXPECT_EQ(read_file("t.txt"), "A\t0.4\tx\nA\t0.6\ty\nB\t1\ty\n");
-  write_converted_data("m2.txt", false, with_code(kPresenceAbsenceData));
-  EXPECT_EQ(read_file("m2.txt"), "\tA\tB\nx\t1\t0\ny\t1\t1");
-  write_converted_data("t.txt", true, with_code(kPresenceAbsenceData));
-  EXPECT_EQ(read_file("t.txt"), "A\t1\tx\nA\t1\ty\nB\t1\ty\n");
-  // A file that cannot be created is skipped without a word.
-  write_converted_data("no/such/dir.txt", true, community);
-  EXPECT_EQ(console_output(), "");
 }
 
 TEST_F(SpeciesPlotMatrix, ReadsTheDuneMatrix) {

@@ -57,11 +57,12 @@ TEST_F(PairwiseCategories, MustAgree) {
 
 TEST_F(PairwiseCategories, DuplicatePlotNamesStop) {
   plot_names[4] = "B";
-  EXPECT_STOPS(read_categories("A\tB\t1\n"), "", 3);
+  // The names are the message, for the error log and the console.
+  EXPECT_STOPS(read_categories("A\tB\t1\n"), "\nA\nB\nC\nB", 3);
   EXPECT_EQ(console_output(),
             "\n\nWARNING: Not all plot names are different.\nTo define each pairwise category, all names must be "
             "different.\nCheck in the file \"error.txt\" the list of names found.\nPress any key to stop the "
-            "program.\nA\nB\nC\nB");
+            "program.");
 }
 
 TEST(PlotCategories, SelectionResolvesNames) {

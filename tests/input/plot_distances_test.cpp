@@ -85,12 +85,18 @@ TEST_F(PlotDistances, EarlyEndNeedsTheUsersConsent) {
 
 TEST_F(PlotDistances, DuplicatePlotNamesStopAndAreListed) {
   plot_names[3] = "A";
-  EXPECT_STOPS(read_distances(kAllDistances), "", 3);
+  const core::FatalError error = testing::expect_fatal([&] { read_distances(kAllDistances); });
+  EXPECT_EQ(std::string(error.what()), "\nA\nB\nA\nD");
+  EXPECT_EQ(error.status(), 3);
+  const std::string warning =
+      "\n\nWARNING: Not all individual or plot names are different.\nTo define each pairwise distance, all names must "
+      "be different.\nCheck in the file \"error.txt\" the list of names found.\nPress any key to stop the program.";
+  EXPECT_EQ(console_output(), warning);
+  // As the run ends, the names go to the error log and the console.
+  set_console_input("\n");
+  EXPECT_EQ(core::report_fatal_error(error), 3);
   EXPECT_EQ(read_file("error.txt"), "\nA\nB\nA\nD");
-  EXPECT_EQ(console_output(),
-            "\n\nWARNING: Not all individual or plot names are different.\nTo define each pairwise distance, all "
-            "names must be different.\nCheck in the file \"error.txt\" the list of names found.\nPress any key to "
-            "stop the program.\nA\nB\nA\nD");
+  EXPECT_EQ(console_output(), warning + "\nA\nB\nA\nD");
 }
 
 }  // namespace

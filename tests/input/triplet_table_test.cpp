@@ -50,32 +50,6 @@ Community read_triplet_file(const std::string& file) {
   return read_triplets(file, counts);
 }
 
-Community read_matrix_file(const std::string& file, int n_plots, int n_species) {
-  return read_species_plot_matrix(file, CommunityHeader{n_species, n_plots});
-}
-
-// Same plots, species, relative abundances and totals, matched by name
-// (a triplet table orders species by first appearance).
-void expect_same_community(const Community& a, const Community& b, double tolerance) {
-  ASSERT_EQ(a.n_plots(), b.n_plots());
-  ASSERT_EQ(a.n_species(), b.n_species());
-  EXPECT_EQ(a.data_type, b.data_type);
-  EXPECT_NEAR(a.abundances(0, 0), b.abundances(0, 0), tolerance);
-  for (int p = 1; p <= a.n_plots(); ++p) {
-    const int q = find_name(b.plot_names, b.n_plots(), a.plot_names[p]);
-    ASSERT_NE(q, 0) << a.plot_names[p];
-    EXPECT_NEAR(a.abundances(p, 0), b.abundances(q, 0), tolerance) << a.plot_names[p];
-    for (int s = 1; s <= a.n_species(); ++s) {
-      const int t = find_name(b.species_names, b.n_species(), a.species_names[s]);
-      ASSERT_NE(t, 0) << a.species_names[s];
-      EXPECT_NEAR(a.abundances(p, s), b.abundances(q, t), tolerance) << a.plot_names[p] << " " << a.species_names[s];
-      if (p == 1) {
-        EXPECT_NEAR(a.abundances(0, s), b.abundances(0, t), tolerance) << a.species_names[s];
-      }
-    }
-  }
-}
-
 class TripletTable : public testing::WorkDirTest {};
 
 TEST_F(TripletTable, IndicesFollowFirstAppearance) {
@@ -117,32 +91,6 @@ TEST_F(TripletTable, MorePlotsThanCountedStop) {
                "\nERROR: In triplet file t.txt, line 2 names more plots than the 1 counted before (B).\n"
                "Press any key to stop.",
                3);
-}
-
-// Matrix -> triplets -> matrix gives back the relative abundances, the totals
-// and the counts of the original matrix.
-void expect_round_trip(const std::string& matrix_file, int n_plots, int n_species) {
-  const Community original = read_matrix_file(data_path(matrix_file), n_plots, n_species);
-  write_converted_data("triplets.txt", true, original);
-  const Community triplets = read_triplet_file("triplets.txt");
-  expect_same_community(original, triplets, 1e-12);
-  write_converted_data("matrix.txt", false, triplets);
-  const Community back = read_matrix_file("matrix.txt", n_plots, n_species);
-  expect_same_community(original, back, 1e-12);
-}
-
-TEST_F(TripletTable, DuneAndMiteSurviveARoundTrip) {
-  expect_round_trip("input/community/dune_matrix.txt", 20, 30);
-  expect_round_trip("input/community/mite_matrix.txt", 70, 35);
-}
-
-TEST_F(TripletTable, RelativeAbundancesSurviveARoundTripAtSixDigits) {
-  write_file("m.txt", "\tA\tB\nx\t0.125\t0.3\ny\t0.375\t0.7\nz\t0.5\t0\n");
-  const Community original = read_matrix_file("m.txt", 2, 3);
-  write_converted_data("t.txt", true, original);
-  EXPECT_EQ(read_file("t.txt"), "A\t0.125\tx\nA\t0.375\ty\nA\t0.5\tz\nB\t0.3\tx\nB\t0.7\ty\n");
-  const Community back = read_triplet_file("t.txt");
-  expect_same_community(original, back, 1e-6);
 }
 
 }  // namespace

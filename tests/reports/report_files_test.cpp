@@ -15,17 +15,19 @@ using quorvel::testing::write_file;
 
 class ReportFiles : public quorvel::testing::WorkDirTest {};
 
-TEST_F(ReportFiles, FirstBlockReplacesOldFileAndLaterBlocksFollowIt) {
+TEST_F(ReportFiles, ATableReplacesAnOldFileAndAnOptionalFileMayBeSkipped) {
   write_file("pairwise.txt", "an older run\n");
-  write_table_file("pairwise.txt", "results.txt", "first block", TableFileMode::kNewFile);
+  write_table_file("pairwise.txt", "results.txt", "first block");
   EXPECT_EQ(read_file("pairwise.txt"), "first block");
-  write_table_file("pairwise.txt", "results.txt", ", second block", TableFileMode::kAppendFile);
-  EXPECT_EQ(read_file("pairwise.txt"), "first block, second block");
+  // A file that cannot be created is skipped without a word.
+  write_optional_file("no/such/folder/converted.txt", "data");
+  EXPECT_EQ(read_file("no/such/folder/converted.txt"), "");
+  EXPECT_EQ(console_output(), "");
 }
 
 TEST_F(ReportFiles, MainResultFileIsAppendedTo) {
   write_file("results.txt", "partition\n");
-  write_table_file("results.txt", "results.txt", "table", TableFileMode::kNewFile);
+  write_table_file("results.txt", "results.txt", "table");
   append_section("results.txt", "\nsection");
   EXPECT_EQ(read_file("results.txt"), "partition\ntable\nsection");
 }
@@ -34,8 +36,8 @@ TEST_F(ReportFiles, TablesOfOneRunSharingAFileFollowEachOther) {
   write_file("tables.txt", "an older run\n");
   {
     core::OutputSession session;
-    write_table_file("tables.txt", "results.txt", "first table", TableFileMode::kNewFile);
-    write_table_file("tables.txt", "results.txt", ", second table", TableFileMode::kNewFile);
+    write_table_file("tables.txt", "results.txt", "first table");
+    write_table_file("tables.txt", "results.txt", ", second table");
     EXPECT_EQ(read_file("tables.txt"), "an older run\n");  // until the run ends
     session.commit();
   }

@@ -1,3 +1,0 @@
-target_sources(quorvel_driver PRIVATE
-  phylogeny_traits_section.cpp
-)
