@@ -5,10 +5,10 @@
 #include "core/format.hpp"
 #include "individuals/position_groups.hpp"
 #include "input/pairwise_categories.hpp"
-#include "partition/pairwise_values.hpp"
 #include "partition/plot_contents.hpp"
 #include "phylogeny/clade_reduction.hpp"
 #include "reports/left_out_text.hpp"
+#include "reports/pairwise_values_text.hpp"
 #include "reports/report_files.hpp"
 #include "reports/section_reports.hpp"
 #include "reports/statistics.hpp"
@@ -137,7 +137,7 @@ void report_observed_partition(const RunInputs& run, PlotSectionData& data, Plot
 }
 
 void write_pairwise_values(const RunInputs& run, const PlotSectionData& data, const PlotSection& section) {
-  partition::PairwiseValuesInput input;
+  reports::PairwiseValuesInput input;
   input.n_plots = section.n_plots;
   input.plot_names = &data.community.plot_names;
   input.selection = section.selection;
@@ -151,7 +151,7 @@ void write_pairwise_values(const RunInputs& run, const PlotSectionData& data, co
   if (input.form >= 0) core::console_print("\nWriting pairwise distances in column form. Please wait.");
   // The first block of a run creates the file, a later one is appended.
   reports::write_table_file(run.outputs.file(run.settings.pairwise_indices_output), run.outputs.main_result_file,
-                            partition::pairwise_values_text(input));
+                            reports::pairwise_values_text(input));
 }
 
 }  // namespace quorvel::driver

@@ -6,6 +6,7 @@
 #include "partition/lineages_through_time.hpp"
 #include "partition/node_decomposition.hpp"
 #include "reports/node_decomposition_text.hpp"
+#include "reports/plot_tables_text.hpp"
 #include "reports/report_files.hpp"
 #include "reports/run_notes.hpp"
 
@@ -62,11 +63,11 @@ void write_plot_diversity(const RunInputs& run, const PlotSectionData& data, con
   partition::DiversityIndicesInput input;
   input.n_plots = section.n_plots;
   input.n_species = section.n_species;
-  input.plot_names = &data.community.plot_names;
   input.abundances = &data.community.abundances;
   input.divergences = section.distances;
   input.tree = species_tree(run);
-  write_table(run, run.settings.plot_phylodiversity_output, partition::diversity_indices_text(input));
+  write_table(run, run.settings.plot_phylodiversity_output,
+              reports::diversity_indices_text(data.community.plot_names, partition::diversity_indices(input)));
 }
 
 void write_lineages(const RunInputs& run, const PlotSectionData& data, const PlotSection& section) {
@@ -79,12 +80,12 @@ void write_lineages(const RunInputs& run, const PlotSectionData& data, const Plo
   partition::LineagesInput input;
   input.n_plots = section.n_plots;
   input.n_species = section.n_species;
-  input.plot_names = &data.community.plot_names;
   input.abundances = &data.community.abundances;
   input.tree = species_tree(run);
   input.n_times = run.data.intervals.divergence.n;
   input.times = &run.data.intervals.divergence.limits;
-  write_table(run, run.settings.lineage_through_time_output, partition::lineages_through_time_text(input));
+  write_table(run, run.settings.lineage_through_time_output,
+              reports::lineages_through_time_text(data.community.plot_names, partition::lineages_through_time(input)));
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "core/constants.hpp"
-#include "core/format.hpp"
 #include "partition/clade_order.hpp"
 
 namespace quorvel::partition {
@@ -67,17 +66,10 @@ double ratio(double numerator, double denominator) {
   return denominator == 0.0 ? MISSING_VALUE : numerator / denominator;
 }
 
-// Richness, mean divergence between species and PD of one row.
-struct RowIndices {
-  int richness = 0;
-  double mean_divergence = MISSING_VALUE;
-  double pd = MISSING_VALUE;
-};
-
-RowIndices row_indices(const DiversityIndicesInput& in, int r, const CladeOrder* order, std::vector<int>& present,
-                       std::vector<int>& counts) {
+PlotDiversity row_indices(const DiversityIndicesInput& in, int r, const CladeOrder* order, std::vector<int>& present,
+                          std::vector<int>& counts) {
   const core::DMatrix& A = *in.abundances;
-  RowIndices out;
+  PlotDiversity out;
   std::vector<int> species;
   for (int j = 1; j <= in.n_species; ++j) {
     if (A(r, j) != 0.0) species.push_back(j);
@@ -101,13 +93,6 @@ RowIndices row_indices(const DiversityIndicesInput& in, int r, const CladeOrder*
     mark_tips(in.tree, in.n_species, A[r].data(), present);
     out.pd = pd_of_tips(in.tree, *order, present, counts);
   }
-  return out;
-}
-
-std::string row_text(const DiversityIndicesInput& in, const std::string& name, const RowIndices& row) {
-  std::string out = core::format("\n%s\t%i", name.c_str(), row.richness);
-  if (in.divergences) out += core::tab_cell("%f", row.mean_divergence);
-  if (in.tree.nodes) out += core::tab_cell("%f", row.pd);
   return out;
 }
 
@@ -145,15 +130,9 @@ void plot_sums(const DiversityIndicesInput& in, int k, PlotSums& sums) {
   }
 }
 
-std::string pair_table(const DiversityIndicesInput& in, const std::vector<RowIndices>& rows, const CladeOrder* order) {
+void pair_indices(const DiversityIndicesInput& in, const CladeOrder* order, DiversityIndices& out) {
   const core::DMatrix& A = *in.abundances;
-  const core::NameTable& names = *in.plot_names;
-  std::string out =
-      "\n\n\nPHYLOGENETIC DIVERSITY FOR PLOT PAIRS\nPlot1\tPlot2\t\tNumber of shared species\tJaccard\x92s coefficient "
-      "of "
-      "similarity: J=(S1+S2-S1&2)/S1&2";
-  if (in.tree.nodes) out += "\tPJ=(PD1+PD2-PD1&2)/PD1&2";
-  if (in.divergences) out += "\tmean divergence btw ind\tmean divergence btw sp";
+  const std::vector<PlotDiversity>& rows = out.plots;
   std::vector<int> present_k, present_l, present, counts_k, counts_l, counts;
   PlotSums sums;
   for (int k = 1; k < in.n_plots; ++k) {
@@ -176,26 +155,26 @@ std::string pair_table(const DiversityIndicesInput& in, const std::vector<RowInd
         species_sum += sums.species_sum[sj];
         species_pairs += sums.species_pairs[sj];
       }
-      const RowIndices& rk = rows[static_cast<std::size_t>(k)];
-      const RowIndices& rl = rows[static_cast<std::size_t>(l)];
-      const int shared = rk.richness + rl.richness - union_size;
-      out += core::format("\n%s\t%s\t\t%i", names[k].c_str(), names[l].c_str(), shared);
-      out += core::tab_cell("%f", ratio(shared, union_size));
+      const PlotDiversity& rk = rows[static_cast<std::size_t>(k)];
+      const PlotDiversity& rl = rows[static_cast<std::size_t>(l)];
+      PlotPairDiversity pair;
+      pair.shared = rk.richness + rl.richness - union_size;
+      pair.jaccard = ratio(pair.shared, union_size);
       if (order) {
         mark_tips(in.tree, in.n_species, A[l].data(), present_l);
         count_present_tips(*order, present_l, counts_l);
         present = present_k;
         for (std::size_t t = 0; t < present.size(); ++t) present[t] |= present_l[t];
         count_present_tips(*order, present, counts);
-        out += core::tab_cell("%f", phylogenetic_jaccard(in.tree, *order, counts_k, counts_l, counts));
+        pair.pj = phylogenetic_jaccard(in.tree, *order, counts_k, counts_l, counts);
       }
       if (in.divergences) {
-        out += core::tab_cell("%f", ratio(individual_sum, individual_weight));
-        out += core::tab_cell("%f", ratio(species_sum, static_cast<double>(species_pairs)));
+        pair.mean_individual_divergence = ratio(individual_sum, individual_weight);
+        pair.mean_species_divergence = ratio(species_sum, static_cast<double>(species_pairs));
       }
+      out.pairs.push_back(pair);
     }
   }
-  return out;
 }
 
 }  // namespace
@@ -207,20 +186,17 @@ double phylogenetic_diversity(const SpeciesTree& tree, int n_species, const doub
   return pd_of_tips(tree, order, present, counts);
 }
 
-std::string diversity_indices_text(const DiversityIndicesInput& in) {
+DiversityIndices diversity_indices(const DiversityIndicesInput& in) {
   CladeOrder order;
   if (in.tree.nodes) order = make_clade_order(*in.tree.nodes, in.tree.n_tips, in.tree.n_nodes);
   const CladeOrder* tree_order = in.tree.nodes ? &order : nullptr;
+  DiversityIndices out;
+  out.n_plots = in.n_plots;
+  out.has_divergences = in.divergences != nullptr;
+  out.has_tree = in.tree.nodes != nullptr;
   std::vector<int> present, counts;
-  std::vector<RowIndices> rows;
-  for (int r = 0; r <= in.n_plots; ++r) rows.push_back(row_indices(in, r, tree_order, present, counts));
-
-  std::string out = "\n\n\nDIVERSITY indices\nPlot\tSp Richness";
-  if (in.divergences) out += "\tMean divergence between species";
-  if (in.tree.nodes) out += "\tFaith's PD (total size of phylogenetic tree)";
-  if (in.n_plots > 1) out += row_text(in, "All plots", rows[0]) + "\n";
-  for (int k = 1; k <= in.n_plots; ++k) out += row_text(in, (*in.plot_names)[k], rows[static_cast<std::size_t>(k)]);
-  if (in.n_plots > 1) out += pair_table(in, rows, tree_order);
+  for (int r = 0; r <= in.n_plots; ++r) out.plots.push_back(row_indices(in, r, tree_order, present, counts));
+  if (in.n_plots > 1) pair_indices(in, tree_order, out);
   return out;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <string>
+#include <vector>
 
 #include "core/arrays.hpp"
+#include "core/constants.hpp"
 #include "phylogeny/tree_node.hpp"
 
 namespace quorvel::partition {
@@ -27,20 +28,42 @@ double phylogenetic_diversity(const SpeciesTree& tree, int n_species, const doub
 struct DiversityIndicesInput {
   int n_plots = 0;
   int n_species = 0;
-  const core::NameTable* plot_names = nullptr;  ///< [1..n]
-  const core::DMatrix* abundances = nullptr;    ///< [0..n][0..s]; row 0 the pooled sample of the partition
-  const core::FMatrix* divergences = nullptr;   ///< [0..s][0..s], or null
-  SpeciesTree tree;                             ///< nodes null: no tree
+  const core::DMatrix* abundances = nullptr;   ///< [0..n][0..s]; row 0 the pooled sample of the partition
+  const core::FMatrix* divergences = nullptr;  ///< [0..s][0..s], or null
+  SpeciesTree tree;                            ///< nodes null: no tree
 };
 
-/// The text of the tables: richness, mean divergence between species and PD
-/// (Faith's, of the plot's own species) of the pooled sample and of every
-/// plot; for every pair of plots the shared species, Jaccard's J, the
-/// phylogenetic PJ (PD1 and PD2 measured below the common ancestor of the
-/// union of their species: the shared branch length over the union's, from
-/// 0 to 1) and the mean divergences between their individuals and between
-/// their species. Divisions by zero (fewer than two species, PD of the union
-/// 0) give empty cells.
-std::string diversity_indices_text(const DiversityIndicesInput& input);
+/// Richness, mean divergence between species and PD (Faith's, of the plot's
+/// own species) of one plot or of the pooled sample.
+struct PlotDiversity {
+  int richness = 0;
+  double mean_divergence = MISSING_VALUE;
+  double pd = MISSING_VALUE;
+};
+
+/// Two plots compared: shared species, Jaccard's J, the phylogenetic PJ and
+/// the mean divergences between their individuals and between their species.
+struct PlotPairDiversity {
+  int shared = 0;
+  double jaccard = MISSING_VALUE;
+  double pj = MISSING_VALUE;
+  double mean_individual_divergence = MISSING_VALUE;
+  double mean_species_divergence = MISSING_VALUE;
+};
+
+/// The plot diversity and similarity tables. Divisions by zero (fewer than
+/// two species, PD of the union 0) are MISSING_VALUE.
+struct DiversityIndices {
+  int n_plots = 0;
+  bool has_divergences = false;          ///< mean divergences computed
+  bool has_tree = false;                 ///< PD and PJ computed
+  std::vector<PlotDiversity> plots;      ///< [0..n]; 0 the pooled sample
+  std::vector<PlotPairDiversity> pairs;  ///< every pair k < l, k major (1-2, 1-3, ..., 2-3, ...); empty for one plot
+};
+
+/// The indices of the pooled sample and of every plot, and for every pair of
+/// plots PJ with PD1 and PD2 measured below the common ancestor of the union
+/// of their species (the shared branch length over the union's, 0 to 1).
+DiversityIndices diversity_indices(const DiversityIndicesInput& input);
 
 }  // namespace quorvel::partition

@@ -1,9 +1,9 @@
 #include "partition/lineages_through_time.hpp"
 
+#include <utility>
 #include <vector>
 
 #include "core/constants.hpp"
-#include "core/format.hpp"
 #include "partition/clade_order.hpp"
 
 namespace quorvel::partition {
@@ -53,25 +53,6 @@ CutFrequencies cut_frequencies(const LineagesInput& in, const LineageCut& cut) {
   return out;
 }
 
-std::string times_header(const LineagesInput& in) {
-  std::string out;
-  for (int m = 1; m <= in.n_times; ++m) out += core::format("\t%f", (*in.times)[m]);
-  return out;
-}
-
-template <typename Cell>
-std::string plot_rows(const LineagesInput& in, Cell cell_of) {
-  std::string out;
-  auto row = [&](int r) {
-    std::string text;
-    for (int m = 1; m <= in.n_times; ++m) text += cell_of(m, r);
-    return text;
-  };
-  if (in.n_plots > 1) out += "\n\nALL plots" + row(0) + "\n";
-  for (int k = 1; k <= in.n_plots; ++k) out += "\n" + (*in.plot_names)[k] + row(k);
-  return out;
-}
-
 double jaccard(const CutFrequencies& c, int k, int l) {
   int in_union = 0;
   for (int g = 1; g <= c.n_lineages; ++g) {
@@ -93,20 +74,6 @@ double morisita_horn(const CutFrequencies& c, int k, int l) {
   }
   const double denominator = 0.5 * sl + 0.5 * sk;
   return denominator == 0.0 ? MISSING_VALUE : cross / denominator;
-}
-
-template <typename Similarity>
-std::string pair_rows(const LineagesInput& in, const std::vector<CutFrequencies>& cuts, Similarity similarity) {
-  std::string out;
-  const core::NameTable& names = *in.plot_names;
-  for (int k = 1; k <= in.n_plots; ++k) {
-    for (int l = k + 1; l <= in.n_plots; ++l) {
-      out += "\n" + names[k] + "\t" + names[l];
-      for (int m = 1; m <= in.n_times; ++m)
-        out += core::tab_cell("%f", similarity(cuts[static_cast<std::size_t>(m)], k, l));
-    }
-  }
-  return out;
 }
 
 }  // namespace
@@ -135,29 +102,25 @@ LineageCut cut_tree_at(const SpeciesTree& tree, double time) {
   return cut;
 }
 
-std::string lineages_through_time_text(const LineagesInput& in) {
-  std::vector<CutFrequencies> cuts(static_cast<std::size_t>(in.n_times) + 1);
+LineagesThroughTime lineages_through_time(const LineagesInput& in) {
+  LineagesThroughTime out;
+  out.n_plots = in.n_plots;
   for (int m = 1; m <= in.n_times; ++m) {
-    cuts[static_cast<std::size_t>(m)] = cut_frequencies(in, cut_tree_at(in.tree, (*in.times)[m]));
-  }
-  const std::string times = times_header(in);
-  std::string out = "\n\n\nNUMBER OF LINEAGES through TIME: \n\tTime (before present):\nPlot" + times;
-  out +=
-      plot_rows(in, [&](int m, int r) { return core::format("\t%i", cuts[static_cast<std::size_t>(m)].present[r]); });
-  out += "\n\n\nSIMPSON DIVERSITY of LINEAGES through TIME: \n\tTime (before present):\nPlot" + times;
-  out +=
-      plot_rows(in, [&](int m, int r) { return core::tab_cell("%f", cuts[static_cast<std::size_t>(m)].simpson[r]); });
-  if (in.n_plots > 1) {
-    out +=
-        "\n\n\nJACCARD index of LINEAGE SIMILARITY for PLOT PAIRS through TIME\nPlot1\tPlot2\tTime (before "
-        "present)\n\t" +
-        times + "\n";
-    out += pair_rows(in, cuts, jaccard);
-    out +=
-        "\n\n\nMORISITA-HORN index of LINEAGE SIMILARITY for PLOT PAIRS through TIME\nPlot1\tPlot2\tTime (before "
-        "present)\n\t" +
-        times + "\n";
-    out += pair_rows(in, cuts, morisita_horn);
+    const double time = (*in.times)[m];
+    const CutFrequencies cut = cut_frequencies(in, cut_tree_at(in.tree, time));
+    LineagesAtTime at;
+    at.time = time;
+    for (int r = 0; r <= in.n_plots; ++r) {
+      at.lineages.push_back(cut.present[r]);
+      at.simpson.push_back(cut.simpson[r]);
+    }
+    for (int k = 1; k <= in.n_plots; ++k) {
+      for (int l = k + 1; l <= in.n_plots; ++l) {
+        at.jaccard.push_back(jaccard(cut, k, l));
+        at.morisita_horn.push_back(morisita_horn(cut, k, l));
+      }
+    }
+    out.times.push_back(std::move(at));
   }
   return out;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <string>
+#include <vector>
 
 #include "core/arrays.hpp"
 #include "partition/diversity_indices.hpp"
@@ -11,11 +11,10 @@ namespace quorvel::partition {
 struct LineagesInput {
   int n_plots = 0;
   int n_species = 0;
-  const core::NameTable* plot_names = nullptr;  ///< [1..n]
-  const core::DMatrix* abundances = nullptr;    ///< [0..n][0..s]; column 0 the totals N, row 0 the pooled sample
-  SpeciesTree tree;                             ///< a dated tree (ages of the nodes)
-  int n_times = 0;                              ///< R
-  const core::DVector* times = nullptr;         ///< t[1..R], before present
+  const core::DMatrix* abundances = nullptr;  ///< [0..n][0..s]; column 0 the totals N, row 0 the pooled sample
+  SpeciesTree tree;                           ///< a dated tree (ages of the nodes)
+  int n_times = 0;                            ///< R
+  const core::DVector* times = nullptr;       ///< t[1..R], before present
 };
 
 /// The lineages of a tree cut at one time, numbered 1..n_lineages in node
@@ -30,11 +29,24 @@ struct LineageCut {
 /// the root), and the lineage of every tip.
 LineageCut cut_tree_at(const SpeciesTree& tree, double time);
 
-/// The text of the four tables: number of lineages and their Simpson
-/// diversity (with the N/(N-1) factor when N >= 2) for the pooled sample and
-/// every plot, then for every pair of plots the Jaccard and Morisita-Horn
-/// similarity of their lineages, at each time. Undefined values (no lineage
-/// present) give empty cells.
-std::string lineages_through_time_text(const LineagesInput& input);
+/// The lineages present at one time: their number and Simpson diversity
+/// (with the N/(N-1) factor when N >= 2) in the pooled sample and every plot,
+/// and the Jaccard and Morisita-Horn similarity of the lineages of every pair
+/// of plots. Undefined values (no lineage present) are MISSING_VALUE.
+struct LineagesAtTime {
+  double time = 0.0;                  ///< before present
+  std::vector<int> lineages;          ///< [0..n]; 0 the pooled sample
+  std::vector<double> simpson;        ///< [0..n]
+  std::vector<double> jaccard;        ///< every pair k < l, k major; empty for one plot
+  std::vector<double> morisita_horn;  ///< as jaccard
+};
+
+/// The lineages-through-time tables: one cut of the tree per time.
+struct LineagesThroughTime {
+  int n_plots = 0;
+  std::vector<LineagesAtTime> times;  ///< in the order of the times given
+};
+
+LineagesThroughTime lineages_through_time(const LineagesInput& input);
 
 }  // namespace quorvel::partition

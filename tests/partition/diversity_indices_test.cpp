@@ -2,11 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include "reports/plot_tables_text.hpp"
+
 #include "optional_tables_fixtures.hpp"
 #include "partition_fixtures.hpp"
 
 namespace quorvel::partition {
 namespace {
+
+// The table as written: the names of the case's plots and the computed values.
+std::string diversity_indices_text(const DiversityIndicesInput& in) {
+  return reports::diversity_indices_text(testing::plot_names(in.n_plots), diversity_indices(in));
+}
 
 using testing::line_starting;
 using testing::species_tree;
@@ -30,16 +37,13 @@ TEST(PhylogeneticDiversity, CountsBranchesBelowTheCommonAncestorOnly) {
 struct DiversityCase {
   SpeciesTreeFixture tree = species_tree(kTree);
   core::FMatrix divergences = testing::divergence_matrix(4, {{1, 2, 2}, {2, 2}, {1}});
-  core::NameTable names;
   core::DMatrix abundances;
   DiversityIndicesInput input(const std::vector<std::vector<double>>& plots, bool with_tree = true,
                               bool with_divergences = true) {
     abundances = testing::abundance_table(plots);
-    names = testing::plot_names(static_cast<int>(plots.size()));
     DiversityIndicesInput in;
     in.n_plots = static_cast<int>(plots.size());
     in.n_species = plots.empty() ? 0 : static_cast<int>(plots[0].size());
-    in.plot_names = &names;
     in.abundances = &abundances;
     in.divergences = with_divergences ? &divergences : nullptr;
     if (with_tree) in.tree = tree.view();

@@ -2,11 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include "reports/plot_tables_text.hpp"
+
 #include "optional_tables_fixtures.hpp"
 #include "partition_fixtures.hpp"
 
 namespace quorvel::partition {
 namespace {
+
+// The table as written: the names of the case's plots and the computed values.
+std::string lineages_through_time_text(const LineagesInput& in) {
+  return reports::lineages_through_time_text(testing::plot_names(in.n_plots), lineages_through_time(in));
+}
 
 using testing::line_starting;
 using testing::species_tree;
@@ -14,17 +21,14 @@ using testing::SpeciesTreeFixture;
 
 struct LineagesCase {
   SpeciesTreeFixture tree = species_tree("((A:1,B:1):2,(C:2,D:2):1);");  // (A,B) at 1, (C,D) at 2, root 3
-  core::NameTable names;
   core::DMatrix abundances;
   core::DVector times;
   LineagesInput input(const std::vector<std::vector<double>>& plots, const std::vector<double>& limits) {
     abundances = testing::abundance_table(plots);
-    names = testing::plot_names(static_cast<int>(plots.size()));
     times = testing::limits(limits);
     LineagesInput in;
     in.n_plots = static_cast<int>(plots.size());
     in.n_species = 4;
-    in.plot_names = &names;
     in.abundances = &abundances;
     in.tree = tree.view();
     in.n_times = static_cast<int>(limits.size());

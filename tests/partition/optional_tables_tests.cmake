@@ -6,7 +6,6 @@ quorvel_unit_test(optional_tables_tests
     node_decomposition_test.cpp
     diversity_indices_test.cpp
     lineages_through_time_test.cpp
-    pairwise_values_test.cpp
     undefined_cells_test.cpp
   LIBS quorvel_partition quorvel_phylogeny quorvel_reports)
 

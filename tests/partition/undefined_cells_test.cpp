@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "reports/node_decomposition_text.hpp"
+#include "reports/plot_tables_text.hpp"
 
 #include "optional_tables_fixtures.hpp"
 #include "partition/diversity_indices.hpp"
@@ -37,20 +38,19 @@ TEST(OptionalTables, UndefinedValuesNeverPrintAsNumbers) {
     DiversityIndicesInput diversity;
     diversity.n_plots = 5;
     diversity.n_species = 7;
-    diversity.plot_names = &names;
     diversity.abundances = &A;
     diversity.divergences = &divergences;
     diversity.tree = tree.view();
     LineagesInput lineages;
     lineages.n_plots = 5;
     lineages.n_species = 7;
-    lineages.plot_names = &names;
     lineages.abundances = &A;
     lineages.tree = tree.view();
     lineages.n_times = 4;
     lineages.times = &times;
     const std::string texts[] = {reports::node_decomposition_text(nodes, compute_node_decomposition(nodes)),
-                                 diversity_indices_text(diversity), lineages_through_time_text(lineages)};
+                                 reports::diversity_indices_text(names, diversity_indices(diversity)),
+                                 reports::lineages_through_time_text(names, lineages_through_time(lineages))};
     for (const std::string& text : texts) {
       EXPECT_EQ(text.find("nan"), std::string::npos) << text;
       EXPECT_EQ(text.find("inf"), std::string::npos) << text;

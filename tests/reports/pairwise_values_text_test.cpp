@@ -1,4 +1,4 @@
-#include "partition/pairwise_values.hpp"
+#include "reports/pairwise_values_text.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,11 @@
 #include "optional_tables_fixtures.hpp"
 #include "support/test_support.hpp"
 
-namespace quorvel::partition {
+namespace quorvel::reports {
 namespace {
+
+using partition::PairwiseStatMatrix;
+namespace testing = partition::testing;
 
 using testing::line_starting;
 
@@ -105,4 +108,4 @@ TEST(PairwiseValues, DistancesComeFromTheDistanceMatrixWhenGiven) {
 }
 
 }  // namespace
-}  // namespace quorvel::partition
+}  // namespace quorvel::reports

@@ -1,4 +1,4 @@
-#include "partition/pairwise_values.hpp"
+#include "reports/pairwise_values_text.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -7,9 +7,14 @@
 #include "core/constants.hpp"
 #include "core/format.hpp"
 
-namespace quorvel::partition {
+namespace quorvel::reports {
 
 namespace {
+
+using partition::kStatisticI;
+using partition::kStatisticPI;
+using partition::PairSelection;
+using partition::PairwiseStatMatrix;
 
 const char* const kPlotTitles[5] = {"", "Pairwise Ist", "Pairwise Pst", "Pairwise P*st", "Pairwise PIst"};
 const char* const kIndividualTitles[5] = {"", "Pairwise Iij", "Pairwise Pij", "Pairwise P*ij", "Pairwise PIij"};
@@ -101,4 +106,4 @@ std::string pairwise_values_text(const PairwiseValuesInput& input) {
   return out;
 }
 
-}  // namespace quorvel::partition
+}  // namespace quorvel::reports
