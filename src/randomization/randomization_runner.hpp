@@ -97,10 +97,10 @@ class SliceLedger {
 /// the stream, each into the slot that the next draw takes again (a draw
 /// fills its slot whatever the slot held), and are neither evaluated nor
 /// kept; the progress display still counts every randomization. An exception
-/// thrown by a worker is rethrown here once every worker has stopped. Threads that cannot be started (no memory for
-/// their stacks, a process limit) are done without: the workers that did
-/// start (at least the calling thread) share their randomizations, and a
-/// warning says so on the console.
+/// thrown by a worker is rethrown here once every worker has stopped. Threads
+/// that cannot be started (no memory for their stacks, a process limit) are
+/// done without: the workers that did start (at least the calling thread)
+/// share their randomizations, and a warning says so on the console.
 class RandomizationRunner {
  public:
   using DrawStep = std::function<void(int slot, int randomization)>;
