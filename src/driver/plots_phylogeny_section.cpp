@@ -91,7 +91,7 @@ void write_lineages(const RunInputs& run, const PlotSectionData& data, const Plo
 }  // namespace
 
 void run_plots_phylogeny_section(const RunInputs& run, randomization::RandomGenerator& generator,
-                                 reports::ResultsTable& table) {
+                                 randomization::SliceLedger* slices, reports::ResultsTable& table) {
   const bool has_phylogeny = run.codes.phylogeny_kind != kNoPhylogeny;
   core::console_print(has_phylogeny ? "\n\n\n\nAnalyse PLOTS x PHYLO data" : "\n\n\n\nAnalyse PLOTS data");
   const core::FMatrix* divergences = has_phylogeny ? &run.data.phylogeny.divergences : nullptr;
@@ -106,7 +106,7 @@ void run_plots_phylogeny_section(const RunInputs& run, randomization::RandomGene
   if (!settings.lineage_through_time_output.empty()) write_lineages(run, data, section);
   if (!settings.pairwise_indices_output.empty()) write_pairwise_values(run, data, section);
   if (settings.n_phylogeny_randomizations != 0 || settings.n_spatial_randomizations != 0) {
-    run_phylogeny_section_tests({run, data, section, generator, table});
+    run_phylogeny_section_tests({run, data, section, generator, slices, table});
   }
 }
 
