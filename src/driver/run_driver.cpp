@@ -132,8 +132,7 @@ int run(const CommandLine& command_line) {
   if (role == SliceLedger::Role::kSlice) {
     // Only the slice file is kept: the reports of a slice are those of a
     // part of the randomizations.
-    const std::string slice_file =
-        randomization::write_slice_file(slices.slice_file(identity), outputs.main_result_file);
+    const std::string slice_file = write_slice_file(slices.slice_file(identity), outputs.main_result_file);
     console_print(format("\n\nSlice %i of %i: its randomizations are in %s\n", k, K, slice_file.c_str()));
     console_print(format("Current local time and date: %s", core::local_time_text().c_str()));
     output_session.commit_only(slice_file);

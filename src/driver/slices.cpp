@@ -6,6 +6,7 @@
 #include "core/constants.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
+#include "core/text_output.hpp"
 #include "instructions/keyword_table.hpp"
 
 namespace quorvel::driver {
@@ -98,6 +99,20 @@ randomization::RunIdentity run_identity(const instructions::RunSettings& setting
   }
   identity.seed = settings.random_seed_keyword;
   return identity;
+}
+
+std::string write_slice_file(const randomization::SliceFile& slice, const std::string& main_result_file) {
+  if (slice.tests.empty()) {
+    refuse(
+        "\n\nERROR: this run made no randomization test (the tests it asks for need data that it does not "
+        "have): there are no randomizations to share out in slices. Run it as a whole (without --slice or "
+        "\"RANDOMIZATION SLICE\").");
+  }
+  const std::string name = randomization::slice_file_name(main_result_file, slice.k, slice.K);
+  if (!core::write_file_anew(name, randomization::slice_file_text(slice))) {
+    refuse(format("\n\nERROR: cannot create the slice file \"%s\" (%s).", name.c_str(), std::strerror(errno)));
+  }
+  return name;
 }
 
 }  // namespace quorvel::driver

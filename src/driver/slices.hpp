@@ -29,4 +29,9 @@ randomization::SliceLedger::Role slice_role(const instructions::CommandLine& com
 /// settings name has a checksum of its own.
 randomization::RunIdentity run_identity(const instructions::RunSettings& settings, const std::string& instruction_file);
 
+/// Writes `slice` to its file, slice_file_name(main_result_file, k, K), and
+/// returns the name. Stops the run when the slice holds no test (the run made
+/// none: there is nothing to share out) or the file cannot be created.
+std::string write_slice_file(const randomization::SliceFile& slice, const std::string& main_result_file);
+
 }  // namespace quorvel::driver

@@ -9,7 +9,6 @@
 
 #include "core/errors.hpp"
 #include "core/format.hpp"
-#include "core/text_output.hpp"
 
 namespace quorvel::randomization {
 
@@ -416,20 +415,6 @@ std::vector<SliceFile> read_slice_files(const std::vector<std::string>& names, c
   const std::string incomplete = incomplete_slices_message(slices, names, main_result_file);
   if (!incomplete.empty()) core::stop_run(incomplete, core::kStoppedStatus);
   return slices;
-}
-
-std::string write_slice_file(const SliceFile& slice, const std::string& main_result_file) {
-  if (slice.tests.empty()) {
-    refuse(
-        "\n\nERROR: this run made no randomization test (the tests it asks for need data that it does not "
-        "have): there are no randomizations to share out in slices. Run it as a whole (without --slice or "
-        "\"RANDOMIZATION SLICE\").");
-  }
-  const std::string name = slice_file_name(main_result_file, slice.k, slice.K);
-  if (!core::write_file_anew(name, slice_file_text(slice))) {
-    refuse(format("\n\nERROR: cannot create the slice file \"%s\" (%s).", name.c_str(), std::strerror(errno)));
-  }
-  return name;
 }
 
 }  // namespace quorvel::randomization

@@ -111,9 +111,4 @@ bool read_whole_file(const std::string& path, std::string& content);
 std::vector<SliceFile> read_slice_files(const std::vector<std::string>& names, const std::vector<std::string>& paths,
                                         const RunIdentity& identity, const std::string& main_result_file);
 
-/// Writes `slice` to its file, slice_file_name(main_result_file, k, K), and
-/// returns the name. Stops the run when the slice holds no test (the run made
-/// none: there is nothing to share out) or the file cannot be created.
-std::string write_slice_file(const SliceFile& slice, const std::string& main_result_file);
-
 }  // namespace quorvel::randomization
