@@ -165,7 +165,7 @@ void BM_PhylogenyTest999(benchmark::State& bench) {
         driver::make_plot_section(inputs, data, divergences, driver::kPhylogenyAnalysis, true);
     partition::compute_observed_partition(section, data.community.abundances, kCountData, 0);
     bench.ResumeTiming();
-    driver::run_phylogeny_section_tests({inputs, data, section, run.generator, run.table});
+    driver::run_phylogeny_section_tests({inputs, data, section, run.generator, nullptr, run.table});
   }
   core::set_console_streams(nullptr, nullptr);
   std::fclose(sink);

@@ -34,12 +34,11 @@ fi
 
 # Cores: Slurm gives this task SLURM_CPUS_PER_TASK cores (--cpus-per-task; one
 # when none is asked for, and then the variable is unset). The variable is
-# exported with that number, so a program that takes its threads from it uses
-# exactly the cores given. The other way to set the threads is the THREADS
-# keyword of the instruction file: where it stands, keep it equal to
-# --cpus-per-task (this task says so when it differs). The instruction file is
-# never rewritten here: every slice and the merge must read the very same file,
-# whose checksum each slice carries.
+# exported with that number: a slice whose instruction file has no THREADS
+# line takes its threads from it, so it uses exactly the cores given. Where a
+# THREADS line stands, keep it equal to --cpus-per-task (this task says so when
+# it differs). The instruction file is never rewritten here: every slice and the
+# merge must read the very same file, whose checksum each slice carries.
 export SLURM_CPUS_PER_TASK=${SLURM_CPUS_PER_TASK:-1}
 threads=$(awk '/^THREADS/ { n = $2 } END { print n }' "$instr")
 if [ -n "$threads" ] && [ "$threads" != "$SLURM_CPUS_PER_TASK" ]; then

@@ -411,6 +411,15 @@ void OutputSession::commit() {
   held.discard_pending();
 }
 
+void OutputSession::commit_only(const std::string& file_name) {
+  const std::string target = resolved_output_path(file_name);
+  for (StagedFile& file : g_session->files) {
+    if (file.target != target) remove_temporary(file.temporary);
+  }
+  g_session->new_folders.clear();
+  commit();
+}
+
 std::string output_path(const std::string& file_name) {
   // The error log accumulates the reports of every run, those of a failed
   // run above all: it is never held back.

@@ -36,6 +36,11 @@ class OutputSession {
   /// (prepare_output_folder) are made first, and removed again when the
   /// commit fails.
   void commit();
+
+  /// Puts `file_name` alone in place, as commit() does: every other file
+  /// written meanwhile is discarded and no new folder is made (a slice of
+  /// the randomizations writes its slice file and nothing else).
+  void commit_only(const std::string& file_name);
 };
 
 /// Where writes to `file_name` go: the file itself outside a session; inside

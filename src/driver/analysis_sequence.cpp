@@ -24,7 +24,7 @@ const core::FMatrix* section_trait_distances(const RunInputs& run, core::FMatrix
 }
 
 void run_analysis_sequence(const RunInputs& run, randomization::RandomGenerator& generator,
-                           reports::ResultsTable& table) {
+                           randomization::SliceLedger* slices, reports::ResultsTable& table) {
   const DerivedCodes& codes = run.codes;
   // A trait list without a usable quantitative variable gives no trait
   // distances: the trait sections are skipped with one line saying why.
@@ -37,12 +37,13 @@ void run_analysis_sequence(const RunInputs& run, randomization::RandomGenerator&
   // Plot-level sections: plots of a species-plot matrix, or of individuals
   // grouped by position; individuals analysed one by one have none.
   const bool has_plots = codes.analysis_level == kPlotLevel || codes.analysis_level == kGroupedIndividuals;
-  if (has_plots) run_plots_phylogeny_section(run, generator, table);
-  if (has_plots && trait_distances != nullptr) run_plots_traits_section(run, *trait_distances, generator, table);
+  if (has_plots) run_plots_phylogeny_section(run, generator, slices, table);
+  if (has_plots && trait_distances != nullptr)
+    run_plots_traits_section(run, *trait_distances, generator, slices, table);
   if (codes.trait_kind != kNoTraits && codes.phylogeny_kind != kNoPhylogeny) {
-    run_phylogeny_traits_section(run, trait_distances != nullptr, generator, table);
+    run_phylogeny_traits_section(run, trait_distances != nullptr, generator, slices, table);
   }
-  if (codes.analysis_level == kIndividualLevel) run_individual_section(run, generator, table);
+  if (codes.analysis_level == kIndividualLevel) run_individual_section(run, generator, slices, table);
 }
 
 }  // namespace quorvel::driver

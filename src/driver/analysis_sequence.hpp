@@ -3,6 +3,7 @@
 #include "core/arrays.hpp"
 #include "driver/run_inputs.hpp"
 #include "randomization/random_generator.hpp"
+#include "randomization/randomization_runner.hpp"
 #include "reports/results_table.hpp"
 
 namespace quorvel::driver {
@@ -14,8 +15,9 @@ const core::FMatrix* section_trait_distances(const RunInputs& run, core::FMatrix
 
 /// Runs the analysis sections whose data exist, in their fixed order: plots x
 /// phylogeny, plots x traits, phylogeny x traits, individual level. Their
-/// randomizations draw from `generator` in that order.
+/// randomizations draw from `generator` in that order; `slices` (nullptr:
+/// every randomization) says which of them are evaluated here.
 void run_analysis_sequence(const RunInputs& run, randomization::RandomGenerator& generator,
-                           reports::ResultsTable& table);
+                           randomization::SliceLedger* slices, reports::ResultsTable& table);
 
 }  // namespace quorvel::driver

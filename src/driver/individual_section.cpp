@@ -39,7 +39,7 @@ individuals::IndividualLists individual_lists(const RunInputs& run) {
 }  // namespace
 
 void run_individual_section(const RunInputs& run, randomization::RandomGenerator& generator,
-                            reports::ResultsTable& table) {
+                            randomization::SliceLedger* slices, reports::ResultsTable& table) {
   const DataSet& data = run.data;
   const instructions::RunSettings& settings = run.settings;
   const std::string& main_result_file = run.outputs.main_result_file;
@@ -98,7 +98,7 @@ void run_individual_section(const RunInputs& run, randomization::RandomGenerator
           }
           const individuals::IndividualTestSummaries summaries = individuals::run_individual_tree_test(
               nodes, tree.last_number, tree.n_tips, tree.tip_of_species, results[q], test.sub_clade_age,
-              test.restriction, test.clade_name, n, settings.n_threads, generator);
+              test.restriction, test.clade_name, n, settings.n_threads, slices, generator);
           test.observed = &results[q];
           test.test_texts = &section.texts[q];
           test.summaries = &summaries;

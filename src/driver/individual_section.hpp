@@ -2,6 +2,7 @@
 
 #include "driver/run_inputs.hpp"
 #include "randomization/random_generator.hpp"
+#include "randomization/randomization_runner.hpp"
 #include "reports/results_table.hpp"
 
 namespace quorvel::driver {
@@ -13,6 +14,6 @@ namespace quorvel::driver {
 /// each selection test in order, randomized trees give the distributions of
 /// the turnover statistics P and R.
 void run_individual_section(const RunInputs& run, randomization::RandomGenerator& generator,
-                            reports::ResultsTable& table);
+                            randomization::SliceLedger* slices, reports::ResultsTable& table);
 
 }  // namespace quorvel::driver

@@ -30,7 +30,8 @@ bool runs_in_this_section(const instructions::RunSettings& settings, int t) {
 }  // namespace
 
 void run_phylogeny_traits_section(const RunInputs& run, bool has_trait_distances,
-                                  randomization::RandomGenerator& generator, reports::ResultsTable& table) {
+                                  randomization::RandomGenerator& generator, randomization::SliceLedger* slices,
+                                  reports::ResultsTable& table) {
   const DataSet& data = run.data;
   const Traits& traits = data.traits;
   traits::SignalData signal;
@@ -78,7 +79,7 @@ void run_phylogeny_traits_section(const RunInputs& run, bool has_trait_distances
     core::console_print(core::format("\n\nPhylogeny randomization test %i\n", t));
     const randomization::TestSummaryMatrix summaries =
         traits::signal_phylogeny_test(signal, tree, observed, settings.test_age_limit[t], settings.test_restriction[t],
-                                      settings.test_clade_names[t], n, settings.n_threads, generator);
+                                      settings.test_clade_names[t], n, settings.n_threads, slices, generator);
     core::console_print("\nWriting permutation results. Please, wait.");
     reports::append_section(main_result_file,
                             reports::report_trait_signal_test(table, record, false, 0.0f, settings.test_restriction[t],
@@ -87,8 +88,9 @@ void run_phylogeny_traits_section(const RunInputs& run, bool has_trait_distances
   if (brownian_test) {
     const int replicates = settings.n_brownian_replicates;
     core::console_print("\n\nBrownian evolution test\n");
-    const randomization::TestSummaryMatrix summaries = traits::brownian_signal_test(
-        signal, tree, observed, traits.se, settings.species_se_traits.file, replicates, settings.n_threads, generator);
+    const randomization::TestSummaryMatrix summaries =
+        traits::brownian_signal_test(signal, tree, observed, traits.se, settings.species_se_traits.file, replicates,
+                                     settings.n_threads, slices, generator);
     core::console_print("\nWriting permutation results. Please, wait.");
     reports::append_section(main_result_file, reports::report_trait_signal_test(
                                                   table, record, true, 0, 0, std::string(), replicates, summaries, 0));

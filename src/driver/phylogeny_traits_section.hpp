@@ -2,6 +2,7 @@
 
 #include "driver/run_inputs.hpp"
 #include "randomization/random_generator.hpp"
+#include "randomization/randomization_runner.hpp"
 #include "reports/results_table.hpp"
 
 namespace quorvel::driver {
@@ -12,6 +13,7 @@ namespace quorvel::driver {
 /// whether some quantitative trait gives distances (without, the section has
 /// no signal to measure).
 void run_phylogeny_traits_section(const RunInputs& run, bool has_trait_distances,
-                                  randomization::RandomGenerator& generator, reports::ResultsTable& table);
+                                  randomization::RandomGenerator& generator, randomization::SliceLedger* slices,
+                                  reports::ResultsTable& table);
 
 }  // namespace quorvel::driver

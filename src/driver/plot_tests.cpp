@@ -21,6 +21,7 @@ randomization::PlotTestData plot_test_data(const PlotSectionTests& tests) {
   data.category_kind = tests.run.settings.pair_selection_mode;
   data.plot_category = &tests.data.plots.plot_category;
   data.n_threads = tests.run.settings.n_threads;
+  data.ledger = tests.slices;
   data.generator = &tests.generator;
   return data;
 }

@@ -16,6 +16,7 @@ struct PlotSectionTests {
   const PlotSectionData& data;
   const PlotSection& section;
   randomization::RandomGenerator& generator;
+  randomization::SliceLedger* slices;  // nullptr: every randomization evaluated here
   reports::ResultsTable& table;
 };
 

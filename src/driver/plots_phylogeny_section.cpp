@@ -95,7 +95,7 @@ void write_lineages(const RunInputs& run, const PlotSectionData& data, const Plo
 }  // namespace
 
 void run_plots_phylogeny_section(const RunInputs& run, randomization::RandomGenerator& generator,
-                                 reports::ResultsTable& table) {
+                                 randomization::SliceLedger* slices, reports::ResultsTable& table) {
   const bool has_phylogeny = run.codes.phylogeny_kind != kNoPhylogeny;
   core::console_print(has_phylogeny ? "\n\n\n\nAnalyse PLOTS x PHYLO data" : "\n\n\n\nAnalyse PLOTS data");
   // The plot-level sections read a dated tree or a classification through
@@ -117,7 +117,7 @@ void run_plots_phylogeny_section(const RunInputs& run, randomization::RandomGene
   if (!settings.lineage_through_time_output.empty()) write_lineages(run, data, section, nodes);
   if (!settings.pairwise_indices_output.empty()) write_pairwise_values(run, data, section);
   if (settings.n_phylogeny_randomizations != 0 || settings.n_spatial_randomizations != 0) {
-    run_phylogeny_section_tests({run, data, section, generator, table});
+    run_phylogeny_section_tests({run, data, section, generator, slices, table});
   }
 }
 

@@ -6,7 +6,8 @@
 namespace quorvel::driver {
 
 void run_plots_traits_section(const RunInputs& run, const core::FMatrix& trait_distances,
-                              randomization::RandomGenerator& generator, reports::ResultsTable& table) {
+                              randomization::RandomGenerator& generator, randomization::SliceLedger* slices,
+                              reports::ResultsTable& table) {
   core::console_print("\n\n\n\n\nAnalyse PLOTS x TRAITS data");
   const partition::SpeciesDistances distances = partition::table_distances(&trait_distances);
   PlotSectionData data = plot_section_data(run, distances);
@@ -14,7 +15,7 @@ void run_plots_traits_section(const RunInputs& run, const core::FMatrix& trait_d
   report_observed_partition(run, data, section, table);
   const instructions::RunSettings& settings = run.settings;
   if (settings.n_phylogeny_randomizations != 0 || settings.n_spatial_randomizations != 0) {
-    run_traits_section_tests({run, data, section, generator, table});
+    run_traits_section_tests({run, data, section, generator, slices, table});
   }
   if (!settings.pairwise_indices_output.empty()) write_pairwise_values(run, data, section);
 }

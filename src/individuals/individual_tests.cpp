@@ -48,6 +48,7 @@ IndividualTestSummaries run_individual_tree_test(const phylogeny::NodeTable& nod
                                                  const core::IVector& leaf_of_species,
                                                  const IndividualPairResults& observed, float sub_clade_age,
                                                  float restriction, const std::string& clade_name, int n, int n_threads,
+                                                 randomization::SliceLedger* ledger,
                                                  randomization::RandomGenerator& generator) {
   const int rows = observed.pair_counts.hi();
   const int C = observed.n_classes;
@@ -57,7 +58,7 @@ IndividualTestSummaries run_individual_tree_test(const phylogeny::NodeTable& nod
 
   randomization::ValueStore store(block, n);
   turnover_values(observed.turnover, rows, C, store.values(0));
-  const randomization::RandomizationRunner runner = randomization::RandomizationRunner::for_test(n_threads, n);
+  const randomization::RandomizationRunner runner = randomization::RandomizationRunner::for_test(n_threads, n, ledger);
   std::vector<phylogeny::NodeTable> trees(static_cast<std::size_t>(runner.batch_size()), nodes);
   std::vector<core::FMatrix> worker_divergences(static_cast<std::size_t>(runner.workers()), core::matrix(0, S, 0, S));
   std::vector<std::vector<int>> worker_marks(static_cast<std::size_t>(runner.workers()));

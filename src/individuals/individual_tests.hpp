@@ -6,6 +6,7 @@
 #include "individuals/individual_pairs.hpp"
 #include "phylogeny/tree_node.hpp"
 #include "randomization/random_generator.hpp"
+#include "randomization/randomization_runner.hpp"
 #include "randomization/test_summary.hpp"
 
 namespace quorvel::individuals {
@@ -27,12 +28,14 @@ struct IndividualTestSummaries {
 /// randomized trees (clades younger than `sub_clade_age` permuted within
 /// `restriction`, or within the clade `clade_name`; randomization::
 /// permute_clades), drawn in order from `generator` and evaluated by
-/// "THREADS" `n_threads` workers, each giving the divergences of the species
+/// "THREADS" `n_threads` workers (those of the slice `ledger`, or none in a
+/// merge; nullptr: all), each giving the divergences of the species
 /// (tips `leaf_of_species` [0..S]) and the turnover of every row.
 IndividualTestSummaries run_individual_tree_test(const phylogeny::NodeTable& nodes, int n_nodes, int n_tips,
                                                  const core::IVector& leaf_of_species,
                                                  const IndividualPairResults& observed, float sub_clade_age,
                                                  float restriction, const std::string& clade_name, int n, int n_threads,
+                                                 randomization::SliceLedger* ledger,
                                                  randomization::RandomGenerator& generator);
 
 }  // namespace quorvel::individuals

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "core/console.hpp"
 #include "core/errors.hpp"
@@ -13,11 +14,96 @@
 #include "core/text_output.hpp"
 #include "input/field_reading.hpp"
 #include "instructions/instruction_dialogue.hpp"
+#include "instructions/run_settings.hpp"
 
 namespace quorvel::instructions {
 
 using core::console_print;
 using core::format;
+
+namespace {
+
+// A mistake on the command line: said at once, without waiting for a key.
+[[noreturn]] void refuse_command_line(const std::string& message) {
+  throw core::FatalError(message, core::kStoppedStatus, false, false);
+}
+
+// "k/K" with 1 <= k <= K <= kMaxSlices.
+bool read_slice_argument(const std::string& text, int& k, int& K) {
+  const std::size_t slash = text.find('/');
+  if (slash == std::string::npos || slash == 0 || slash + 1 == text.size() || slash > 7 || text.size() - slash > 8) {
+    return false;
+  }
+  for (std::size_t j = 0; j < text.size(); ++j) {
+    if (j != slash && (text[j] < '0' || text[j] > '9')) return false;
+  }
+  k = std::stoi(text.substr(0, slash));
+  K = std::stoi(text.substr(slash + 1));
+  return k >= 1 && k <= K && K <= kMaxSlices;
+}
+
+}  // namespace
+
+CommandLine parse_command_line(const std::vector<std::string>& arguments) {
+  CommandLine command_line;
+  if (!arguments.empty() && arguments[0] == "--help") {
+    command_line.action = CommandLine::Action::kHelp;
+    return command_line;
+  }
+  if (!arguments.empty() && arguments[0] == "--version") {
+    command_line.action = CommandLine::Action::kVersion;
+    return command_line;
+  }
+  for (std::size_t j = 0; j < arguments.size(); ++j) {
+    const std::string& argument = arguments[j];
+    if (argument == "--slice") {
+      if (j + 1 == arguments.size() ||
+          !read_slice_argument(arguments[j + 1], command_line.slice_number, command_line.slice_count)) {
+        refuse_command_line(
+            format("\nERROR: --slice must be followed by k/K, slice k of K slices (1 <= k <= K), as "
+                   "in --slice 3/8%s.\n",
+                   j + 1 == arguments.size() ? "" : format(", not by \"%s\"", arguments[j + 1].c_str()).c_str()));
+      }
+      ++j;
+    } else if (argument == "--merge") {
+      if (arguments.size() < j + 3) {
+        refuse_command_line(
+            "\nERROR: --merge must be followed by the instruction file and the slice files, as in --merge instr.txt "
+            "results.txt.slice-*-of-8.\n");
+      }
+      command_line.merge = true;
+      command_line.arguments = {arguments[j + 1]};
+      for (std::size_t s = j + 2; s < arguments.size(); ++s) {
+        command_line.slice_names.push_back(arguments[s]);
+        std::error_code error;
+        const std::filesystem::path path = std::filesystem::absolute(arguments[s], error);
+        command_line.slice_paths.push_back(error ? arguments[s] : path.string());
+      }
+      break;
+    } else if (argument.compare(0, 2, "--") == 0) {
+      refuse_command_line(
+          format("\nERROR: unknown option \"%s\": the options are --slice, --merge, --help and "
+                 "--version (see quorvel --help).\n",
+                 argument.c_str()));
+    } else {
+      command_line.arguments.push_back(argument);
+    }
+  }
+  if (command_line.merge && command_line.slice_number > 0) {
+    refuse_command_line(
+        "\nERROR: --slice and --merge cannot be given together: the slices are made first, then "
+        "merged.\n");
+  }
+  return command_line;
+}
+
+int slice_threads(int n_threads, const char* slurm_cpus) {
+  if (n_threads > 0 || !slurm_cpus) return n_threads;
+  const std::string text(slurm_cpus);
+  if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) return 0;
+  const int cpus = std::stoi(text);
+  return cpus >= 1 && cpus <= instructions::kMaxThreads ? cpus : 0;
+}
 
 void split_instruction_path(const std::string& path, std::string& folder, std::string& file_name) {
   const std::size_t separator = path.find_last_of("/\\");
@@ -81,7 +167,8 @@ std::string ask_instruction_file_name(const std::vector<std::string>& arguments)
 }
 
 std::string ask_result_file_name(const std::vector<std::string>& arguments,
-                                 const std::function<std::string(const std::string&)>& refusal) {
+                                 const std::function<std::string(const std::string&)>& refusal,
+                                 bool ask_about_content) {
   std::string name;
   if (arguments.size() < 2) {
     console_print(
@@ -107,6 +194,7 @@ std::string ask_result_file_name(const std::vector<std::string>& arguments,
       const std::string answer = first_word(core::console_ask_line(question));
       if (!answer.empty()) name = answer;
     }
+    if (!ask_about_content) return name;
     while (core::file_is_readable(name)) {
       console_print(format(
           "\n\n\nWARNING: The results file \"%s\" already exists.\n  Enter 'a' or press Return to add the new results "

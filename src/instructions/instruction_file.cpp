@@ -152,6 +152,19 @@ void handle_threads(InstructionContext& context, const std::string& line, const 
   }
 }
 
+// "RANDOMIZATION SLICE" k K: this run evaluates slice k of the K slices of
+// the randomizations (the command line's --slice k/K).
+void handle_randomization_slice(InstructionContext& context, const std::string& line, const KeywordRecord& record) {
+  int numbers[2] = {0, 0};
+  if (read_line_numbers(after_keyword_text(line, record.keyword), numbers, 2, record.keyword, context.instruction_file,
+                        context.source.line_number) < 2 ||
+      numbers[0] < 1 || numbers[0] > numbers[1] || numbers[1] > kMaxSlices) {
+    stop_missing_argument(record);
+  }
+  context.settings.slice_number = numbers[0];
+  context.settings.slice_count = numbers[1];
+}
+
 // Divergence intervals are given by their upper limits, the first of which is
 // the interval of divergence 0: at least one is needed, and the partition by
 // interval is sized by their number. A number (even negative) is a count

@@ -117,6 +117,7 @@ void handle_positive_count(InstructionContext& context, const std::string& line,
 void handle_analysis_level(InstructionContext& context, const std::string& line, const KeywordRecord& record);
 void handle_plot_weighting(InstructionContext& context, const std::string& line, const KeywordRecord& record);
 void handle_threads(InstructionContext& context, const std::string& line, const KeywordRecord& record);
+void handle_randomization_slice(InstructionContext& context, const std::string& line, const KeywordRecord& record);
 void handle_divergence_intervals(InstructionContext& context, const std::string& line, const KeywordRecord& record);
 
 // Species lists and individuals (instruction_species_lists.cpp).

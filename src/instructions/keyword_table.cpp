@@ -151,6 +151,10 @@ const std::vector<KeywordRecord> kKeywords = {
     option("THREADS", 7, handle_threads,
            "\n\nERROR: \"THREADS\" must be followed by a positive whole number.\nPress any key to stop.",
            &S::n_threads),
+    option("RANDOMIZATION SLICE", 19, handle_randomization_slice,
+           "\n\nERROR: \"RANDOMIZATION SLICE\" must be followed by two whole numbers k and K, 1 <= k <= K: this run "
+           "evaluates slice k of K slices of the randomizations.\nPress any key to stop.",
+           &S::slice_number),
     output("RESULTS TABLE", 13, KeywordRole::kNewOutput, handle_required_name, &S::results_table_output,
            "\n\nERROR: \"RESULTS TABLE\" must be followed by a file name.\nPress any key to stop."),
     output("FIGURES", 7, KeywordRole::kFolderOutput, handle_required_name, &S::figures_folder,

@@ -14,6 +14,8 @@ inline constexpr int kMaxPhylogenyTests = 100;
 inline constexpr int kMaxRandomizations = 1000000;
 /// Highest number of threads of the randomization tests ("THREADS").
 inline constexpr int kMaxThreads = 256;
+/// Highest number of slices the randomizations of a run are shared among.
+inline constexpr int kMaxSlices = kMaxRandomizations;
 
 /// Everything the instruction file sets, as read_instruction_file returns
 /// it; nothing changes it afterwards. Counts are 0 and names empty when their
@@ -32,6 +34,8 @@ struct RunSettings {
   int random_seed_keyword = 0;     // "RANDOM SEED" n: > 0 when given
   int n_threads = 0;               // "THREADS" n: 0 = one worker per core
   int analysis_level_keyword = 0;  // "ANALYSIS LEVEL": 1 individuals, 3 plots of position groups, 0 not given
+  int slice_number = 0;            // "RANDOMIZATION SLICE" k K: this run is slice k of K; 0 = a whole run
+  int slice_count = 0;
 
   // Phylogeny randomization tests t = 1..n_phylogeny_tests.
   core::FVector test_species_pool;   // [1..kMaxPhylogenyTests]

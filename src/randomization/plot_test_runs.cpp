@@ -75,7 +75,8 @@ template <typename Finish>
 void run_partitions(const PlotTestData& data, const MatrixRandomizer& randomizer, int width, int unmapped_index,
                     Finish finish, ValueStore& store) {
   const partition::PlotSection& section = *data.section;
-  const RandomizationRunner runner = RandomizationRunner::for_test(data.n_threads, store.n_randomizations());
+  const RandomizationRunner runner =
+      RandomizationRunner::for_test(data.n_threads, store.n_randomizations(), data.ledger);
   std::vector<PartitionWorker> workers(static_cast<std::size_t>(runner.workers()));
   for (PartitionWorker& worker : workers) {
     worker.abundances = *data.abundances;
@@ -148,7 +149,8 @@ void run_placements(const PlotTestData& data, const MatrixRandomizer& randomizer
   const partition::PlotSection& section = *data.section;
   const partition::PlacementPartition kernel(section, *data.abundances, data.data_type, data.n_categories,
                                              randomizer.clades);
-  const RandomizationRunner runner = RandomizationRunner::for_test(data.n_threads, store.n_randomizations());
+  const RandomizationRunner runner =
+      RandomizationRunner::for_test(data.n_threads, store.n_randomizations(), data.ledger);
   std::vector<PlacementWorker> workers(static_cast<std::size_t>(runner.workers()));
   for (PlacementWorker& worker : workers) {
     for (int code = kStatisticP; code <= kStatisticPI; ++code) {
@@ -234,7 +236,7 @@ ValueStore run_spatial_test(const PlotTestData& data, int n) {
   const PlotTestLayout layout = layout_of(section);
   ValueStore store(layout.width(), n);
   put_observed(store, section);
-  const RandomizationRunner runner = RandomizationRunner::for_test(data.n_threads, n);
+  const RandomizationRunner runner = RandomizationRunner::for_test(data.n_threads, n, data.ledger);
   const partition::PlotPositions& observed = section.positions;
   // Without a distance matrix the permutation moves the coordinates: a
   // 2 x 2 table whose cell (0, 0) is 0 tells apply_plot_permutation so.

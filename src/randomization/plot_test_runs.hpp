@@ -5,6 +5,7 @@
 #include "partition/plot_section.hpp"
 #include "randomization/matrix_randomizer.hpp"
 #include "randomization/random_generator.hpp"
+#include "randomization/randomization_runner.hpp"
 #include "randomization/test_summary.hpp"
 #include "randomization/value_store.hpp"
 
@@ -20,6 +21,7 @@ struct PlotTestData {
   int category_kind = 0;                         ///< pair selection mode: plots permuted within categories
   const core::IVector* plot_category = nullptr;  ///< [0..P]
   int n_threads = 0;                             ///< "THREADS": 0 one worker per core
+  SliceLedger* ledger = nullptr;                 ///< slices of the randomizations; nullptr: a whole run
   RandomGenerator* generator = nullptr;
 };
 

@@ -23,13 +23,13 @@ constexpr float kSampledSpecies = 0.0f;
 // The randomizations of a signal test, the signal computed for each as for
 // the observed data, then summarized.
 randomization::TestSummaryMatrix run_test(const SignalData& data, const core::FMatrix& observed, int n, int n_threads,
-                                          randomization::SignalTest test) {
+                                          randomization::SliceLedger* ledger, randomization::SignalTest test) {
   test.signal = [&data](const core::FMatrix& trait_values, const core::FMatrix& divergences, core::FMatrix& table) {
     compute_signal(data, trait_values, divergences, table);
   };
   const randomization::SignalTestLayout layout{data.n_rows(), data.n_intervals};
   const randomization::ValueStore store = randomization::run_signal_test(
-      randomization::RandomizationRunner::for_test(n_threads, n), layout, observed, n, test);
+      randomization::RandomizationRunner::for_test(n_threads, n, ledger), layout, observed, n, test);
   return randomization::summarize_signal_test(store, layout);
 }
 
@@ -50,7 +50,8 @@ void compute_signal(const SignalData& data, const core::FMatrix& trait_values, c
 randomization::TestSummaryMatrix signal_phylogeny_test(const SignalData& data, const randomization::PhylogenyView& tree,
                                                        const core::FMatrix& observed, float sub_clade_age,
                                                        float restriction, const std::string& clade_name, int n,
-                                                       int n_threads, randomization::RandomGenerator& generator) {
+                                                       int n_threads, randomization::SliceLedger* ledger,
+                                                       randomization::RandomGenerator& generator) {
   // Weight 1 at the tip of every species of the run: the permutations move
   // the sampled species among their own tips.
   core::FVector weights = core::vector(1, std::max(tree.n_tips(), 1));
@@ -76,12 +77,13 @@ randomization::TestSummaryMatrix signal_phylogeny_test(const SignalData& data, c
         data.n_species, tree.n_tips(), tree.tree->tip_of_species, tree.tree->species_of_tip,
         permutations[static_cast<std::size_t>(slot)], *tree.divergences, matrix);
   };
-  return run_test(data, observed, n, n_threads, {draw, inputs, {}});
+  return run_test(data, observed, n, n_threads, ledger, {draw, inputs, {}});
 }
 
 randomization::TestSummaryMatrix brownian_signal_test(const SignalData& data, const randomization::PhylogenyView& tree,
                                                       const core::FMatrix& observed, const core::FMatrix& se,
                                                       const std::string& se_file, int n, int n_threads,
+                                                      randomization::SliceLedger* ledger,
                                                       randomization::RandomGenerator& generator) {
   // A simulation draws from the run's stream: it is the randomization's draw.
   std::vector<core::FMatrix> simulated(static_cast<std::size_t>(randomization::kRandomizationBatchSize),
@@ -96,7 +98,7 @@ randomization::TestSummaryMatrix brownian_signal_test(const SignalData& data, co
     divergences = tree.divergences;
     return 0;
   };
-  return run_test(data, observed, n, n_threads, {draw, inputs, {}});
+  return run_test(data, observed, n, n_threads, ledger, {draw, inputs, {}});
 }
 
 }  // namespace quorvel::traits

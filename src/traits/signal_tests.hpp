@@ -5,6 +5,7 @@
 #include "core/arrays.hpp"
 #include "randomization/matrix_randomizer.hpp"
 #include "randomization/random_generator.hpp"
+#include "randomization/randomization_runner.hpp"
 #include "randomization/test_summary.hpp"
 
 namespace quorvel::traits {
@@ -39,12 +40,14 @@ void compute_signal(const SignalData& data, const core::FMatrix& trait_values, c
 /// permuted among their own tips (clades younger than `sub_clade_age` within
 /// `restriction`, or within the clade `clade_name`), their divergences follow
 /// and the signal is recomputed; n randomizations drawn from `generator`, in
-/// order, evaluated by "THREADS" `n_threads` workers. Summaries
+/// order, evaluated by "THREADS" `n_threads` workers (those of the slice
+/// `ledger`, or none in a merge; nullptr: all). Summaries
 /// [0..n_rows][kSignalStoreFirstColumn..K], index 0 `observed`.
 randomization::TestSummaryMatrix signal_phylogeny_test(const SignalData& data, const randomization::PhylogenyView& tree,
                                                        const core::FMatrix& observed, float sub_clade_age,
                                                        float restriction, const std::string& clade_name, int n,
-                                                       int n_threads, randomization::RandomGenerator& generator);
+                                                       int n_threads, randomization::SliceLedger* ledger,
+                                                       randomization::RandomGenerator& generator);
 
 /// The Brownian evolution test: the trait values are simulated along the
 /// tree (with the observed missing values and the standard errors `se`,
@@ -53,6 +56,7 @@ randomization::TestSummaryMatrix signal_phylogeny_test(const SignalData& data, c
 randomization::TestSummaryMatrix brownian_signal_test(const SignalData& data, const randomization::PhylogenyView& tree,
                                                       const core::FMatrix& observed, const core::FMatrix& se,
                                                       const std::string& se_file, int n, int n_threads,
+                                                      randomization::SliceLedger* ledger,
                                                       randomization::RandomGenerator& generator);
 
 }  // namespace quorvel::traits

@@ -7,11 +7,6 @@
 #   tests/cluster/slurm_e2e.sh [EXAMPLE]        (default: mite)
 #
 # QUORVEL_PROGRAM    the program (default: build/quorvel)
-# QUORVEL_SLURM_STANDIN=1
-#                    the slices and the merge are done by the stand-in
-#                    tests/cluster/quorvel_standin.sh (each task runs the whole
-#                    analysis, the merge unpacks one task's results), to prove
-#                    the cluster side with a program that cannot slice yet
 # QUORVEL_SLURM_JOB_LIMIT  seconds the jobs may take (default 600)
 # The cluster's own settings are those of slurm_cluster.sh.
 set -uo pipefail
@@ -66,10 +61,6 @@ start_ms=$(elapsed "$start")
 eval "$(bash "$cluster" env)"
 
 export QUORVEL=$program
-if [ "${QUORVEL_SLURM_STANDIN:-0}" = 1 ]; then
-  export QUORVEL=$root/tests/cluster/quorvel_standin.sh QUORVEL_STANDIN_PROGRAM=$program
-  echo "slurm_e2e: slices and merge by the stand-in $QUORVEL"
-fi
 
 jobs_start=$(now_ms)
 submitted=$(cd "$work/cluster" && bash "$root/examples/slurm/submit.sh" "$K" instr.txt) ||
@@ -118,6 +109,15 @@ tasks=$(echo "$records" | field ArrayTaskId | sort -n | tr '\n' ' ')
 last_slice_end=$(echo "$records" | grep 'ArrayTaskId=' | field EndTime | sort | tail -n 1)
 merge_start=$(echo "$records" | grep -v 'ArrayTaskId=' | field StartTime)
 [[ ! $merge_start < $last_slice_end ]] || fail "the merge started at $merge_start, before the last slice ended ($last_slice_end)"
+
+# Each task wrote its slice file, and the merge took its randomizations from
+# them (a merge evaluates none).
+main=$(awk '/^MAIN RESULT FILE/ { n = $4 } END { print n }' "$work/cluster/instr.txt")
+for ((k = 1; k <= K; k++)); do
+  [ -s "$work/cluster/$main.slice-$k-of-$K" ] || fail "no slice file $main.slice-$k-of-$K"
+done
+grep -q "^Randomizations from $K slice files: none is evaluated again" "$work/cluster"/quorvel-merge-*.out ||
+  { show_job_logs >&2; fail "the merge job did not merge $K slice files"; }
 
 # Same results as the plain run, the time stamps aside.
 mask() { grep -v -e 'Analyses finished at' -e 'Current local time' "$1"; }

@@ -163,6 +163,23 @@ TEST_F(OutputSessionTest, OutputsCreatedAnewReplaceTheOldContentAtCommit) {
   EXPECT_EQ(read_file("dist.txt"), "a\tb\t2");
 }
 
+// A slice of the randomizations keeps its slice file alone.
+TEST_F(OutputSessionTest, CommittingOneFileDiscardsEveryOtherAndMakesNoFolder) {
+  write_file("out.txt", "earlier results\n");
+  {
+    OutputSession session;
+    EXPECT_TRUE(empty_file("out.txt"));
+    append_to_file("out.txt", "a section of a slice");
+    EXPECT_EQ(prepare_output_folder("figures"), 0);
+    EXPECT_TRUE(write_file_anew("figures/map.svg", "<svg/>"));
+    EXPECT_TRUE(write_file_anew("out.txt.slice-2-of-3", "values"));
+    session.commit_only("./out.txt.slice-2-of-3");
+  }
+  EXPECT_EQ(read_file("out.txt"), "earlier results\n");
+  EXPECT_EQ(read_file("out.txt.slice-2-of-3"), "values");
+  EXPECT_EQ(folder_files(), (std::set<std::string>{"out.txt", "out.txt.slice-2-of-3"}));
+}
+
 TEST_F(OutputSessionTest, LinkedResultFileKeepsItsLinkAndGetsTheResults) {
   write_file("real.txt", "old\n");
   std::filesystem::create_symlink("real.txt", "link.txt");

@@ -111,7 +111,7 @@ struct ObservedSection {
     partition::compute_observed_partition(section, data.community.abundances, data.community.data_type,
                                           data.plots.n_categories);
   }
-  PlotSectionTests tests() const { return {inputs_, data, section, run_.generator, run_.table}; }
+  PlotSectionTests tests() const { return {inputs_, data, section, run_.generator, nullptr, run_.table}; }
 
   SectionRun& run_;
   const RunInputs inputs_ = run_.inputs();

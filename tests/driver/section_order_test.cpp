@@ -69,13 +69,13 @@ TEST_F(SectionOrder, SectionsGiveTheSameValuesInEitherOrder) {
 
   randomization::RandomGenerator generator = randomization::make_random_generator(-7);
   reports::ResultsTable forward, backward;
-  run_plots_phylogeny_section(inputs(), generator, forward);
-  run_plots_traits_section(inputs(), *trait_distances, generator, forward);
-  run_phylogeny_traits_section(inputs(), true, generator, forward);
+  run_plots_phylogeny_section(inputs(), generator, nullptr, forward);
+  run_plots_traits_section(inputs(), *trait_distances, generator, nullptr, forward);
+  run_phylogeny_traits_section(inputs(), true, generator, nullptr, forward);
 
-  run_phylogeny_traits_section(inputs(), true, generator, backward);
-  run_plots_traits_section(inputs(), *trait_distances, generator, backward);
-  run_plots_phylogeny_section(inputs(), generator, backward);
+  run_phylogeny_traits_section(inputs(), true, generator, nullptr, backward);
+  run_plots_traits_section(inputs(), *trait_distances, generator, nullptr, backward);
+  run_plots_phylogeny_section(inputs(), generator, nullptr, backward);
 
   const SectionValues first = by_section(forward), second = by_section(backward);
   ASSERT_EQ(first.size(), 3u);

@@ -7,13 +7,15 @@
 #                             whose files are copied in first, so that cases
 #                             share one copy of each data set
 #   CASE_DIR/command          a bash script run instead of the program (which it
-#                             finds in $QUORVEL), for cases of several runs, limits
+#                             finds in $QUORVEL, and the helpers of tests/e2e in
+#                             $QUORVEL_E2E), for cases of several runs, limits
 #                             or signals; its output is then console.txt
 #   CASE_DIR/expected/<file>  reviewed expected output; console.txt is the console
 # Every other file of CASE_DIR is an input, copied to a scratch RUN_DIR first.
 # Time stamps and clock seeds are masked before comparing.
 set -u
 binary=$1 case_dir=$(cd "$2" && pwd) run_dir=$3
+e2e_dir=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$run_dir" && mkdir -p "$run_dir"
 sets_dir="$(cd "$(dirname "$0")/../data/sets" && pwd)"
 if [ -f "$case_dir/data_sets" ]; then
@@ -30,7 +32,7 @@ input=/dev/null
 
 cd "$run_dir"
 if [ -f "$case_dir/command" ]; then
-  QUORVEL=$binary timeout 120 bash "$case_dir/command" <"$input" >console.txt 2>stderr.txt
+  QUORVEL=$binary QUORVEL_E2E=$e2e_dir timeout 120 bash "$case_dir/command" <"$input" >console.txt 2>stderr.txt
 else
   # shellcheck disable=SC2086
   timeout 120 "$binary" $args <"$input" >console.txt 2>stderr.txt

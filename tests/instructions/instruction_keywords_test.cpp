@@ -12,8 +12,13 @@ struct MissingArgumentCase {
   const char* message;
 };
 
+constexpr const char* kSliceMessage =
+    "\n\nERROR: \"RANDOMIZATION SLICE\" must be followed by two whole numbers k and K, 1 <= k <= K: this run "
+    "evaluates slice k of K slices of the randomizations.\nPress any key to stop.";
+
 // Every keyword whose argument is missing or unreadable stops the run with
 // its own message and status 0.
+
 const MissingArgumentCase kMissingArguments[] = {
     {"DISTANCE INTERVALS\n",
      "\n\nERROR: \"DISTANCE INTERVALS\" must be followed by a number of distance intervals or a file name.\nPress any "
@@ -92,6 +97,11 @@ const MissingArgumentCase kMissingArguments[] = {
      "\n\nERROR: \"RANDOM SEED\" must be followed by a positive whole number.\nPress any key to stop."},
     {"THREADS\t-2\n", "\n\nERROR: \"THREADS\" must be followed by a positive whole number.\nPress any key to stop."},
     {"THREADS\n", "\n\nERROR: \"THREADS\" must be followed by a positive whole number.\nPress any key to stop."},
+    {"RANDOMIZATION SLICE\t3\n", kSliceMessage},
+    {"RANDOMIZATION SLICE\t4\t3\n", kSliceMessage},
+    {"RANDOMIZATION SLICE\t0\t3\n", kSliceMessage},
+    {"RANDOMIZATION SLICE\t1\t1000001\n", kSliceMessage},
+    {"RANDOMIZATION SLICE\t1/3\n", kSliceMessage},
     {"DISTANCE UNIT\n",
      "\n\nERROR: \"DISTANCE UNIT\" must be followed by a word: the unit of the distances (km, m, ...).\nPress any "
      "key to stop."},
@@ -129,6 +139,7 @@ TEST_F(InstructionTest, NamesAndNumbersAreTheFirstWordAfterTheKeyword) {
       "CONVERT SP-PLOT MATRIX INTO PLOT-ABUNDANCE-SPECIES TRIPLET TABLE\tconv.txt\n"
       "RANDOM SEED\t12345\n"
       "THREADS\t4\n"
+      "RANDOMIZATION SLICE\t3 8\n"
       "DISTANCE UNIT\tkm of river\n");
   EXPECT_EQ(s.main_result_file, "out.txt");
   EXPECT_EQ(s.n_spatial_randomizations, 999);
@@ -142,6 +153,8 @@ TEST_F(InstructionTest, NamesAndNumbersAreTheFirstWordAfterTheKeyword) {
   EXPECT_EQ(s.conversion_keyword, "CONVERT SP-PLOT MATRIX INTO PLOT-ABUNDANCE-SPECIES TRIPLET TABLE");
   EXPECT_EQ(s.random_seed_keyword, 12345);
   EXPECT_EQ(s.n_threads, 4);
+  EXPECT_EQ(s.slice_number, 3);
+  EXPECT_EQ(s.slice_count, 8);
   EXPECT_EQ(s.distance_unit, "km");
   // Keywords that are absent leave their settings at 0 and empty.
   EXPECT_FALSE(s.species_plot_matrix.given());

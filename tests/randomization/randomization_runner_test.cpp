@@ -2,7 +2,9 @@
 // order, and identical results whatever the number of workers.
 #include "randomization/randomization_runner.hpp"
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -12,6 +14,7 @@
 
 #include "core/console.hpp"
 #include "core/constants.hpp"
+#include "core/errors.hpp"
 #include "randomization/progress_display.hpp"
 #include "support/test_support.hpp"
 
@@ -54,8 +57,9 @@ struct ToyRun {
   std::vector<int> workers_seen;
 };
 
-ToyRun run_toy(int n, int workers, int batch_size, RandomizationRunner::ThreadStarter start = {}) {
-  RandomizationRunner batches(workers, batch_size, std::move(start));
+ToyRun run_toy(int n, int workers, int batch_size, RandomizationRunner::ThreadStarter start = {},
+               SliceLedger* ledger = nullptr) {
+  RandomizationRunner batches(workers, batch_size, std::move(start), ledger);
   ToyRun run;
   long long stream = 12345;
   std::vector<long long> slot_draw(static_cast<std::size_t>(batch_size));
@@ -156,8 +160,8 @@ class StoreRuns : public WorkDirTest {};
 
 // A test of three values per randomization: the draw, its square and its
 // parity; the store holds them at their index whatever the workers.
-ValueStore run_store(int workers, int n, std::vector<int>& noted) {
-  const RandomizationRunner runner(workers, 8);
+ValueStore run_store(int workers, int n, std::vector<int>& noted, SliceLedger* ledger = nullptr, int* draws = nullptr) {
+  const RandomizationRunner runner(workers, 8, {}, ledger);
   std::vector<float> drawn(8);
   float stream = 1;
   RandomizationSteps steps;
@@ -165,6 +169,7 @@ ValueStore run_store(int workers, int n, std::vector<int>& noted) {
   steps.draw = [&](int slot) {
     stream = stream * 3 - 1;
     drawn[static_cast<std::size_t>(slot)] = stream;
+    if (draws) ++*draws;
   };
   steps.evaluate = [&](int slot, int, float* values) {
     const float x = drawn[static_cast<std::size_t>(slot)];
@@ -196,6 +201,100 @@ TEST_F(StoreRuns, KeepEveryRandomizationAtItsIndexForAnyWorkerCount) {
     EXPECT_EQ(three.column(1)[i], x * x);
   }
   EXPECT_EQ(one.values(0)[0], MISSING_VALUE_F);  // nothing observed was put
+}
+
+class SliceRuns : public WorkDirTest {};
+
+TEST_F(SliceRuns, DrawEveryRandomizationButEvaluateAndKeepOnlyTheirOwn) {
+  const ToyRun whole = run_toy(150, 1, 64);
+  const std::string progress = console_output();
+  for (const auto& [workers, batch] : std::vector<std::pair<int, int>>{{1, 64}, {3, 64}, {3, 5}, {2, 1}}) {
+    for (const int K : {1, 4, 200}) {
+      for (int k = 1; k <= std::min(K, 5); ++k) {
+        SCOPED_TRACE(::testing::Message()
+                     << "slice " << k << " of " << K << ", " << workers << " workers, batches of " << batch);
+        SliceLedger ledger = SliceLedger::slice(k, K);
+        const std::string before = console_output();
+        const ToyRun slice = run_toy(150, workers, batch, {}, &ledger);
+        EXPECT_EQ(slice.drawn_order, whole.drawn_order);  // the whole stream, in order
+        std::vector<int> own;
+        std::vector<long long> own_values;
+        for (int i = 1; i <= 150; ++i) {
+          if (i % K != k - 1) continue;
+          own.push_back(i);
+          own_values.push_back(whole.kept[static_cast<std::size_t>(i - 1)]);
+        }
+        EXPECT_EQ(slice.kept_order, own);
+        EXPECT_EQ(slice.kept, own_values);
+        // The progress display counts every randomization, drawn or evaluated.
+        EXPECT_EQ(console_output(), before + progress);
+      }
+    }
+  }
+}
+
+TEST_F(SliceRuns, MergedSlicesGiveTheStoreOfTheWholeRunWithoutADraw) {
+  std::vector<int> noted_whole;
+  ValueStore whole = run_store(2, 20, noted_whole);
+  const std::string console = console_output();
+  for (const int K : {1, 3, 7, 25}) {
+    SCOPED_TRACE(K);
+    std::vector<SliceFile> slices;
+    for (int k = K; k >= 1; --k) {  // any order
+      SliceLedger ledger = SliceLedger::slice(k, K);
+      std::vector<int> noted;
+      run_store(3, 20, noted, &ledger);
+      EXPECT_EQ(noted.size(), static_cast<std::size_t>(slice_share(20, k, K)));
+      run_store(1, 0, noted, &ledger);  // a test without randomizations is no test of the slices
+      SliceFile slice;
+      slice.identity = {"0.10", {"instr.txt", 1}, {}, 1};
+      slice.k = k;
+      slice.K = K;
+      slice.tests = ledger.tests();
+      ASSERT_EQ(slice.tests.size(), 1u);
+      slices.push_back(parse_slice_file(slice_file_text(slice), "s"));
+    }
+    const std::string before = console_output();
+    SliceLedger merge = SliceLedger::merge(slices);
+    std::vector<int> noted;
+    int draws = 0;
+    const ValueStore merged = run_store(4, 20, noted, &merge, &draws);
+    merge.check_every_test_used();
+    EXPECT_EQ(draws, 0);
+    EXPECT_EQ(noted, noted_whole);  // every randomization noted, in order
+    EXPECT_EQ(console_output(), before + console);
+    for (int i = 0; i <= 20; ++i) {
+      for (int j = 0; j < 3; ++j) EXPECT_EQ(std::memcmp(&merged.values(i)[j], &whole.values(i)[j], 4), 0) << i;
+    }
+  }
+}
+
+TEST_F(SliceRuns, AMergeRefusesSlicesOfOtherTests) {
+  SliceLedger ledger = SliceLedger::slice(1, 1);
+  std::vector<int> noted;
+  run_store(1, 20, noted, &ledger);
+  SliceFile slice;
+  slice.tests = ledger.tests();
+  auto refused = [](const std::string& reason) {
+    return "\n\nERROR: the slice files do not hold the randomizations of this run: " + reason +
+           ". Make the slices and the merge with one program, one instruction file and the same data.\nPress any key "
+           "to stop.";
+  };
+  SliceLedger other_count = SliceLedger::merge({slice});
+  EXPECT_STOPS(run_store(1, 19, noted, &other_count),
+               refused("test 1 has 20 randomizations of 3 values in the slices, and 19 of 3 here"),
+               core::kStoppedStatus);
+  SliceLedger unused = SliceLedger::merge({slice});
+  EXPECT_STOPS(unused.check_every_test_used(), refused("they hold 1 test, and this run made 0"), core::kStoppedStatus);
+  SliceLedger one_test = SliceLedger::merge({slice});
+  run_store(1, 20, noted, &one_test);
+  one_test.check_every_test_used();
+  EXPECT_STOPS(run_store(1, 20, noted, &one_test), refused("they hold 1 test, and this run makes more"),
+               core::kStoppedStatus);
+  slice.tests[0].observed[0] = 1;
+  SliceLedger other_observed = SliceLedger::merge({slice});
+  EXPECT_STOPS(run_store(1, 20, noted, &other_observed), refused("the observed values of test 1 differ"),
+               core::kStoppedStatus);
 }
 
 TEST(RandomizationWorkers, TakesTheRequestedCountOrOnePerCore) {
