@@ -64,8 +64,10 @@ class RegressionSums {
   explicit RegressionSums(const RegressionPairs& pairs);
   /// Clears the sums for another statistic.
   void clear();
-  /// Adds the value v of pair `pair` (an element of pairs.pairs).
-  void add(const RegressionPairs::Pair& pair, double v) {
+  /// Adds the value v of pair `pair` (an element of pairs.pairs, or any
+  /// record with its distance_class, set, distance and ln_distance).
+  template <typename Pair>
+  void add(const Pair& pair, double v) {
     class_count_[static_cast<std::size_t>(pair.distance_class)] += 1;
     class_sum_[static_cast<std::size_t>(pair.distance_class)] += v;
     linear_[static_cast<std::size_t>(pair.set)].add(pair.distance, v);

@@ -76,8 +76,6 @@ PlacementPartition::PlacementPartition(const PlotSection& section, const core::D
 
   // Pairs in the order k < l, with the abundance products of the species
   // both plots hold (lists in increasing species order).
-  regression_ = regression_pairs(n, section.classes, section.selection, n_categories, section.positions);
-  std::size_t next_regression = 0;
   partner_start_.assign(at(n) + 2, 0);
   for (int k = 1; k <= n; ++k) {
     partner_start_[at(k)] = static_cast<int>(pairs_.size());
@@ -85,7 +83,6 @@ PlacementPartition::PlacementPartition(const PlotSection& section, const core::D
     for (const int l : weighted_) {
       if (l <= k || !section.selection.selects(k, l)) continue;
       PlotPair pair;
-      pair.k = k;
       pair.l = l;
       int p = list_start_[at(k)], q = list_start_[at(l)];
       while (p < list_start_[at(k) + 1] && q < list_start_[at(l) + 1]) {
@@ -98,7 +95,7 @@ PlacementPartition::PlacementPartition(const PlotSection& section, const core::D
           const double product = list_abundance_[at(p)] * list_abundance_[at(q)];
           pair.shared += product;
           if (has_tip(i)) {
-            pair.shared_tips += 1.0;
+            pair.shared_tips += 1;
           } else {
             pair.shared_no_tip += product;
           }
@@ -106,16 +103,29 @@ PlacementPartition::PlacementPartition(const PlotSection& section, const core::D
           ++q;
         }
       }
-      const auto& reg = regression_.pairs;
-      while (next_regression < reg.size() &&
-             (reg[next_regression].k < k || (reg[next_regression].k == k && reg[next_regression].l < l)))
-        ++next_regression;
-      if (next_regression < reg.size() && reg[next_regression].k == k && reg[next_regression].l == l)
-        pair.regression = static_cast<int>(next_regression);
       pairs_.push_back(pair);
     }
   }
   partner_start_[at(n) + 1] = static_cast<int>(pairs_.size());
+
+  // Where each pair stands in the regressions: the pairs of a known distance
+  // come in the same order k < l.
+  regression_ = regression_layout(n, section.classes, section.selection, n_categories);
+  std::size_t e = 0;
+  int plot = 1;
+  for_each_regression_pair(n, section.classes, section.selection, section.positions, regression_,
+                           [&](const RegressionPairs::Pair& known) {
+                             for (; e < pairs_.size(); ++e) {
+                               while (static_cast<int>(e) >= partner_start_[at(plot) + 1]) ++plot;
+                               if (plot > known.k || (plot == known.k && pairs_[e].l >= known.l)) break;
+                             }
+                             if (e == pairs_.size() || plot != known.k || pairs_[e].l != known.l) return;
+                             PlotPair& pair = pairs_[e];
+                             pair.distance_class = known.distance_class;
+                             pair.set = known.set;
+                             pair.distance = known.distance;
+                             pair.ln_distance = known.ln_distance;
+                           });
 
   // Species at divergence 0 from each other sit on one tip or under a node
   // of age 0: such a node and everything below it form one cluster.
@@ -342,7 +352,7 @@ void PlacementPartition::evaluate(const core::IVector& tip_of_species, Workspace
       double zero = 0, zero_pairs = 0;
       if (shared_is_zero) {
         zero = pair.shared;
-        zero_pairs = pair.shared_tips;
+        zero_pairs = static_cast<double>(pair.shared_tips);
       } else {
         zero = pair.shared_no_tip;
         for (int p = list_start_[at(l)]; p < list_start_[at(l) + 1]; ++p) {
@@ -363,8 +373,7 @@ void PlacementPartition::evaluate(const core::IVector& tip_of_species, Workspace
       const double wl = weight_[at(l)];
       for (int q = 0; q < 3; ++q) {
         const float statistic = pairwise_statistic(Xk[q], Xl[q], values[q]);
-        if (pair.regression >= 0 && statistic != MISSING_VALUE_F)
-          ws.sums[kCodes[q]]->add(regression_.pairs[at(pair.regression)], statistic);
+        if (pair.distance_class > 0 && statistic != MISSING_VALUE_F) ws.sums[kCodes[q]]->add(pair, statistic);
         if (is_missing(Xk[q]) || is_missing(Xl[q])) continue;
         within_sum[q] += wk * Xk[q] + wl * Xl[q];
         within_weight[q] += wk + wl;

@@ -71,13 +71,17 @@ class PlacementPartition {
   void evaluate(const core::IVector& tip_of_species, Workspace& ws, KeptPartition& out) const;
 
  private:
+  /// A pair (k, l) of the plots k (implied by partner_start_) and l, with
+  /// its place in the regressions (distance_class 0: no known distance).
   struct PlotPair {
-    int k = 0;
     int l = 0;
-    int regression = -1;       ///< index in the regression pairs, -1 without a known distance
+    int shared_tips = 0;       ///< number of species with a tip in both plots
+    int distance_class = 0;    ///< 1..classes+1
+    int set = 0;               ///< sums of its category (pooled regressions), else 0
     double shared = 0;         ///< sum over the species of both plots of a_k a_l
     double shared_no_tip = 0;  ///< the same over species without a tip
-    double shared_tips = 0;    ///< number of species with a tip in both plots
+    double distance = 0;
+    double ln_distance = 0;
   };
 
   void within_values(int k, Workspace& ws) const;
@@ -100,7 +104,7 @@ class PlacementPartition {
   std::vector<int> internal_order_;  ///< internal nodes, children first
   std::vector<int> cluster_;         ///< per node: its highest ancestor-or-self of age 0 (itself when none)
   bool zero_age_nodes_ = false;      ///< some internal node has age 0
-  RegressionPairs regression_;
+  RegressionPairs regression_;       ///< the layout of the regressions (no pairs: they are in pairs_)
 };
 
 }  // namespace quorvel::partition
