@@ -76,10 +76,17 @@ PlacementPartition::PlacementPartition(const PlotSection& section, const core::D
 
   // Pairs in the order k < l, with the abundance products of the species
   // both plots hold (lists in increasing species order).
+  // Counted first: the table of the pairs is allocated once, at its size.
+  std::vector<char> is_weighted(at(n) + 1, 0);
+  for (const int k : weighted_) is_weighted[at(k)] = 1;
+  std::size_t n_pairs = 0;
+  for (const int k : weighted_)
+    for (const int l : weighted_) n_pairs += l > k && section.selection.selects(k, l) ? 1 : 0;
+  pairs_.reserve(n_pairs);
   partner_start_.assign(at(n) + 2, 0);
   for (int k = 1; k <= n; ++k) {
     partner_start_[at(k)] = static_cast<int>(pairs_.size());
-    if (std::find(weighted_.begin(), weighted_.end(), k) == weighted_.end()) continue;
+    if (!is_weighted[at(k)]) continue;
     for (const int l : weighted_) {
       if (l <= k || !section.selection.selects(k, l)) continue;
       PlotPair pair;
