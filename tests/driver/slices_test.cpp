@@ -21,7 +21,7 @@ using testing::write_file;
 
 class SliceRuns : public testing::WorkDirTest {
  protected:
-  CommandLine slice_line(const std::string& spec) { return parse_command_line({"--slice", spec, "instr.txt"}); }
+  CommandLine slice_line(const std::string& slice) { return parse_command_line({"--slice", slice, "instr.txt"}); }
 };
 
 TEST_F(SliceRuns, TheCommandLineWinsOverTheKeywordAndASliceNeedsASeedAndARandomization) {
