@@ -53,7 +53,6 @@ struct Forest {
     const individuals::VariableSet species_set{2, &species_names, &species_categories, &species_labels};
     const char* texts[] = {"[]", "[Height(1)>Height(2)]", "[(Sex(1)=F)AND(Sex(2)=M)]", "[Genus(1)=Genus(2)]"};
     for (int k = 0; k <= 3; ++k) individuals::parse_logic_test(texts[k], tests, k, k, individual, species_set);
-    divergences(0, 0) = 1;
     for (int s = 1; s <= kSpecies; ++s) {
       for (int t = 1; t <= kSpecies; ++t) divergences(s, t) = s == t ? 0.0f : (s - 1) / 5 == (t - 1) / 5 ? 1.0f : 2.0f;
     }

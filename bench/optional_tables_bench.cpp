@@ -1,7 +1,8 @@
 // The optional tables of a large survey: 400 plots x 300 species (counts,
 // 20 to 150 species per plot), a random ultrametric tree of the 300
 // species, six divergence-interval limits. Each table is built once per
-// run; the pair tables grow with the 79,800 pairs of plots.
+// run; the pair tables grow with the 79,800 pairs of plots. The divergences
+// are read from the tree, row by row, as a run with a tree reads them.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -10,12 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "core/constants.hpp"
 #include "core/format.hpp"
 #include "partition/diversity_indices.hpp"
 #include "partition/lineages_through_time.hpp"
 #include "partition/node_decomposition.hpp"
-#include "partition/pairwise_values.hpp"
+#include "partition/species_distances.hpp"
 #include "phylogeny/newick_reader.hpp"
+#include "phylogeny/phylogeny.hpp"
+#include "reports/node_decomposition_text.hpp"
+#include "reports/pairwise_values_text.hpp"
+#include "reports/plot_tables_text.hpp"
 
 namespace {
 
@@ -26,10 +32,10 @@ constexpr int kSpecies = 300;
 
 struct Survey {
   core::DMatrix A;
-  phylogeny::NodeTable nodes;
+  phylogeny::Phylogeny phylogeny;
+  phylogeny::NodeTable nodes;  // as read, for the tables that walk it
   int n_tips = 0, n_nodes = 0;
   core::IVector leaf;
-  core::FMatrix D;
   core::NameTable plot_names, species_names;
   core::DVector times;
   partition::PairwiseStatMatrix pairwise[5];
@@ -76,19 +82,14 @@ const Survey& survey() {
     std::mt19937 rng(2024);
     const std::string text = random_tree(rng, kSpecies);
     c.n_tips = phylogeny::count_newick_tips(text);
-    c.n_nodes = phylogeny::read_newick_tree(text, true, c.n_tips, c.nodes);
+    c.phylogeny = phylogeny::read_newick_tree(text, true, c.n_tips);
+    c.nodes = phylogeny::node_table(c.phylogeny);
+    c.n_nodes = c.phylogeny.last_number;
+    // Species j on tip j.
     c.leaf = core::ivector(0, kSpecies);
     for (int j = 1; j <= kSpecies; ++j) c.leaf[j] = j;
-    // Divergences: ages of the common ancestors.
-    c.D = core::matrix(0, kSpecies, 0, kSpecies);
-    for (int i = 1; i <= kSpecies; ++i) {
-      for (int v = i; v != 0; v = c.nodes[v].upper_node) {
-        for (int j = c.nodes[v].first_tip; j <= c.nodes[v].last_tip; ++j) {
-          if (j != i && c.D(i, j) == 0) c.D(i, j) = c.nodes[v].age;
-        }
-      }
-    }
-    c.D(0, 0) = 1;
+    c.phylogeny.tip_of_species = c.leaf;
+    c.phylogeny.species_of_tip = c.leaf;
     c.A = core::dmatrix(0, kPlots, 0, kSpecies);
     std::vector<int> order(kSpecies);
     for (int j = 0; j < kSpecies; ++j) order[static_cast<std::size_t>(j)] = j + 1;
@@ -133,11 +134,11 @@ void BM_NodeDecomposition(benchmark::State& state) {
   in.n_plots = kPlots;
   in.n_species = kSpecies;
   in.abundances = &s.A;
-  in.data_type = partition::kCountData;
+  in.data_type = kCountData;
   in.tree = s.tree();
   for (auto _ : state) {
     const partition::NodeDecomposition r = partition::compute_node_decomposition(in);
-    benchmark::DoNotOptimize(partition::node_decomposition_text(in, r));
+    benchmark::DoNotOptimize(reports::node_decomposition_text(in, r));
   }
 }
 
@@ -146,11 +147,12 @@ void BM_DiversityIndices(benchmark::State& state) {
   partition::DiversityIndicesInput in;
   in.n_plots = kPlots;
   in.n_species = kSpecies;
-  in.plot_names = &s.plot_names;
   in.abundances = &s.A;
-  in.divergences = &s.D;
+  in.divergences = partition::phylogeny_distances(s.phylogeny, nullptr);
   in.tree = s.tree();
-  for (auto _ : state) benchmark::DoNotOptimize(partition::diversity_indices_text(in));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(reports::diversity_indices_text(s.plot_names, partition::diversity_indices(in)));
+  }
 }
 
 void BM_LineagesThroughTime(benchmark::State& state) {
@@ -158,12 +160,13 @@ void BM_LineagesThroughTime(benchmark::State& state) {
   partition::LineagesInput in;
   in.n_plots = kPlots;
   in.n_species = kSpecies;
-  in.plot_names = &s.plot_names;
   in.abundances = &s.A;
   in.tree = s.tree();
   in.n_times = 6;
   in.times = &s.times;
-  for (auto _ : state) benchmark::DoNotOptimize(partition::lineages_through_time_text(in));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(reports::lineages_through_time_text(s.plot_names, partition::lineages_through_time(in)));
+  }
 }
 
 void BM_PairwiseValues(benchmark::State& state) {
@@ -174,7 +177,7 @@ void BM_PairwiseValues(benchmark::State& state) {
     y[k] = k / 20;
   }
   core::DMatrix no_distances = core::dmatrix(0, 1, 0, 1);
-  partition::PairwiseValuesInput in;
+  reports::PairwiseValuesInput in;
   in.n_plots = kPlots;
   in.plot_names = &s.plot_names;
   in.selection.mode = 1;
@@ -184,7 +187,7 @@ void BM_PairwiseValues(benchmark::State& state) {
   in.distances = &no_distances;
   in.statistics = {1, 2, 3, 4};
   in.matrices = s.pairwise;
-  for (auto _ : state) benchmark::DoNotOptimize(partition::pairwise_values_text(in));
+  for (auto _ : state) benchmark::DoNotOptimize(reports::pairwise_values_text(in));
 }
 
 BENCHMARK(BM_NodeDecomposition)->Unit(benchmark::kMillisecond);

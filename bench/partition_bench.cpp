@@ -11,10 +11,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "core/constants.hpp"
+#include "core/format.hpp"
 #include "partition/diversity_partition.hpp"
+#include "partition/partition_workspace.hpp"
+#include "partition/species_distances.hpp"
+#include "phylogeny/newick_reader.hpp"
+#include "phylogeny/tree_divergences.hpp"
 #include "reference_partition.hpp"
 
 namespace {
@@ -22,28 +30,53 @@ namespace {
 using namespace quorvel;
 using partition::PartitionTables;
 
+// A dated tree while it is drawn: nodes 1..s the species, then internal
+// nodes with their parent and age.
+struct Draft {
+  std::vector<int> parent{0};
+  std::vector<float> age{0.0f};
+
+  int add(float node_age) {
+    parent.push_back(0);
+    age.push_back(node_age);
+    return static_cast<int>(parent.size()) - 1;
+  }
+  std::string newick(int node, const std::vector<std::vector<int>>& children) const {
+    const std::vector<int>& below = children[static_cast<std::size_t>(node)];
+    if (below.empty()) return "s" + std::to_string(node);
+    std::string text = "(";
+    for (std::size_t c = 0; c < below.size(); ++c) {
+      const int child = below[c];
+      text += (c ? "," : "") + newick(child, children) +
+              core::format(":%.9g", static_cast<double>(age[static_cast<std::size_t>(node)]) -
+                                        static_cast<double>(age[static_cast<std::size_t>(child)]));
+    }
+    return text + ")";
+  }
+};
+
 struct Community {
   int n = 0, s = 0, R = 0;
   core::DMatrix A;
-  core::FMatrix D;
+  core::FMatrix D;  ///< the divergences of the tree
   core::DVector t;
-  partition::CladeTree tree;  ///< the tree D comes from
-  core::IVector tips;         ///< species j on tip j
+  phylogeny::Phylogeny tree;  ///< species j on tip j
+  std::shared_ptr<const phylogeny::CladeTree> clades;
 };
 
-// Appends an internal node of the given age; returns its index.
-int add_node(partition::CladeTree& tree, float age) {
-  tree.parent.push_back(0);
-  tree.age.push_back(age);
-  return static_cast<int>(tree.parent.size()) - 1;
-}
-
-void start_tree(Community& c) {
-  c.tree.n_tips = c.s;
-  c.tree.parent.assign(static_cast<std::size_t>(c.s) + 1, 0);
-  c.tree.age.assign(static_cast<std::size_t>(c.s) + 1, 0.0f);
-  c.tips = core::ivector(0, c.s);
-  for (int j = 1; j <= c.s; ++j) c.tips[j] = j;
+// The tree of a draft whose root is `root`, read from its Newick text; the
+// species are renumbered in tip order, with the divergences of the tree.
+void finish_tree(Community& c, const Draft& draft, int root) {
+  std::vector<std::vector<int>> children(draft.parent.size());
+  for (std::size_t v = 1; v < draft.parent.size(); ++v)
+    if (draft.parent[v] != 0) children[static_cast<std::size_t>(draft.parent[v])].push_back(static_cast<int>(v));
+  const std::string text = draft.newick(root, children) + ";";
+  c.tree = phylogeny::read_newick_tree(text, true, phylogeny::count_newick_tips(text));
+  core::NameTable names;
+  phylogeny::species_from_tips(c.tree, names);
+  c.D = core::matrix(0, c.s, 0, c.s);
+  phylogeny::compute_tree_divergences(c.tree, c.tree.tip_of_species, c.s, c.D);
+  c.clades = partition::clade_view(c.tree);
 }
 
 // Counts with a log-normal abundance spread over `present` random species per plot.
@@ -83,43 +116,42 @@ Community taxonomy_community() {
   for (int j = 1; j <= 225; ++j) genus[static_cast<std::size_t>(j)] = std::uniform_int_distribution<int>(0, 109)(rng);
   for (int g = 0; g < 110; ++g) family[static_cast<std::size_t>(g)] = std::uniform_int_distribution<int>(0, 44)(rng);
   for (int f = 0; f < 45; ++f) order[static_cast<std::size_t>(f)] = std::uniform_int_distribution<int>(0, 14)(rng);
-  c.D = core::matrix(0, c.s, 0, c.s);
-  for (int i = 1; i <= c.s; ++i)
-    for (int j = 1; j <= c.s; ++j) {
-      const int gi = genus[static_cast<std::size_t>(i)], gj = genus[static_cast<std::size_t>(j)];
-      const int fi = family[static_cast<std::size_t>(gi)], fj = family[static_cast<std::size_t>(gj)];
-      float d = 4;
-      if (i == j)
-        d = 0;
-      else if (gi == gj)
-        d = 1;
-      else if (fi == fj)
-        d = 2;
-      else if (order[static_cast<std::size_t>(fi)] == order[static_cast<std::size_t>(fj)])
-        d = 3;
-      c.D[i][j] = d;
-    }
-  // The same classification as a tree: genera at 1, families at 2, orders at 3, the root at 4.
-  start_tree(c);
-  const int root = add_node(c.tree, 4);
+  // Genera at 1, families at 2, orders at 3, the root at 4.
+  Draft draft;
+  for (int j = 1; j <= c.s; ++j) draft.add(0.0f);
+  const int root = draft.add(4);
   std::vector<int> order_node(15), family_node(45), genus_node(110);
   for (int& node : order_node) {
-    node = add_node(c.tree, 3);
-    c.tree.parent[static_cast<std::size_t>(node)] = root;
+    node = draft.add(3);
+    draft.parent[static_cast<std::size_t>(node)] = root;
   }
   for (int f = 0; f < 45; ++f) {
-    family_node[static_cast<std::size_t>(f)] = add_node(c.tree, 2);
-    c.tree.parent[static_cast<std::size_t>(family_node[static_cast<std::size_t>(f)])] =
+    family_node[static_cast<std::size_t>(f)] = draft.add(2);
+    draft.parent[static_cast<std::size_t>(family_node[static_cast<std::size_t>(f)])] =
         order_node[static_cast<std::size_t>(order[static_cast<std::size_t>(f)])];
   }
   for (int g = 0; g < 110; ++g) {
-    genus_node[static_cast<std::size_t>(g)] = add_node(c.tree, 1);
-    c.tree.parent[static_cast<std::size_t>(genus_node[static_cast<std::size_t>(g)])] =
+    genus_node[static_cast<std::size_t>(g)] = draft.add(1);
+    draft.parent[static_cast<std::size_t>(genus_node[static_cast<std::size_t>(g)])] =
         family_node[static_cast<std::size_t>(family[static_cast<std::size_t>(g)])];
   }
   for (int j = 1; j <= c.s; ++j)
-    c.tree.parent[static_cast<std::size_t>(j)] =
+    draft.parent[static_cast<std::size_t>(j)] =
         genus_node[static_cast<std::size_t>(genus[static_cast<std::size_t>(j)])];
+  // Taxa the draw left empty are no nodes of the tree.
+  std::vector<int> members(draft.parent.size(), 0);
+  for (int j = 1; j <= c.s; ++j) members[static_cast<std::size_t>(draft.parent[static_cast<std::size_t>(j)])] += 1;
+  for (const std::vector<int>* level : {&genus_node, &family_node, &order_node}) {
+    for (const int node : *level) {
+      const std::size_t v = static_cast<std::size_t>(node);
+      if (members[v] == 0) {
+        draft.parent[v] = 0;
+      } else {
+        members[static_cast<std::size_t>(draft.parent[v])] += 1;
+      }
+    }
+  }
+  finish_tree(c, draft, root);
   c.R = 4;
   c.t = core::dvector(1, 4);
   c.t[1] = 0;
@@ -135,31 +167,25 @@ Community tree_community() {
   c.n = 400;
   c.s = 300;
   c.A = random_counts(rng, c.n, c.s, 20, 60);
-  // A random ultrametric tree: clusters merge two at a time at increasing ages;
-  // the divergence of two species is the age of the merge that joins them.
-  c.D = core::matrix(0, c.s, 0, c.s);
-  std::vector<std::vector<int>> clusters;
-  for (int j = 1; j <= c.s; ++j) clusters.push_back({j});
-  start_tree(c);
+  // A random ultrametric tree: clusters merge two at a time at increasing ages.
+  Draft draft;
+  for (int j = 1; j <= c.s; ++j) draft.add(0.0f);
   std::vector<int> cluster_node(static_cast<std::size_t>(c.s));
   for (int j = 1; j <= c.s; ++j) cluster_node[static_cast<std::size_t>(j - 1)] = j;
   double age = 0;
   std::exponential_distribution<double> wait(1.0);
-  while (clusters.size() > 1) {
-    age += wait(rng) * 100.0 / static_cast<double>(clusters.size() * clusters.size()) * 4.0;
-    const std::size_t a = std::uniform_int_distribution<std::size_t>(0, clusters.size() - 1)(rng);
-    std::size_t b = std::uniform_int_distribution<std::size_t>(0, clusters.size() - 2)(rng);
+  while (cluster_node.size() > 1) {
+    age += wait(rng) * 100.0 / static_cast<double>(cluster_node.size() * cluster_node.size()) * 4.0;
+    const std::size_t a = std::uniform_int_distribution<std::size_t>(0, cluster_node.size() - 1)(rng);
+    std::size_t b = std::uniform_int_distribution<std::size_t>(0, cluster_node.size() - 2)(rng);
     if (b >= a) ++b;
-    for (int i : clusters[a])
-      for (int j : clusters[b]) c.D[i][j] = c.D[j][i] = static_cast<float>(age);
-    clusters[a].insert(clusters[a].end(), clusters[b].begin(), clusters[b].end());
-    clusters.erase(clusters.begin() + static_cast<std::ptrdiff_t>(b));
-    const int node = add_node(c.tree, static_cast<float>(age));
-    c.tree.parent[static_cast<std::size_t>(cluster_node[a])] = node;
-    c.tree.parent[static_cast<std::size_t>(cluster_node[b])] = node;
+    const int node = draft.add(static_cast<float>(age));
+    draft.parent[static_cast<std::size_t>(cluster_node[a])] = node;
+    draft.parent[static_cast<std::size_t>(cluster_node[b])] = node;
     cluster_node[a] = node;
     cluster_node.erase(cluster_node.begin() + static_cast<std::ptrdiff_t>(b));
   }
+  finish_tree(c, draft, cluster_node[0]);
   c.R = 6;
   c.t = core::dvector(1, 6);
   const double limits[6] = {0, 2, 5, 10, 20, 40};
@@ -178,8 +204,8 @@ void BM_PartitionReference(benchmark::State& state) {
   PartitionTables tables = partition::make_partition_tables(c.n);
   for (auto _ : state) {
     core::DMatrix A = c.A;
-    partition::reference::compute_diversity_partition(c.n, c.s, A, partition::kCountData, partition::PairSelection(),
-                                                      &c.D, c.R, c.t, partition::PlotWeighting::kEqual, tables);
+    partition::reference::compute_diversity_partition(c.n, c.s, A, kCountData, partition::PairSelection(), &c.D, c.R,
+                                                      c.t, partition::PlotWeighting::kEqual, tables);
     benchmark::DoNotOptimize(tables.pairwise[1].data());
   }
 }
@@ -189,8 +215,8 @@ void BM_PartitionReference(benchmark::State& state) {
 double largest_difference(const Community& c, const PartitionTables& fast) {
   PartitionTables slow = partition::make_partition_tables(c.n);
   core::DMatrix A = c.A;
-  partition::reference::compute_diversity_partition(c.n, c.s, A, partition::kCountData, partition::PairSelection(),
-                                                    &c.D, c.R, c.t, partition::PlotWeighting::kEqual, slow);
+  partition::reference::compute_diversity_partition(c.n, c.s, A, kCountData, partition::PairSelection(), &c.D, c.R, c.t,
+                                                    partition::PlotWeighting::kEqual, slow);
   double largest = 0;
   for (int code = 1; code <= 4; ++code)
     for (int row = 0; row <= 2; ++row)
@@ -208,8 +234,9 @@ void BM_PartitionFast(benchmark::State& state) {
   partition::PartitionWorkspace workspace;
   for (auto _ : state) {
     core::DMatrix A = c.A;
-    partition::compute_diversity_partition(c.n, c.s, A, partition::kCountData, partition::PairSelection(), &c.D, c.R,
-                                           c.t, partition::PlotWeighting::kEqual, tables, workspace);
+    partition::compute_diversity_partition(c.n, c.s, A, kCountData, partition::PairSelection(),
+                                           partition::table_distances(&c.D), c.R, c.t, partition::PlotWeighting::kEqual,
+                                           tables, workspace);
     benchmark::DoNotOptimize(tables.pairwise[1].data());
   }
   state.counters["max_rel_diff"] = largest_difference(c, tables);
@@ -222,24 +249,22 @@ void BM_PartitionClades(benchmark::State& state) {
   const Community& c = community(static_cast<int>(state.range(0)));
   PartitionTables tables = partition::make_partition_tables(c.n);
   partition::PartitionWorkspace workspace;
-  core::IVector tips = c.tips;
-  partition::CladeDivergences clades;
-  clades.tree = &c.tree;
-  clades.tip_of_species = &tips;
+  core::IVector tips = c.tree.tip_of_species;
+  const partition::SpeciesDistances clades = partition::phylogeny_distances(c.tree, c.clades, &tips);
   std::mt19937 rng(3);
   for (auto _ : state) {
     state.PauseTiming();
     std::shuffle(&tips[1], &tips[1] + c.s, rng);
     state.ResumeTiming();
     core::DMatrix A = c.A;
-    partition::compute_diversity_partition(c.n, c.s, A, partition::kCountData, partition::PairSelection(), clades, c.R,
-                                           c.t, partition::PlotWeighting::kEqual, tables, workspace);
+    partition::compute_diversity_partition(c.n, c.s, A, kCountData, partition::PairSelection(), clades, c.R, c.t,
+                                           partition::PlotWeighting::kEqual, tables, workspace);
     benchmark::DoNotOptimize(tables.pairwise[1].data());
   }
-  tips = c.tips;
+  tips = c.tree.tip_of_species;
   core::DMatrix A = c.A;
-  partition::compute_diversity_partition(c.n, c.s, A, partition::kCountData, partition::PairSelection(), clades, c.R,
-                                         c.t, partition::PlotWeighting::kEqual, tables, workspace);
+  partition::compute_diversity_partition(c.n, c.s, A, kCountData, partition::PairSelection(), clades, c.R, c.t,
+                                         partition::PlotWeighting::kEqual, tables, workspace);
   state.counters["max_rel_diff"] = largest_difference(c, tables);
 }
 

@@ -3,8 +3,10 @@
 // tree, sampled species) on a forest census: 50 plots x 225 species with
 // counts, a classification-like ultrametric tree (genera of 3 species at age
 // 1, families of 3 genera at 2, orders of 5 families at 3, root at 4), with
-// one and two workers. The draws stay in one stream; only the partitions
-// run in parallel, so both timings compute the same values.
+// one and two workers. The partition reads the tree as a run does: from its
+// clade view (the path every user with a tree or a classification takes).
+// The draws stay in one stream; only the partitions run in parallel, so both
+// timings compute the same values.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -17,7 +19,8 @@
 #include "driver/plot_tests.hpp"
 #include "driver/run_inputs.hpp"
 #include "partition/plot_section.hpp"
-#include "phylogeny/tree_divergences.hpp"
+#include "partition/species_distances.hpp"
+#include "phylogeny/phylogeny.hpp"
 #include "reports/results_table.hpp"
 
 namespace {
@@ -58,34 +61,29 @@ std::vector<int> group_level(phylogeny::NodeTable& nodes, int& next, const std::
 }
 
 void build_tree(BenchRun& run) {
-  driver::Phylogeny& state = run.data.phylogeny;
   // Tips 1..225, root 226, then orders, families and genera.
   const int n_nodes = kSpecies + 1 + 5 + 25 + 75;
-  state.nodes = phylogeny::NodeTable(0, n_nodes + 1);
+  phylogeny::NodeTable nodes(0, n_nodes + 1);
   std::vector<int> tips;
   for (int t = 1; t <= kSpecies; ++t) {
-    state.nodes[t].first_tip = state.nodes[t].last_tip = t;
-    state.nodes[t].name = "s" + std::to_string(t);
+    nodes[t].first_tip = nodes[t].last_tip = t;
+    nodes[t].name = "s" + std::to_string(t);
     tips.push_back(t);
   }
   int next = kSpecies + 1 + 5 + 25;  // genera first, numbered after the orders and families
-  const std::vector<int> genera = group_level(state.nodes, next, tips, 3, 1.0f);
+  const std::vector<int> genera = group_level(nodes, next, tips, 3, 1.0f);
   next = kSpecies + 1 + 5;
-  const std::vector<int> families = group_level(state.nodes, next, genera, 3, 2.0f);
+  const std::vector<int> families = group_level(nodes, next, genera, 3, 2.0f);
   next = kSpecies + 2;
-  const std::vector<int> orders = group_level(state.nodes, next, families, 5, 3.0f);
+  const std::vector<int> orders = group_level(nodes, next, families, 5, 3.0f);
   int root = kSpecies + 1;
-  const std::vector<int> top = group_level(state.nodes, root, orders, 5, 4.0f);
+  const std::vector<int> top = group_level(nodes, root, orders, 5, 4.0f);
   (void)top;
-  state.origin = driver::PhylogenyOrigin::kDatedTree;
-  state.n_tips = kSpecies;
-  state.n_nodes = n_nodes;
-  state.leaf_of_species = core::ivector(0, kSpecies);
-  state.species_of_leaf = core::ivector(0, kSpecies);
-  for (int j = 1; j <= kSpecies; ++j) state.leaf_of_species[j] = state.species_of_leaf[j] = j;
-  state.divergences = core::matrix(0, kSpecies, 0, kSpecies);
-  state.divergences(0, 0) = 1;
-  phylogeny::compute_tree_divergences(state.nodes, kSpecies, state.leaf_of_species, state.divergences);
+  driver::Phylogeny& tree = run.data.phylogeny;
+  tree = phylogeny::compact_node_table(nodes, kSpecies, n_nodes, driver::PhylogenyOrigin::kDatedTree);
+  tree.tip_of_species = core::ivector(0, kSpecies);
+  tree.species_of_tip = core::ivector(0, kSpecies);
+  for (int j = 1; j <= kSpecies; ++j) tree.tip_of_species[j] = tree.species_of_tip[j] = j;
 }
 
 void build_community(BenchRun& run) {
@@ -159,13 +157,15 @@ void BM_PhylogenyTest999(benchmark::State& bench) {
     BenchRun run;
     make_run(run, threads);
     const driver::RunInputs inputs = run.inputs();
-    const core::FMatrix* divergences = &run.data.phylogeny.divergences;
+    const partition::SpeciesDistances divergences =
+        partition::phylogeny_distances(run.data.phylogeny, partition::clade_view(run.data.phylogeny));
+    if (!divergences.clades) bench.SkipWithError("the tree has no clade view");
     driver::PlotSectionData data = driver::plot_section_data(inputs, divergences);
     driver::PlotSection section =
         driver::make_plot_section(inputs, data, divergences, driver::kPhylogenyAnalysis, true);
     partition::compute_observed_partition(section, data.community.abundances, kCountData, 0);
     bench.ResumeTiming();
-    driver::run_phylogeny_section_tests({inputs, data, section, run.generator, run.table});
+    driver::run_phylogeny_section_tests({inputs, data, section, run.generator, nullptr, run.table});
   }
   core::set_console_streams(nullptr, nullptr);
   std::fclose(sink);

@@ -19,24 +19,21 @@ std::string ladder_text(int n) {
   return text + ";";
 }
 
-void ladder_divergences(benchmark::State& state, float mode) {
+void ladder_divergences(benchmark::State& state, bool dated) {
   const int n = static_cast<int>(state.range(0));
   const std::string text = ladder_text(n);
   const int n_tips = phylogeny::count_newick_tips(text);
-  phylogeny::NodeTable nodes;
-  phylogeny::read_newick_tree(text, mode > 0, n_tips, nodes);
+  phylogeny::Phylogeny tree = phylogeny::read_newick_tree(text, dated, n_tips);
   core::NameTable species;
-  core::IVector leaf_of_species, species_of_leaf;
-  phylogeny::species_from_tips(nodes, n_tips, species, leaf_of_species, species_of_leaf);
+  phylogeny::species_from_tips(tree, species);
   core::FMatrix divergences = core::matrix(0, n_tips, 0, n_tips);
   for (auto _ : state) {
-    divergences[0][0] = mode;
-    benchmark::DoNotOptimize(phylogeny::compute_tree_divergences(nodes, n_tips, leaf_of_species, divergences));
+    benchmark::DoNotOptimize(phylogeny::compute_tree_divergences(tree, tree.tip_of_species, n_tips, divergences));
   }
 }
 
-void BM_LadderAges(benchmark::State& state) { ladder_divergences(state, 1.0f); }
-void BM_LadderPathLengths(benchmark::State& state) { ladder_divergences(state, -1.0f); }
+void BM_LadderAges(benchmark::State& state) { ladder_divergences(state, true); }
+void BM_LadderPathLengths(benchmark::State& state) { ladder_divergences(state, false); }
 
 BENCHMARK(BM_LadderAges)->Arg(500)->Arg(2000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LadderPathLengths)->Arg(500)->Arg(2000)->Unit(benchmark::kMillisecond);

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "core/console.hpp"
-#include "partition/plot_contents.hpp"
+#include "partition/species_distances.hpp"
 #include "reports/data_description.hpp"
 #include "traits/trait_distances.hpp"
 
@@ -19,15 +19,16 @@ void describe_species_left_out(const RunInputs& run, reports::DataDescription& d
   const int n_species = run.codes.n_species;
   const core::DMatrix& A = data.community.abundances;
   const int n_plots = d.n_plots;
-  const core::FMatrix& divergences = data.phylogeny.divergences;
-  if (run.codes.phylogeny_kind != kNoPhylogeny && divergences.row_hi() >= n_species) {
+  const partition::SpeciesDistances divergences = partition::phylogeny_distances(data.phylogeny, nullptr);
+  if (run.codes.phylogeny_kind != kNoPhylogeny && divergences.given() &&
+      (divergences.matrix == nullptr || divergences.matrix->row_hi() >= n_species)) {
     d.species_without_divergences = partition::species_without_distances(divergences, A, n_plots, n_species);
   }
   const Traits& traits = data.traits;
   if (run.codes.trait_kind == kTraitDistances && traits.distances.matrices.hi() >= 1 &&
       traits.distances.matrices[1].row_hi() >= n_species) {
-    d.species_without_traits =
-        partition::species_without_distances(traits.distances.matrices[1], A, n_plots, n_species);
+    d.species_without_traits = partition::species_without_distances(
+        partition::table_distances(&traits.distances.matrices[1]), A, n_plots, n_species);
   } else if (run.codes.trait_kind == kSpeciesTraits && n_species >= 2) {
     d.species_without_traits = traits::species_without_trait_values(
         traits.list.values, traits.variables.variable_categories, traits.variables.n_variables, A, n_plots, n_species);
@@ -88,7 +89,7 @@ std::string write_data_description(const RunInputs& run, const DataHeaders& head
   d.n_tree_tips = headers.signed_tree_tips();
   d.tree_file = settings.tree.file;
   d.n_species = run.codes.n_species;
-  d.n_tree_nodes = data.phylogeny.n_nodes;
+  d.n_tree_nodes = data.phylogeny.last_number;
   d.species_names = &data.species_names;
 
   const Traits& traits = data.traits;

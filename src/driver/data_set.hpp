@@ -14,7 +14,7 @@
 #include "input/taxonomic_levels.hpp"
 #include "input/trait_distances_file.hpp"
 #include "input/tree_file.hpp"
-#include "phylogeny/tree_node.hpp"
+#include "phylogeny/phylogeny.hpp"
 
 namespace quorvel::driver {
 
@@ -53,58 +53,11 @@ struct DataHeaders {
   int signed_tree_tips() const { return tree.dated ? tree.n_tips : -tree.n_tips; }
 };
 
-/// Where the phylogeny of a run comes from.
-enum class PhylogenyOrigin {
-  kNone,
-  kDatedTree,       ///< "ULTRAMETRIC PHYLOGENETIC TREE": divergence = age of the common ancestor
-  kPathLengthTree,  ///< "PHYLOGENETIC TREE": divergence = length of the path between the tips
-  kClassification,  ///< taxonomy list and taxonomic divergences: a dated tree of taxa
-  kDivergenceFile,  ///< "INTER-SPECIES DIVERGENCES": a table, no tree
-};
-
-/// True for the origins whose divergences are ages of common ancestors.
-inline bool is_dated(PhylogenyOrigin origin) {
-  return origin == PhylogenyOrigin::kDatedTree || origin == PhylogenyOrigin::kClassification;
-}
-
-/// The value cell (0, 0) of the divergence matrix has carried since the
-/// matrix said itself what it holds: 1 dated tree or classification, -1
-/// tree of branch lengths, -2 table of divergences. The analyses read the
-/// origin from the phylogeny record; the cell is kept for the code that
-/// still reads it.
-inline float divergence_origin_cell(PhylogenyOrigin origin) {
-  switch (origin) {
-    case PhylogenyOrigin::kDatedTree:
-    case PhylogenyOrigin::kClassification:
-      return 1.0f;
-    case PhylogenyOrigin::kPathLengthTree:
-      return -1.0f;
-    case PhylogenyOrigin::kDivergenceFile:
-      return -2.0f;
-    default:
-      return 0.0f;
-  }
-}
-
 /// The phylogeny of a run: a tree (Newick or classification) with the
-/// species-tip maps and the divergences between species, or a table of
-/// divergences alone.
-struct Phylogeny {
-  PhylogenyOrigin origin = PhylogenyOrigin::kNone;
-  phylogeny::NodeTable nodes;  ///< the tree or the classification (empty without a tree)
-  int n_tips = 0;
-  int n_nodes = 0;                ///< last node index of the tree
-  core::IVector leaf_of_species;  ///< [0..S], 0 = species without tip
-  core::IVector species_of_leaf;  ///< [0..n_tips], 0 = tip of no species
-  core::FMatrix divergences;      ///< [0..S][0..S] floats; cell (0, 0): divergence_origin_cell
-  float max_divergence = 0;       ///< largest divergence between two species
-  // Classification: variable of each level, taxa per level, and the members
-  // of each taxon, over levels 0..H+1.
-  core::IVector level_variable;
-  core::IVector taxa_per_level;
-  core::IMatrix first_member;
-  core::IMatrix last_member;
-};
+/// species-tip maps, or a table of divergences alone.
+using Phylogeny = phylogeny::Phylogeny;
+using phylogeny::is_dated;
+using phylogeny::PhylogenyOrigin;
 
 /// The species traits: values and standard errors, or distances between
 /// species.
@@ -161,11 +114,23 @@ struct DataSet {
   Individuals individuals;
   Traits traits;
   Phylogeny phylogeny;
+  /// The divergences of the tree's species as a table, for the analyses
+  /// that read one (the trait signal, the individual level): computed at
+  /// loading when the run has traits or individuals, empty otherwise. The
+  /// plot-level sections read the tree itself.
+  core::FMatrix tree_divergences;
   IntervalSet intervals;
   /// The levels of the classification: names, the species level first and
   /// "ALL" last, with their divergences ([0..L]); without levels, [0..0] the
   /// species level as the species list names it.
   input::TaxonomicLevels levels;
+
+  /// The divergences between species as a table: the tree's (see
+  /// tree_divergences) or those of a divergence file; empty when there are
+  /// none.
+  const core::FMatrix& divergence_table() const {
+    return phylogeny.has_tree() ? tree_divergences : phylogeny.divergences;
+  }
 };
 
 }  // namespace quorvel::driver

@@ -57,9 +57,9 @@ void run_individual_section(const RunInputs& run, randomization::RandomGenerator
   const int m = std::max(data.intervals.regression.n, 0);
   core::DVector regression_bounds = core::dvector(0, m);
   for (int b = 1; b <= m; ++b) regression_bounds[b] = data.intervals.regression.limits[b];
-  const bool has_divergences = run.codes.phylogeny_kind != kNoPhylogeny && !data.phylogeny.divergences.empty();
+  const bool has_divergences = run.codes.phylogeny_kind != kNoPhylogeny && !data.divergence_table().empty();
   const core::FMatrix no_divergences = core::matrix(0, 0, 0, 0);
-  const core::FMatrix& divergences = has_divergences ? data.phylogeny.divergences : no_divergences;
+  const core::FMatrix& divergences = has_divergences ? data.divergence_table() : no_divergences;
 
   const int n_selection_tests = section.tests.hi() - section.tests.lo() + 1;
   core::Vector<individuals::IndividualPairResults> results(section.tests.lo(), section.tests.hi());
@@ -78,6 +78,7 @@ void run_individual_section(const RunInputs& run, randomization::RandomGenerator
                           reports::individual_tests_not_run_note(run.codes.phylogeny_kind == kTaxonomy));
     } else {
       const Phylogeny& tree = data.phylogeny;
+      const phylogeny::NodeTable nodes = phylogeny::node_table(tree);
       const int n = settings.n_phylogeny_randomizations;
       for (int t = 1; t <= std::min(settings.n_phylogeny_tests, kMaxPhylogenyTests); ++t) {
         if (settings.test_restriction[t] == kTestSkippedHere) continue;
@@ -96,7 +97,7 @@ void run_individual_section(const RunInputs& run, randomization::RandomGenerator
             reports::write_note(main_result_file, reports::selection_test_heading(q, section.texts[q][0]));
           }
           const individuals::IndividualTestSummaries summaries = individuals::run_individual_tree_test(
-              tree.nodes, tree.n_nodes, tree.n_tips, tree.leaf_of_species, results[q], test.sub_clade_age,
+              nodes, tree.last_number, tree.n_tips, tree.tip_of_species, results[q], test.sub_clade_age,
               test.restriction, test.clade_name, n, settings.n_threads, slices, generator);
           test.observed = &results[q];
           test.test_texts = &section.texts[q];

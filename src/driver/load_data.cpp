@@ -207,6 +207,7 @@ DataSet load_data_set(const instructions::RunSettings& settings, const DataHeade
   if (headers.community.n_plots != 0) load_pairwise_categories(settings, data.community.plot_names, data);
   load_selection_tests(settings, headers, data);
   data.levels = classification_levels(headers);
+  tabulate_tree_divergences(headers, data);
   return data;
 }
 

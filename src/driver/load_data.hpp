@@ -32,6 +32,10 @@ DataSet load_data_set(const instructions::RunSettings& settings, const DataHeade
 void load_species_traits(const instructions::RunSettings& settings, const DataHeaders& headers, DataSet& data);
 void load_phylogeny(const instructions::RunSettings& settings, const DataHeaders& headers,
                     const ResolvedOutputs& outputs, DataSet& data);
+/// The table of the tree's divergences between species (DataSet::
+/// tree_divergences) when the run has traits or individuals, which read one.
+void tabulate_tree_divergences(const DataHeaders& headers, DataSet& data);
+
 void write_phylogeny_outputs(const instructions::RunSettings& settings, const DataHeaders& headers, DataSet& data);
 
 /// Chooses the analysis level once the data are described (asking, when

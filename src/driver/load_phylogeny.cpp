@@ -1,3 +1,4 @@
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "phylogeny/taxonomic_tree.hpp"
 #include "phylogeny/tree_divergences.hpp"
 #include "phylogeny/tree_writers.hpp"
+#include "reports/phylogeny_outputs.hpp"
 
 namespace quorvel::driver {
 
@@ -45,26 +47,15 @@ void write_tree_files(const instructions::RunSettings& settings, const DataHeade
                       const ResolvedOutputs& outputs, const DataSet& data, const std::string& tree_text) {
   const Phylogeny& tree = data.phylogeny;
   if (!settings.tree_interpretation_output.empty()) {
-    phylogeny::write_tree_interpretation(outputs.file(settings.tree_interpretation_output), outputs.main_result_file,
-                                         tree_text, tree.nodes, tree.n_tips, tree.n_nodes);
+    reports::write_tree_interpretation(outputs.file(settings.tree_interpretation_output), outputs.main_result_file,
+                                       phylogeny::tree_interpretation_text(tree_text, tree));
   }
   if (!settings.nexus_tree_output.empty()) {
     const bool has_traits = derive_codes(headers).trait_kind == kSpeciesTraits;
     const phylogeny::SpeciesVariables characters = species_variables(headers, data);
-    phylogeny::write_nexus_tree(settings.nexus_tree_output, tree_text, tree.nodes, tree.n_tips, tree.n_nodes,
-                                has_traits ? &characters : nullptr);
+    reports::write_nexus_tree(settings.nexus_tree_output,
+                              phylogeny::nexus_tree_text(tree_text, tree, has_traits ? &characters : nullptr));
   }
-}
-
-// The divergences of every pair of species, from the tree's nodes.
-void compute_divergences(DataSet& data) {
-  Phylogeny& tree = data.phylogeny;
-  const int n_species = data.n_species;
-  tree.divergences = core::matrix(0, n_species, 0, n_species);
-  // The cell tells compute_tree_divergences how to measure divergence.
-  tree.divergences(0, 0) = divergence_origin_cell(tree.origin);
-  tree.max_divergence =
-      phylogeny::compute_tree_divergences(tree.nodes, n_species, tree.leaf_of_species, tree.divergences);
 }
 
 void load_newick_tree(const instructions::RunSettings& settings, const DataHeaders& headers,
@@ -72,22 +63,17 @@ void load_newick_tree(const instructions::RunSettings& settings, const DataHeade
   const DerivedCodes codes = derive_codes(headers);
   const std::string& tree_text = headers.tree.text;
   Phylogeny& tree = data.phylogeny;
-  tree.origin =
-      codes.phylogeny_kind == kUltrametricTree ? PhylogenyOrigin::kDatedTree : PhylogenyOrigin::kPathLengthTree;
-  tree.n_tips = phylogeny::count_newick_tips(tree_text);
-  tree.n_nodes =
-      phylogeny::read_newick_tree(tree_text, is_dated(tree.origin), tree.n_tips, tree.nodes, settings.tree.file);
+  tree = phylogeny::read_newick_tree(tree_text, codes.phylogeny_kind == kUltrametricTree,
+                                     phylogeny::count_newick_tips(tree_text), settings.tree.file);
   write_tree_files(settings, headers, outputs, data, tree_text);
   if (codes.has_abundances || codes.trait_kind != kNoTraits) {
-    phylogeny::map_species_to_tips(tree.nodes, tree.n_tips, data.n_species, data.species_names, tree.leaf_of_species,
-                                   tree.species_of_leaf);
+    phylogeny::map_species_to_tips(tree, data.n_species, data.species_names);
   } else {
     // A tree alone: its tips are the species of the run.
-    phylogeny::species_from_tips(tree.nodes, tree.n_tips, data.species_names, tree.leaf_of_species,
-                                 tree.species_of_leaf);
+    phylogeny::species_from_tips(tree, data.species_names);
     data.n_species = tree.n_tips;
   }
-  compute_divergences(data);
+  tree.max_divergence = phylogeny::largest_divergence(tree, data.n_species);
 }
 
 void load_taxonomy(const instructions::RunSettings& settings, const DataHeaders& headers,
@@ -103,20 +89,12 @@ void load_taxonomy(const instructions::RunSettings& settings, const DataHeaders&
     core::wait_for_key();
   }
   Phylogeny& tree = data.phylogeny;
-  tree.origin = PhylogenyOrigin::kClassification;
-  const int n_levels = levels.n_levels;
   const phylogeny::SpeciesVariables variables = species_variables(headers, data);
-  tree.n_nodes =
-      phylogeny::build_taxonomic_tree(variables, n_levels, levels.level_names, levels.level_divergences,
-                                      tree.leaf_of_species, tree.level_variable, tree.taxa_per_level, tree.nodes);
-  tree.n_tips = data.n_species;
-  phylogeny::fill_taxon_tables(tree.nodes, data.n_species, n_levels, tree.taxa_per_level, tree.leaf_of_species,
-                               tree.first_member, tree.last_member);
+  tree = phylogeny::build_taxonomic_tree(variables, levels.n_levels, levels.level_names, levels.level_divergences);
   // Every species has a tip, named after it: the maps come from the names.
-  phylogeny::map_species_to_tips(tree.nodes, tree.n_tips, data.n_species, data.species_names, tree.leaf_of_species,
-                                 tree.species_of_leaf);
+  phylogeny::map_species_to_tips(tree, data.n_species, data.species_names);
   write_tree_files(settings, headers, outputs, data, std::string());
-  compute_divergences(data);
+  tree.max_divergence = phylogeny::largest_divergence(tree, data.n_species);
 }
 
 void load_divergence_file(const instructions::RunSettings& settings, const DataHeaders& headers, DataSet& data) {
@@ -124,7 +102,6 @@ void load_divergence_file(const instructions::RunSettings& settings, const DataH
   table.origin = PhylogenyOrigin::kDivergenceFile;
   table.divergences = input::read_species_divergences(settings.species_divergences.file, headers.n_divergence_species,
                                                       data.species_names);
-  table.divergences(0, 0) = divergence_origin_cell(table.origin);
   // The largest divergence read closes the last divergence interval.
   table.max_divergence = 0;
   for (int i = 1; i <= data.n_species; ++i) {
@@ -133,6 +110,24 @@ void load_divergence_file(const instructions::RunSettings& settings, const DataH
       if (d != MISSING_VALUE_F && d > table.max_divergence) table.max_divergence = d;
     }
   }
+}
+
+// The list of divergences between species, row after row: from the tree, or
+// from the table read.
+void write_divergence_list(const std::string& file_name, const DataSet& data) {
+  const Phylogeny& tree = data.phylogeny;
+  const int n_species = data.n_species;
+  std::vector<float> row(static_cast<std::size_t>(n_species) + 1);
+  std::unique_ptr<phylogeny::DivergenceRows> rows;
+  if (tree.has_tree()) rows = std::make_unique<phylogeny::DivergenceRows>(tree, tree.tip_of_species, n_species);
+  reports::write_species_divergence_list(file_name, n_species, [&](int i) {
+    if (rows) {
+      rows->fill(i, row.data());
+    } else {
+      for (int j = 1; j <= n_species; ++j) row[static_cast<std::size_t>(j)] = tree.divergences(i, j);
+    }
+    return phylogeny::species_divergence_lines(i, n_species, data.species_names, row.data());
+  });
 }
 
 }  // namespace
@@ -155,6 +150,14 @@ void load_phylogeny(const instructions::RunSettings& settings, const DataHeaders
   }
 }
 
+void tabulate_tree_divergences(const DataHeaders& headers, DataSet& data) {
+  const Phylogeny& tree = data.phylogeny;
+  const bool wanted = derive_codes(headers).trait_kind != kNoTraits || data.individuals.n_individuals() != 0;
+  if (!tree.has_tree() || !wanted) return;
+  data.tree_divergences = core::matrix(0, data.n_species, 0, data.n_species);
+  phylogeny::compute_tree_divergences(tree, tree.tip_of_species, data.n_species, data.tree_divergences);
+}
+
 namespace {
 
 // The individual level's counterpart of the reduction of the plots'
@@ -164,7 +167,7 @@ namespace {
 // an individual list holding the clade's individuals only, their positions,
 // variables and spatial groups kept, the groups renumbered.
 void reduce_individuals_to_clade(const instructions::RunSettings& settings, const DataHeaders& headers, DataSet& data,
-                                 const phylogeny::TreeNode& clade) {
+                                 const phylogeny::CladeTips& clade) {
   Individuals& individuals = data.individuals;
   input::IndividualList& list = individuals.list;
   const int n = individuals.species.hi();
@@ -173,7 +176,7 @@ void reduce_individuals_to_clade(const instructions::RunSettings& settings, cons
   std::vector<char> species_left_out(static_cast<std::size_t>(n_species) + 1, 0);
   for (int i = 1; i <= n; ++i) {
     const int s = individuals.species[i];
-    const int tip = s > 0 && s <= n_species ? data.phylogeny.leaf_of_species[s] : 0;
+    const int tip = s > 0 && s <= n_species ? data.phylogeny.tip_of(s) : 0;
     if (tip != 0 && tip >= clade.first_tip && tip <= clade.last_tip) {
       kept.push_back(i);
     } else {
@@ -235,29 +238,27 @@ void reduce_individuals_to_clade(const instructions::RunSettings& settings, cons
 void write_phylogeny_outputs(const instructions::RunSettings& settings, const DataHeaders& headers, DataSet& data) {
   const Phylogeny& tree = data.phylogeny;
   if (!settings.phylogenetic_distances_output.empty() && tree.origin != PhylogenyOrigin::kNone) {
-    phylogeny::write_species_divergence_list(settings.phylogenetic_distances_output, data.n_species, data.species_names,
-                                             tree.divergences);
+    write_divergence_list(settings.phylogenetic_distances_output, data);
   }
   if (settings.reduce_to_clade.empty()) return;
   // A clade is a node of a tree or a taxon of a classification.
-  if (tree.n_nodes <= 0) {
+  if (!tree.has_tree()) {
     core::stop_run(core::format("\n\nERROR: \"REDUCE DATA TO CLADE\" names the clade \"%s\", but the run has no "
                                 "phylogenetic tree or taxonomic classification whose nodes name clades.\nPress any key "
                                 "to stop.",
                                 settings.reduce_to_clade.c_str()),
                    core::kStoppedStatus);
   }
-  const int clade = phylogeny::find_clade(settings.reduce_to_clade, tree.nodes, tree.n_tips, tree.n_nodes);
+  const phylogeny::CladeTips clade = phylogeny::find_clade(settings.reduce_to_clade, tree);
   // The reduction works on community data: species-plot data, or the
   // individual list (whose position groups may become the plots later).
   const int n_plots = headers.community.n_plots;
   if (n_plots != 0) {
     input::Community& community = data.community;
-    phylogeny::reduce_data_to_clade(settings.reduce_to_clade, tree.nodes, tree.n_tips, tree.n_nodes, data.n_species,
-                                    tree.leaf_of_species, n_plots, community.plot_names, community.data_type,
-                                    community.abundances);
+    phylogeny::reduce_data_to_clade(settings.reduce_to_clade, tree, data.n_species, n_plots, community.plot_names,
+                                    community.data_type, community.abundances);
   }
-  if (headers.individuals.n_individuals != 0) reduce_individuals_to_clade(settings, headers, data, tree.nodes[clade]);
+  if (headers.individuals.n_individuals != 0) reduce_individuals_to_clade(settings, headers, data, clade);
 }
 
 }  // namespace quorvel::driver

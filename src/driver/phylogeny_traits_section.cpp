@@ -54,7 +54,7 @@ void run_phylogeny_traits_section(const RunInputs& run, bool has_trait_distances
       signal.n_distance_variables > 0 ? &traits.distances.variable_names : &traits.variables.variable_names,
       signal.n_intervals, signal.limits};
   core::FMatrix observed = traits::signal_table(signal);
-  traits::compute_signal(signal, traits.list.values, data.phylogeny.divergences, observed);
+  traits::compute_signal(signal, traits.list.values, data.divergence_table(), observed);
   const std::string& main_result_file = run.outputs.main_result_file;
   reports::append_section(main_result_file, reports::report_trait_signal(table, record, observed));
 
@@ -65,13 +65,14 @@ void run_phylogeny_traits_section(const RunInputs& run, bool has_trait_distances
   const bool brownian_test =
       settings.n_brownian_replicates > 0 && run.codes.trait_kind == kSpeciesTraits && signal.n_distance_variables == 0;
   if (!phylogeny_tests && !brownian_test) return;
-  const randomization::PhylogenyView tree = phylogeny_view(data);
-  if (tree.n_tips < 2 || tree.n_nodes <= tree.n_tips) {
+  if (data.phylogeny.n_tips < 2 || !data.phylogeny.has_tree()) {
     // Divergences read from a file come without a tree: there are no tips to
     // permute species among and no branches to simulate evolution along.
     reports::write_note(main_result_file, reports::kNoTreeForSignalTests);
     return;
   }
+  const phylogeny::NodeTable nodes = phylogeny::node_table(data.phylogeny);
+  const randomization::PhylogenyView tree = phylogeny_view(data, nodes);
   const int n = settings.n_phylogeny_randomizations;
   for (int t = 1; phylogeny_tests && t <= settings.n_phylogeny_tests; ++t) {
     if (!runs_in_this_section(settings, t)) continue;

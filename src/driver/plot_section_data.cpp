@@ -5,7 +5,7 @@
 #include "core/format.hpp"
 #include "individuals/position_groups.hpp"
 #include "input/pairwise_categories.hpp"
-#include "partition/plot_contents.hpp"
+#include "partition/species_distances.hpp"
 #include "phylogeny/clade_reduction.hpp"
 #include "reports/left_out_text.hpp"
 #include "reports/pairwise_values_text.hpp"
@@ -38,7 +38,7 @@ PlotSectionData run_plots(const RunInputs& run) {
 
 }  // namespace
 
-PlotSectionData plot_section_data(const RunInputs& run, const core::FMatrix* distances) {
+PlotSectionData plot_section_data(const RunInputs& run, const partition::SpeciesDistances& distances) {
   PlotSectionData data = run_plots(run);
   const instructions::RunSettings& settings = run.settings;
   const int mode = settings.pair_selection_mode;
@@ -62,8 +62,8 @@ PlotSectionData plot_section_data(const RunInputs& run, const core::FMatrix* dis
   }
   // The four statistics of the section describe one and the same set of
   // species: those the distances relate to others.
-  if (distances != nullptr) {
-    const std::vector<int> left_out = partition::species_without_distances(*distances, A, n_plots, n_species);
+  if (distances.given()) {
+    const std::vector<int> left_out = partition::species_without_distances(distances, A, n_plots, n_species);
     if (!left_out.empty()) {
       std::vector<char> keep(static_cast<std::size_t>(n_species) + 1, 1);
       for (const int s : left_out) keep[static_cast<std::size_t>(s)] = 0;
@@ -73,8 +73,9 @@ PlotSectionData plot_section_data(const RunInputs& run, const core::FMatrix* dis
   return data;
 }
 
-PlotSection make_plot_section(const RunInputs& run, const PlotSectionData& data, const core::FMatrix* distances,
-                              int analysis_kind, bool use_divergence_intervals) {
+PlotSection make_plot_section(const RunInputs& run, const PlotSectionData& data,
+                              const partition::SpeciesDistances& distances, int analysis_kind,
+                              bool use_divergence_intervals) {
   PlotSection section;
   section.n_plots = data.n_plots();
   section.n_species = run.codes.n_species;

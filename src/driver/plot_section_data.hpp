@@ -38,13 +38,14 @@ struct PlotSectionData {
 /// The data of a plot-level section whose species are related by
 /// `distances` (divergences or trait distances; null: no distances, every
 /// species kept), from the run's data set, which it leaves as it is.
-PlotSectionData plot_section_data(const RunInputs& run, const core::FMatrix* distances);
+PlotSectionData plot_section_data(const RunInputs& run, const partition::SpeciesDistances& distances);
 
 /// A section over the plots of `data`: its selection, plot positions, the
 /// distance classes fixed from the distance intervals, the divergence
 /// intervals (`use_divergence_intervals`; otherwise 0 and 1), its tables.
-PlotSection make_plot_section(const RunInputs& run, const PlotSectionData& data, const core::FMatrix* distances,
-                              int analysis_kind, bool use_divergence_intervals);
+PlotSection make_plot_section(const RunInputs& run, const PlotSectionData& data,
+                              const partition::SpeciesDistances& distances, int analysis_kind,
+                              bool use_divergence_intervals);
 
 /// Computes the observed partition of the section on its own abundances,
 /// shows its global statistics on the console (with the plots left out) and

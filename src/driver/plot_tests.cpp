@@ -26,16 +26,12 @@ randomization::PlotTestData plot_test_data(const PlotSectionTests& tests) {
   return data;
 }
 
-randomization::PhylogenyView phylogeny_view(const DataSet& data) {
-  const Phylogeny& tree = data.phylogeny;
+randomization::PhylogenyView phylogeny_view(const DataSet& data, const phylogeny::NodeTable& nodes) {
   randomization::PhylogenyView view;
-  view.nodes = &tree.nodes;
-  view.n_tips = tree.n_tips;
-  view.n_nodes = tree.n_nodes;
+  view.tree = &data.phylogeny;
+  view.nodes = &nodes;
   view.n_species = data.n_species;
-  view.leaf_of_species = &tree.leaf_of_species;
-  view.species_of_leaf = &tree.species_of_leaf;
-  view.divergences = &tree.divergences;
+  if (!data.divergence_table().empty()) view.divergences = &data.divergence_table();
   return view;
 }
 
@@ -120,9 +116,11 @@ void run_phylogeny_section_tests(const PlotSectionTests& tests) {
   const RunInputs& run = tests.run;
   const int n = run.settings.n_phylogeny_randomizations;
   const bool has_phylogeny = run.codes.phylogeny_kind != kNoPhylogeny;
-  const bool has_tree = run.codes.phylogeny_kind != kDivergenceFile && run.data.phylogeny.n_nodes > 0;
+  const bool has_tree = run.codes.phylogeny_kind != kDivergenceFile && run.data.phylogeny.has_tree();
   const randomization::PlotTestData data = plot_test_data(tests);
-  const randomization::PhylogenyView tree = phylogeny_view(run.data);
+  // The node table as read: what the permutations within clades draw from.
+  const phylogeny::NodeTable nodes = has_tree ? phylogeny::node_table(run.data.phylogeny) : phylogeny::NodeTable();
+  const randomization::PhylogenyView tree = phylogeny_view(run.data, nodes);
   if (has_phylogeny && n != 0 && tests.section.n_intervals > 2) {
     if (has_tree) {
       const randomization::IntervalTestSummaries summaries = randomization::run_time_decomposition(data, tree, n);

@@ -23,8 +23,9 @@ struct PlotSectionTests {
 /// What the randomizations of a plot-level section read.
 randomization::PlotTestData plot_test_data(const PlotSectionTests& tests);
 
-/// The run's phylogeny as the randomizations read it.
-randomization::PhylogenyView phylogeny_view(const DataSet& data);
+/// The run's phylogeny as the randomizations read it, with `nodes` its node
+/// table as read (phylogeny::node_table), which must outlive the view.
+randomization::PhylogenyView phylogeny_view(const DataSet& data, const phylogeny::NodeTable& nodes);
 
 /// Randomization tests of the plots x phylogeny section, when phylogeny or
 /// spatial randomizations are asked for: time decomposition, phylogeny tests,

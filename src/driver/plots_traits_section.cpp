@@ -9,8 +9,9 @@ void run_plots_traits_section(const RunInputs& run, const core::FMatrix& trait_d
                               randomization::RandomGenerator& generator, randomization::SliceLedger* slices,
                               reports::ResultsTable& table) {
   core::console_print("\n\n\n\n\nAnalyse PLOTS x TRAITS data");
-  PlotSectionData data = plot_section_data(run, &trait_distances);
-  PlotSection section = make_plot_section(run, data, &trait_distances, kTraitAnalysis, false);
+  const partition::SpeciesDistances distances = partition::table_distances(&trait_distances);
+  PlotSectionData data = plot_section_data(run, distances);
+  PlotSection section = make_plot_section(run, data, distances, kTraitAnalysis, false);
   report_observed_partition(run, data, section, table);
   const instructions::RunSettings& settings = run.settings;
   if (settings.n_phylogeny_randomizations != 0 || settings.n_spatial_randomizations != 0) {

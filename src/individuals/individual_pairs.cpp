@@ -137,7 +137,7 @@ void analyse_individual_pairs(const IndividualInput& input, const LogicTestTable
   const int S1 = S + 1;
   const int T = n_pair_tests;
   const int m = std::max(n_regression, 0);
-  const bool with_divergences = !divergences.empty() && divergences(0, 0) != 0;
+  const bool with_divergences = !divergences.empty() && divergences.row_hi() >= 1;
 
   // 1. Base population.
   const PairTestProgram base_test(tests, 0, input.logic, N);

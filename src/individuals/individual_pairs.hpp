@@ -86,7 +86,7 @@ struct IndividualPairResults {
 /// species membership by class, its slopes on distance and ln(distance)
 /// within the regression intervals (bounds [0..m]; a last bound of 0 means no
 /// upper bound), the pair tests and, when `divergences` [0..S][0..S] exist
-/// (cell (0, 0) not 0), the species turnover. One pass over the pairs.
+/// (not an empty or 0..0 table), the species turnover. One pass over the pairs.
 void analyse_individual_pairs(const IndividualInput& input, const LogicTestTable& tests, int n_pair_tests,
                               PairDistanceClasses& classes, int n_regression, const core::DVector& regression_bounds,
                               const core::FMatrix& divergences, IndividualPairResults& out);

@@ -9,57 +9,44 @@ namespace quorvel::partition::kernel {
 
 namespace {
 
+using Coding = PartitionWorkspace::Coding;
+
 std::size_t at(int index) { return static_cast<std::size_t>(index); }
 
-bool same_tree(const PartitionWorkspace& ws, int s, const CladeTree& tree, int n_intervals,
+bool same_tree(const PartitionWorkspace& ws, int s, const phylogeny::CladeTree& tree, int n_intervals,
                const core::DVector& limits) {
-  if (!ws.clade_mode || ws.n_species != s || ws.n_intervals != n_intervals) return false;
+  if (ws.coding != Coding::kClades || ws.n_species != s || ws.n_intervals != n_intervals) return false;
   for (int m = 1; m <= n_intervals; ++m)
     if (ws.limits[at(m - 1)] != limits[m]) return false;
   return ws.clade_parent == tree.parent && ws.clade_age.size() == tree.age.size() &&
          std::memcmp(ws.clade_age.data(), tree.age.data(), sizeof(float) * tree.age.size()) == 0;
 }
 
-// Children lists, an order in which every child comes before its parent (ages
-// grow toward the root), and the slot of every node's age.
-void code_tree(PartitionWorkspace& ws, int s, const CladeTree& tree, int n_intervals, const core::DVector& limits) {
-  const int n_nodes = static_cast<int>(tree.parent.size()) - 1;
-  ws.coded = false;  // the matrix coding is gone
-  ws.clade_mode = true;
-  ws.has_divergences = true;
+// The internal nodes in postorder and the slot of every node's age.
+void code_tree(PartitionWorkspace& ws, int s, const phylogeny::CladeTree& tree, int n_intervals,
+               const core::DVector& limits) {
+  const int n_nodes = tree.n_nodes();
+  ws.coding = Coding::kClades;
   ws.n_species = s;
   ws.n_intervals = n_intervals;
   ws.limits.assign(at(n_intervals), 0.0);
   for (int m = 1; m <= n_intervals; ++m) ws.limits[at(m - 1)] = limits[m];
   ws.clade_parent = tree.parent;
   ws.clade_age = tree.age;
-
-  ws.child_start.assign(at(n_nodes) + 2, 0);
-  for (int n = 1; n <= n_nodes; ++n) ++ws.child_start[at(tree.parent[at(n)]) + 1];
-  ws.child_start[1] = 0;  // nodes without parent are nobody's children
-  for (int n = 1; n <= n_nodes + 1; ++n) ws.child_start[at(n)] += ws.child_start[at(n) - 1];
-  ws.child_list.assign(at(ws.child_start[at(n_nodes) + 1]), 0);
-  std::vector<int> filled(ws.child_start.begin(), ws.child_start.end() - 1);
-  for (int n = 1; n <= n_nodes; ++n) {
-    const int up = tree.parent[at(n)];
-    if (up != 0) ws.child_list[at(filled[at(up)]++)] = n;
-  }
   ws.internal_order.clear();
-  for (int n = 1; n <= n_nodes; ++n)
-    if (ws.child_start[at(n) + 1] > ws.child_start[at(n)]) ws.internal_order.push_back(n);
-  std::stable_sort(ws.internal_order.begin(), ws.internal_order.end(),
-                   [&tree](int a, int b) { return tree.age[at(a)] < tree.age[at(b)]; });
+  for (const int n : tree.postorder)
+    if (tree.child_start[at(n) + 1] > tree.child_start[at(n)]) ws.internal_order.push_back(n);
 
-  // Divergences are 0 (a species with itself or a tip shared) or the age of a
-  // node with children.
+  // Divergences are 0 (a species with itself, or a tip shared) or the age of
+  // a node with children: their distinct values come from the nodes.
   std::vector<float> values = {0.0f};
-  for (int n : ws.internal_order) values.push_back(tree.age[at(n)]);
+  for (const int n : ws.internal_order) values.push_back(tree.age[at(n)]);
   std::sort(values.begin(), values.end());
   values.erase(std::unique(values.begin(), values.end()), values.end());
   const int n_values = static_cast<int>(values.size());
   ws.value_slots = 2 * n_values < 4 * n_intervals && n_values < 65535;
   ws.n_slots = ws.value_slots ? n_values : n_intervals;
-  ws.slot_stride = ws.n_slots;
+  ws.slot_stride = ws.n_slots;  // no slot for missing divergences
   ws.interval_of_slot.assign(at(ws.n_slots) + 1, 0);
   ws.value_of_slot.assign(at(ws.n_slots) + 1, 0.0);
   if (ws.value_slots) {
@@ -82,13 +69,14 @@ void code_tree(PartitionWorkspace& ws, int s, const CladeTree& tree, int n_inter
     const float d = tree.age[at(n)];
     ws.node_age[at(n)] = d;
     ws.node_interval[at(n)] = interval_of(d, n_intervals, ws.limits.data());
-    if (n <= tree.n_tips || ws.child_start[at(n) + 1] > ws.child_start[at(n)]) ws.node_slot[at(n)] = slot_of(d);
+    if (n <= tree.n_tips || tree.child_start[at(n) + 1] > tree.child_start[at(n)]) ws.node_slot[at(n)] = slot_of(d);
   }
+  ws.values = std::move(values);
   ws.clade_abundance.assign(at(n_nodes) + 1, 0.0);
   ws.clade_presence.assign(at(n_nodes) + 1, 0.0);
   ws.sibling_abundance.assign(at(n_nodes) + 1, 0.0);
   ws.sibling_presence.assign(at(n_nodes) + 1, 0.0);
-  ws.species_abundance.assign(at(s), 0.0);
+  ws.channel_of.assign(at(n_nodes) + 1, 0);
 }
 
 // Clade sums of the current species list (abundance and number of species
@@ -97,6 +85,7 @@ void code_tree(PartitionWorkspace& ws, int s, const CladeTree& tree, int n_inter
 // Prefix and suffix sums keep every term non-negative, so the sums are as
 // accurate as direct ones and exactly 0 when nothing is there.
 void clade_sums(PartitionWorkspace& ws, const int* species, const double* abundance, int count) {
+  const phylogeny::CladeTree& tree = *ws.clades;
   double* X = ws.clade_abundance.data();
   double* P = ws.clade_presence.data();
   double* sibling_a = ws.sibling_abundance.data();
@@ -109,10 +98,10 @@ void clade_sums(PartitionWorkspace& ws, const int* species, const double* abunda
     X[tip] += abundance[p];
     P[tip] += 1.0;
   }
-  const int* children = ws.child_list.data();
-  for (int n : ws.internal_order) {
-    const int first = ws.child_start[at(n)];
-    const int last = ws.child_start[at(n) + 1];
+  const int* children = tree.children.data();
+  for (const int n : ws.internal_order) {
+    const int first = tree.child_start[at(n)];
+    const int last = tree.child_start[at(n) + 1];
     double before_a = 0, before_p = 0;
     for (int c = first; c < last; ++c) {
       const int child = children[c];
@@ -135,80 +124,198 @@ void clade_sums(PartitionWorkspace& ws, const int* species, const double* abunda
   }
 }
 
+// Channel totals of a pair into raw interval sums (the layout of pair_sums).
+void totals_to_raw(const PartitionWorkspace& ws, const double* total, double* raw) {
+  const int R = ws.n_intervals;
+  const int R1 = R + 1;
+  const int S = ws.slot_stride;
+  std::fill(raw, raw + 4 * R1, 0.0);
+  if (ws.value_slots) {
+    for (int v = 0; v < ws.n_slots; ++v) {
+      const double d = ws.value_of_slot[at(v)];
+      const int m = ws.interval_of_slot[at(v)];
+      raw[kRawF * R1 + m] += total[v];
+      raw[kRawM * R1 + m] += d * total[v];
+      if (d != 0.0) {
+        raw[kRawSP * R1 + m] += total[S + v];
+        raw[kRawMS * R1 + m] += d * total[S + v];
+      }
+    }
+  } else {
+    for (int m = 1; m <= R; ++m) {
+      raw[kRawF * R1 + m] = total[m - 1];
+      raw[kRawM * R1 + m] = total[S + m - 1];
+      raw[kRawSP * R1 + m] = total[2 * S + m - 1];
+      raw[kRawMS * R1 + m] = total[3 * S + m - 1];
+    }
+  }
+}
+
 }  // namespace
 
-void code_clades(PartitionWorkspace& ws, int s, const CladeDivergences& clades, int n_intervals,
-                 const core::DVector& limits) {
-  const CladeTree& tree = *clades.tree;
+void code_clades(PartitionWorkspace& ws, int s, const phylogeny::CladeTree& tree, const core::IVector& tips,
+                 int n_intervals, const core::DVector& limits) {
   if (!same_tree(ws, s, tree, n_intervals, limits)) code_tree(ws, s, tree, n_intervals, limits);
+  ws.clades = &tree;
+  ws.channel_plot = -1;  // species lists are rebuilt at every call
+  ws.species_abundance.assign(at(s), 0.0);
   ws.species_tip.assign(at(s), 0);
-  const core::IVector& tips = *clades.tip_of_species;
   for (int j = 1; j <= s; ++j) {
-    const int tip = j <= tips.hi() ? tips[j] : 0;
+    const int tip = j >= tips.lo() && j <= tips.hi() ? tips[j] : 0;
     ws.species_tip[at(j - 1)] = tip >= 1 && tip <= tree.n_tips ? tip : 0;
   }
 }
 
-void clade_channel_sums(PartitionWorkspace& ws, int k, bool with_self) {
-  const int s = ws.n_species;
-  const int S = ws.slot_stride;
-  const int C = channel_count(ws);
+void clade_channel_sums(PartitionWorkspace& ws, int k) {
+  if (ws.channel_plot == k) return;
+  const phylogeny::CladeTree& tree = *ws.clades;
+  double* dense = ws.species_abundance.data();
+  if (ws.channel_plot >= 0) {
+    for (int p = ws.list_start[at(ws.channel_plot)]; p < ws.list_start[at(ws.channel_plot) + 1]; ++p)
+      dense[ws.list_species[at(p)]] = 0.0;
+  }
+  ws.channel_plot = k;
   const int begin = ws.list_start[at(k)];
   const int count = ws.list_start[at(k) + 1] - begin;
-  const int* species = ws.list_species.data() + begin;
-  const double* abundance = ws.list_abundance.data() + begin;
-  clade_sums(ws, species, abundance, count);
-  double* dense = ws.species_abundance.data();
-  for (int p = 0; p < count; ++p) dense[species[p]] = abundance[p];
+  for (int p = begin; p < begin + count; ++p) dense[ws.list_species[at(p)]] = ws.list_abundance[at(p)];
+  clade_sums(ws, ws.list_species.data() + begin, ws.list_abundance.data() + begin, count);
 
-  ws.plot_channels.assign(at(s) * at(C), 0.0);
-  const double* X = ws.clade_abundance.data();
-  const double* P = ws.clade_presence.data();
+  // From the root down, a node's channels are its parent's plus the species
+  // of the plot under its siblings, which meet its own species at the
+  // parent's age. A node without such siblings shares its parent's block.
+  const int S = ws.slot_stride;
+  const int C = channel_count(ws);
+  const bool by_value = ws.value_slots;
+  ws.channel_store.assign(at(C), 0.0);  // block 0: nothing
+  std::vector<double>& store = ws.channel_store;
   const double* sibling_a = ws.sibling_abundance.data();
   const double* sibling_p = ws.sibling_presence.data();
-  const int* parent = ws.clade_parent.data();
-  const bool by_value = ws.value_slots;
-  const int zero = ws.zero_slot;
-  for (int j = 0; j < s; ++j) {
-    double* y = ws.plot_channels.data() + at(j) * at(C);
-    const double own = dense[j];
-    const int tip = ws.species_tip[at(j)];
-    if (tip != 0) {
-      // Other species of the plot on the same tip: divergence 0.
-      const double others = P[tip] - (own != 0.0 ? 1.0 : 0.0);
-      if (others > 0.0) {
-        y[zero] += X[tip] - own;
-        if (by_value) y[S + zero] += others;
+  int* channel_of = ws.channel_of.data();
+  channel_of[tree.root()] = 0;
+  for (auto it = ws.internal_order.rbegin(); it != ws.internal_order.rend(); ++it) {
+    const int n = *it;
+    const int base = channel_of[n];
+    const int slot = ws.node_slot[at(n)];
+    const double d = ws.node_age[at(n)];
+    for (int c = tree.child_start[at(n)]; c < tree.child_start[at(n) + 1]; ++c) {
+      const int child = tree.children[at(c)];
+      const double present = sibling_p[child];
+      if (present == 0.0) {
+        channel_of[child] = base;
+        continue;
       }
-      for (int child = tip, n = parent[tip]; n != 0; child = n, n = parent[n]) {
-        const double present = sibling_p[child];
-        if (present == 0.0) continue;
-        const double a = sibling_a[child];
-        const int slot = ws.node_slot[at(n)];
-        if (by_value) {
-          y[slot] += a;
-          y[S + slot] += present;
-        } else {
-          const double d = ws.node_age[at(n)];
-          y[slot] += a;
-          y[S + slot] += d * a;
-          if (d != 0.0) {
-            y[2 * S + slot] += present;
-            y[3 * S + slot] += d * present;
-          }
+      const std::size_t block = store.size() / at(C);
+      store.resize(store.size() + at(C));
+      double* y = store.data() + block * at(C);
+      std::copy(store.data() + at(base) * at(C), store.data() + at(base + 1) * at(C), y);
+      const double a = sibling_a[child];
+      if (by_value) {
+        y[slot] += a;
+        y[S + slot] += present;
+      } else {
+        y[slot] += a;
+        y[S + slot] += d * a;
+        if (d != 0.0) {
+          y[2 * S + slot] += present;
+          y[3 * S + slot] += d * present;
         }
       }
+      channel_of[child] = static_cast<int>(block);
     }
-    if (with_self && own != 0.0) y[zero] += own;
   }
-  for (int p = 0; p < count; ++p) dense[species[p]] = 0.0;
+}
+
+namespace {
+
+// The channel sums of the species of plot l that have a tip, into `total`
+// (C channels), and the products at divergence 0 with the species of the
+// channels' plot on their tip, returned. A fixed channel count (kHalf > 0)
+// lets the compiler keep the sums in registers; the sums are the same.
+template <int kHalf>
+double accumulate_clade_channels(const PartitionWorkspace& ws, int C, int begin, int end, bool with_self,
+                                 double* total) {
+  constexpr int kFixed = 2 * kHalf;
+  const int channels = kHalf > 0 ? kFixed : C;
+  const int half = channels / 2;
+  double fixed[kFixed > 0 ? kFixed : 1] = {};
+  double* sum = kHalf > 0 ? fixed : total;
+  if (kHalf == 0) std::fill(total, total + C, 0.0);
+  const double* store = ws.channel_store.data();
+  const int* channel_of = ws.channel_of.data();
+  const double* X = ws.clade_abundance.data();
+  const double* P = ws.clade_presence.data();
+  double same_tip = 0;
+  for (int p = begin; p < end; ++p) {
+    const int j = ws.list_species[at(p)];
+    const int tip = ws.species_tip[at(j)];
+    const double a = ws.list_abundance[at(p)];
+    if (tip == 0) {
+      // Without a tip a species has no divergence but with itself (0).
+      if (with_self) same_tip += a * ws.species_abundance[at(j)];
+      continue;
+    }
+    const double* y = store + at(channel_of[tip]) * at(channels);
+    for (int c = 0; c < half; ++c) sum[c] += a * y[c];
+    for (int c = half; c < channels; ++c) sum[c] += y[c];
+    // The species of plot k on the same tip: divergence 0. Within a plot the
+    // species itself is left out (its pair with itself is added apart).
+    if (with_self) {
+      same_tip += a * X[tip];
+    } else if (P[tip] - 1.0 > 0.0) {
+      same_tip += a * (X[tip] - a);
+    }
+  }
+  if (kHalf > 0) std::copy(fixed, fixed + kFixed, total);
+  return same_tip;
+}
+
+}  // namespace
+
+void clade_pair_sums(PartitionWorkspace& ws, int l, bool with_self, double* raw) {
+  const int C = channel_count(ws);
+  ws.pair_channels.resize(at(C));
+  double* total = ws.pair_channels.data();
+  const int begin = ws.list_start[at(l)];
+  const int end = ws.list_start[at(l) + 1];
+  double same_tip = 0;
+  switch (C) {
+    case 4:
+      same_tip = accumulate_clade_channels<2>(ws, C, begin, end, with_self, total);
+      break;
+    case 6:
+      same_tip = accumulate_clade_channels<3>(ws, C, begin, end, with_self, total);
+      break;
+    case 8:
+      same_tip = accumulate_clade_channels<4>(ws, C, begin, end, with_self, total);
+      break;
+    case 10:
+      same_tip = accumulate_clade_channels<5>(ws, C, begin, end, with_self, total);
+      break;
+    case 12:
+      same_tip = accumulate_clade_channels<6>(ws, C, begin, end, with_self, total);
+      break;
+    case 16:
+      same_tip = accumulate_clade_channels<8>(ws, C, begin, end, with_self, total);
+      break;
+    case 20:
+      same_tip = accumulate_clade_channels<10>(ws, C, begin, end, with_self, total);
+      break;
+    case 24:
+      same_tip = accumulate_clade_channels<12>(ws, C, begin, end, with_self, total);
+      break;
+    default:
+      same_tip = accumulate_clade_channels<0>(ws, C, begin, end, with_self, total);
+      break;
+  }
+  total[ws.zero_slot] += same_tip;
+  totals_to_raw(ws, total, raw);
 }
 
 void clade_within_sums(PartitionWorkspace& ws, int k, int data_type, double plot_total, double* raw,
                        bool& undefined_draws) {
   const int R1 = ws.n_intervals + 1;
-  clade_channel_sums(ws, k, false);
-  pair_sums(ws, k, raw);  // every ordered pair of distinct species
+  clade_channel_sums(ws, k);
+  clade_pair_sums(ws, k, false, raw);  // every ordered pair of distinct species
   undefined_draws = false;
   const int m = ws.interval_of_slot[at(ws.zero_slot)];
   const int begin = ws.list_start[at(k)];
@@ -235,6 +342,7 @@ void clade_within_sums(PartitionWorkspace& ws, int k, int data_type, double plot
 
 void clade_pool_sums(PartitionWorkspace& ws, const std::vector<int>& pool, const std::vector<double>& weight, double* W,
                      double* DW, double* K, double* DK) {
+  const phylogeny::CladeTree& tree = *ws.clades;
   double* X = ws.clade_abundance.data();
   double* P = ws.clade_presence.data();
   double* tip_pairs_a = ws.sibling_abundance.data();
@@ -243,6 +351,14 @@ void clade_pool_sums(PartitionWorkspace& ws, const std::vector<int>& pool, const
   std::fill(ws.clade_presence.begin(), ws.clade_presence.end(), 0.0);
   std::fill(ws.sibling_abundance.begin(), ws.sibling_abundance.end(), 0.0);
   std::fill(ws.sibling_presence.begin(), ws.sibling_presence.end(), 0.0);
+  // The clade sums of the last plot are gone (its dense abundances stay
+  // until its channels are rebuilt or replaced).
+  const int last_plot = ws.channel_plot;
+  ws.channel_plot = -1;
+  if (last_plot >= 0) {
+    for (int p = ws.list_start[at(last_plot)]; p < ws.list_start[at(last_plot) + 1]; ++p)
+      ws.species_abundance[at(ws.list_species[at(p)])] = 0.0;
+  }
   auto add = [&](int n, double products, double pairs) {
     const int m = ws.node_interval[at(n)];
     const double d = ws.node_age[at(n)];
@@ -264,10 +380,10 @@ void clade_pool_sums(PartitionWorkspace& ws, const std::vector<int>& pool, const
   }
   for (int tip = 1; tip <= highest_tip; ++tip)
     if (tip_pairs_p[tip] != 0.0) add(tip, tip_pairs_a[tip], tip_pairs_p[tip]);
-  const int* children = ws.child_list.data();
-  for (int n : ws.internal_order) {
+  const int* children = tree.children.data();
+  for (const int n : ws.internal_order) {
     double before_a = 0, before_p = 0, products = 0, pairs = 0;
-    for (int c = ws.child_start[at(n)]; c < ws.child_start[at(n) + 1]; ++c) {
+    for (int c = tree.child_start[at(n)]; c < tree.child_start[at(n) + 1]; ++c) {
       const int child = children[c];
       products += X[child] * before_a;
       pairs += P[child] * before_p;

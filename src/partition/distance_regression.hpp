@@ -1,6 +1,10 @@
 #pragma once
 
+#include <functional>
+#include <vector>
+
 #include "core/arrays.hpp"
+#include "core/paired_sums.hpp"
 #include "partition/distance_classes.hpp"
 #include "partition/partition_types.hpp"
 
@@ -16,6 +20,74 @@ using RegressionRow = core::FVector;
 
 /// A regression row for `classes` classes (at least room for index 3).
 RegressionRow make_regression_row(int classes);
+
+/// Where each selected pair of plots k < l with a known distance stands for
+/// the regressions: its distance class, its distance and ln distance, its set
+/// of sums (its category, with pooled within-category regressions). Computed
+/// once per set of positions; every statistic regressed on them then costs a
+/// few additions per pair.
+struct RegressionPairs {
+  struct Pair {
+    int k = 0;
+    int l = 0;
+    int distance_class = 1;  ///< 1..classes+1
+    int set = 0;             ///< sums of its category (pooled regressions), else 0
+    double distance = 0;
+    double ln_distance = 0;  ///< when the distance is not 0
+  };
+  std::vector<Pair> pairs;  ///< in the order k < l
+  int classes = 0;          ///< the classes of the table (< 1: the mean over all pairs only)
+  int n_sets = 1;
+  bool by_category = false;
+  int n_categories = 0;
+};
+
+/// The pairs of a regression: the selected pairs k < l of plots 1..n whose
+/// distance is known (every selected pair without classes).
+RegressionPairs regression_pairs(int n_plots, const DistanceClassTable& classes, const PairSelection& selection,
+                                 int n_categories, const PlotPositions& positions);
+
+/// The same without the pairs (`pairs` empty): what the sums need.
+RegressionPairs regression_layout(int n_plots, const DistanceClassTable& classes, const PairSelection& selection,
+                                  int n_categories);
+
+/// Visits the pairs of a regression in the order k < l, one at a time (no
+/// table of O(plots^2) pairs), `layout` from regression_layout.
+void for_each_regression_pair(int n_plots, const DistanceClassTable& classes, const PairSelection& selection,
+                              const PlotPositions& positions, const RegressionPairs& layout,
+                              const std::function<void(const RegressionPairs::Pair&)>& visit);
+
+/// The sums of one statistic's regressions over the pairs of a
+/// RegressionPairs, added pair by pair in their order.
+class RegressionSums {
+ public:
+  explicit RegressionSums(const RegressionPairs& pairs);
+  /// Clears the sums for another statistic.
+  void clear();
+  /// Adds the value v of pair `pair` (an element of pairs.pairs, or any
+  /// record with its distance_class, set, distance and ln_distance).
+  template <typename Pair>
+  void add(const Pair& pair, double v) {
+    class_count_[static_cast<std::size_t>(pair.distance_class)] += 1;
+    class_sum_[static_cast<std::size_t>(pair.distance_class)] += v;
+    linear_[static_cast<std::size_t>(pair.set)].add(pair.distance, v);
+    if (pair.distance != 0) logarithmic_[static_cast<std::size_t>(pair.set)].add(pair.ln_distance, v);
+  }
+  /// The row of the regressions of the values added.
+  void finish(RegressionRow& row);
+
+ private:
+  const RegressionPairs& pairs_;
+  std::vector<core::PairedSums> linear_, logarithmic_;
+  std::vector<double> class_sum_;
+  std::vector<int> class_count_;
+};
+
+/// The row of the regressions of `statistic` (a pairwise matrix [0..n][0..n])
+/// over `pairs`, pairs whose statistic is MISSING_VALUE left out; `sums`
+/// (over the same pairs) is cleared first.
+void regress_pairs(const RegressionPairs& pairs, const PairwiseStatMatrix& statistic, RegressionSums& sums,
+                   RegressionRow& row);
 
 /// Averages `statistic` (a pairwise matrix [0..n][0..n]) over the selected
 /// pairs k < l by distance class and regresses it on distance and ln

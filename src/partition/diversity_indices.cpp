@@ -1,10 +1,12 @@
 #include "partition/diversity_indices.hpp"
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "core/constants.hpp"
 #include "partition/clade_order.hpp"
+#include "phylogeny/tree_divergences.hpp"
 
 namespace quorvel::partition {
 
@@ -62,12 +64,38 @@ void mark_tips(const SpeciesTree& tree, int n_species, const double* row, std::v
 
 bool usable(float d) { return std::isfinite(d); }
 
+// The divergences of one species with every species (row[j], j = 1..s):
+// rows of the table, or computed from the tree one at a time.
+class DivergenceRowSource {
+ public:
+  DivergenceRowSource(const SpeciesDistances& distances, int n_species) : distances_(distances) {
+    if (distances.tree) {
+      rows_ = std::make_unique<phylogeny::DivergenceRows>(*distances.tree, *distances.tip_of_species, n_species);
+      buffer_.assign(static_cast<std::size_t>(n_species) + 1, 0.0f);
+    }
+  }
+  const float* row(int i) {
+    if (!rows_) return &(*distances_.matrix)(i, 0);
+    if (i != cached_) {
+      rows_->fill(i, buffer_.data());
+      cached_ = i;
+    }
+    return buffer_.data();
+  }
+
+ private:
+  const SpeciesDistances& distances_;
+  std::unique_ptr<phylogeny::DivergenceRows> rows_;
+  std::vector<float> buffer_;
+  int cached_ = -1;
+};
+
 double ratio(double numerator, double denominator) {
   return denominator == 0.0 ? MISSING_VALUE : numerator / denominator;
 }
 
-PlotDiversity row_indices(const DiversityIndicesInput& in, int r, const CladeOrder* order, std::vector<int>& present,
-                          std::vector<int>& counts) {
+PlotDiversity row_indices(const DiversityIndicesInput& in, int r, const CladeOrder* order, DivergenceRowSource* rows,
+                          std::vector<int>& present, std::vector<int>& counts) {
   const core::DMatrix& A = *in.abundances;
   PlotDiversity out;
   std::vector<int> species;
@@ -75,13 +103,13 @@ PlotDiversity row_indices(const DiversityIndicesInput& in, int r, const CladeOrd
     if (A(r, j) != 0.0) species.push_back(j);
   }
   out.richness = static_cast<int>(species.size());
-  if (in.divergences) {
-    const core::FMatrix& D = *in.divergences;
+  if (rows) {
     double sum = 0.0;
     long pairs = 0;
     for (std::size_t a = 0; a < species.size(); ++a) {
+      const float* row = rows->row(species[a]);
       for (std::size_t b = a + 1; b < species.size(); ++b) {
-        const float d = D(species[a], species[b]);
+        const float d = row[species[b]];
         if (!usable(d)) continue;
         sum += d;
         ++pairs;
@@ -105,9 +133,8 @@ struct PlotSums {
   std::vector<long> species_pairs;        // number of such species
 };
 
-void plot_sums(const DiversityIndicesInput& in, int k, PlotSums& sums) {
+void plot_sums(const DiversityIndicesInput& in, int k, DivergenceRowSource& rows, PlotSums& sums) {
   const core::DMatrix& A = *in.abundances;
-  const core::FMatrix& D = *in.divergences;
   const std::size_t size = static_cast<std::size_t>(in.n_species) + 1;
   sums.individual_sum.assign(size, 0.0);
   sums.individual_weight.assign(size, 0.0);
@@ -116,8 +143,9 @@ void plot_sums(const DiversityIndicesInput& in, int k, PlotSums& sums) {
   for (int i = 1; i <= in.n_species; ++i) {
     const double a = A(k, i);
     if (a == 0.0) continue;
+    const float* row = rows.row(i);
     for (int j = 1; j <= in.n_species; ++j) {
-      const float d = D(i, j);
+      const float d = row[j];
       if (!usable(d)) continue;
       const std::size_t sj = static_cast<std::size_t>(j);
       sums.individual_sum[sj] += a * d;
@@ -130,7 +158,8 @@ void plot_sums(const DiversityIndicesInput& in, int k, PlotSums& sums) {
   }
 }
 
-void pair_indices(const DiversityIndicesInput& in, const CladeOrder* order, DiversityIndices& out) {
+void pair_indices(const DiversityIndicesInput& in, const CladeOrder* order, DivergenceRowSource* divergence_rows,
+                  DiversityIndices& out) {
   const core::DMatrix& A = *in.abundances;
   const std::vector<PlotDiversity>& rows = out.plots;
   std::vector<int> present_k, present_l, present, counts_k, counts_l, counts;
@@ -140,7 +169,7 @@ void pair_indices(const DiversityIndicesInput& in, const CladeOrder* order, Dive
       mark_tips(in.tree, in.n_species, A[k].data(), present_k);
       count_present_tips(*order, present_k, counts_k);
     }
-    if (in.divergences) plot_sums(in, k, sums);
+    if (divergence_rows) plot_sums(in, k, *divergence_rows, sums);
     for (int l = k + 1; l <= in.n_plots; ++l) {
       int union_size = 0;
       double individual_sum = 0.0, individual_weight = 0.0, species_sum = 0.0;
@@ -148,7 +177,7 @@ void pair_indices(const DiversityIndicesInput& in, const CladeOrder* order, Dive
       for (int j = 1; j <= in.n_species; ++j) {
         const double a = A(l, j);
         if (a != 0.0 || A(k, j) != 0.0) ++union_size;
-        if (a == 0.0 || !in.divergences) continue;
+        if (a == 0.0 || !divergence_rows) continue;
         const std::size_t sj = static_cast<std::size_t>(j);
         individual_sum += a * sums.individual_sum[sj];
         individual_weight += a * sums.individual_weight[sj];
@@ -168,7 +197,7 @@ void pair_indices(const DiversityIndicesInput& in, const CladeOrder* order, Dive
         count_present_tips(*order, present, counts);
         pair.pj = phylogenetic_jaccard(in.tree, *order, counts_k, counts_l, counts);
       }
-      if (in.divergences) {
+      if (divergence_rows) {
         pair.mean_individual_divergence = ratio(individual_sum, individual_weight);
         pair.mean_species_divergence = ratio(species_sum, static_cast<double>(species_pairs));
       }
@@ -192,11 +221,14 @@ DiversityIndices diversity_indices(const DiversityIndicesInput& in) {
   const CladeOrder* tree_order = in.tree.nodes ? &order : nullptr;
   DiversityIndices out;
   out.n_plots = in.n_plots;
-  out.has_divergences = in.divergences != nullptr;
+  out.has_divergences = in.divergences.given();
   out.has_tree = in.tree.nodes != nullptr;
   std::vector<int> present, counts;
-  for (int r = 0; r <= in.n_plots; ++r) out.plots.push_back(row_indices(in, r, tree_order, present, counts));
-  if (in.n_plots > 1) pair_indices(in, tree_order, out);
+  std::unique_ptr<DivergenceRowSource> divergence_rows;
+  if (in.divergences.given()) divergence_rows = std::make_unique<DivergenceRowSource>(in.divergences, in.n_species);
+  for (int r = 0; r <= in.n_plots; ++r)
+    out.plots.push_back(row_indices(in, r, tree_order, divergence_rows.get(), present, counts));
+  if (in.n_plots > 1) pair_indices(in, tree_order, divergence_rows.get(), out);
   return out;
 }
 

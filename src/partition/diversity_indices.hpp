@@ -4,6 +4,7 @@
 
 #include "core/arrays.hpp"
 #include "core/constants.hpp"
+#include "partition/species_distances.hpp"
 #include "phylogeny/tree_node.hpp"
 
 namespace quorvel::partition {
@@ -28,9 +29,9 @@ double phylogenetic_diversity(const SpeciesTree& tree, int n_species, const doub
 struct DiversityIndicesInput {
   int n_plots = 0;
   int n_species = 0;
-  const core::DMatrix* abundances = nullptr;   ///< [0..n][0..s]; row 0 the pooled sample of the partition
-  const core::FMatrix* divergences = nullptr;  ///< [0..s][0..s], or null
-  SpeciesTree tree;                            ///< nodes null: no tree
+  const core::DMatrix* abundances = nullptr;  ///< [0..n][0..s]; row 0 the pooled sample of the partition
+  SpeciesDistances divergences;               ///< a table or a tree (none: no divergence columns)
+  SpeciesTree tree;                           ///< nodes null: no tree
 };
 
 /// Richness, mean divergence between species and PD (Faith's, of the plot's

@@ -169,7 +169,7 @@ void clade_species_pool(PartitionWorkspace& ws, const std::vector<int>& pool, co
 // Mean divergences among the species of the pooled sample (step "species
 // pool"): unweighted (DELTAp) and weighted by the product of the pooled
 // abundances (Dp*), overall and cumulated by interval.
-void species_pool(const PartitionWorkspace& ws, const std::vector<int>& pool, const core::DMatrix& A, int R,
+void species_pool(PartitionWorkspace& ws, const std::vector<int>& pool, const core::DMatrix& A, int R,
                   PartitionTables& tables) {
   IntervalPartition& Pstar = tables.interval[kStatisticPStar];
   IntervalPartition& PI = tables.interval[kStatisticPI];
@@ -177,17 +177,16 @@ void species_pool(const PartitionWorkspace& ws, const std::vector<int>& pool, co
   std::vector<double> W(static_cast<std::size_t>(R) + 1, 0.0), K(static_cast<std::size_t>(R) + 1, 0.0);
   for (int m = 0; m <= R; ++m) Pstar(2, m) = PI(2, m) = S(2, m) = 0.0;
   const double total = A(0, 0);
-  const int s = ws.n_species;
   double total_x = 0, total_pairs = 0;
   for (std::size_t p = 0; p < pool.size(); ++p) {
     const int i = pool[p];
     const double ai = A(0, i + 1) * total;
+    const kernel::DivergenceRow row = kernel::divergence_row(ws, i);
     for (std::size_t q = p + 1; q < pool.size(); ++q) {
       const int j = pool[q];
-      const std::size_t cell = static_cast<std::size_t>(i) * s + j;
-      const int slot = ws.slot_of_pair[cell];
+      const int slot = row.slot[j];
       if (slot == ws.n_slots) continue;
-      const double d = ws.divergence_of_pair[cell];
+      const double d = row.divergence[j];
       const int m = ws.value_slots ? ws.interval_of_slot[static_cast<std::size_t>(slot)] : slot + 1;
       const double x = ai * (A(0, j + 1) * total);
       W[static_cast<std::size_t>(m)] += x;
@@ -204,17 +203,15 @@ void species_pool(const PartitionWorkspace& ws, const std::vector<int>& pool, co
   finish_pool(tables, W, K, total_x, total_pairs, R);
 }
 
-// The partition with divergences from a matrix (or none), or, when `clades`
-// is given, from the ages of common ancestors on a tree.
-void partition(int n, int s, core::DMatrix& A, int data_type, const PairSelection& selection,
-               const core::FMatrix* divergences, const CladeDivergences* clades, int R, const core::DVector& limits,
-               PlotWeighting weighting, PartitionTables& tables, PartitionWorkspace& ws) {
+}  // namespace
+
+void compute_diversity_partition(int n, int s, core::DMatrix& A, int data_type, const PairSelection& selection,
+                                 const SpeciesDistances& distances, int R, const core::DVector& limits,
+                                 PlotWeighting weighting, PartitionTables& tables, PartitionWorkspace& ws) {
   const int R1 = R + 1;
   const int width = kQuantities * R1;
-  if (clades)
-    kernel::code_clades(ws, s, *clades, R, limits);
-  else
-    kernel::code_divergences(ws, s, divergences, R, limits);
+  const bool clades = distances.clades != nullptr;
+  kernel::code_distances(ws, s, distances, R, limits);
 
   // Plot weights.
   ws.weights.assign(static_cast<std::size_t>(n) + 1, 0.0);
@@ -259,10 +256,7 @@ void partition(int n, int s, core::DMatrix& A, int data_type, const PairSelectio
     ++weighted_plots;
     last_weighted = k;
     bool undefined_draws = false;
-    if (clades)
-      kernel::clade_within_sums(ws, k, data_type, A(k, 0), ws.raw.data(), undefined_draws);
-    else
-      kernel::within_plot_sums(ws, k, data_type, A(k, 0), ws.raw.data(), undefined_draws);
+    kernel::within_plot_sums(ws, k, data_type, A(k, 0), ws.raw.data(), undefined_draws);
     double* Xk = ws.within.data() + static_cast<std::size_t>(k) * width;
     finish_pair(ws.raw.data(), R, undefined_draws, Xk);
     bool complete = true;
@@ -304,10 +298,7 @@ void partition(int n, int s, core::DMatrix& A, int data_type, const PairSelectio
     for (int l = k + 1; l <= n; ++l)
       if (w[l] != 0.0 && list_size(l) != 0 && selection.selects(k, l)) partners.push_back(l);
     if (partners.empty()) continue;
-    if (clades)
-      kernel::clade_channel_sums(ws, k, true);
-    else
-      kernel::plot_channel_sums(ws, k);
+    kernel::plot_channel_sums(ws, k);
     const double* Xk = ws.within.data() + static_cast<std::size_t>(k) * width;
     for (int l : partners) {
       kernel::pair_sums(ws, l, ws.raw.data());
@@ -371,34 +362,16 @@ void partition(int n, int s, core::DMatrix& A, int data_type, const PairSelectio
 
   if (clades)
     clade_species_pool(ws, pool, A, R, tables);
-  else if (divergences)
+  else if (distances.given())
     species_pool(ws, pool, A, R, tables);
-}
-
-}  // namespace
-
-void compute_diversity_partition(int n_plots, int n_species, core::DMatrix& abundances, int data_type,
-                                 const PairSelection& selection, const core::FMatrix* divergences, int n_intervals,
-                                 const core::DVector& limits, PlotWeighting weighting, PartitionTables& tables,
-                                 PartitionWorkspace& workspace) {
-  partition(n_plots, n_species, abundances, data_type, selection, divergences, nullptr, n_intervals, limits, weighting,
-            tables, workspace);
-}
-
-void compute_diversity_partition(int n_plots, int n_species, core::DMatrix& abundances, int data_type,
-                                 const PairSelection& selection, const CladeDivergences& clades, int n_intervals,
-                                 const core::DVector& limits, PlotWeighting weighting, PartitionTables& tables,
-                                 PartitionWorkspace& workspace) {
-  partition(n_plots, n_species, abundances, data_type, selection, nullptr, &clades, n_intervals, limits, weighting,
-            tables, workspace);
 }
 
 void compute_diversity_partition(int n_plots, int n_species, core::DMatrix& abundances, int data_type,
                                  const PairSelection& selection, const core::FMatrix* divergences, int n_intervals,
                                  const core::DVector& limits, PlotWeighting weighting, PartitionTables& tables) {
   PartitionWorkspace workspace;
-  compute_diversity_partition(n_plots, n_species, abundances, data_type, selection, divergences, n_intervals, limits,
-                              weighting, tables, workspace);
+  compute_diversity_partition(n_plots, n_species, abundances, data_type, selection, table_distances(divergences),
+                              n_intervals, limits, weighting, tables, workspace);
 }
 
 }  // namespace quorvel::partition

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "core/arrays.hpp"
-#include "partition/clade_divergences.hpp"
 #include "partition/partition_types.hpp"
 #include "partition/partition_workspace.hpp"
+#include "partition/species_distances.hpp"
 
 namespace quorvel::partition {
 
@@ -28,31 +28,25 @@ namespace quorvel::partition {
 ///   of kept plots without an among value of its own is out of the among
 ///   value only. Plots of total 0 form no pair. With a single weighted plot
 ///   the within values are that plot's.
-/// - `divergences`: floats [0..s][0..s] (element [0][0] not read), or null for
-///   divergence 0 within and 1 between species. Trait distances may be passed
-///   instead for the trait statistics. A MISSING_VALUE divergence leaves the
-///   species pair out of every sum.
+/// - `distances`: the divergences between species (SpeciesDistances: a
+///   table, a tree read one row at a time, or the clade view of a dated tree,
+///   whose sums over clades give the values the table would give), or none
+///   for divergence 0 within and 1 between species. Trait distances may be
+///   passed instead for the trait statistics. A species pair without
+///   divergence (MISSING_VALUE, or a species without tip) is left out of
+///   every sum.
 /// - `limits`: t[1..n_intervals], increasing, t[1] = 0.
 /// - `tables`: from make_partition_tables; pairwise cells of pairs that are not
 ///   computed keep their value. Unguarded ratios give MISSING_VALUE.
 /// - `workspace`: reused storage; one per thread. Calls on different
 ///   workspaces and outputs may run concurrently.
 void compute_diversity_partition(int n_plots, int n_species, core::DMatrix& abundances, int data_type,
-                                 const PairSelection& selection, const core::FMatrix* divergences, int n_intervals,
+                                 const PairSelection& selection, const SpeciesDistances& distances, int n_intervals,
                                  const core::DVector& limits, PlotWeighting weighting, PartitionTables& tables,
                                  PartitionWorkspace& workspace);
 
-/// The same with divergences that are ages of common ancestors on a tree
-/// (an ultrametric tree or a classification), given by the tree and the tip
-/// of every species: the values are those of the matrix that
-/// clade_divergence_matrix gives, computed from clade sums, so a randomization
-/// that moves species between tips builds no matrix.
-void compute_diversity_partition(int n_plots, int n_species, core::DMatrix& abundances, int data_type,
-                                 const PairSelection& selection, const CladeDivergences& clades, int n_intervals,
-                                 const core::DVector& limits, PlotWeighting weighting, PartitionTables& tables,
-                                 PartitionWorkspace& workspace);
-
-/// The same with a workspace of its own (for single calls).
+/// The same with a table of divergences (or none) and a workspace of its own
+/// (for single calls).
 void compute_diversity_partition(int n_plots, int n_species, core::DMatrix& abundances, int data_type,
                                  const PairSelection& selection, const core::FMatrix* divergences, int n_intervals,
                                  const core::DVector& limits, PlotWeighting weighting, PartitionTables& tables);

@@ -1,33 +1,144 @@
 #include "partition/partition_kernel.hpp"
 
-#include "core/constants.hpp"
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+
+#include "core/constants.hpp"
 
 namespace quorvel::partition::kernel {
 
 namespace {
 
+using Coding = PartitionWorkspace::Coding;
+
+std::size_t at(int index) { return static_cast<std::size_t>(index); }
+
 bool is_absent(float d) { return !std::isfinite(d); }
 
-// True when the workspace already codes this matrix with these limits; the
-// comparison is far cheaper than the coding and than one partition.
-bool same_coding(const PartitionWorkspace& ws, int s, const core::FMatrix* divergences, int n_intervals,
-                 const core::DVector& limits) {
-  if (!ws.coded || ws.clade_mode || ws.n_species != s || ws.n_intervals != n_intervals ||
-      ws.has_divergences != (divergences != nullptr))
-    return false;
+bool same_limits(const PartitionWorkspace& ws, int n_intervals, const core::DVector& limits) {
+  if (ws.n_intervals != n_intervals) return false;
   for (int m = 1; m <= n_intervals; ++m)
-    if (ws.limits[static_cast<std::size_t>(m - 1)] != limits[m]) return false;
-  if (!divergences) return true;
+    if (ws.limits[at(m - 1)] != limits[m]) return false;
+  return true;
+}
+
+void set_limits(PartitionWorkspace& ws, int s, int n_intervals, const core::DVector& limits) {
+  ws.n_species = s;
+  ws.n_intervals = n_intervals;
+  ws.limits.assign(at(n_intervals), 0.0);
+  for (int m = 1; m <= n_intervals; ++m) ws.limits[at(m - 1)] = limits[m];
+}
+
+// A classification has few distinct divergences: one slot per value then
+// needs fewer channels (F and SP per value; M and MS follow by weighting)
+// than four per interval. `values` are the distinct divergences, increasing.
+void choose_slots(PartitionWorkspace& ws, std::vector<float> values) {
+  const int n_values = static_cast<int>(values.size());
+  const int n_intervals = ws.n_intervals;
+  ws.value_slots = 2 * (n_values + 1) < 4 * (n_intervals + 1) && n_values < 65535;
+  ws.n_slots = ws.value_slots ? n_values : n_intervals;
+  ws.slot_stride = ws.n_slots + 1;
+  ws.interval_of_slot.assign(at(ws.n_slots) + 1, 0);
+  ws.value_of_slot.assign(at(ws.n_slots) + 1, 0.0);
+  if (ws.value_slots) {
+    for (int v = 0; v < n_values; ++v) {
+      ws.value_of_slot[at(v)] = values[at(v)];
+      ws.interval_of_slot[at(v)] = interval_of(values[at(v)], n_intervals, ws.limits.data());
+    }
+  } else {
+    for (int m = 1; m <= n_intervals; ++m) ws.interval_of_slot[at(m - 1)] = m;
+  }
+  ws.values = std::move(values);
+}
+
+std::uint16_t slot_of(const PartitionWorkspace& ws, float d) {
+  if (is_absent(d)) return static_cast<std::uint16_t>(ws.n_slots);
+  if (ws.value_slots)
+    return static_cast<std::uint16_t>(std::lower_bound(ws.values.begin(), ws.values.end(), d) - ws.values.begin());
+  return static_cast<std::uint16_t>(interval_of(d, ws.n_intervals, ws.limits.data()) - 1);
+}
+
+// True when the workspace already codes this table with these limits; the
+// comparison is far cheaper than the coding and than one partition.
+bool same_table(const PartitionWorkspace& ws, int s, const core::FMatrix& table, int n_intervals,
+                const core::DVector& limits) {
+  if (ws.coding != Coding::kTable || ws.n_species != s || !same_limits(ws, n_intervals, limits)) return false;
   for (int i = 1; i <= s; ++i) {
-    const float* row = &(*divergences)(i, 1);
-    if (std::memcmp(row, ws.divergence_copy.data() + static_cast<std::size_t>(i - 1) * s, sizeof(float) * s) != 0)
-      return false;
+    const float* row = &table(i, 1);
+    if (std::memcmp(row, ws.divergence_copy.data() + at(i - 1) * at(s), sizeof(float) * at(s)) != 0) return false;
   }
   return true;
+}
+
+void code_table(PartitionWorkspace& ws, int s, const core::FMatrix& table, int n_intervals,
+                const core::DVector& limits) {
+  if (same_table(ws, s, table, n_intervals, limits)) return;
+  const std::size_t cells = at(s) * at(s);
+  ws.coding = Coding::kTable;
+  set_limits(ws, s, n_intervals, limits);
+  ws.divergence_copy.resize(cells);
+  for (int i = 1; i <= s; ++i)
+    for (int j = 1; j <= s; ++j) ws.divergence_copy[at(i - 1) * at(s) + at(j - 1)] = table(i, j);
+  std::vector<float> values;
+  values.reserve(cells);
+  for (float d : ws.divergence_copy)
+    if (!is_absent(d)) values.push_back(d);
+  std::sort(values.begin(), values.end());
+  values.erase(std::unique(values.begin(), values.end()), values.end());
+  choose_slots(ws, std::move(values));
+  ws.slot_of_pair.resize(cells);
+  ws.divergence_of_pair.resize(cells);
+  for (std::size_t c = 0; c < cells; ++c) {
+    const float d = ws.divergence_copy[c];
+    ws.slot_of_pair[c] = slot_of(ws, d);
+    ws.divergence_of_pair[c] = is_absent(d) ? 0.0f : d;
+  }
+}
+
+// Divergence 0 within a species and 1 between species, coded as two values.
+void code_unit(PartitionWorkspace& ws, int s, int n_intervals, const core::DVector& limits) {
+  if (ws.coding == Coding::kUnit && ws.n_species == s && same_limits(ws, n_intervals, limits)) return;
+  ws.coding = Coding::kUnit;
+  set_limits(ws, s, n_intervals, limits);
+  choose_slots(ws, s > 1 ? std::vector<float>{0.0f, 1.0f} : std::vector<float>{0.0f});
+  ws.cached_row = -1;
+  ws.row_slots.assign(at(s), 0);
+  ws.row_divergences.assign(at(s), 0.0f);
+}
+
+// Divergences one row at a time from a tree. The slots need the distinct
+// divergences only while they are few enough for value slots (a star tree,
+// say): the count stops as soon as they are too many.
+void code_rows(PartitionWorkspace& ws, int s, const phylogeny::Phylogeny& tree, const core::IVector& tips,
+               int n_intervals, const core::DVector& limits) {
+  const bool same_tips =
+      !ws.row_tips.empty() && ws.row_tips.hi() == tips.hi() && ws.row_tips.lo() == tips.lo() &&
+      std::equal(&tips[tips.lo()], &tips[tips.lo()] + (tips.hi() - tips.lo() + 1), &ws.row_tips[tips.lo()]);
+  if (ws.coding == Coding::kRows && ws.row_tree == &tree && ws.n_species == s && same_tips &&
+      same_limits(ws, n_intervals, limits))
+    return;
+  ws.coding = Coding::kRows;
+  set_limits(ws, s, n_intervals, limits);
+  ws.row_tree = &tree;
+  ws.row_tips = tips;
+  ws.rows = std::make_unique<phylogeny::DivergenceRows>(tree, ws.row_tips, s);
+  ws.row_buffer.assign(at(s) + 1, 0.0f);
+  const std::size_t cap = at(2 * n_intervals + 1);  // value slots need fewer distinct values
+  std::vector<float> values;
+  for (int i = 1; i <= s && values.size() < cap; ++i) {
+    ws.rows->fill(i, ws.row_buffer.data());
+    for (int j = 1; j <= s && values.size() < cap; ++j) {
+      const float d = ws.row_buffer[at(j)];
+      if (is_absent(d)) continue;
+      const auto place = std::lower_bound(values.begin(), values.end(), d);
+      if (place == values.end() || *place != d) values.insert(place, d);
+    }
+  }
+  choose_slots(ws, std::move(values));
+  ws.cached_row = -1;
+  ws.row_slots.assign(at(s), 0);
+  ws.row_divergences.assign(at(s), 0.0f);
 }
 
 }  // namespace
@@ -38,76 +149,57 @@ int interval_of(double d, int n_intervals, const double* limits) {
   return m;
 }
 
-void code_divergences(PartitionWorkspace& ws, int s, const core::FMatrix* divergences, int n_intervals,
-                      const core::DVector& limits) {
-  if (same_coding(ws, s, divergences, n_intervals, limits)) return;
-  const std::size_t cells = static_cast<std::size_t>(s) * static_cast<std::size_t>(s);
-  ws.coded = true;
-  ws.clade_mode = false;
-  ws.has_divergences = divergences != nullptr;
-  ws.n_species = s;
-  ws.n_intervals = n_intervals;
-  ws.limits.assign(static_cast<std::size_t>(n_intervals), 0.0);
-  for (int m = 1; m <= n_intervals; ++m) ws.limits[static_cast<std::size_t>(m - 1)] = limits[m];
-  ws.divergence_copy.resize(cells);
-  for (int i = 1; i <= s; ++i)
-    for (int j = 1; j <= s; ++j)
-      ws.divergence_copy[static_cast<std::size_t>(i - 1) * s + (j - 1)] =
-          divergences ? (*divergences)(i, j) : (i == j ? 0.0f : 1.0f);
-
-  // A classification has few distinct divergences: one slot per value then
-  // needs fewer channels (F and SP per value; M and MS follow by weighting)
-  // than four per interval.
-  std::vector<float> values;
-  values.reserve(cells);
-  for (float d : ws.divergence_copy)
-    if (!is_absent(d)) values.push_back(d);
-  std::sort(values.begin(), values.end());
-  values.erase(std::unique(values.begin(), values.end()), values.end());
-  const int n_values = static_cast<int>(values.size());
-  ws.value_slots = 2 * (n_values + 1) < 4 * (n_intervals + 1) && n_values < 65535;
-  ws.n_slots = ws.value_slots ? n_values : n_intervals;
-  ws.slot_stride = ws.n_slots + 1;
-  ws.interval_of_slot.assign(static_cast<std::size_t>(ws.n_slots) + 1, 0);
-  ws.value_of_slot.assign(static_cast<std::size_t>(ws.n_slots) + 1, 0.0);
-  if (ws.value_slots) {
-    for (int v = 0; v < n_values; ++v) {
-      ws.value_of_slot[static_cast<std::size_t>(v)] = values[static_cast<std::size_t>(v)];
-      ws.interval_of_slot[static_cast<std::size_t>(v)] =
-          interval_of(values[static_cast<std::size_t>(v)], n_intervals, ws.limits.data());
-    }
+void code_distances(PartitionWorkspace& ws, int s, const SpeciesDistances& distances, int n_intervals,
+                    const core::DVector& limits) {
+  if (distances.clades) {
+    code_clades(ws, s, *distances.clades, *distances.tip_of_species, n_intervals, limits);
+  } else if (distances.tree) {
+    code_rows(ws, s, *distances.tree, *distances.tip_of_species, n_intervals, limits);
+  } else if (distances.matrix) {
+    code_table(ws, s, *distances.matrix, n_intervals, limits);
   } else {
-    for (int m = 1; m <= n_intervals; ++m) ws.interval_of_slot[static_cast<std::size_t>(m - 1)] = m;
-  }
-
-  ws.slot_of_pair.resize(cells);
-  ws.divergence_of_pair.resize(cells);
-  for (std::size_t c = 0; c < cells; ++c) {
-    const float d = ws.divergence_copy[c];
-    if (is_absent(d)) {
-      ws.slot_of_pair[c] = static_cast<std::uint16_t>(ws.n_slots);
-      ws.divergence_of_pair[c] = 0.0f;
-      continue;
-    }
-    int slot;
-    if (ws.value_slots)
-      slot = static_cast<int>(std::lower_bound(values.begin(), values.end(), d) - values.begin());
-    else
-      slot = interval_of(d, n_intervals, ws.limits.data()) - 1;
-    ws.slot_of_pair[c] = static_cast<std::uint16_t>(slot);
-    ws.divergence_of_pair[c] = d;
+    code_unit(ws, s, n_intervals, limits);
   }
 }
 
-void within_plot_sums(const PartitionWorkspace& ws, int k, int data_type, double plot_total, double* raw,
+DivergenceRow divergence_row(PartitionWorkspace& ws, int i) {
+  const int s = ws.n_species;
+  if (ws.coding == Coding::kTable) {
+    const std::size_t row = at(i) * at(s);
+    return {ws.slot_of_pair.data() + row, ws.divergence_of_pair.data() + row};
+  }
+  if (ws.cached_row != i) {
+    ws.cached_row = i;
+    if (ws.coding == Coding::kRows) {
+      ws.rows->fill(i + 1, ws.row_buffer.data());
+      for (int j = 0; j < s; ++j) {
+        const float d = ws.row_buffer[at(j) + 1];
+        ws.row_slots[at(j)] = slot_of(ws, d);
+        ws.row_divergences[at(j)] = is_absent(d) ? 0.0f : d;
+      }
+    } else {
+      for (int j = 0; j < s; ++j) {
+        const float d = j == i ? 0.0f : 1.0f;
+        ws.row_slots[at(j)] = slot_of(ws, d);
+        ws.row_divergences[at(j)] = d;
+      }
+    }
+  }
+  return {ws.row_slots.data(), ws.row_divergences.data()};
+}
+
+void within_plot_sums(PartitionWorkspace& ws, int k, int data_type, double plot_total, double* raw,
                       bool& undefined_draws) {
+  if (ws.coding == Coding::kClades) {
+    clade_within_sums(ws, k, data_type, plot_total, raw, undefined_draws);
+    return;
+  }
   const int R = ws.n_intervals;
   const int R1 = R + 1;
-  const int s = ws.n_species;
   std::fill(raw, raw + 4 * R1, 0.0);
   undefined_draws = false;
-  const int begin = ws.list_start[static_cast<std::size_t>(k)];
-  const int end = ws.list_start[static_cast<std::size_t>(k) + 1];
+  const int begin = ws.list_start[at(k)];
+  const int end = ws.list_start[at(k) + 1];
   // With counts, two different individuals of the plot are drawn (without
   // replacement): a pair of distinct species has probability
   // p_i p_j N/(N - 1), a pair within species i p_i (n_i - 1)/(N - 1). The
@@ -120,18 +212,18 @@ void within_plot_sums(const PartitionWorkspace& ws, int k, int data_type, double
   }
   const double scale = without_replacement ? plot_total / (plot_total - 1.0) : 1.0;
   for (int p = begin; p < end; ++p) {
-    const int i = ws.list_species[static_cast<std::size_t>(p)];
-    const double ai = ws.list_abundance[static_cast<std::size_t>(p)];
-    const std::size_t row = static_cast<std::size_t>(i) * s;
+    const int i = ws.list_species[at(p)];
+    const double ai = ws.list_abundance[at(p)];
+    const DivergenceRow row = divergence_row(ws, i);
     for (int q = begin; q < end; ++q) {
-      const int j = ws.list_species[static_cast<std::size_t>(q)];
-      const int slot = ws.slot_of_pair[row + j];
+      const int j = ws.list_species[at(q)];
+      const int slot = row.slot[j];
       if (slot == ws.n_slots) continue;
-      double y = ws.list_abundance[static_cast<std::size_t>(q)] * scale;
+      double y = ws.list_abundance[at(q)] * scale;
       if (i == j && without_replacement) y = (ai * plot_total - 1.0) / (plot_total - 1.0);
       const double x = ai * y;
-      const double d = ws.divergence_of_pair[row + j];
-      const int m = ws.interval_of_slot[static_cast<std::size_t>(slot)];
+      const double d = row.divergence[j];
+      const int m = ws.interval_of_slot[at(slot)];
       raw[kRawF * R1 + m] += x;
       raw[kRawM * R1 + m] += d * x;
       if (d != 0.0) {
@@ -145,22 +237,26 @@ void within_plot_sums(const PartitionWorkspace& ws, int k, int data_type, double
 int channel_count(const PartitionWorkspace& ws) { return (ws.value_slots ? 2 : 4) * ws.slot_stride; }
 
 void plot_channel_sums(PartitionWorkspace& ws, int k) {
+  if (ws.coding == Coding::kClades) {
+    clade_channel_sums(ws, k);
+    return;
+  }
   const int s = ws.n_species;
   const int S = ws.n_slots + 1;  // the last slot gathers the pairs without divergence
   const int C = channel_count(ws);
-  ws.plot_channels.assign(static_cast<std::size_t>(s) * C, 0.0);
+  ws.plot_channels.assign(at(s) * at(C), 0.0);
   double* const channels = ws.plot_channels.data();
-  const int begin = ws.list_start[static_cast<std::size_t>(k)];
-  const int end = ws.list_start[static_cast<std::size_t>(k) + 1];
+  const int begin = ws.list_start[at(k)];
+  const int end = ws.list_start[at(k) + 1];
   for (int p = begin; p < end; ++p) {
-    const std::size_t row = static_cast<std::size_t>(ws.list_species[static_cast<std::size_t>(p)]) * s;
-    const double a = ws.list_abundance[static_cast<std::size_t>(p)];
-    const std::uint16_t* slot = ws.slot_of_pair.data() + row;
-    const float* divergence = ws.divergence_of_pair.data() + row;
+    const double a = ws.list_abundance[at(p)];
+    const DivergenceRow row = divergence_row(ws, ws.list_species[at(p)]);
+    const std::uint16_t* slot = row.slot;
+    const float* divergence = row.divergence;
     if (ws.value_slots) {
       // Channels: abundance sum per value, then species count per value.
       for (int j = 0; j < s; ++j) {
-        double* y = channels + static_cast<std::size_t>(j) * C + slot[j];
+        double* y = channels + at(j) * at(C) + slot[j];
         y[0] += a;
         y[S] += 1.0;
       }
@@ -168,7 +264,7 @@ void plot_channel_sums(PartitionWorkspace& ws, int k) {
       // Channels: F, M (abundance weighted), then SP, MS (presence) per interval.
       for (int j = 0; j < s; ++j) {
         const double d = divergence[j];
-        double* y = channels + static_cast<std::size_t>(j) * C + slot[j];
+        double* y = channels + at(j) * at(C) + slot[j];
         y[0] += a;
         y[S] += a * d;
         y[2 * S] += d != 0.0 ? 1.0 : 0.0;
@@ -200,7 +296,7 @@ void accumulate_any(const double* channels, int C, const int* species, const dou
   const int half = C / 2;
   std::fill(total, total + C, 0.0);
   for (int p = 0; p < count; ++p) {
-    const double* y = channels + static_cast<std::size_t>(species[p]) * C;
+    const double* y = channels + static_cast<std::size_t>(species[p]) * at(C);
     const double a = abundance[p];
     for (int c = 0; c < half; ++c) total[c] += a * y[c];
     for (int c = half; c < C; ++c) total[c] += y[c];
@@ -210,14 +306,18 @@ void accumulate_any(const double* channels, int C, const int* species, const dou
 }  // namespace
 
 void pair_sums(PartitionWorkspace& ws, int l, double* raw) {
+  if (ws.coding == Coding::kClades) {
+    clade_pair_sums(ws, l, true, raw);
+    return;
+  }
   const int R = ws.n_intervals;
   const int R1 = R + 1;
   const int S = ws.slot_stride;
   const int C = channel_count(ws);
-  ws.pair_channels.resize(static_cast<std::size_t>(C));
+  ws.pair_channels.resize(at(C));
   double* total = ws.pair_channels.data();
-  const int begin = ws.list_start[static_cast<std::size_t>(l)];
-  const int count = ws.list_start[static_cast<std::size_t>(l) + 1] - begin;
+  const int begin = ws.list_start[at(l)];
+  const int count = ws.list_start[at(l) + 1] - begin;
   const int* species = ws.list_species.data() + begin;
   const double* abundance = ws.list_abundance.data() + begin;
   const double* channels = ws.plot_channels.data();
@@ -261,8 +361,8 @@ void pair_sums(PartitionWorkspace& ws, int l, double* raw) {
   std::fill(raw, raw + 4 * R1, 0.0);
   if (ws.value_slots) {
     for (int v = 0; v < ws.n_slots; ++v) {
-      const double d = ws.value_of_slot[static_cast<std::size_t>(v)];
-      const int m = ws.interval_of_slot[static_cast<std::size_t>(v)];
+      const double d = ws.value_of_slot[at(v)];
+      const int m = ws.interval_of_slot[at(v)];
       raw[kRawF * R1 + m] += total[v];
       raw[kRawM * R1 + m] += d * total[v];
       if (d != 0.0) {

@@ -10,13 +10,6 @@ namespace quorvel::partition {
 // plots or species out. `abundances` [0..n_plots][0..n_species]: column 0
 // the plot totals, cells (k, j) relative abundances.
 
-/// Species present in a plot with a non-zero total that have no distance to
-/// any other species in `distances` [0..S][0..S] (every cell (i, j), j != i,
-/// MISSING_VALUE): no tip in the tree or the classification, no row in a
-/// divergence file, no trait value. Empty with fewer than two species.
-std::vector<int> species_without_distances(const core::FMatrix& distances, const core::DMatrix& abundances, int n_plots,
-                                           int n_species);
-
 /// The plots that some statistics leave out: without individuals (total 0
 /// or no species), of one individual (counts only), of one species.
 struct PlotsLeftOut {

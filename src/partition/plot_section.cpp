@@ -1,7 +1,10 @@
 #include "partition/plot_section.hpp"
 
+#include <vector>
+
 #include "core/constants.hpp"
 #include "partition/diversity_partition.hpp"
+#include "partition/partition_workspace.hpp"
 
 namespace quorvel::partition {
 
@@ -50,9 +53,10 @@ void prepare_plot_section(PlotSection& section, int n_classes, const core::DVect
 }
 
 void compute_observed_partition(PlotSection& section, core::DMatrix& abundances, int data_type, int n_categories) {
+  PartitionWorkspace workspace;
   compute_diversity_partition(section.n_plots, section.n_species, abundances, data_type, section.selection,
-                              section.distances, section.n_intervals, section.limits, section.weighting,
-                              section.tables);
+                              section.distances, section.n_intervals, section.limits, section.weighting, section.tables,
+                              workspace);
   fill_statistic_summary(section.tables, section.summary);
   // Distance classes are never negative once fixed; without intervals the
   // rows hold the mean over all pairs.
@@ -64,10 +68,26 @@ void compute_observed_partition(PlotSection& section, core::DMatrix& abundances,
 
 void regress_statistics(const PlotSection& section, int n_categories, const PlotPositions& positions,
                         const PartitionTables& tables, int first_code, int last_code, RegressionRow* rows) {
-  for (int code = first_code; code <= last_code; ++code) {
-    regress_on_distance(section.n_plots, section.classes, section.selection, n_categories, positions,
-                        tables.pairwise[code], rows[code]);
-  }
+  // One pass over the pairs, their distance classes, d and ln d computed
+  // once for every statistic, without a table of the pairs.
+  const RegressionPairs layout = regression_layout(section.n_plots, section.classes, section.selection, n_categories);
+  std::vector<RegressionSums> sums;
+  for (int code = first_code; code <= last_code; ++code) sums.emplace_back(layout);
+  for_each_regression_pair(section.n_plots, section.classes, section.selection, positions, layout,
+                           [&](const RegressionPairs::Pair& pair) {
+                             for (int code = first_code; code <= last_code; ++code) {
+                               const double v = tables.pairwise[code](pair.k, pair.l);
+                               if (!is_missing(v)) sums[static_cast<std::size_t>(code - first_code)].add(pair, v);
+                             }
+                           });
+  for (int code = first_code; code <= last_code; ++code)
+    sums[static_cast<std::size_t>(code - first_code)].finish(rows[code]);
+}
+
+void regress_statistics(const RegressionPairs& pairs, const PartitionTables& tables, int first_code, int last_code,
+                        RegressionRow* rows) {
+  RegressionSums sums(pairs);
+  for (int code = first_code; code <= last_code; ++code) regress_pairs(pairs, tables.pairwise[code], sums, rows[code]);
 }
 
 }  // namespace quorvel::partition

@@ -6,6 +6,7 @@
 #include "partition/distance_classes.hpp"
 #include "partition/distance_regression.hpp"
 #include "partition/partition_types.hpp"
+#include "partition/species_distances.hpp"
 
 namespace quorvel::partition {
 
@@ -36,9 +37,9 @@ struct PlotSection {
   /// Statistic codes 1..n_statistics that the section reports (and tests):
   /// I alone without divergences, I, P, P*, PI (or I, T, T*, TAU) otherwise.
   int n_statistics = 4;
-  const core::FMatrix* distances = nullptr;  ///< divergences or trait distances; null: none
-  int n_intervals = 2;                       ///< R
-  core::DVector limits;                      ///< t[1..R]
+  SpeciesDistances distances;  ///< divergences or trait distances (none: 0 within, 1 between species)
+  int n_intervals = 2;         ///< R
+  core::DVector limits;        ///< t[1..R]
   PlotWeighting weighting = PlotWeighting::kEqual;
   PairSelection selection;
   DistanceClassTable classes;
@@ -71,5 +72,10 @@ void compute_observed_partition(PlotSection& section, core::DMatrix& abundances,
 /// given plot positions (the section's classes and selection).
 void regress_statistics(const PlotSection& section, int n_categories, const PlotPositions& positions,
                         const PartitionTables& tables, int first_code, int last_code, RegressionRow* rows);
+
+/// The same over pairs fixed beforehand (regression_pairs of the section,
+/// computed once for every randomization that keeps the plots in place).
+void regress_statistics(const RegressionPairs& pairs, const PartitionTables& tables, int first_code, int last_code,
+                        RegressionRow* rows);
 
 }  // namespace quorvel::partition

@@ -35,9 +35,15 @@ void retain_species(const std::vector<char>& keep, int n_plots, int n_species, i
   }
 }
 
-int find_clade(const std::string& clade_name, const NodeTable& nodes, int n_tips, int n_nodes) {
+CladeTips find_clade(const std::string& clade_name, const Phylogeny& tree) {
+  // The table as read: a labelled node whose zero-length branch was
+  // dissolved still names the tips of its clade.
+  const NodeTable nodes = node_table(tree);
+  const int n_tips = tree.n_tips;
+  const int n_nodes = tree.last_number;
   for (int k = n_tips + 1; k <= n_nodes; ++k) {
-    if (nodes[k].name.compare(0, kNameLimit, clade_name, 0, kNameLimit) == 0) return k;
+    if (nodes[k].name.compare(0, kNameLimit, clade_name, 0, kNameLimit) == 0)
+      return {nodes[k].first_tip, nodes[k].last_tip};
   }
   // The whole tree in place of an unknown clade would be an analysis of
   // other data than asked.
@@ -60,15 +66,14 @@ int find_clade(const std::string& clade_name, const NodeTable& nodes, int n_tips
   core::stop_run(message + "\nPress any key to stop.", core::kStoppedStatus);
 }
 
-void reduce_data_to_clade(const std::string& clade_name, const NodeTable& nodes, int n_tips, int n_nodes, int n_species,
-                          const core::IVector& leaf_of_species, int n_plots, const core::NameTable& plot_names,
-                          int data_type, core::DMatrix& abundances) {
-  const int clade = find_clade(clade_name, nodes, n_tips, n_nodes);
-  const int first = nodes[clade].first_tip;
-  const int last = nodes[clade].last_tip;
+void reduce_data_to_clade(const std::string& clade_name, const Phylogeny& tree, int n_species, int n_plots,
+                          const core::NameTable& plot_names, int data_type, core::DMatrix& abundances) {
+  const CladeTips clade = find_clade(clade_name, tree);
+  const int first = clade.first_tip;
+  const int last = clade.last_tip;
   std::vector<char> keep(static_cast<std::size_t>(n_species) + 1, 0);
   for (int s = 1; s <= n_species; ++s) {
-    const int tip = leaf_of_species[s];
+    const int tip = tree.tip_of(s);
     keep[static_cast<std::size_t>(s)] = tip != 0 && tip >= first && tip <= last;
   }
   retain_species(keep, n_plots, n_species, data_type, abundances);

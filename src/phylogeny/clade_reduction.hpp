@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "core/arrays.hpp"
-#include "phylogeny/tree_node.hpp"
+#include "phylogeny/phylogeny.hpp"
 
 namespace quorvel::phylogeny {
 
@@ -19,20 +19,26 @@ namespace quorvel::phylogeny {
 void retain_species(const std::vector<char>& keep, int n_plots, int n_species, int data_type,
                     core::DMatrix& abundances);
 
-/// Index of the first internal node (in table order, n_tips + 1..n_nodes)
-/// named `clade_name` (compared over its first 49 characters). When no node
-/// has that name, stops the run (status 3) listing the names of the clades.
-int find_clade(const std::string& clade_name, const NodeTable& nodes, int n_tips, int n_nodes);
+/// The tips first_tip..last_tip of a clade.
+struct CladeTips {
+  int first_tip = 0;
+  int last_tip = 0;
+};
 
-/// Restricts the community data to one clade, the node find_clade gives
+/// The tips of the first internal node of the table as read (in table order,
+/// dissolved nodes included) named `clade_name` (compared over its first 49
+/// characters). When no node has that name, stops the run (status 3) listing
+/// the names of the clades.
+CladeTips find_clade(const std::string& clade_name, const Phylogeny& tree);
+
+/// Restricts the community data to one clade, the tips find_clade gives
 /// (an unknown name stops the run): every species whose tip lies outside
-/// its tip range, or that has no tip, leaves every row 0..n_plots of
+/// that range, or that has no tip, leaves every row 0..n_plots of
 /// `abundances` (retain_species: each plot keeps as its total its count of
 /// the individuals of the clade). A row left with no species of the clade
 /// has a total of 0 and relative abundances 0, with a console warning naming
 /// the plot (row 0: the whole data set).
-void reduce_data_to_clade(const std::string& clade_name, const NodeTable& nodes, int n_tips, int n_nodes, int n_species,
-                          const core::IVector& leaf_of_species, int n_plots, const core::NameTable& plot_names,
-                          int data_type, core::DMatrix& abundances);
+void reduce_data_to_clade(const std::string& clade_name, const Phylogeny& tree, int n_species, int n_plots,
+                          const core::NameTable& plot_names, int data_type, core::DMatrix& abundances);
 
 }  // namespace quorvel::phylogeny

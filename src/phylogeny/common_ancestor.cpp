@@ -4,22 +4,23 @@ namespace quorvel::phylogeny {
 
 namespace {
 
-bool holds(const TreeNode& node, int tip) { return tip >= node.first_tip && tip <= node.last_tip; }
+bool holds(const PhylogenyNode& node, int tip) { return tip >= node.first_tip && tip <= node.last_tip; }
 
 }  // namespace
 
-int most_recent_common_ancestor(const NodeTable& nodes, int tip_a, int tip_b) {
+int most_recent_common_ancestor(const Phylogeny& tree, int tip_a, int tip_b) {
   int node = tip_a;
-  // No honest climb takes more steps than there are nodes: a cyclic table
-  // gives 0 instead of a hang.
-  for (int steps = 0; node != 0 && steps <= nodes.hi(); ++steps) {
-    if (holds(nodes[node], tip_b)) return node;
-    node = nodes[node].upper_node;
+  // No honest climb takes more steps than there are nodes.
+  for (int steps = 0; node != 0 && steps <= tree.n_nodes(); ++steps) {
+    const PhylogenyNode& current = tree.nodes[static_cast<std::size_t>(node)];
+    if (holds(current, tip_b)) return node;
+    node = current.parent;
   }
   return 0;
 }
 
-void common_ancestors_of_tip(const NodeTable& nodes, int n_tips, int tip, core::IVector& ancestors) {
+void common_ancestors_of_tip(const Phylogeny& tree, int tip, core::IVector& ancestors) {
+  const int n_tips = tree.n_tips;
   if (ancestors.lo() != 1 || ancestors.hi() != n_tips) ancestors = core::ivector(1, n_tips);
   ancestors.fill(0);
   // Climbing from the tip, each node's range grows by the ranges of the
@@ -27,15 +28,16 @@ void common_ancestors_of_tip(const NodeTable& nodes, int n_tips, int tip, core::
   int lo = tip;
   int hi = tip;
   ancestors[tip] = tip;
-  int node = nodes[tip].upper_node;
-  for (int steps = 0; node != 0 && steps <= nodes.hi(); ++steps) {
-    const int first = nodes[node].first_tip < 1 ? 1 : nodes[node].first_tip;
-    const int last = nodes[node].last_tip > n_tips ? n_tips : nodes[node].last_tip;
+  int node = tree.nodes[static_cast<std::size_t>(tip)].parent;
+  for (int steps = 0; node != 0 && steps <= tree.n_nodes(); ++steps) {
+    const PhylogenyNode& current = tree.nodes[static_cast<std::size_t>(node)];
+    const int first = current.first_tip < 1 ? 1 : current.first_tip;
+    const int last = current.last_tip > n_tips ? n_tips : current.last_tip;
     for (int t = first; t < lo; ++t) ancestors[t] = node;
     for (int t = hi + 1; t <= last; ++t) ancestors[t] = node;
     if (first < lo) lo = first;
     if (last > hi) hi = last;
-    node = nodes[node].upper_node;
+    node = current.parent;
   }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/arrays.hpp"
-#include "phylogeny/tree_node.hpp"
+#include "phylogeny/phylogeny.hpp"
 
 namespace quorvel::phylogeny {
 
@@ -10,14 +10,14 @@ namespace quorvel::phylogeny {
 /// so a child with the same age as its parent (an internal branch shorter
 /// than the single-precision resolution of the ages) is never passed over.
 /// Returns the tip itself when tip_a == tip_b, 0 when the tips share no
-/// ancestor (a corrupted table). Cost: the depth of tip_a.
-int most_recent_common_ancestor(const NodeTable& nodes, int tip_a, int tip_b);
+/// ancestor. Cost: the depth of tip_a.
+int most_recent_common_ancestor(const Phylogeny& tree, int tip_a, int tip_b);
 
-/// The common ancestors of `tip` with every tip 1..n_tips in one climb from
-/// `tip` to the root: `ancestors` [1..n_tips] (resized when needed) gets
-/// most_recent_common_ancestor(nodes, tip, t) for every t (0 when none).
-/// Every tip is written once, so the cost is O(n_tips + depth) and a whole
-/// table of ancestors costs O(n_tips^2) whatever the shape of the tree.
-void common_ancestors_of_tip(const NodeTable& nodes, int n_tips, int tip, core::IVector& ancestors);
+/// The common ancestors of `tip` with every tip 1..T in one climb from `tip`
+/// to the root: `ancestors` [1..T] (resized when needed) gets
+/// most_recent_common_ancestor(tree, tip, t) for every t (0 when none).
+/// Every tip is written once, so the cost is O(T + depth) and a whole table
+/// of ancestors costs O(T^2) whatever the shape of the tree.
+void common_ancestors_of_tip(const Phylogeny& tree, int tip, core::IVector& ancestors);
 
 }  // namespace quorvel::phylogeny

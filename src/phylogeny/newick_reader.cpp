@@ -312,8 +312,7 @@ int count_newick_tips(const std::string& tree_text) {
   return count_newick_colons(body) - opens + 1;
 }
 
-int read_newick_tree(const std::string& tree_text, bool ultrametric, int n_tips, NodeTable& nodes,
-                     const std::string& source) {
+Phylogeny read_newick_tree(const std::string& tree_text, bool ultrametric, int n_tips, const std::string& source) {
   const std::string body = newick_body(tree_text);
   const ParsedTree parsed = scan_newick(body, n_tips, source);
   if (parsed.depth != 0) {
@@ -329,7 +328,7 @@ int read_newick_tree(const std::string& tree_text, bool ultrametric, int n_tips,
 
   const int n_internal = static_cast<int>(parsed.internal.size()) - 1;
   const int n_nodes = n_tips + n_internal;
-  nodes = NodeTable(0, std::max(count_newick_colons(body) + 1, n_nodes + 1));
+  NodeTable nodes(0, std::max(count_newick_colons(body) + 1, n_nodes + 1));
   auto absolute = [n_tips](int internal_number) { return internal_number == 0 ? 0 : n_tips + internal_number; };
   for (int j = 1; j <= n_tips; ++j) {
     const ParsedNode& tip = parsed.tips[static_cast<std::size_t>(j)];
@@ -348,7 +347,8 @@ int read_newick_tree(const std::string& tree_text, bool ultrametric, int n_tips,
     target.last_tip = node.last_tip;
   }
 
-  if (n_internal == 0) return n_nodes;
+  const PhylogenyOrigin origin = ultrametric ? PhylogenyOrigin::kDatedTree : PhylogenyOrigin::kPathLengthTree;
+  if (n_internal == 0) return compact_node_table(nodes, n_tips, n_nodes, origin);
   if (ultrametric) {
     set_ultrametric_ages(nodes, n_tips, n_nodes);
   } else {
@@ -357,7 +357,7 @@ int read_newick_tree(const std::string& tree_text, bool ultrametric, int n_tips,
   }
   dissolve_zero_length_branches(nodes, n_tips, n_nodes);
   splice_single_child_nodes(nodes, n_tips, n_nodes);
-  return n_nodes;
+  return compact_node_table(nodes, n_tips, n_nodes, origin);
 }
 
 }  // namespace quorvel::phylogeny

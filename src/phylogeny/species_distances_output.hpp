@@ -6,11 +6,10 @@
 
 namespace quorvel::phylogeny {
 
-/// Writes the list of divergences between species to `file_name` (created
-/// anew): for every pair i < j in index order a line "\n%s\t%s\t%f" with the
-/// two names and their divergence; a missing divergence is an empty cell.
-/// Nothing is written, and nothing said, when the file cannot be created.
-void write_species_divergence_list(const std::string& file_name, int n_species, const core::NameTable& species_names,
-                                   const core::FMatrix& divergences);
+/// The lines of species i in the list of divergences between species: for
+/// every j = i+1..n_species a line "\n%s\t%s\t%f" with the two names and
+/// their divergence row[j] (row indexed 1..n_species); a missing divergence
+/// is an empty cell. The list is these lines for i = 1..n_species-1.
+std::string species_divergence_lines(int i, int n_species, const core::NameTable& species_names, const float* row);
 
 }  // namespace quorvel::phylogeny

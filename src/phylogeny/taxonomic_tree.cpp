@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "core/constants.hpp"
 #include "core/errors.hpp"
@@ -101,13 +102,12 @@ int next_sharing_species(const SpeciesVariables& data, const std::vector<Level>&
 
 }  // namespace
 
-int build_taxonomic_tree(const SpeciesVariables& data, int n_levels, const core::NameTable& level_names,
-                         const core::FVector& level_divergences, core::IVector& leaf_of_species,
-                         core::IVector& level_variable, core::IVector& taxa_per_level, NodeTable& nodes) {
+Phylogeny build_taxonomic_tree(const SpeciesVariables& data, int n_levels, const core::NameTable& level_names,
+                               const core::FVector& level_divergences) {
   const int n_species = data.n_species;
   const int top = n_levels + 1;  // index of the "ALL" divergence
   std::vector<Level> levels = find_levels(data, n_levels, level_names);
-  leaf_of_species = core::ivector(0, n_species);
+  core::IVector leaf_of_species = core::ivector(0, n_species);
 
   // Assign tips species after species, grouping the members of each taxon.
   std::vector<char> assigned(static_cast<std::size_t>(n_species) + 1, 0);
@@ -160,8 +160,8 @@ int build_taxonomic_tree(const SpeciesVariables& data, int n_levels, const core:
 
   // Lay out the slots: root S+1, then level H, H-1, ..., 1.
   std::vector<int> start(static_cast<std::size_t>(n_levels) + 2, 0);
-  level_variable = core::ivector(0, top);
-  taxa_per_level = core::ivector(0, top);
+  core::IVector level_variable = core::ivector(0, top);
+  core::IVector taxa_per_level = core::ivector(0, top);
   taxa_per_level[0] = n_species;
   taxa_per_level[top] = 1;
   int next_index = n_species + 2;
@@ -177,7 +177,7 @@ int build_taxonomic_tree(const SpeciesVariables& data, int n_levels, const core:
   const int n_nodes = next_index - 1;
   const int root = n_species + 1;
 
-  nodes = NodeTable(0, n_nodes + 1);
+  NodeTable nodes(0, n_nodes + 1);
   for (int k = n_species + 1; k <= n_nodes + 1; ++k) nodes[k].name = "/0";
   nodes[root].name = "ALL";
   nodes[root].age = level_divergences[top];
@@ -207,12 +207,24 @@ int build_taxonomic_tree(const SpeciesVariables& data, int n_levels, const core:
     node.upper_node = index_of(1, tip_upper[static_cast<std::size_t>(tip)]);
     node.branch_length = nodes[node.upper_node].age;
   }
-  return n_nodes;
+  Phylogeny tree = compact_node_table(nodes, n_species, n_nodes, PhylogenyOrigin::kClassification);
+  tree.tip_of_species = std::move(leaf_of_species);
+  tree.species_of_tip = core::ivector(0, n_species);
+  for (int tip = 1; tip <= n_species; ++tip) tree.species_of_tip[tip] = species_at_tip[static_cast<std::size_t>(tip)];
+  tree.classification.level_variable = std::move(level_variable);
+  tree.classification.taxa_per_level = std::move(taxa_per_level);
+  fill_taxon_tables(tree, n_levels);
+  return tree;
 }
 
-void fill_taxon_tables(const NodeTable& nodes, int n_species, int n_levels, const core::IVector& taxa_per_level,
-                       const core::IVector& leaf_of_species, core::IMatrix& first_member, core::IMatrix& last_member) {
+void fill_taxon_tables(Phylogeny& tree, int n_levels) {
+  const NodeTable nodes = node_table(tree);
+  const int n_species = tree.n_tips;
+  const core::IVector& taxa_per_level = tree.classification.taxa_per_level;
+  const core::IVector& leaf_of_species = tree.tip_of_species;
   const int top = n_levels + 1;
+  core::IMatrix& first_member = tree.classification.first_member;
+  core::IMatrix& last_member = tree.classification.last_member;
   first_member = core::imatrix(0, top, 0, n_species);
   last_member = core::imatrix(0, top, 0, n_species);
   for (int s = 1; s <= n_species; ++s) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string>
 #include <unordered_map>
-#include <vector>
 
 #include "core/console.hpp"
 #include "core/constants.hpp"
@@ -13,107 +12,149 @@ namespace quorvel::phylogeny {
 
 namespace {
 
-// Distance of every node from its root (sum of the branch lengths above it),
-// in double precision. Each node is climbed from once: the climb stops at
-// the first node already known, so the whole table costs O(nodes). A cyclic
-// (corrupted) table ends a climb after as many steps as there are nodes.
-std::vector<double> depths_from_root(const NodeTable& nodes) {
-  const int n_nodes = nodes.hi();
-  std::vector<double> depth(static_cast<std::size_t>(n_nodes) + 1, 0.0);
-  std::vector<char> known(static_cast<std::size_t>(n_nodes) + 1, 0);
-  std::vector<int> path;
-  for (int start = 1; start <= n_nodes; ++start) {
-    path.clear();
-    int node = start;
-    while (node != 0 && !known[static_cast<std::size_t>(node)] && static_cast<int>(path.size()) <= n_nodes) {
-      path.push_back(node);
-      node = nodes[node].upper_node;
-    }
-    double above = node != 0 && known[static_cast<std::size_t>(node)] ? depth[static_cast<std::size_t>(node)] : 0.0;
-    for (auto it = path.rbegin(); it != path.rend(); ++it) {
-      const int n = *it;
-      // A root (no parent) has depth 0 whatever its branch length.
-      if (nodes[n].upper_node != 0) above += nodes[n].branch_length;
-      depth[static_cast<std::size_t>(n)] = above;
-      known[static_cast<std::size_t>(n)] = 1;
-    }
+std::size_t at(int index) { return static_cast<std::size_t>(index); }
+
+// Distance of every node from the root (sum of the branch lengths above it),
+// in double precision, from the root down.
+std::vector<double> depths_from_root(const Phylogeny& tree) {
+  std::vector<double> depth(at(tree.n_nodes()) + 1, 0.0);
+  for (auto it = tree.postorder.rbegin(); it != tree.postorder.rend(); ++it) {
+    const PhylogenyNode& node = tree.nodes[at(*it)];
+    // A root (no parent) has depth 0 whatever its branch length.
+    if (node.parent != 0) depth[at(*it)] = depth[at(node.parent)] + node.branch_length;
   }
   return depth;
 }
 
+int tip_in_tree(const Phylogeny& tree, const core::IVector& tip_of_species, int species) {
+  const int tip = species >= tip_of_species.lo() && species <= tip_of_species.hi() ? tip_of_species[species] : 0;
+  return tip >= 1 && tip <= tree.n_tips ? tip : 0;
+}
+
 }  // namespace
 
-void map_species_to_tips(const NodeTable& nodes, int n_tips, int n_species, const core::NameTable& species_names,
-                         core::IVector& leaf_of_species, core::IVector& species_of_leaf) {
-  leaf_of_species = core::ivector(0, n_species);
-  species_of_leaf = core::ivector(0, n_tips);
+void map_species_to_tips(Phylogeny& tree, int n_species, const core::NameTable& species_names) {
+  const int n_tips = tree.n_tips;
+  tree.tip_of_species = core::ivector(0, n_species);
+  tree.species_of_tip = core::ivector(0, n_tips);
   std::unordered_map<std::string, int> species_index;
   species_index.reserve(static_cast<std::size_t>(n_species) * 2);
   // Names are the same when their first 49 characters are.
   for (int s = n_species; s >= 1; --s) species_index[species_names[s].substr(0, kNameLimit)] = s;  // first wins
   for (int j = 1; j <= n_tips; ++j) {
-    const auto found = species_index.find(nodes[j].name.substr(0, kNameLimit));
+    const auto found = species_index.find(tree.nodes[at(j)].name.substr(0, kNameLimit));
     if (found == species_index.end()) continue;
-    species_of_leaf[j] = found->second;
-    leaf_of_species[found->second] = j;
+    tree.species_of_tip[j] = found->second;
+    tree.tip_of_species[found->second] = j;
   }
   for (int s = 1; s <= n_species; ++s) {
-    if (leaf_of_species[s] == 0) {
+    if (tree.tip_of_species[s] == 0) {
       core::console_printf("\nWARNING: species %s not found in phylogenetic tree", species_names[s].c_str());
     }
   }
 }
 
-void species_from_tips(const NodeTable& nodes, int n_tips, core::NameTable& species_names,
-                       core::IVector& leaf_of_species, core::IVector& species_of_leaf) {
+void species_from_tips(Phylogeny& tree, core::NameTable& species_names) {
+  const int n_tips = tree.n_tips;
   species_names = core::name_table(0, n_tips);
-  leaf_of_species = core::ivector(0, n_tips);
-  species_of_leaf = core::ivector(0, n_tips);
+  tree.tip_of_species = core::ivector(0, n_tips);
+  tree.species_of_tip = core::ivector(0, n_tips);
   for (int j = 1; j <= n_tips; ++j) {
-    species_names[j] = nodes[j].name.substr(0, kNameLimit);
-    leaf_of_species[j] = j;
-    species_of_leaf[j] = j;
+    species_names[j] = tree.nodes[at(j)].name.substr(0, kNameLimit);
+    tree.tip_of_species[j] = j;
+    tree.species_of_tip[j] = j;
   }
 }
 
-float compute_tree_divergences(const NodeTable& nodes, int n_species, const core::IVector& leaf_of_species,
+DivergenceRows::DivergenceRows(const Phylogeny& tree, const core::IVector& tip_of_species, int n_species)
+    : tree_(tree),
+      tip_of_species_(tip_of_species),
+      n_species_(n_species),
+      path_lengths_(tree.origin == PhylogenyOrigin::kPathLengthTree) {
+  if (path_lengths_) depth_ = depths_from_root(tree);
+}
+
+void DivergenceRows::fill(int i, float* row) {
+  const int tip_i = tip_in_tree(tree_, tip_of_species_, i);
+  if (tip_i != 0) common_ancestors_of_tip(tree_, tip_i, ancestors_);
+  for (int j = 1; j <= n_species_; ++j) {
+    if (j == i) {
+      row[j] = 0;
+      continue;
+    }
+    const int tip_j = tip_in_tree(tree_, tip_of_species_, j);
+    const int ancestor = tip_i != 0 && tip_j != 0 ? ancestors_[tip_j] : 0;
+    if (ancestor == 0) {
+      row[j] = MISSING_VALUE_F;
+    } else if (path_lengths_) {
+      // Up from each tip to the ancestor.
+      const double above = depth_[at(ancestor)];
+      row[j] = static_cast<float>((depth_[at(tip_i)] - above) + (depth_[at(tip_j)] - above));
+    } else {
+      row[j] = tree_.nodes[at(ancestor)].age;
+    }
+  }
+}
+
+float compute_tree_divergences(const Phylogeny& tree, const core::IVector& tip_of_species, int n_species,
                                core::FMatrix& divergences) {
-  const bool path_lengths = divergences[0][0] == -1.0f;
-  int n_tips = 0;
-  for (int i = 1; i <= n_species; ++i) n_tips = std::max(n_tips, leaf_of_species[i]);
-  // The common ancestor of two tips is found by tip ranges, never by
-  // comparing ages: an internal branch too short for single precision gives
-  // a child the age of its parent, and a climb by ages would pass the
-  // ancestor. One climb per species gives its ancestors with every tip, so
-  // the whole matrix costs O(n^2) whatever the shape of the tree.
-  std::vector<double> depth;
-  if (path_lengths) depth = depths_from_root(nodes);
-  core::IVector ancestors;
+  DivergenceRows rows(tree, tip_of_species, n_species);
+  std::vector<float> row(at(n_species) + 1);
   float max_divergence = 0;
   for (int i = 1; i <= n_species; ++i) {
-    divergences[i][i] = 0;
-    const int tip_i = leaf_of_species[i];
-    if (tip_i != 0) common_ancestors_of_tip(nodes, n_tips, tip_i, ancestors);
-    for (int j = i + 1; j <= n_species; ++j) {
-      const int tip_j = leaf_of_species[j];
-      float value = MISSING_VALUE_F;
-      const int ancestor = tip_i != 0 && tip_j != 0 ? ancestors[tip_j] : 0;
-      if (ancestor != 0) {
-        if (path_lengths) {
-          // Up from each tip to the ancestor.
-          const double above = depth[static_cast<std::size_t>(ancestor)];
-          value = static_cast<float>((depth[static_cast<std::size_t>(tip_i)] - above) +
-                                     (depth[static_cast<std::size_t>(tip_j)] - above));
-        } else {
-          value = nodes[ancestor].age;
-        }
-      }
+    rows.fill(i, row.data());
+    for (int j = 1; j <= n_species; ++j) {
+      const float value = row[at(j)];
       divergences[i][j] = value;
-      divergences[j][i] = value;
       if (value != MISSING_VALUE_F) max_divergence = std::max(max_divergence, value);
     }
   }
   return max_divergence;
+}
+
+float largest_divergence(const Phylogeny& tree, int n_species) {
+  const int V = tree.n_nodes();
+  const bool path_lengths = tree.origin == PhylogenyOrigin::kPathLengthTree;
+  const std::vector<double> depth = path_lengths ? depths_from_root(tree) : std::vector<double>();
+  // Species on each tip, and per node the greatest depth of a tip below it
+  // that holds a species (-1: none).
+  std::vector<int> on_tip(at(V) + 1, 0);
+  for (int s = 1; s <= n_species; ++s) {
+    const int tip = tip_in_tree(tree, tree.tip_of_species, s);
+    if (tip != 0) ++on_tip[at(tip)];
+  }
+  std::vector<double> deepest(at(V) + 1, -1.0);
+  float largest = 0;
+  for (const int v : tree.postorder) {
+    if (v <= tree.n_tips) {
+      if (on_tip[at(v)] == 0) continue;
+      deepest[at(v)] = path_lengths ? depth[at(v)] : 0.0;
+      // Two species on one tip diverge by the tip's age (0 on a path).
+      if (on_tip[at(v)] >= 2 && !path_lengths) largest = std::max(largest, tree.nodes[at(v)].age);
+      continue;
+    }
+    // v is the common ancestor of two species when two of its children hold
+    // one each: the farthest such pair goes through the two deepest tips.
+    double first = -1, second = -1;
+    int holding = 0;
+    for (int c = tree.first_child_index(v); c < tree.end_child_index(v); ++c) {
+      const double d = deepest[at(tree.children[at(c)])];
+      if (d < 0) continue;
+      ++holding;
+      if (d > first) {
+        second = first;
+        first = d;
+      } else if (d > second) {
+        second = d;
+      }
+    }
+    deepest[at(v)] = first;
+    if (holding < 2) continue;
+    const float value =
+        path_lengths ? static_cast<float>((first - depth[at(v)]) + (second - depth[at(v)])) : tree.nodes[at(v)].age;
+    largest = std::max(largest, value);
+  }
+  return largest;
 }
 
 }  // namespace quorvel::phylogeny

@@ -2,12 +2,10 @@
 
 #include <cmath>
 #include <cstdio>
-#include <memory>
 #include <vector>
 
 #include "core/constants.hpp"
 #include "core/format.hpp"
-#include "core/text_output.hpp"
 
 namespace quorvel::phylogeny {
 
@@ -15,24 +13,17 @@ using core::format;
 
 namespace {
 
-// Writes `text` to `file_name`, created anew ("w") or appended to ("a");
-// silently nothing when the file cannot be opened, as these outputs are
-// optional.
-void write_silently(const std::string& file_name, const char* mode, const std::string& text) {
-  if (mode[0] == 'w') {
-    core::write_file_anew(file_name, text);
-  } else {
-    core::try_append_to_file(file_name, text);
-  }
-}
-
 void drop_trailing_comma(std::string& text) {
   if (!text.empty() && text.back() == ',') text.pop_back();
 }
 
 }  // namespace
 
-NewickTexts rebuild_newick_texts(const NodeTable& nodes, int n_tips, int n_nodes) {
+NewickTexts rebuild_newick_texts(const Phylogeny& tree) {
+  // The walk of the table as read: children in increasing index order.
+  const NodeTable nodes = node_table(tree);
+  const int n_tips = tree.n_tips;
+  const int n_nodes = tree.last_number;
   NewickTexts texts;
   const int root = n_tips + 1;
   // Children of every node in increasing index order (compressed lists).
@@ -93,9 +84,11 @@ NewickTexts rebuild_newick_texts(const NodeTable& nodes, int n_tips, int n_nodes
   return texts;
 }
 
-void write_tree_interpretation(const std::string& file_name, const std::string& main_result_file,
-                               const std::string& tree_text, const NodeTable& nodes, int n_tips, int n_nodes) {
-  const NewickTexts texts = rebuild_newick_texts(nodes, n_tips, n_nodes);
+std::string tree_interpretation_text(const std::string& tree_text, const Phylogeny& tree) {
+  const NodeTable nodes = node_table(tree);
+  const int n_tips = tree.n_tips;
+  const int n_nodes = tree.last_number;
+  const NewickTexts texts = rebuild_newick_texts(tree);
   std::string text =
       "Original tree\n" + tree_text + "\n\n\nInterpreted tree (with internal node names)\n" + texts.with_labels +
       "\n\n\nInterpreted tree (without internal node names, readable using Dambe)\n" + texts.without_labels;
@@ -110,18 +103,16 @@ void write_tree_interpretation(const std::string& file_name, const std::string& 
     text += format("\n%i\t%s\t%i\t%i\t%i\t%f", i, node.name.c_str(), node.upper_node, node.first_tip, node.last_tip,
                    static_cast<double>(node.age));
   }
-  if (file_name != main_result_file) write_silently(file_name, "w", "");
-  write_silently(file_name, "a", text);
+  return text;
 }
 
-void write_nexus_tree(const std::string& file_name, const std::string& tree_text, const NodeTable& nodes, int n_tips,
-                      int n_nodes, const SpeciesVariables* characters) {
+std::string nexus_tree_text(const std::string& tree_text, const Phylogeny& tree, const SpeciesVariables* characters) {
+  const int n_tips = tree.n_tips;
   std::string text = format("#NEXUS\n\nBEGIN TAXA;\n\tDIMENSIONS NTAX=%i;\n\tTAXLABELS\n\t\t\t", n_tips);
-  for (int j = 1; j <= n_tips; ++j) text += nodes[j].name + "\t";
+  for (int j = 1; j <= n_tips; ++j) text += tree.nodes[static_cast<std::size_t>(j)].name + "\t";
   text += "\n\t;\nEND;";
   if (!tree_text.empty()) text += "\n\n\nBEGIN TREES;\n\tTREE original=" + tree_text + "\nEND;\n";
-  text +=
-      "\n\n\nBEGIN TREES;\n\tTREE interpreted=" + rebuild_newick_texts(nodes, n_tips, n_nodes).with_labels + "\nEND;\n";
+  text += "\n\n\nBEGIN TREES;\n\tTREE interpreted=" + rebuild_newick_texts(tree).with_labels + "\nEND;\n";
   if (characters != nullptr && characters->n_variables > 0) {
     const SpeciesVariables& data = *characters;
     const int n_variables = data.n_variables;
@@ -148,7 +139,7 @@ void write_nexus_tree(const std::string& file_name, const std::string& tree_text
     }
     text += "\n\t;\nEND;";
   }
-  write_silently(file_name, "w", text);
+  return text;
 }
 
 }  // namespace quorvel::phylogeny

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <utility>
 
-#include "phylogeny/tree_divergences.hpp"
 #include "randomization/permutation_units.hpp"
 #include "randomization/phylogeny_permutation.hpp"
 
@@ -14,86 +13,35 @@ namespace {
 
 int entry_or_zero(const core::IVector& v, int i) { return i >= v.lo() && i <= v.hi() ? v[i] : 0; }
 
-// Mean number of nodes climbed from the tips of the species to their root.
-double mean_tip_depth(const partition::CladeTree& tree, const core::IVector& leaf_of_species, int n_species) {
-  double steps = 0;
-  int tips = 0;
-  for (int i = 1; i <= n_species; ++i) {
-    const int tip = leaf_of_species[i];
-    if (tip == 0) continue;
-    ++tips;
-    for (int n = tree.parent[static_cast<std::size_t>(tip)]; n != 0; n = tree.parent[static_cast<std::size_t>(n)])
-      steps += 1.0;
-  }
-  return tips == 0 ? 0.0 : steps / tips;
-}
-
 }  // namespace
 
-std::shared_ptr<const partition::CladeTree> clade_tree_of(const PhylogenyView& view, double mean_plot_richness) {
-  const int n_nodes = view.n_nodes;
-  const int n_species = view.n_species;
-  const core::FMatrix& divergences = *view.divergences;
-  const core::IVector& leaf_of_species = *view.leaf_of_species;
-  if (n_nodes <= 0 || view.n_tips <= 0 || view.nodes->hi() < n_nodes || divergences(0, 0) == -1.0f) return nullptr;
-  if (divergences.row_hi() < n_species || leaf_of_species.hi() < n_species) return nullptr;
-  auto tree = std::make_shared<partition::CladeTree>();
-  tree->n_tips = view.n_tips;
-  tree->parent.assign(static_cast<std::size_t>(n_nodes) + 1, 0);
-  tree->age.assign(static_cast<std::size_t>(n_nodes) + 1, 0.0f);
-  for (int n = 1; n <= n_nodes; ++n) {
-    tree->parent[static_cast<std::size_t>(n)] = (*view.nodes)[n].upper_node;
-    tree->age[static_cast<std::size_t>(n)] = (*view.nodes)[n].age;
-  }
-  if (!partition::is_clade_tree(*tree)) return nullptr;
-  for (int i = 1; i <= n_species; ++i)
-    if (leaf_of_species[i] < 0 || leaf_of_species[i] > view.n_tips) return nullptr;
-  // Climbing from every tip must cost less than the loops over the species
-  // of a plot (a deep, comb-like tree keeps the matrix).
-  if (mean_tip_depth(*tree, leaf_of_species, n_species) > std::max(32.0, mean_plot_richness)) return nullptr;
-  // The tree must stand for exactly the observed divergences.
-  core::FMatrix check = core::matrix(0, n_species, 0, n_species);
-  partition::CladeDivergences clades;
-  clades.tree = tree.get();
-  clades.tip_of_species = &leaf_of_species;
-  partition::clade_divergence_matrix(clades, n_species, check);
-  for (int i = 1; i <= n_species; ++i)
-    if (std::memcmp(&check(i, 1), &divergences(i, 1), sizeof(float) * static_cast<std::size_t>(n_species)) != 0)
-      return nullptr;
-  return tree;
+partition::SpeciesDistances MatrixRandomizer::distances_of(const core::IVector& tips) const {
+  return partition::phylogeny_distances(*tree, clades, &tips);
 }
 
 MatrixRandomizer phylogeny_randomizer(const PhylogenyView& view, const PhylogenyPermutation& permutation,
-                                      std::shared_ptr<const partition::CladeTree> clade_tree,
-                                      RandomGenerator& generator) {
+                                      std::shared_ptr<const phylogeny::CladeTree> clades, RandomGenerator& generator) {
   const PhylogenyView* tree = &view;
   MatrixRandomizer randomizer;
   randomizer.draw = [tree, permutation, &generator](core::IVector& perm) {
+    const phylogeny::Phylogeny& phylogeny = *tree->tree;
     draw_phylogeny_permutation(permutation.sub_clade_age, permutation.restriction, permutation.clade_name,
-                               permutation.mode, *tree->nodes, tree->n_nodes, tree->n_tips, permutation.weights, perm,
-                               generator);
+                               permutation.mode, *tree->nodes, phylogeny.last_number, phylogeny.n_tips,
+                               permutation.weights, perm, generator);
   };
+  randomizer.tree = view.tree;
+  randomizer.clades = std::move(clades);
+  // Mode -1 places the species where the permutation moves their tips; the
+  // other modes give species i the divergences of species q(i), that is the
+  // tip of q(i) (its own when q(i) is none).
   const float mode = permutation.mode;
-  randomizer.apply = [tree, mode](const core::IVector& perm, core::FMatrix& out, core::IVector& placement) {
-    if (mode == kPermuteAllSpecies) {
-      place_species_on_tips(tree->n_species, tree->n_tips, *tree->leaf_of_species, perm, placement);
-      out(0, 0) = (*tree->divergences)(0, 0);
-      phylogeny::compute_tree_divergences(*tree->nodes, tree->n_species, placement, out);
-      return 0;
-    }
-    return apply_phylogeny_permutation(tree->n_species, tree->n_tips, *tree->leaf_of_species, *tree->species_of_leaf,
-                                       perm, *tree->divergences, out);
-  };
-  randomizer.clade_tree = std::move(clade_tree);
-  if (!randomizer.clade_tree) return randomizer;
-  // The same randomized divergences as `apply`, as tips of the tree. Mode -1
-  // places the species as above; the other modes give species i the row of
-  // species q(i), that is the tip of q(i) (its own when q(i) is none).
   randomizer.place = [tree, mode](const core::IVector& perm, core::IVector& tips) {
+    const phylogeny::Phylogeny& phylogeny = *tree->tree;
     const int n_species = tree->n_species;
-    const core::IVector& leaf_of_species = *tree->leaf_of_species;
+    const int n_tips = phylogeny.n_tips;
+    const core::IVector& leaf_of_species = phylogeny.tip_of_species;
     if (mode == kPermuteAllSpecies) {
-      place_species_on_tips(n_species, tree->n_tips, leaf_of_species, perm, tips);
+      place_species_on_tips(n_species, n_tips, leaf_of_species, perm, tips);
       return 0;
     }
     if (tips.lo() != 0 || tips.hi() != n_species) tips = core::ivector(0, n_species);
@@ -101,15 +49,15 @@ MatrixRandomizer phylogeny_randomizer(const PhylogenyView& view, const Phylogeny
     for (int i = 1; i <= n_species; ++i) {
       int source = i;
       const int leaf = entry_or_zero(leaf_of_species, i);
-      if (leaf >= 1 && leaf <= tree->n_tips) {
+      if (leaf >= 1 && leaf <= n_tips) {
         const int target = entry_or_zero(perm, leaf);
-        const int species = target >= 1 && target <= tree->n_tips ? entry_or_zero(*tree->species_of_leaf, target) : 0;
+        const int species = target >= 1 && target <= n_tips ? entry_or_zero(phylogeny.species_of_tip, target) : 0;
         if (species >= 1 && species <= n_species)
           source = species;
         else
           ++unmapped;
       }
-      tips[i] = leaf_of_species[source];
+      tips[i] = entry_or_zero(leaf_of_species, source);
     }
     return unmapped;
   };

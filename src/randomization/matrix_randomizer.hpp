@@ -6,50 +6,45 @@
 #include <vector>
 
 #include "core/arrays.hpp"
-#include "partition/clade_divergences.hpp"
-#include "phylogeny/tree_node.hpp"
+#include "partition/species_distances.hpp"
+#include "phylogeny/phylogeny.hpp"
 #include "randomization/random_generator.hpp"
 
 namespace quorvel::randomization {
 
-/// The run's phylogeny as the randomizations read it: the node table (tips
-/// 1..n_tips, nodes up to n_nodes), the species-tip maps and the observed
-/// divergences [0..n_species][0..n_species].
+/// The run's phylogeny as the randomizations read it: the tree with its
+/// species-tip maps, its node table as read (which the permutations walk),
+/// the number of species of the run, and the divergences between species as
+/// a table for the tests that read one (the trait signal; a divergence file
+/// without tree), else null.
 struct PhylogenyView {
+  const phylogeny::Phylogeny* tree = nullptr;
   const phylogeny::NodeTable* nodes = nullptr;
-  int n_tips = 0;
-  int n_nodes = 0;
   int n_species = 0;
-  const core::IVector* leaf_of_species = nullptr;  ///< [0..n_species], 0 = species without tip
-  const core::IVector* species_of_leaf = nullptr;  ///< [0..n_tips], 0 = tip of no species
   const core::FMatrix* divergences = nullptr;
+
+  int n_tips() const { return tree ? tree->n_tips : 0; }
 };
 
-/// How one randomized divergence (or trait distance) matrix is made: `draw`
-/// draws the permutation from the run's stream (called in randomization
-/// order on the calling thread); `apply` builds the matrix from it on a
-/// worker, with `scratch` its own, and returns the number of permuted tips
-/// that held no species (0 normally).
-///
-/// When the divergences are ages of common ancestors on a tree, `clade_tree`
-/// holds the tree and `place` is used instead of `apply`: it puts every
-/// species on the tip it takes (tip_of_species [0..n_species], 0 = none) and
-/// returns the number of unmapped tips; the partition then works from the
-/// tree, and no matrix is built.
+/// How one randomization of the divergences (or trait distances) is made:
+/// `draw` draws the permutation from the run's stream (called in
+/// randomization order on the calling thread). A table (`tree` null) is
+/// permuted by `apply`, which builds the randomized table on a worker, with
+/// `scratch` its own, and returns the number of permuted tips that held no
+/// species (0 normally). A tree is never copied into a table: `place` puts
+/// every species on the tip it takes (tip_of_species [0..n_species], 0 =
+/// none) and returns the number of unmapped tips; the partition then reads
+/// the tree through `distances_of`, from its clade view when it is dated.
 struct MatrixRandomizer {
   std::function<void(core::IVector& permutation)> draw;
   std::function<int(const core::IVector& permutation, core::FMatrix& out, core::IVector& scratch)> apply;
-  std::shared_ptr<const partition::CladeTree> clade_tree;
+  const phylogeny::Phylogeny* tree = nullptr;
+  std::shared_ptr<const phylogeny::CladeTree> clades;
   std::function<int(const core::IVector& permutation, core::IVector& tip_of_species)> place;
-};
 
-/// The tree of the run as clade divergences, when the partition can work
-/// from it: the divergences are ages of common ancestors (an ultrametric tree
-/// or a classification), ages grow strictly toward the root, the observed
-/// divergence matrix is exactly the one the tree stands for, and climbing from
-/// the tips costs less than the loops over the species of a plot (of
-/// `mean_plot_richness` species on average). Null otherwise.
-std::shared_ptr<const partition::CladeTree> clade_tree_of(const PhylogenyView& tree, double mean_plot_richness);
+  /// The randomized divergences of a tree for the species placed at `tips`.
+  partition::SpeciesDistances distances_of(const core::IVector& tips) const;
+};
 
 /// What a phylogeny randomization permutes: clades younger than
 /// `sub_clade_age` (0: single tips), within `restriction` (kWholeTree,
@@ -65,14 +60,13 @@ struct PhylogenyPermutation {
 
 /// Species permuted among the tips of the tree (or of the classification),
 /// over the whole tree, within clades younger than an age or within a named
-/// clade. Mode -1 recomputes the divergences for the new placement of every
-/// species; the other modes exchange rows of the observed matrix. With a
-/// `clade_tree` (clade_tree_of), the randomizations place species on tips
-/// instead of building matrices (same values). `tree` and `generator` must
-/// outlive the randomizer.
+/// clade. Mode -1 places every species on the tip the permutation moves its
+/// own to; the other modes give each species the tip of the species whose
+/// place it takes (the observed divergences of that species). `clades` is
+/// the clade view of a dated tree (partition::clade_view), or null. `tree`
+/// and `generator` must outlive the randomizer.
 MatrixRandomizer phylogeny_randomizer(const PhylogenyView& tree, const PhylogenyPermutation& permutation,
-                                      std::shared_ptr<const partition::CladeTree> clade_tree,
-                                      RandomGenerator& generator);
+                                      std::shared_ptr<const phylogeny::CladeTree> clades, RandomGenerator& generator);
 
 /// Species permuted over a whole distance matrix [0..n][0..n] (trait
 /// distances, or divergences read from a file, which have no tree), with

@@ -7,6 +7,7 @@
 #include "core/constants.hpp"
 #include "partition/diversity_partition.hpp"
 #include "partition/partition_workspace.hpp"
+#include "partition/placement_partition.hpp"
 #include "randomization/permutation_summary.hpp"
 #include "randomization/plot_permutation.hpp"
 #include "randomization/randomization_runner.hpp"
@@ -79,7 +80,7 @@ void run_partitions(const PlotTestData& data, const MatrixRandomizer& randomizer
   std::vector<PartitionWorker> workers(static_cast<std::size_t>(runner.workers()));
   for (PartitionWorker& worker : workers) {
     worker.abundances = *data.abundances;
-    if (!randomizer.clade_tree) worker.matrix = *section.distances;
+    if (!randomizer.tree) worker.matrix = *section.distances.matrix;
     worker.tables = partition::make_partition_tables(section.n_plots);
     for (int code = kStatisticP; code <= kStatisticPI; ++code) {
       worker.rows[code] = partition::make_regression_row(section.classes.classes);
@@ -96,20 +97,17 @@ void run_partitions(const PlotTestData& data, const MatrixRandomizer& randomizer
     // of an earlier randomization (or worker) can leak into this one.
     partition::clear_pairwise_matrices(worker.tables);
     int unmapped = 0;
-    if (randomizer.clade_tree) {
+    partition::SpeciesDistances distances;
+    if (randomizer.tree) {
       unmapped = randomizer.place(permutation, worker.scratch);
-      partition::CladeDivergences clades;
-      clades.tree = randomizer.clade_tree.get();
-      clades.tip_of_species = &worker.scratch;
-      partition::compute_diversity_partition(section.n_plots, section.n_species, worker.abundances, data.data_type,
-                                             section.selection, clades, section.n_intervals, section.limits,
-                                             section.weighting, worker.tables, worker.workspace);
+      distances = randomizer.distances_of(worker.scratch);
     } else {
       unmapped = randomizer.apply(permutation, worker.matrix, worker.scratch);
-      partition::compute_diversity_partition(section.n_plots, section.n_species, worker.abundances, data.data_type,
-                                             section.selection, &worker.matrix, section.n_intervals, section.limits,
-                                             section.weighting, worker.tables, worker.workspace);
+      distances = partition::table_distances(&worker.matrix);
     }
+    partition::compute_diversity_partition(section.n_plots, section.n_species, worker.abundances, data.data_type,
+                                           section.selection, distances, section.n_intervals, section.limits,
+                                           section.weighting, worker.tables, worker.workspace);
     finish(worker, values);
     values[unmapped_index] = static_cast<float>(unmapped);
   };
@@ -131,15 +129,71 @@ TestSummaryMatrix empty_summaries(int row_lo, int row_hi, int col_lo, int col_hi
   return table;
 }
 
+namespace {
+
+// A phylogeny test on a dated tree: only what the test keeps, from clade sums
+// (partition::PlacementPartition). Intervals must split divergence 0 from the
+// others, as they always do (t[1] = 0 and at least two intervals).
+bool keeps_values_only(const partition::PlotSection& section, const MatrixRandomizer& randomizer) {
+  return randomizer.tree && randomizer.clades && section.n_intervals >= 2 && section.limits[1] == 0.0;
+}
+
+struct PlacementWorker {
+  core::IVector tips;
+  partition::PlacementPartition::Workspace workspace;
+  partition::KeptPartition kept;
+};
+
+void run_placements(const PlotTestData& data, const MatrixRandomizer& randomizer, const PlotTestLayout& layout,
+                    ValueStore& store) {
+  const partition::PlotSection& section = *data.section;
+  const partition::PlacementPartition kernel(section, *data.abundances, data.data_type, data.n_categories,
+                                             randomizer.clades);
+  const RandomizationRunner runner =
+      RandomizationRunner::for_test(data.n_threads, store.n_randomizations(), data.ledger);
+  std::vector<PlacementWorker> workers(static_cast<std::size_t>(runner.workers()));
+  for (PlacementWorker& worker : workers) {
+    for (int code = kStatisticP; code <= kStatisticPI; ++code) {
+      worker.kept.rows[code] = partition::make_regression_row(section.classes.classes);
+    }
+  }
+  std::vector<core::IVector> permutations(static_cast<std::size_t>(runner.batch_size()));
+  RandomizationSteps steps;
+  steps.n_values = layout.width();
+  steps.draw = [&](int slot) { randomizer.draw(permutations[static_cast<std::size_t>(slot)]); };
+  steps.evaluate = [&](int slot, int worker_index, float* values) {
+    PlacementWorker& worker = workers[static_cast<std::size_t>(worker_index)];
+    const int unmapped = randomizer.place(permutations[static_cast<std::size_t>(slot)], worker.tips);
+    kernel.evaluate(worker.tips, worker.workspace, worker.kept);
+    for (int code = kStatisticP; code <= kStatisticPI; ++code) {
+      values[layout.global(code, 1)] = store_value(worker.kept.within[code]);
+      values[layout.global(code, 2)] = store_value(worker.kept.among[code]);
+      values[layout.global(code, 3)] = worker.kept.st[code];
+      put_row(values, layout, code, worker.kept.rows[code]);
+    }
+    values[layout.unmapped()] = static_cast<float>(unmapped);
+  };
+  const int unmapped_index = layout.unmapped();
+  steps.kept = [unmapped_index](int i, const float* values) { note_unmapped_tips(i, values, unmapped_index); };
+  runner.run(steps, store);
+}
+
+}  // namespace
+
 ValueStore run_partition_test(const PlotTestData& data, const MatrixRandomizer& randomizer, int n) {
   const partition::PlotSection& section = *data.section;
   const PlotTestLayout layout = layout_of(section);
   ValueStore store(layout.width(), n);
   put_observed(store, section);
-  const int n_categories = data.n_categories;
+  if (keeps_values_only(section, randomizer)) {
+    run_placements(data, randomizer, layout, store);
+    return store;
+  }
+  // The plots stay in place: their pairs' distance classes, d and ln d once.
+  const partition::RegressionPairs pairs = partition::regression_pairs(
+      section.n_plots, section.classes, section.selection, data.n_categories, section.positions);
   auto finish = [&](PartitionWorker& worker, float* values) {
-    partition::regress_statistics(section, n_categories, section.positions, worker.tables, kStatisticP, kStatisticPI,
-                                  worker.rows);
+    partition::regress_statistics(pairs, worker.tables, kStatisticP, kStatisticPI, worker.rows);
     for (int code = kStatisticP; code <= kStatisticPI; ++code) {
       values[layout.global(code, 1)] = store_value(worker.tables.interval[code](0, 0));
       values[layout.global(code, 2)] = store_value(worker.tables.interval[code](1, 0));

@@ -16,18 +16,6 @@ using partition::kStatisticI;
 using partition::kStatisticP;
 using partition::kStatisticPI;
 
-// Species per plot on average: whether climbing the tree costs less than the
-// loops over the species of a plot.
-double mean_plot_richness(const PlotTestData& data) {
-  const partition::PlotSection& section = *data.section;
-  const core::DMatrix& A = *data.abundances;
-  double present = 0;
-  for (int k = 1; k <= section.n_plots; ++k)
-    for (int j = 1; j <= section.n_species; ++j)
-      if (A(k, j) != 0.0) present += 1.0;
-  return section.n_plots == 0 ? 0.0 : present / section.n_plots;
-}
-
 PlotTestSummaries summarize_partition_test(const PlotTestData& data, const MatrixRandomizer& randomizer, int n) {
   // Every randomization is kept: the partition leaves out of each statistic
   // the plots without a value of it, so a randomization never empties a
@@ -41,7 +29,8 @@ PlotTestSummaries summarize_partition_test(const PlotTestData& data, const Matri
 core::FVector plot_test_weights(const PlotTestData& data, const PhylogenyView* tree, float mode) {
   const partition::PlotSection& section = *data.section;
   return permutation_weights(*data.abundances, partition::plots_in_selection(section),
-                             tree ? tree->n_tips : section.n_species, tree ? tree->species_of_leaf : nullptr, mode);
+                             tree ? tree->n_tips() : section.n_species, tree ? &tree->tree->species_of_tip : nullptr,
+                             mode);
 }
 
 bool run_phylogeny_plot_test(const PlotTestData& data, const PhylogenyView& tree, bool has_tree,
@@ -53,10 +42,11 @@ bool run_phylogeny_plot_test(const PlotTestData& data, const PhylogenyView& tree
     permutation.clade_name = test.clade_name;
     permutation.mode = test.mode;
     permutation.weights =
-        test.mode != kPermuteAllSpecies ? plot_test_weights(data, &tree, test.mode) : core::vector(0, tree.n_tips);
+        test.mode != kPermuteAllSpecies ? plot_test_weights(data, &tree, test.mode) : core::vector(0, tree.n_tips());
+    // A dated tree or classification: the clade view the section's partition
+    // reads.
     summaries = summarize_partition_test(
-        data, phylogeny_randomizer(tree, permutation, clade_tree_of(tree, mean_plot_richness(data)), *data.generator),
-        n);
+        data, phylogeny_randomizer(tree, permutation, data.section->distances.clades, *data.generator), n);
     return true;
   }
   if (test.restriction != kWholeTree) return false;
@@ -72,7 +62,8 @@ PlotTestSummaries run_trait_plot_test(const PlotTestData& data, const PlotTestDe
   core::FVector weights = test.mode != kPermuteAllSpecies ? plot_test_weights(data, nullptr, test.mode)
                                                           : core::vector(0, section.n_species);
   return summarize_partition_test(
-      data, matrix_randomizer(*section.distances, section.n_species, test.mode, std::move(weights), *data.generator),
+      data,
+      matrix_randomizer(*section.distances.matrix, section.n_species, test.mode, std::move(weights), *data.generator),
       n);
 }
 
@@ -88,13 +79,13 @@ IntervalTestSummaries run_time_decomposition(const PlotTestData& data, const Phy
   PhylogenyPermutation permutation;
   permutation.mode = kPermuteSampledSpecies;
   permutation.weights = plot_test_weights(data, &tree, kPermuteSampledSpecies);
-  const auto clade_tree = clade_tree_of(tree, mean_plot_richness(data));
   for (int m = 2; m <= R; ++m) {
     core::console_print(
         core::format("\n\nPhylogeny randomization test for time decomposition: clades age<=%f (%i random.)\n",
                      section.limits[m], n));
     permutation.restriction = static_cast<float>(section.limits[m]);
-    const MatrixRandomizer randomizer = phylogeny_randomizer(tree, permutation, clade_tree, *data.generator);
+    const MatrixRandomizer randomizer =
+        phylogeny_randomizer(tree, permutation, section.distances.clades, *data.generator);
     summarize_interval_test(run_interval_test(data, randomizer, n, m), m, summaries.p_star, summaries.pi);
   }
   summarize_interval_test(observed_interval_values(section, 1), 1, summaries.p_star, summaries.pi);

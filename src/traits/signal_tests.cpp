@@ -54,10 +54,10 @@ randomization::TestSummaryMatrix signal_phylogeny_test(const SignalData& data, c
                                                        randomization::RandomGenerator& generator) {
   // Weight 1 at the tip of every species of the run: the permutations move
   // the sampled species among their own tips.
-  core::FVector weights = core::vector(1, std::max(tree.n_tips, 1));
+  core::FVector weights = core::vector(1, std::max(tree.n_tips(), 1));
   for (int s = 1; s <= data.n_species; ++s) {
-    const int leaf = (*tree.leaf_of_species)[s];
-    if (leaf >= 1 && leaf <= tree.n_tips) weights[leaf] = 1.0f;
+    const int leaf = tree.tree->tip_of(s);
+    if (leaf >= 1 && leaf <= tree.n_tips()) weights[leaf] = 1.0f;
   }
   std::vector<core::IVector> permutations(static_cast<std::size_t>(randomization::kRandomizationBatchSize));
   // One matrix per worker the runner may start.
@@ -65,7 +65,7 @@ randomization::TestSummaryMatrix signal_phylogeny_test(const SignalData& data, c
                                         core::matrix(0, data.n_species, 0, data.n_species));
   auto draw = [&](int slot) {
     randomization::draw_phylogeny_permutation(sub_clade_age, restriction, clade_name, kSampledSpecies, *tree.nodes,
-                                              tree.n_nodes, tree.n_tips, weights,
+                                              tree.tree->last_number, tree.n_tips(), weights,
                                               permutations[static_cast<std::size_t>(slot)], generator);
   };
   // Mode 0 exchanges rows of the observed matrix: no tree is needed.
@@ -74,7 +74,7 @@ randomization::TestSummaryMatrix signal_phylogeny_test(const SignalData& data, c
     trait_values = data.traits;
     divergences = &matrix;
     return randomization::apply_phylogeny_permutation(
-        data.n_species, tree.n_tips, *tree.leaf_of_species, *tree.species_of_leaf,
+        data.n_species, tree.n_tips(), tree.tree->tip_of_species, tree.tree->species_of_tip,
         permutations[static_cast<std::size_t>(slot)], *tree.divergences, matrix);
   };
   return run_test(data, observed, n, n_threads, ledger, {draw, inputs, {}});
@@ -89,7 +89,7 @@ randomization::TestSummaryMatrix brownian_signal_test(const SignalData& data, co
   std::vector<core::FMatrix> simulated(static_cast<std::size_t>(randomization::kRandomizationBatchSize),
                                        core::matrix(0, data.n_trait_variables, 0, data.n_species));
   auto draw = [&](int slot) {
-    simulate_brownian_traits(generator, *tree.nodes, tree.n_nodes, tree.n_tips, *tree.species_of_leaf,
+    simulate_brownian_traits(generator, *tree.nodes, tree.tree->last_number, tree.n_tips(), tree.tree->species_of_tip,
                              data.n_trait_variables, data.n_species, *data.traits, se,
                              simulated[static_cast<std::size_t>(slot)], se_file);
   };

@@ -8,6 +8,7 @@
 #include "core/constants.hpp"
 #include "core/format.hpp"
 #include "load_data_fixture.hpp"
+#include "phylogeny/newick_reader.hpp"
 #include "phylogeny/tree_divergences.hpp"
 #include "phylogeny_traits_test_run.hpp"
 #include "support/test_support.hpp"
@@ -19,6 +20,14 @@ using testing::write_file;
 
 constexpr const char* kTraitsABC = "SPECIES TRAITS\t3\t1\nSpecies\tsize\nA\t1\nB\t2\nC\t3\n";
 
+// The divergence between species i and j of a loaded tree.
+float divergence(const DataSet& data, int i, int j) {
+  phylogeny::DivergenceRows rows(data.phylogeny, data.phylogeny.tip_of_species, data.n_species);
+  std::vector<float> row(static_cast<std::size_t>(data.n_species) + 1);
+  rows.fill(i, row.data());
+  return row[static_cast<std::size_t>(j)];
+}
+
 // The species of the run come from the first source that names them, and
 // the phylogeny record says what its divergences are.
 TEST_F(LoadData, EachPhylogenySourceGivesItsOrigin) {
@@ -29,18 +38,21 @@ TEST_F(LoadData, EachPhylogenySourceGivesItsOrigin) {
   EXPECT_EQ(data.phylogeny.origin, PhylogenyOrigin::kDivergenceFile);
   EXPECT_FLOAT_EQ(data.phylogeny.divergences(1, 3), 6.0f);
   EXPECT_FLOAT_EQ(data.phylogeny.max_divergence, 6.0f);
-  EXPECT_EQ(data.phylogeny.divergences(0, 0), -2.0f);
+  EXPECT_EQ(phylogeny::validate_phylogeny(data.phylogeny), "");
 
+  // A tree keeps no table of divergences: its nodes give them.
   data = load(std::string(kTraitsABC) + "ULTRAMETRIC PHYLOGENETIC TREE\t3\n((A:1,B:1):2,C:3);\n");
   EXPECT_EQ(data.phylogeny.origin, PhylogenyOrigin::kDatedTree);
-  EXPECT_EQ(data.phylogeny.divergences(0, 0), 1.0f);
-  EXPECT_FLOAT_EQ(data.phylogeny.divergences(1, 2), 1.0f);  // the age of the common ancestor
+  EXPECT_TRUE(data.phylogeny.divergences.empty());
+  EXPECT_EQ(divergence(data, 1, 2), 1.0f);  // the age of the common ancestor
+  EXPECT_EQ(data.phylogeny.max_divergence, 3.0f);
   EXPECT_EQ(data.phylogeny.n_tips, 3);
+  EXPECT_EQ(phylogeny::validate_phylogeny(data.phylogeny), "");
 
   data = load(std::string(kTraitsABC) + "PHYLOGENETIC TREE\t3\n((A:1,B:1):2,C:3);\n");
   EXPECT_EQ(data.phylogeny.origin, PhylogenyOrigin::kPathLengthTree);
-  EXPECT_EQ(data.phylogeny.divergences(0, 0), -1.0f);
-  EXPECT_FLOAT_EQ(data.phylogeny.divergences(1, 3), 6.0f);  // the length of the path between the tips
+  EXPECT_EQ(divergence(data, 1, 3), 6.0f);  // the length of the path between the tips
+  EXPECT_EQ(data.phylogeny.max_divergence, 6.0f);
 
   // A tree alone: its tips are the species.
   data = load("ULTRAMETRIC PHYLOGENETIC TREE\t4\n((x:1,y:1):1,(z:1,w:1):1);\n");
@@ -229,16 +241,13 @@ TEST_F(LoadData, IndividualsReducedToACladeAreAnalysedAsAListOfTheCladeAlone) {
 
 TEST(SpeciesTips, NamesAgreeingOverFortyNineCharactersMatch) {
   const std::string long_name(50, 'q');
-  phylogeny::NodeTable nodes = phylogeny::NodeTable(0, 3);
-  nodes[1].name = long_name;  // tips keep 50 characters
-  nodes[2].name = "B";
+  phylogeny::Phylogeny tree = phylogeny::read_newick_tree("(" + long_name + ":1,B:1);", true, 2);
   core::NameTable species = core::name_table(0, 2);
-  species[1] = long_name.substr(0, kNameLimit);  // species names keep 49
+  species[1] = long_name.substr(0, kNameLimit);  // species names keep 49, tips 50
   species[2] = "B";
-  core::IVector leaf_of_species, species_of_leaf;
-  phylogeny::map_species_to_tips(nodes, 2, 2, species, leaf_of_species, species_of_leaf);
-  EXPECT_EQ(leaf_of_species[1], 1);
-  EXPECT_EQ(leaf_of_species[2], 2);
+  phylogeny::map_species_to_tips(tree, 2, species);
+  EXPECT_EQ(tree.tip_of_species[1], 1);
+  EXPECT_EQ(tree.tip_of_species[2], 2);
 }
 
 TEST(OutputConflicts, FilesCreatedAnewMayNotBeTheMainResultFile) {

@@ -43,7 +43,7 @@ SectionRun unknown_species_run() {
 TEST(PlotSectionData, SpeciesWithoutDivergencesLeaveTheSectionNotTheDataSet) {
   SectionRun run = unknown_species_run();
   const core::DMatrix loaded = run.data.community.abundances;
-  PlotSectionData data = plot_section_data(run.inputs(), &run.data.phylogeny.divergences);
+  PlotSectionData data = plot_section_data(run.inputs(), partition::table_distances(&run.data.phylogeny.divergences));
   const core::DMatrix& A = data.community.abundances;
   // Each plot keeps its 2 individuals of a known species.
   EXPECT_EQ(A(1, 0), 2.0);
@@ -52,8 +52,8 @@ TEST(PlotSectionData, SpeciesWithoutDivergencesLeaveTheSectionNotTheDataSet) {
   EXPECT_EQ(A(0, 0), 4.0);
   EXPECT_DOUBLE_EQ(A(0, 2), 0.5);
   // Ist no longer depends on the unknown species: the plots share nothing.
-  PlotSection section =
-      make_plot_section(run.inputs(), data, &run.data.phylogeny.divergences, kPhylogenyAnalysis, true);
+  PlotSection section = make_plot_section(
+      run.inputs(), data, partition::table_distances(&run.data.phylogeny.divergences), kPhylogenyAnalysis, true);
   partition::compute_observed_partition(section, data.community.abundances, kCountData, 0);
   EXPECT_DOUBLE_EQ(section.tables.interval[partition::kStatisticI](1, 0), 1.0);
   EXPECT_DOUBLE_EQ(section.tables.interval[partition::kStatisticI](0, 0), 0.0);
@@ -61,10 +61,12 @@ TEST(PlotSectionData, SpeciesWithoutDivergencesLeaveTheSectionNotTheDataSet) {
   // The data set is as loaded, and a section without distances keeps every
   // species.
   expect_same_table(run.data.community.abundances, loaded);
-  expect_same_table(plot_section_data(run.inputs(), nullptr).community.abundances, loaded);
+  expect_same_table(plot_section_data(run.inputs(), partition::SpeciesDistances()).community.abundances, loaded);
   // Every species related to another: nothing changes.
   run.data.phylogeny.divergences(1, 3) = run.data.phylogeny.divergences(3, 1) = 2;
-  expect_same_table(plot_section_data(run.inputs(), &run.data.phylogeny.divergences).community.abundances, loaded);
+  expect_same_table(
+      plot_section_data(run.inputs(), partition::table_distances(&run.data.phylogeny.divergences)).community.abundances,
+      loaded);
 }
 
 // Six plots of categories A, B, C, A, B, C with two species.
@@ -87,7 +89,7 @@ TEST(PlotSectionData, APairSelectionWithinOneCategoryDropsTheOtherPlots) {
   run.settings.pair_selection_mode = 1;
   run.settings.pair_category_1 = "B";
   const core::DMatrix loaded = run.data.community.abundances;
-  const PlotSectionData data = plot_section_data(run.inputs(), nullptr);
+  const PlotSectionData data = plot_section_data(run.inputs(), partition::SpeciesDistances());
   EXPECT_EQ(data.pair_key1, 2);
   EXPECT_EQ(data.pair_key2, 0);
   const core::DMatrix& A = data.community.abundances;
@@ -98,7 +100,8 @@ TEST(PlotSectionData, APairSelectionWithinOneCategoryDropsTheOtherPlots) {
   EXPECT_DOUBLE_EQ(A(0, 0), loaded(2, 0) + loaded(5, 0));
   expect_same_table(run.data.community.abundances, loaded);
   // The plots of the selection, and its empty plots.
-  const PlotSection section = make_plot_section(run.inputs(), data, nullptr, kPlainAnalysis, true);
+  const PlotSection section =
+      make_plot_section(run.inputs(), data, partition::SpeciesDistances(), kPlainAnalysis, true);
   EXPECT_EQ(plots_in_selection(section), (std::vector<int>{2, 5}));
   EXPECT_TRUE(section.empty_plots.empty());
 }
@@ -108,14 +111,14 @@ TEST(PlotSectionData, BetweenTwoCategoriesKeepsBothAndWithoutNamesKeepsAll) {
   between.settings.pair_selection_mode = 2;
   between.settings.pair_category_1 = "A";
   between.settings.pair_category_2 = "C";
-  const PlotSectionData data = plot_section_data(between.inputs(), nullptr);
+  const PlotSectionData data = plot_section_data(between.inputs(), partition::SpeciesDistances());
   EXPECT_EQ(data.pair_key1, 1);
   EXPECT_EQ(data.pair_key2, 3);
   for (int k = 1; k <= 6; ++k) EXPECT_EQ(data.community.abundances(k, 0) == 0.0, k == 2 || k == 5) << k;
 
   SectionRun within = categories_run();
   within.settings.pair_selection_mode = 1;
-  const PlotSectionData all = plot_section_data(within.inputs(), nullptr);
+  const PlotSectionData all = plot_section_data(within.inputs(), partition::SpeciesDistances());
   EXPECT_EQ(all.pair_key1, 0);
   expect_same_table(all.community.abundances, within.data.community.abundances);
 }
@@ -138,7 +141,7 @@ TEST(PlotSectionData, GroupsOfIndividualsAreThePlotsOfLevelThree) {
     individuals.species[i] = species[i - 1];
   }
   individuals.position_groups = individuals::group_individuals_by_position(5, x, y);
-  const PlotSectionData data = plot_section_data(run.inputs(), nullptr);
+  const PlotSectionData data = plot_section_data(run.inputs(), partition::SpeciesDistances());
   ASSERT_EQ(data.n_plots(), 2);
   EXPECT_EQ(data.community.plot_names[2], "2");
   EXPECT_EQ(data.community.data_type, kCountData);

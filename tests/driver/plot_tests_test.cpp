@@ -14,6 +14,8 @@
 #include "driver/plot_section_data.hpp"
 #include "driver/plot_tests.hpp"
 #include "partition/diversity_partition.hpp"
+#include "partition/partition_workspace.hpp"
+#include "partition/species_distances.hpp"
 #include "phylogeny/tree_divergences.hpp"
 #include "randomization/matrix_randomizer.hpp"
 #include "randomization/permutation_units.hpp"
@@ -75,7 +77,6 @@ SectionRun community(int threads) {
   core::FMatrix& divergences = data.phylogeny.divergences;
   divergences = core::matrix(0, s, 0, s);
   data.phylogeny.origin = PhylogenyOrigin::kDivergenceFile;
-  divergences(0, 0) = -2;
   for (int i = 1; i <= s; ++i)
     for (int j = 1; j <= s; ++j) {
       const int a = i - 1, b = j - 1;
@@ -94,12 +95,19 @@ SectionRun community(int threads) {
   return run;
 }
 
+// The divergences of the run as the phylogeny section reads them: the table
+// of a divergence file, or the tree (from its clade view with `use_clades`).
+partition::SpeciesDistances run_divergences(const SectionRun& run, bool use_clades) {
+  const Phylogeny& phylogeny = run.data.phylogeny;
+  return partition::phylogeny_distances(phylogeny, use_clades ? partition::clade_view(phylogeny) : nullptr);
+}
+
 // The phylogeny section of a run: its own data and observed analysis.
 struct ObservedSection {
-  explicit ObservedSection(SectionRun& run)
+  explicit ObservedSection(SectionRun& run, bool use_clades = false)
       : run_(run),
-        data(plot_section_data(run.inputs(), &run.data.phylogeny.divergences)),
-        section(make_plot_section(run.inputs(), data, &run.data.phylogeny.divergences, kPhylogenyAnalysis, true)) {
+        data(plot_section_data(run.inputs(), run_divergences(run, use_clades))),
+        section(make_plot_section(run.inputs(), data, run_divergences(run, use_clades), kPhylogenyAnalysis, true)) {
     partition::compute_observed_partition(section, data.community.abundances, data.community.data_type,
                                           data.plots.n_categories);
   }
@@ -114,9 +122,13 @@ struct ObservedSection {
 using randomization::MatrixRandomizer;
 using randomization::ValueStore;
 
+// The node table of the run's tree, which the views of the tests borrow.
+phylogeny::NodeTable tree_nodes;
+
 // Weights of the tips (`by_tip`) or of the species for a permutation mode.
 core::FVector permutation_weights(const ObservedSection& observed, float mode, bool by_tip) {
-  const randomization::PhylogenyView tree = phylogeny_view(observed.run_.data);
+  tree_nodes = phylogeny::node_table(observed.run_.data.phylogeny);
+  const randomization::PhylogenyView tree = phylogeny_view(observed.run_.data, tree_nodes);
   return randomization::plot_test_weights(plot_test_data(observed.tests()), by_tip ? &tree : nullptr, mode);
 }
 
@@ -185,9 +197,10 @@ TEST_F(PartitionRandomizations, EqualThePlainLoopOnTheSameStream) {
                                            plain.generator);
     const PlotSection& section = plain_section.section;
     partition::PartitionTables tables = partition::make_partition_tables(section.n_plots);
+    partition::PartitionWorkspace workspace;
     partition::compute_diversity_partition(section.n_plots, plain.codes.n_species, abundances, kCountData,
-                                           section.selection, &randomized, section.n_intervals, section.limits,
-                                           section.weighting, tables);
+                                           section.selection, partition::table_distances(&randomized),
+                                           section.n_intervals, section.limits, section.weighting, tables, workspace);
     for (int code = 2; code <= 4; ++code) expected.push_back(tables.pairwise[code](0, 0));
   }
   EXPECT_EQ(bits(engine), bits(expected));
@@ -232,9 +245,9 @@ TEST(PermutationWeights, CountOccurrencesOrSumAbundancesOverThePlotsKept) {
   // Tips without a species weigh nothing.
   Phylogeny& tree = run.data.phylogeny;
   tree.n_tips = 3;
-  tree.species_of_leaf = core::ivector(0, 3);
-  tree.species_of_leaf[1] = 5;
-  tree.species_of_leaf[3] = 2;
+  tree.species_of_tip = core::ivector(0, 3);
+  tree.species_of_tip[1] = 5;
+  tree.species_of_tip[3] = 2;
   const core::FVector tips = permutation_weights(observed, -2.0f, true);
   EXPECT_EQ(tips[1], occurrences[5]);
   EXPECT_EQ(tips[2], 0.0f);
@@ -249,16 +262,13 @@ SectionRun tree_community(int threads) {
   SectionRun run = community(threads);
   const int s = 18, n_tips = 19;
   run.codes.phylogeny_kind = kUltrametricTree;
-  Phylogeny& tree = run.data.phylogeny;
-  tree.origin = PhylogenyOrigin::kDatedTree;
-  tree.n_tips = n_tips;
-  tree.n_nodes = n_tips + 1 + 2 + 3 + 6;
-  tree.nodes = phylogeny::NodeTable(0, tree.n_nodes + 1);
-  auto link = [&tree](int node, int parent, float age, int first, int last) {
-    tree.nodes[node].upper_node = parent;
-    tree.nodes[node].age = age;
-    tree.nodes[node].first_tip = first;
-    tree.nodes[node].last_tip = last;
+  const int n_nodes = n_tips + 1 + 2 + 3 + 6;
+  phylogeny::NodeTable nodes(0, n_nodes + 1);
+  auto link = [&nodes](int node, int parent, float age, int first, int last) {
+    nodes[node].upper_node = parent;
+    nodes[node].age = age;
+    nodes[node].first_tip = first;
+    nodes[node].last_tip = last;
   };
   const int root = n_tips + 1, first_order = root + 1, first_family = first_order + 2, first_genus = first_family + 3;
   link(root, 0, 4, 1, n_tips);
@@ -266,17 +276,19 @@ SectionRun tree_community(int threads) {
   link(first_order + 1, root, 3, 13, 18);
   for (int f = 0; f < 3; ++f) {
     link(first_family + f, first_order + (f < 2 ? 0 : 1), 2, 6 * f + 1, 6 * f + 6);
-    tree.nodes[first_family + f].name = "Family" + std::to_string(f);
+    nodes[first_family + f].name = "Family" + std::to_string(f);
   }
   for (int g = 0; g < 6; ++g) link(first_genus + g, first_family + g / 2, 1, 3 * g + 1, 3 * g + 3);
   for (int tip = 1; tip <= 18; ++tip) link(tip, first_genus + (tip - 1) / 3, 0, tip, tip);
   link(19, root, 0, 19, 19);
-  tree.leaf_of_species = core::ivector(0, s);
-  tree.species_of_leaf = core::ivector(0, n_tips);
-  for (int j = 1; j <= 17; ++j) tree.leaf_of_species[j] = tree.species_of_leaf[j] = j;
-  tree.divergences = core::matrix(0, s, 0, s);
-  tree.divergences(0, 0) = 1;
-  phylogeny::compute_tree_divergences(tree.nodes, s, tree.leaf_of_species, tree.divergences);
+  Phylogeny& tree = run.data.phylogeny;
+  tree = phylogeny::compact_node_table(nodes, n_tips, n_nodes, PhylogenyOrigin::kDatedTree);
+  tree.tip_of_species = core::ivector(0, s);
+  tree.species_of_tip = core::ivector(0, n_tips);
+  for (int j = 1; j <= 17; ++j) tree.tip_of_species[j] = tree.species_of_tip[j] = j;
+  EXPECT_EQ(phylogeny::validate_phylogeny(tree), "");
+  run.data.tree_divergences = core::matrix(0, s, 0, s);
+  phylogeny::compute_tree_divergences(tree, tree.tip_of_species, s, run.data.tree_divergences);
   return run;
 }
 
@@ -310,17 +322,18 @@ MatrixRandomizer tree_randomizer(SectionRun& run, const ObservedSection& observe
   permutation.mode = test.mode;
   permutation.weights = test.mode != randomization::kPermuteAllSpecies ? permutation_weights(observed, test.mode, true)
                                                                        : core::vector(0, run.data.phylogeny.n_tips);
-  tree_view = phylogeny_view(run.data);
+  tree_nodes = phylogeny::node_table(run.data.phylogeny);
+  tree_view = phylogeny_view(run.data, tree_nodes);
   return randomization::phylogeny_randomizer(
-      tree_view, permutation, use_clades ? randomization::clade_tree_of(tree_view, 0.0) : nullptr, run.generator);
+      tree_view, permutation, use_clades ? partition::clade_view(run.data.phylogeny) : nullptr, run.generator);
 }
 
 // Every value of a phylogeny test's randomizations, with the unmapped tips.
 std::vector<float> tree_loop_values(int threads, const TreeTest& test, bool use_clades) {
   SectionRun run = tree_community(threads);
-  const ObservedSection observed(run);
+  const ObservedSection observed(run, use_clades);
   const MatrixRandomizer randomizer = tree_randomizer(run, observed, test, use_clades);
-  EXPECT_EQ(randomizer.clade_tree != nullptr, use_clades);
+  EXPECT_EQ(randomizer.clades != nullptr, use_clades);
   std::vector<float> values =
       randomized_values(randomization::run_partition_test(plot_test_data(observed.tests()), randomizer, 60));
   const std::vector<float> interval =
@@ -331,6 +344,8 @@ std::vector<float> tree_loop_values(int threads, const TreeTest& test, bool use_
 
 class CladeRandomizations : public testing::WorkDirTest {};
 
+// Clade sums against rows from the tree, which give the sums of the
+// randomized tables to the bit.
 TEST_F(CladeRandomizations, GiveTheValuesOfTheRandomizedMatrices) {
   for (const TreeTest& test : kTreeTests) {
     const std::vector<float> clades = tree_loop_values(1, test, true);
@@ -355,14 +370,18 @@ TEST_F(CladeRandomizations, OneTwoAndThreeWorkersKeepIdenticalValues) {
   }
 }
 
+// Placing species on tips gives the divergences that exchanging rows of the
+// observed table gives (mode -1: the table recomputed for the permuted tips).
 TEST_F(CladeRandomizations, PlaceSpeciesWhereTheMatricesPutThem) {
   for (const TreeTest& test : kTreeTests) {
     SectionRun run = tree_community(1);
-    const ObservedSection observed(run);
+    const ObservedSection observed(run, true);
     const MatrixRandomizer randomizer = tree_randomizer(run, observed, test, true);
-    ASSERT_TRUE(randomizer.clade_tree);
-    core::FMatrix by_matrix = run.data.phylogeny.divergences, by_tree = run.data.phylogeny.divergences;
-    core::IVector perm, scratch, tips;
+    ASSERT_TRUE(randomizer.clades);
+    const Phylogeny& tree = run.data.phylogeny;
+    const core::FMatrix& divergences = run.data.tree_divergences;
+    core::FMatrix by_matrix = divergences, by_tree = divergences;
+    core::IVector perm, placement, tips;
     std::mt19937 rng(static_cast<unsigned>(test.mode * 10 + 50));
     int unmapped_seen = 0;
     for (int i = 0; i < 60; ++i) {
@@ -370,15 +389,19 @@ TEST_F(CladeRandomizations, PlaceSpeciesWhereTheMatricesPutThem) {
       if (i >= 40) {
         // Any permutation of the tips, empty ones included: species may land
         // on a tip of no species and keep their own row.
-        std::shuffle(&perm[1], &perm[1] + run.data.phylogeny.n_tips, rng);
+        std::shuffle(&perm[1], &perm[1] + tree.n_tips, rng);
       }
-      const int unmapped = randomizer.apply(perm, by_matrix, scratch);
+      int unmapped = 0;
+      if (test.mode == randomization::kPermuteAllSpecies) {
+        randomization::place_species_on_tips(18, tree.n_tips, tree.tip_of_species, perm, placement);
+        phylogeny::compute_tree_divergences(tree, placement, 18, by_matrix);
+      } else {
+        unmapped = randomization::apply_phylogeny_permutation(18, tree.n_tips, tree.tip_of_species, tree.species_of_tip,
+                                                              perm, divergences, by_matrix);
+      }
       EXPECT_EQ(randomizer.place(perm, tips), unmapped);
       unmapped_seen += unmapped;
-      partition::CladeDivergences clades;
-      clades.tree = randomizer.clade_tree.get();
-      clades.tip_of_species = &tips;
-      partition::clade_divergence_matrix(clades, 18, by_tree);
+      phylogeny::compute_tree_divergences(tree, tips, 18, by_tree);
       for (int a = 1; a <= 18; ++a)
         for (int b = 1; b <= 18; ++b)
           ASSERT_EQ(bits({by_tree(a, b)}), bits({by_matrix(a, b)})) << "mode " << test.mode << " " << a << "," << b;
@@ -389,24 +412,20 @@ TEST_F(CladeRandomizations, PlaceSpeciesWhereTheMatricesPutThem) {
   }
 }
 
-bool has_clade_tree(const SectionRun& run) {
-  return randomization::clade_tree_of(phylogeny_view(run.data), 0.0) != nullptr;
-}
-
-TEST(CladeTree, OnlyForTreesThatStandForTheObservedDivergences) {
-  EXPECT_TRUE(has_clade_tree(tree_community(1)));
+// A branch of zero length keeps the clade sums (the node merges into its
+// parent); divergences that are path lengths do not.
+TEST(CladeView, KeptForZeroLengthBranchesButNotForPathLengths) {
+  const SectionRun run = tree_community(1);
+  EXPECT_NE(partition::clade_view(run.data.phylogeny), nullptr);
   SectionRun lengths = tree_community(1);
-  lengths.data.phylogeny.divergences(0, 0) = -1;  // divergences are path lengths
-  EXPECT_FALSE(has_clade_tree(lengths));
+  lengths.data.phylogeny.origin = PhylogenyOrigin::kPathLengthTree;
+  EXPECT_EQ(partition::clade_view(lengths.data.phylogeny), nullptr);
   SectionRun flat = tree_community(1);
-  flat.data.phylogeny.nodes[21].age = 4;  // a zero-length branch under the root
-  EXPECT_FALSE(has_clade_tree(flat));
-  SectionRun edited = tree_community(1);
-  edited.data.phylogeny.divergences(2, 5) = edited.data.phylogeny.divergences(5, 2) = 2.5f;
-  EXPECT_FALSE(has_clade_tree(edited));
-  SectionRun beyond = tree_community(1);
-  beyond.data.phylogeny.leaf_of_species[3] = 25;  // not a tip
-  EXPECT_FALSE(has_clade_tree(beyond));
+  Phylogeny& tree = flat.data.phylogeny;
+  tree.nodes[static_cast<std::size_t>(phylogeny::node_of_number(tree, 21))].age = 4;
+  const auto merged = partition::clade_view(tree);
+  ASSERT_NE(merged, nullptr);
+  EXPECT_EQ(merged->n_nodes(), run.data.phylogeny.n_nodes() - 1);
 }
 
 }  // namespace

@@ -85,8 +85,9 @@ TEST_F(SectionOrder, SectionsGiveTheSameValuesInEitherOrder) {
     EXPECT_EQ(second.at(section), values);
   }
   // Each plot section has its own species and drops the plots of C.
-  const PlotSectionData phylogeny = plot_section_data(inputs(), &data_.phylogeny.divergences);
-  const PlotSectionData traits = plot_section_data(inputs(), trait_distances);
+  const PlotSectionData phylogeny =
+      plot_section_data(inputs(), partition::phylogeny_distances(data_.phylogeny, nullptr));
+  const PlotSectionData traits = plot_section_data(inputs(), partition::table_distances(trait_distances));
   EXPECT_EQ(phylogeny.community.abundances(2, 6), 0.0);  // f
   EXPECT_NE(phylogeny.community.abundances(1, 5), 0.0);  // e
   EXPECT_EQ(traits.community.abundances(1, 5), 0.0);

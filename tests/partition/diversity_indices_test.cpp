@@ -45,7 +45,7 @@ struct DiversityCase {
     in.n_plots = static_cast<int>(plots.size());
     in.n_species = plots.empty() ? 0 : static_cast<int>(plots[0].size());
     in.abundances = &abundances;
-    in.divergences = with_divergences ? &divergences : nullptr;
+    in.divergences = table_distances(with_divergences ? &divergences : nullptr);
     if (with_tree) in.tree = tree.view();
     return in;
   }

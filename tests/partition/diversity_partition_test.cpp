@@ -1,5 +1,8 @@
 #include "partition/diversity_partition.hpp"
 
+#include "phylogeny/newick_reader.hpp"
+#include "phylogeny/tree_divergences.hpp"
+
 #include <cmath>
 
 #include <gtest/gtest.h>
@@ -72,13 +75,11 @@ TEST(DiversityPartition, WorkedExampleWithoutDivergences) {
 // The partition from a tree (clade sums) on the same data, for the counts
 // tests: tips 1..3 for species 1..3, ((1,2):1,3):3.
 PartitionTables clade_run(const core::DMatrix& A) {
-  CladeTree tree;
-  tree.n_tips = 3;
-  tree.parent = {0, 4, 4, 5, 5, 0};
-  tree.age = {0, 0, 0, 0, 1, 3};
-  core::IVector tips = core::ivector(0, 3);
-  for (int j = 1; j <= 3; ++j) tips[j] = j;
-  CladeDivergences clades{&tree, &tips};
+  phylogeny::Phylogeny tree = phylogeny::read_newick_tree("((a:1,b:1):2,c:3);", true, 3);
+  core::NameTable names;
+  phylogeny::species_from_tips(tree, names);
+  const SpeciesDistances clades = phylogeny_distances(tree, clade_view(tree));
+  EXPECT_NE(clades.clades, nullptr);
   core::DMatrix a = A;
   PartitionTables t = make_partition_tables(A.row_hi());
   PartitionWorkspace ws;

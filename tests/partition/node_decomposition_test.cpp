@@ -9,7 +9,6 @@
 
 #include "optional_tables_fixtures.hpp"
 #include "partition_fixtures.hpp"
-#include "phylogeny/common_ancestor.hpp"
 
 namespace quorvel::partition {
 namespace {
@@ -43,7 +42,8 @@ SlowDecomposition slow_decomposition(const NodeDecompositionInput& in, const std
         if (A(k, i) == 0 || A(l, j) == 0) continue;
         double x = A(k, i) * A(k, 0) * A(l, j) * A(l, 0);
         if (k == l && i == j && in.data_type == kCountData) x = A(k, i) * A(k, 0) * (A(k, i) * A(k, 0) - 1);
-        const int a = phylogeny::most_recent_common_ancestor(nodes, i, j);
+        int a = i;  // the deepest node whose tip range holds both
+        while (j < nodes[a].first_tip || j > nodes[a].last_tip) a = nodes[a].upper_node;
         H[at(a)] += x;
         if (i == j) {
           H[at(0)] += x;

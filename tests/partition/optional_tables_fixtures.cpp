@@ -16,7 +16,9 @@ SpeciesTree SpeciesTreeFixture::view() const {
 SpeciesTreeFixture species_tree(const std::string& newick) {
   SpeciesTreeFixture tree;
   tree.n_tips = phylogeny::count_newick_tips(newick);
-  tree.n_nodes = phylogeny::read_newick_tree(newick, true, tree.n_tips, tree.nodes);
+  const phylogeny::Phylogeny parsed = phylogeny::read_newick_tree(newick, true, tree.n_tips);
+  tree.nodes = phylogeny::node_table(parsed);
+  tree.n_nodes = parsed.last_number;
   tree.leaf_of_species = core::ivector(0, tree.n_tips);
   for (int j = 1; j <= tree.n_tips; ++j) tree.leaf_of_species[j] = j;
   return tree;

@@ -77,7 +77,8 @@ void run(const Problem& p, PartitionTables& out, PartitionWorkspace* ws) {
   selection.categories = &p.categories;
   selection.pairwise_categories = &p.pairwise_categories;
   if (ws)
-    compute_diversity_partition(p.n, p.s, A, p.data_type, selection, D, p.R, p.t, p.weighting, out, *ws);
+    compute_diversity_partition(p.n, p.s, A, p.data_type, selection, table_distances(D), p.R, p.t, p.weighting, out,
+                                *ws);
   else
     reference::compute_diversity_partition(p.n, p.s, A, p.data_type, selection, D, p.R, p.t, p.weighting, out);
 }

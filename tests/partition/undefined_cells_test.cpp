@@ -39,7 +39,7 @@ TEST(OptionalTables, UndefinedValuesNeverPrintAsNumbers) {
     diversity.n_plots = 5;
     diversity.n_species = 7;
     diversity.abundances = &A;
-    diversity.divergences = &divergences;
+    diversity.divergences = table_distances(&divergences);
     diversity.tree = tree.view();
     LineagesInput lineages;
     lineages.n_plots = 5;

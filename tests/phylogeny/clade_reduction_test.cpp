@@ -29,7 +29,7 @@ class CladeOutputsTest : public quorvel::testing::WorkDirTest {
     plots_ = core::name_table(0, 2);
     plots_[1] = "P1";
     plots_[2] = "P2";
-    map_species_to_tips(tree_.nodes, tree_.n_tips, 4, species_, leaf_of_species_, species_of_leaf_);
+    map_species_to_tips(tree_.tree, 4, species_);
     seen_output_ = console_output().size();
     abundances_ = core::dmatrix(0, 2, 0, 4);
     const double rows[3][5] = {{8, 0.25, 0, 0.5, 0.25}, {4, 0.5, 0, 0.25, 0.25}, {4, 0, 0, 0.5, 0.5}};
@@ -39,8 +39,7 @@ class CladeOutputsTest : public quorvel::testing::WorkDirTest {
   }
 
   void reduce(const std::string& clade) {
-    reduce_data_to_clade(clade, tree_.nodes, tree_.n_tips, tree_.n_nodes, 4, leaf_of_species_, 2, plots_, data_type_,
-                         abundances_);
+    reduce_data_to_clade(clade, tree_.tree, 4, 2, plots_, data_type_, abundances_);
   }
 
   // Console output since the last call (the set-up warns about species Z).
@@ -100,7 +99,7 @@ TEST_F(CladeOutputsTest, UnknownCladeStopsTheRunListingTheClades) {
   EXPECT_EQ(abundances_[0][0], 8);
   EXPECT_EQ(new_output(), "");
   const ParsedTree unnamed = parse_tree("((A:1,B:1):1,C:2);", true);
-  EXPECT_STOPS(find_clade("Poaceae", unnamed.nodes, unnamed.n_tips, unnamed.n_nodes),
+  EXPECT_STOPS(find_clade("Poaceae", unnamed.tree),
                "\n\nERROR: \"REDUCE DATA TO CLADE\" names the clade \"Poaceae\", which no node of the phylogeny has, "
                "and no clade of the phylogeny is named (a clade is named after its closing parenthesis, as Poaceae in "
                "((A:1,B:1)Poaceae:2,C:3);).\nPress any key to stop.",
@@ -108,15 +107,16 @@ TEST_F(CladeOutputsTest, UnknownCladeStopsTheRunListingTheClades) {
 }
 
 TEST_F(CladeOutputsTest, DivergenceListHasOneLinePerPairWithEmptyMissingCells) {
-  core::FMatrix d = core::matrix(0, 4, 0, 4);
-  d[0][0] = 1;
-  compute_tree_divergences(tree_.nodes, 4, leaf_of_species_, d);
-  write_species_divergence_list("distances.txt", 4, species_, d);
-  EXPECT_EQ(read_file("distances.txt"), "\nA\tB\t1.000000\nA\tC\t2.000000\nA\tZ\t\nB\tC\t2.000000\nB\tZ\t\nC\tZ\t");
-  write_species_divergence_list("distances.txt", 3, species_, d);
-  EXPECT_EQ(read_file("distances.txt"), "\nA\tB\t1.000000\nA\tC\t2.000000\nB\tC\t2.000000");
-  write_species_divergence_list("no_such_folder/distances.txt", 3, species_, d);
-  EXPECT_EQ(new_output(), "");
+  DivergenceRows rows(tree_.tree, tree_.tree.tip_of_species, 4);
+  std::string list;
+  float row[5];
+  for (int i = 1; i <= 4; ++i) {
+    rows.fill(i, row);
+    list += species_divergence_lines(i, 4, species_, row);
+  }
+  EXPECT_EQ(list, "\nA\tB\t1.000000\nA\tC\t2.000000\nA\tZ\t\nB\tC\t2.000000\nB\tZ\t\nC\tZ\t");
+  rows.fill(1, row);
+  EXPECT_EQ(species_divergence_lines(1, 3, species_, row), "\nA\tB\t1.000000\nA\tC\t2.000000");
 }
 
 }  // namespace

@@ -14,12 +14,12 @@ using testing::parse_tree;
 void expect_rows_agree(const testing::ParsedTree& tree) {
   core::IVector row;
   for (int a = 1; a <= tree.n_tips; ++a) {
-    common_ancestors_of_tip(tree.nodes, tree.n_tips, a, row);
+    common_ancestors_of_tip(tree.tree, a, row);
     for (int b = 1; b <= tree.n_tips; ++b) {
-      const int m = most_recent_common_ancestor(tree.nodes, a, b);
+      const int m = most_recent_common_ancestor(tree.tree, a, b);
       EXPECT_EQ(row[b], m) << "tips " << a << " " << b;
-      EXPECT_LE(tree.nodes[m].first_tip, std::min(a, b));
-      EXPECT_GE(tree.nodes[m].last_tip, std::max(a, b));
+      EXPECT_LE(tree.tree.nodes[m].first_tip, std::min(a, b));
+      EXPECT_GE(tree.tree.nodes[m].last_tip, std::max(a, b));
     }
   }
 }
@@ -30,11 +30,11 @@ TEST(CommonAncestor, NearZeroInternalBranchKeepsTheDeepestNode) {
   // common ancestor of A and C.
   const auto tree = parse_tree("(((A:0.0125,B:0.0125):3.5e-16,C:0.0125):0.9875,D:1);", true);
   ASSERT_EQ(tree.n_tips, 4);
-  const int ac = most_recent_common_ancestor(tree.nodes, 1, 3);
-  EXPECT_FLOAT_EQ(tree.nodes[ac].age, 0.0125f);
-  EXPECT_EQ(tree.nodes[ac].first_tip, 1);
-  EXPECT_EQ(tree.nodes[ac].last_tip, 3);
-  EXPECT_EQ(most_recent_common_ancestor(tree.nodes, 2, 2), 2);
+  const int ac = most_recent_common_ancestor(tree.tree, 1, 3);
+  EXPECT_FLOAT_EQ(tree.tree.nodes[ac].age, 0.0125f);
+  EXPECT_EQ(tree.tree.nodes[ac].first_tip, 1);
+  EXPECT_EQ(tree.tree.nodes[ac].last_tip, 3);
+  EXPECT_EQ(most_recent_common_ancestor(tree.tree, 2, 2), 2);
   expect_rows_agree(tree);
 }
 

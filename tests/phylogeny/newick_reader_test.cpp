@@ -87,13 +87,12 @@ TEST(NewickReader, SkipsBlanksCommentsAndReadsLabels) {
 }
 
 TEST(NewickReader, RejectsMalformedTrees) {
-  NodeTable nodes;
   // The last ':' now follows the last ')', so the text also reads as a rooted
   // tree with a root length: three nodes opened, two closed.
   EXPECT_STOPS(parse_tree("((A:1,B:1):1,C:2;", false), "\nError: 3 '(' for 2 ')'", 22);
   EXPECT_STOPS(parse_tree("((A:1,B:1):1,(C:2,D:1);", false), "\nError: 3 '(' for 2 ')'", 22);
   EXPECT_STOPS(parse_tree("((A:1,B:1):1,C:2));", false), "\nError: 2 '(' for 3 ')'", 22);
-  EXPECT_STOPS(read_newick_tree("((A:1,B:1):1,C:2);", false, 4, nodes), "\nError: 3 tips for 4 expected", 22);
+  EXPECT_STOPS(read_newick_tree("((A:1,B:1):1,C:2);", false, 4), "\nError: 3 tips for 4 expected", 22);
   EXPECT_STOPS(parse_tree("((A:1,B:x):1,C:2);", false), "\nError: cannot read length of branch 2", 22);
   EXPECT_STOPS(parse_tree("((A:1,B:1):y,C:2);", false), "\nError: cannot read length of branch 5", 22);
   EXPECT_STOPS(parse_tree("(A:1,B:1):1,(C:1,D:1);", false),
@@ -106,30 +105,27 @@ TEST(NewickReader, RejectsMalformedTrees) {
 // wrong species, and a node without its length would swallow its
 // neighbours: both are refused, the decimal comma with a hint.
 TEST(NewickReader, ErrorsNameTheTreeFileAndTheFaultyNode) {
-  NodeTable nodes;
-  EXPECT_STOPS(read_newick_tree("((A:1,B:1):1,C:2;", false, 3, nodes, "tree.txt"),
+  EXPECT_STOPS(read_newick_tree("((A:1,B:1):1,C:2;", false, 3, "tree.txt"),
                "\nError: 3 '(' for 2 ')' in the tree of file tree.txt", 22);
-  EXPECT_STOPS(read_newick_tree("((A:1,B:1):1,C:2);", false, 4, nodes, "tree.txt"),
+  EXPECT_STOPS(read_newick_tree("((A:1,B:1):1,C:2);", false, 4, "tree.txt"),
                "\nError: 3 tips for 4 expected in the tree of file tree.txt", 22);
-  EXPECT_STOPS(read_newick_tree("((A:1,B:1,5):1,C:2);", false, 3, nodes, "tree.txt"),
+  EXPECT_STOPS(read_newick_tree("((A:1,B:1,5):1,C:2);", false, 3, "tree.txt"),
                "\nError: \"5\" (character 11) has no branch length in the tree of file tree.txt\nA decimal comma in "
                "the branch length before it? Branch lengths are written with a point (1.5).",
                22);
-  EXPECT_STOPS(read_newick_tree("((A:1,B):1,C:2);", false, 3, nodes, "t.nwk"),
+  EXPECT_STOPS(read_newick_tree("((A:1,B):1,C:2);", false, 3, "t.nwk"),
                "\nError: \"B\" (character 7) has no branch length in the tree of file t.nwk", 22);
   const std::string long_name(51, 'x');
   EXPECT_STOPS(
-      read_newick_tree("(" + long_name + ":1,B:1);", false, 2, nodes, "t.nwk"),
+      read_newick_tree("(" + long_name + ":1,B:1);", false, 2, "t.nwk"),
       "\nError: the name \"" + long_name + "\" in the tree of file t.nwk is longer than the 50 characters allowed", 22);
-  const core::FatalError logged =
-      quorvel::testing::expect_fatal([&] { read_newick_tree("(A:1,B:1;", false, 2, nodes); });
+  const core::FatalError logged = quorvel::testing::expect_fatal([&] { read_newick_tree("(A:1,B:1;", false, 2); });
   EXPECT_TRUE(logged.log_to_error_file());
 }
 
 // A negative length once gave a divergence of -1 and a PJ above 1; a
 // length that is no decimal number of float range is not a length either.
 TEST(NewickReader, NegativeAndUnreadableLengthsAreRefusedNamingTheNode) {
-  NodeTable nodes;
   const struct {
     const char* text;
     const char* message;
@@ -154,7 +150,7 @@ TEST(NewickReader, NegativeAndUnreadableLengthsAreRefusedNamingTheNode) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
-    EXPECT_STOPS(read_newick_tree(c.text, false, 3, nodes, "t.nwk"), c.message, 22);
+    EXPECT_STOPS(read_newick_tree(c.text, false, 3, "t.nwk"), c.message, 22);
   }
   // Zero, written as such or as -0, is a length.
   EXPECT_EQ(parse_tree("((A:1,B:-0):1,C:2);", false).nodes[2].branch_length, 0.0f);

@@ -86,7 +86,8 @@ core::FVector divergences_of_levels(const std::vector<float>& values) {
 }
 
 struct TaxonomicResult {
-  NodeTable nodes;
+  Phylogeny tree;
+  NodeTable nodes;  // the table as read
   int n_nodes = 0;
   core::IVector leaf_of_species, level_variable, taxa_per_level;
   core::FMatrix divergences;
@@ -97,11 +98,17 @@ TaxonomicResult build(const Classification& data, const std::vector<std::string>
   TaxonomicResult result;
   const int n_levels = static_cast<int>(levels.size()) - 1;
   const core::FVector values = divergences_of_levels(level_values);
-  result.n_nodes = build_taxonomic_tree(data.view(), n_levels, level_names(levels), values, result.leaf_of_species,
-                                        result.level_variable, result.taxa_per_level, result.nodes);
+  result.tree = build_taxonomic_tree(data.view(), n_levels, level_names(levels), values);
+  EXPECT_EQ(validate_phylogeny(result.tree), "");
+  result.nodes = node_table(result.tree);
+  result.n_nodes = result.tree.last_number;
+  result.leaf_of_species = result.tree.tip_of_species;
+  result.level_variable = result.tree.classification.level_variable;
+  result.taxa_per_level = result.tree.classification.taxa_per_level;
   result.divergences = core::matrix(0, data.n_species, 0, data.n_species);
-  result.divergences[0][0] = 1;
-  compute_tree_divergences(result.nodes, data.n_species, result.leaf_of_species, result.divergences);
+  const float largest =
+      compute_tree_divergences(result.tree, result.leaf_of_species, data.n_species, result.divergences);
+  EXPECT_EQ(largest_divergence(result.tree, data.n_species), largest);
   return result;
 }
 
@@ -134,8 +141,9 @@ TEST(TaxonomicTree, GroupsTaxaOnConsecutiveTipsAndDatesLevels) {
 
 TEST(TaxonomicTree, TaxonTablesGiveTheSameDivergencesAndDropAbsentSpecies) {
   const TaxonomicResult tree = build(kGenera, {"Species", "Genus", "Family"}, {10, 30, 50});
-  core::IMatrix first, last, species_taxon;
-  fill_taxon_tables(tree.nodes, 4, 2, tree.taxa_per_level, tree.leaf_of_species, first, last);
+  core::IMatrix species_taxon;
+  const core::IMatrix& first = tree.tree.classification.first_member;
+  const core::IMatrix& last = tree.tree.classification.last_member;
   EXPECT_EQ(first[0][2], 3);  // tip 2 is species B
   EXPECT_EQ(first[1][1], 1);
   EXPECT_EQ(last[1][1], 2);  // genus g1: tips 1..2

@@ -21,13 +21,16 @@ using testing::parse_tree;
 using testing::ParsedTree;
 
 // Divergence matrix of `species` on `tree` in `mode` (1 ultrametric, -1 path lengths).
-core::FMatrix divergences_of(const ParsedTree& tree, const core::NameTable& species, float mode, float* max = nullptr) {
+// The largest divergence comes from the nodes alone: the same as the table's.
+core::FMatrix divergences_of(const ParsedTree& parsed, const core::NameTable& species, float mode,
+                             float* max = nullptr) {
   const int n = species.hi();
-  core::IVector leaf_of_species, species_of_leaf;
-  map_species_to_tips(tree.nodes, tree.n_tips, n, species, leaf_of_species, species_of_leaf);
+  Phylogeny tree = parsed.tree;
+  tree.origin = mode < 0 ? PhylogenyOrigin::kPathLengthTree : PhylogenyOrigin::kDatedTree;
+  map_species_to_tips(tree, n, species);
   core::FMatrix d = core::matrix(0, n, 0, n);
-  d[0][0] = mode;
-  const float largest = compute_tree_divergences(tree.nodes, n, leaf_of_species, d);
+  const float largest = compute_tree_divergences(tree, tree.tip_of_species, n, d);
+  EXPECT_EQ(largest_divergence(tree, n), largest);
   if (max) *max = largest;
   return d;
 }
@@ -80,15 +83,16 @@ class SpeciesMapTest : public quorvel::testing::WorkDirTest {};
 TEST_F(SpeciesMapTest, SpeciesWithoutTipAreReportedAndHaveNoDivergence) {
   const ParsedTree tree = parse_tree("((A:1,B:1):1,C:2);", true);
   const core::NameTable species = name_list({"C", "A", "Z"});
-  core::IVector leaf_of_species, species_of_leaf;
-  map_species_to_tips(tree.nodes, tree.n_tips, 3, species, leaf_of_species, species_of_leaf);
+  Phylogeny mapped = tree.tree;
+  map_species_to_tips(mapped, 3, species);
   EXPECT_EQ(console_output(), "\nWARNING: species Z not found in phylogenetic tree");
-  EXPECT_EQ(leaf_of_species[1], 3);
-  EXPECT_EQ(leaf_of_species[2], 1);
-  EXPECT_EQ(leaf_of_species[3], 0);
-  EXPECT_EQ(species_of_leaf[1], 2);
-  EXPECT_EQ(species_of_leaf[2], 0);
-  EXPECT_EQ(species_of_leaf[3], 1);
+  EXPECT_EQ(mapped.tip_of_species[1], 3);
+  EXPECT_EQ(mapped.tip_of_species[2], 1);
+  EXPECT_EQ(mapped.tip_of_species[3], 0);
+  EXPECT_EQ(mapped.species_of_tip[1], 2);
+  EXPECT_EQ(mapped.species_of_tip[2], 0);
+  EXPECT_EQ(mapped.species_of_tip[3], 1);
+  EXPECT_EQ(validate_phylogeny(mapped), "");
 
   float max = 0;
   const core::FMatrix d = divergences_of(tree, species, 1, &max);
@@ -99,9 +103,9 @@ TEST_F(SpeciesMapTest, SpeciesWithoutTipAreReportedAndHaveNoDivergence) {
   EXPECT_FLOAT_EQ(max, 2);
 
   core::NameTable from_tips;
-  species_from_tips(tree.nodes, tree.n_tips, from_tips, leaf_of_species, species_of_leaf);
+  species_from_tips(mapped, from_tips);
   EXPECT_EQ(from_tips[3], "C");
-  EXPECT_EQ(leaf_of_species[2], 2);
+  EXPECT_EQ(mapped.tip_of_species[2], 2);
 }
 
 // Reference values: "data.species.<i>" names in data order and "div.<a>.<b>" per pair.
@@ -164,11 +168,11 @@ TEST(TreeDivergences, Carni70PathLengthsMatchReference) {
 void expect_round_trip(const std::string& text, bool ultrametric) {
   const ParsedTree tree = parse_tree(text, ultrametric);
   core::NameTable species;
-  core::IVector leaf_of_species, species_of_leaf;
-  species_from_tips(tree.nodes, tree.n_tips, species, leaf_of_species, species_of_leaf);
+  Phylogeny named = tree.tree;
+  species_from_tips(named, species);
   const float mode = ultrametric ? 1.0f : -1.0f;
   const core::FMatrix original = divergences_of(tree, species, mode);
-  const NewickTexts texts = rebuild_newick_texts(tree.nodes, tree.n_tips, tree.n_nodes);
+  const NewickTexts texts = rebuild_newick_texts(tree.tree);
   for (const std::string& rebuilt : {texts.with_labels, texts.without_labels}) {
     const ParsedTree again = parse_tree(rebuilt, ultrametric);
     ASSERT_EQ(again.n_tips, tree.n_tips);
@@ -196,8 +200,8 @@ TEST(TreeDivergences, CaterpillarDivergences) {
   for (int k = 3; k <= n; ++k) text += ":1,t" + std::to_string(k) + ":" + std::to_string(k - 1) + ")";
   const ParsedTree tree = parse_tree(text + ";", true);
   core::NameTable species;
-  core::IVector leaf_of_species, species_of_leaf;
-  species_from_tips(tree.nodes, tree.n_tips, species, leaf_of_species, species_of_leaf);
+  Phylogeny named = tree.tree;
+  species_from_tips(named, species);
   float max = 0;
   const core::FMatrix ages = divergences_of(tree, species, 1, &max);
   const core::FMatrix paths = divergences_of(tree, species, -1);

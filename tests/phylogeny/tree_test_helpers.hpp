@@ -7,8 +7,9 @@
 
 namespace quorvel::phylogeny::testing {
 
-/// A tree parsed from Newick text, with its counts.
+/// A tree parsed from Newick text, with its node table as read and counts.
 struct ParsedTree {
+  Phylogeny tree;
   NodeTable nodes;
   int n_tips = 0;
   int n_nodes = 0;
@@ -16,10 +17,12 @@ struct ParsedTree {
 
 /// Parses `text` with the tip count computed from it, as the driver does.
 inline ParsedTree parse_tree(const std::string& text, bool ultrametric) {
-  ParsedTree tree;
-  tree.n_tips = count_newick_tips(text);
-  tree.n_nodes = read_newick_tree(text, ultrametric, tree.n_tips, tree.nodes);
-  return tree;
+  ParsedTree parsed;
+  parsed.n_tips = count_newick_tips(text);
+  parsed.tree = read_newick_tree(text, ultrametric, parsed.n_tips);
+  parsed.nodes = node_table(parsed.tree);
+  parsed.n_nodes = parsed.tree.last_number;
+  return parsed;
 }
 
 /// One node as "name|upper|length|age|first-last", for whole-record checks.

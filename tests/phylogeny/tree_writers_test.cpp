@@ -4,19 +4,16 @@
 
 #include "core/constants.hpp"
 #include "phylogeny/tree_test_helpers.hpp"
-#include "support/test_support.hpp"
 
 namespace quorvel::phylogeny {
 namespace {
 
-using quorvel::testing::read_file;
-using quorvel::testing::write_file;
 using testing::parse_tree;
 using testing::ParsedTree;
 
 NewickTexts rebuild(const std::string& text, bool ultrametric) {
   const ParsedTree tree = parse_tree(text, ultrametric);
-  return rebuild_newick_texts(tree.nodes, tree.n_tips, tree.n_nodes);
+  return rebuild_newick_texts(tree.tree);
 }
 
 TEST(TreeWriters, RebuildsNewickTextFromTheNodeTable) {
@@ -37,19 +34,17 @@ TEST(TreeWriters, LongTextsAreNeverTruncated) {
   ladder += "t1:1,t2:1)";
   for (int k = 3; k <= n; ++k) ladder += ":1,t" + std::to_string(k) + ":" + std::to_string(k - 1) + ")";
   const ParsedTree tree = parse_tree(ladder + ";", true);
-  const NewickTexts texts = rebuild_newick_texts(tree.nodes, tree.n_tips, tree.n_nodes);
+  const NewickTexts texts = rebuild_newick_texts(tree.tree);
   const ParsedTree again = parse_tree(texts.with_labels, true);
   EXPECT_EQ(again.n_tips, n);
   EXPECT_EQ(again.n_nodes, tree.n_nodes);
   EXPECT_FLOAT_EQ(again.nodes[n + 1].age, static_cast<float>(n - 1));
   EXPECT_EQ(again.nodes[1].name, "t10000");  // tips of the root first, the deepest pair last
   EXPECT_EQ(again.nodes[n].name, "t2");
-  EXPECT_EQ(rebuild_newick_texts(again.nodes, again.n_tips, again.n_nodes).with_labels, texts.with_labels);
+  EXPECT_EQ(rebuild_newick_texts(again.tree).with_labels, texts.with_labels);
 }
 
-class TreeFilesTest : public quorvel::testing::WorkDirTest {};
-
-TEST_F(TreeFilesTest, InterpretationFileReplacesAnOldFileButAppendsToTheResults) {
+TEST(TreeWriters, InterpretationListsTheTableAsRead) {
   const std::string text = "((A:1,B:1):1,C:2);";
   const ParsedTree tree = parse_tree(text, true);
   const std::string expected =
@@ -59,26 +54,22 @@ TEST_F(TreeFilesTest, InterpretationFileReplacesAnOldFileButAppendsToTheResults)
       "\n1\tA\t5\t1.000000\n2\tB\t5\t1.000000\n3\tC\t4\t2.000000"
       "\n\nNodes (clades)\tupper node\tfirst and last tips within clade\tage of clade"
       "\n4\t\t0\t1\t3\t2.000000\n5\t\t4\t1\t2\t1.000000";
-  write_file("tree.txt", "old content");
-  write_file("results.txt", "earlier results");
-  write_tree_interpretation("tree.txt", "results.txt", text, tree.nodes, tree.n_tips, tree.n_nodes);
-  write_tree_interpretation("results.txt", "results.txt", text, tree.nodes, tree.n_tips, tree.n_nodes);
-  EXPECT_EQ(read_file("tree.txt"), expected);
-  EXPECT_EQ(read_file("results.txt"), "earlier results" + expected);
-  write_tree_interpretation("no_such_folder/tree.txt", "results.txt", text, tree.nodes, tree.n_tips, tree.n_nodes);
-  EXPECT_EQ(console_output(), "");
+  EXPECT_EQ(tree_interpretation_text(text, tree.tree), expected);
+  // A dissolved zero-length clade is listed with upper node 0.
+  const std::string dissolved = tree_interpretation_text("", parse_tree("((A:1,B:1):0,C:1);", true).tree);
+  EXPECT_EQ(dissolved.substr(dissolved.rfind("Nodes")),
+            "Nodes (clades)\tupper node\tfirst and last tips within clade\tage of clade"
+            "\n4\t\t0\t1\t3\t1.000000\n5\t\t0\t1\t2\t0.000000");
 }
 
-TEST_F(TreeFilesTest, NexusFileWithTreesAndCharacters) {
+TEST(TreeWriters, NexusTextWithTreesAndCharacters) {
   const std::string text = "((A:1,B:1):1,C:2);";
   const ParsedTree tree = parse_tree(text, true);
   const std::string taxa_and_trees =
       "#NEXUS\n\nBEGIN TAXA;\n\tDIMENSIONS NTAX=3;\n\tTAXLABELS\n\t\t\tA\tB\tC\t\n\t;\nEND;"
       "\n\n\nBEGIN TREES;\n\tTREE original=((A:1,B:1):1,C:2);\nEND;\n"
       "\n\n\nBEGIN TREES;\n\tTREE interpreted=(C:2.000000,(A:1.000000,B:1.000000):1.000000);\nEND;\n";
-  write_file("tree.nex", "old content");
-  write_nexus_tree("tree.nex", text, tree.nodes, tree.n_tips, tree.n_nodes, nullptr);
-  EXPECT_EQ(read_file("tree.nex"), taxa_and_trees);
+  EXPECT_EQ(nexus_tree_text(text, tree.tree, nullptr), taxa_and_trees);
 
   // Species traits: a quantitative and a categorical variable, missing values as "?".
   core::NameTable species = core::name_table(0, 3);
@@ -102,8 +93,7 @@ TEST_F(TreeFilesTest, NexusFileWithTreesAndCharacters) {
   category_names[2][1] = "wet";
   category_names[2][2] = "dry";
   const SpeciesVariables characters{3, species, 2, variables, categories, traits, category_names};
-  write_nexus_tree("traits.nex", "", tree.nodes, tree.n_tips, tree.n_nodes, &characters);
-  EXPECT_EQ(read_file("traits.nex"),
+  EXPECT_EQ(nexus_tree_text("", tree.tree, &characters),
             "#NEXUS\n\nBEGIN TAXA;\n\tDIMENSIONS NTAX=3;\n\tTAXLABELS\n\t\t\tA\tB\tC\t\n\t;\nEND;"
             "\n\n\nBEGIN TREES;\n\tTREE interpreted=(C:2.000000,(A:1.000000,B:1.000000):1.000000);\nEND;\n"
             "\n\nBEGIN CHARACTERS;\n\tTITLE Quorvel-imported_Character_Matrix;\n\tDIMENSIONS NCHAR=2;"
