@@ -114,6 +114,8 @@ PlacementPartition::PlacementPartition(const PlotSection& section, const core::D
     }
   }
   partner_start_[at(n) + 1] = static_cast<int>(pairs_.size());
+  for (int k = 1; k <= n; ++k)
+    most_partners_ = std::max(most_partners_, partner_start_[at(k) + 1] - partner_start_[at(k)]);
 
   // Where each pair stands in the regressions: the pairs of a known distance
   // come in the same order k < l.
@@ -321,10 +323,15 @@ void PlacementPartition::evaluate(const core::IVector& tip_of_species, Workspace
   ws.single_cluster.assign(at(n_plots_) + 1, -1);
   for (const int k : weighted_) within_values(k, ws);
 
-  for (int code : kCodes) {
+  RegressionSums* sums[3];
+  for (int q = 0; q < 3; ++q) {
+    const int code = kCodes[q];
     if (!ws.sums[code]) ws.sums[code] = std::make_unique<RegressionSums>(regression_);
     ws.sums[code]->clear();
+    sums[q] = ws.sums[code].get();
   }
+  ws.pair_g.resize(at(most_partners_));
+  ws.pair_h.resize(at(most_partners_));
   double within_sum[3] = {}, within_weight[3] = {}, among_sum[3] = {}, among_weight[3] = {};
   const double* abundance = list_abundance_.data();
   const int* plot_tip = ws.plot_tip.data();
@@ -349,49 +356,11 @@ void PlacementPartition::evaluate(const core::IVector& tip_of_species, Workspace
     if (first_pair == end_pair) continue;
     clade_sums(k, ws);
     channels_down(ws);
-    const double tipped_k = tipped[k], tips_k = tips[k];
-    const double* Xk = ws.within.data() + 3 * at(k);
-    const double wk = weight_[at(k)];
-    // The rest of pair e, from its channel sums g (a d) and h (d).
-    auto finish_pair = [&](int e, double g, double h) {
-      const PlotPair& pair = pairs_[at(e)];
-      const int l = pair.l;
-      double zero = 0, zero_pairs = 0;
-      if (shared_is_zero) {
-        zero = pair.shared;
-        zero_pairs = static_cast<double>(pair.shared_tips);
-      } else {
-        zero = pair.shared_no_tip;
-        for (int p = list_start_[at(l)]; p < list_start_[at(l) + 1]; ++p) {
-          const int tip = plot_tip[p];
-          if (tip == 0) continue;
-          const int c = cluster_[at(tip)];
-          zero += abundance[p] * X[at(c)];
-          zero_pairs += P[at(c)];
-        }
-      }
-      const double tipped_l = tipped[l], tips_l = tips[l];
-      const int cluster_k = ws.single_cluster[at(k)];
-      const double TF =
-          cluster_k > 0 && cluster_k == ws.single_cluster[at(l)] ? zero : tipped_k * tipped_l + pair.shared_no_tip;
-      double values[3];
-      finish(zero, TF, g, h, tips_k * tips_l - zero_pairs, false, values);
-      const double* Xl = ws.within.data() + 3 * at(l);
-      const double wl = weight_[at(l)];
-      for (int q = 0; q < 3; ++q) {
-        const float statistic = pairwise_statistic(Xk[q], Xl[q], values[q]);
-        if (pair.distance_class > 0 && statistic != MISSING_VALUE_F) ws.sums[kCodes[q]]->add(pair, statistic);
-        if (is_missing(Xk[q]) || is_missing(Xl[q])) continue;
-        within_sum[q] += wk * Xk[q] + wl * Xl[q];
-        within_weight[q] += wk + wl;
-        if (is_missing(values[q])) continue;
-        among_sum[q] += wk * wl * values[q];
-        among_weight[q] += wk * wl;
-      }
-    };
     // The channel sums take one multiply-add and one addition per species of
     // l. Two pairs at a time, each summed in its own order, keep twice as
     // many additions in flight with the same sums to the bit.
+    double* g = ws.pair_g.data();
+    double* h = ws.pair_h.data();
     int e = first_pair;
     for (; e + 1 < end_pair; e += 2) {
       const int l1 = pairs_[at(e)].l, l2 = pairs_[at(e) + 1].l;
@@ -417,18 +386,61 @@ void PlacementPartition::evaluate(const core::IVector& tip_of_species, Workspace
         g2 += abundance[b2 + i] * y2[0];
         h2 += y2[1];
       }
-      finish_pair(e, g1, h1);
-      finish_pair(e + 1, g2, h2);
+      g[e - first_pair] = g1;
+      h[e - first_pair] = h1;
+      g[e + 1 - first_pair] = g2;
+      h[e + 1 - first_pair] = h2;
     }
     if (e < end_pair) {
       const int l = pairs_[at(e)].l;
-      double g = 0, h = 0;
+      double g1 = 0, h1 = 0;
       for (int p = list_start_[at(l)]; p < list_start_[at(l) + 1]; ++p) {
         const double* y = channels + 2 * at(plot_tip[p]);
-        g += abundance[p] * y[0];
-        h += y[1];
+        g1 += abundance[p] * y[0];
+        h1 += y[1];
       }
-      finish_pair(e, g, h);
+      g[e - first_pair] = g1;
+      h[e - first_pair] = h1;
+    }
+    // The rest of each pair, from its channel sums g (a d) and h (d), in the
+    // order of the pairs.
+    const double tipped_k = tipped[k], tips_k = tips[k];
+    const double* Xk = ws.within.data() + 3 * at(k);
+    const double wk = weight_[at(k)];
+    const int cluster_k = ws.single_cluster[at(k)];
+    for (e = first_pair; e < end_pair; ++e) {
+      const PlotPair& pair = pairs_[at(e)];
+      const int l = pair.l;
+      double zero = 0, zero_pairs = 0;
+      if (shared_is_zero) {
+        zero = pair.shared;
+        zero_pairs = static_cast<double>(pair.shared_tips);
+      } else {
+        zero = pair.shared_no_tip;
+        for (int p = list_start_[at(l)]; p < list_start_[at(l) + 1]; ++p) {
+          const int tip = plot_tip[p];
+          if (tip == 0) continue;
+          const int c = cluster_[at(tip)];
+          zero += abundance[p] * X[at(c)];
+          zero_pairs += P[at(c)];
+        }
+      }
+      const double TF =
+          cluster_k > 0 && cluster_k == ws.single_cluster[at(l)] ? zero : tipped_k * tipped[l] + pair.shared_no_tip;
+      double values[3];
+      finish(zero, TF, g[e - first_pair], h[e - first_pair], tips_k * tips[l] - zero_pairs, false, values);
+      const double* Xl = ws.within.data() + 3 * at(l);
+      const double wl = weight_[at(l)];
+      for (int q = 0; q < 3; ++q) {
+        const float statistic = pairwise_statistic(Xk[q], Xl[q], values[q]);
+        if (pair.distance_class > 0 && statistic != MISSING_VALUE_F) sums[q]->add(pair, statistic);
+        if (is_missing(Xk[q]) || is_missing(Xl[q])) continue;
+        within_sum[q] += wk * Xk[q] + wl * Xl[q];
+        within_weight[q] += wk + wl;
+        if (is_missing(values[q])) continue;
+        among_sum[q] += wk * wl * values[q];
+        among_weight[q] += wk * wl;
+      }
     }
   }
   if (weighted_.size() == 1) {

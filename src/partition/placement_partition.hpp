@@ -62,6 +62,7 @@ class PlacementPartition {
     std::vector<double> tipped;             ///< per plot: abundance of its species with a tip
     std::vector<double> tips;               ///< per plot: number of its species with a tip
     std::vector<int> single_cluster;        ///< per plot: the one cluster of its species, -1 for several
+    std::vector<double> pair_g, pair_h;     ///< per pair of the current plot: its channel sums
     std::unique_ptr<RegressionSums> sums[5];
   };
 
@@ -101,6 +102,7 @@ class PlacementPartition {
   std::vector<int> weighted_;       ///< plots with a weight and species
   std::vector<int> partner_start_;  ///< pairs of plot k: pairs_[partner_start_[k]..partner_start_[k+1]]
   std::vector<PlotPair> pairs_;
+  int most_partners_ = 0;            ///< the most pairs of one plot
   std::vector<int> internal_order_;  ///< internal nodes, children first
   std::vector<int> cluster_;         ///< per node: its highest ancestor-or-self of age 0 (itself when none)
   bool zero_age_nodes_ = false;      ///< some internal node has age 0
