@@ -114,8 +114,15 @@ PlacementPartition::PlacementPartition(const PlotSection& section, const core::D
     }
   }
   partner_start_[at(n) + 1] = static_cast<int>(pairs_.size());
-  for (int k = 1; k <= n; ++k)
-    most_partners_ = std::max(most_partners_, partner_start_[at(k) + 1] - partner_start_[at(k)]);
+  sum_order_.resize(pairs_.size());
+  for (int k = 1; k <= n; ++k) {
+    const int first = partner_start_[at(k)], end = partner_start_[at(k) + 1];
+    most_partners_ = std::max(most_partners_, end - first);
+    for (int e = first; e < end; ++e) sum_order_[at(e)] = e;
+    auto length = [&](int e) { return list_start_[at(pairs_[at(e)].l) + 1] - list_start_[at(pairs_[at(e)].l)]; };
+    std::stable_sort(sum_order_.begin() + first, sum_order_.begin() + end,
+                     [&](int a, int b) { return length(a) < length(b); });
+  }
 
   // Where each pair stands in the regressions: the pairs of a known distance
   // come in the same order k < l.
@@ -135,6 +142,10 @@ PlacementPartition::PlacementPartition(const PlotSection& section, const core::D
                              pair.distance = known.distance;
                              pair.ln_distance = known.ln_distance;
                            });
+
+  positions_ = std::make_unique<RegressionSums>(regression_);
+  for (const PlotPair& pair : pairs_)
+    if (pair.distance_class > 0) positions_->add_position(pair);
 
   // Species at divergence 0 from each other sit on one tip or under a node
   // of age 0: such a node and everything below it form one cluster.
@@ -305,7 +316,11 @@ void PlacementPartition::evaluate(const core::IVector& tip_of_species, Workspace
     ws.tip[at(j)] = tip >= 1 && tip <= tree.n_tips ? tip : 0;
   }
   ws.plot_tip.resize(list_species_.size());
-  for (std::size_t p = 0; p < list_species_.size(); ++p) ws.plot_tip[p] = ws.tip[at(list_species_[p])];
+  ws.plot_channel.resize(list_species_.size());
+  for (std::size_t p = 0; p < list_species_.size(); ++p) {
+    ws.plot_tip[p] = ws.tip[at(list_species_[p])];
+    ws.plot_channel[p] = 2 * ws.plot_tip[p];
+  }
   // Divergence 0 between distinct species needs a node of age 0 or two
   // species on one tip; otherwise the products at divergence 0 are those of
   // the species two plots share, whatever the placement.
@@ -329,12 +344,14 @@ void PlacementPartition::evaluate(const core::IVector& tip_of_species, Workspace
     if (!ws.sums[code]) ws.sums[code] = std::make_unique<RegressionSums>(regression_);
     ws.sums[code]->clear();
     sums[q] = ws.sums[code].get();
+    ws.left_out[q].clear();
   }
   ws.pair_g.resize(at(most_partners_));
   ws.pair_h.resize(at(most_partners_));
   double within_sum[3] = {}, within_weight[3] = {}, among_sum[3] = {}, among_weight[3] = {};
   const double* abundance = list_abundance_.data();
   const int* plot_tip = ws.plot_tip.data();
+  const int* channel = ws.plot_channel.data();
   const double* channels = ws.channels.data();
   const double* X = ws.clade_abundance.data();
   const double* P = ws.clade_presence.data();
@@ -357,58 +374,59 @@ void PlacementPartition::evaluate(const core::IVector& tip_of_species, Workspace
     clade_sums(k, ws);
     channels_down(ws);
     // The channel sums take one multiply-add and one addition per species of
-    // l. Two pairs at a time, each summed in its own order, keep twice as
-    // many additions in flight with the same sums to the bit.
-    double* g = ws.pair_g.data();
+    // l. Four pairs at a time, each summed in its own order, keep four times
+    // as many additions in flight with the same sums to the bit; the pairs
+    // go by the length of l's list, so that the four end nearly together.
+    double* g = ws.pair_g.data();  // [e - first_pair]
     double* h = ws.pair_h.data();
-    int e = first_pair;
-    for (; e + 1 < end_pair; e += 2) {
-      const int l1 = pairs_[at(e)].l, l2 = pairs_[at(e) + 1].l;
-      const int b1 = list_start_[at(l1)], n1 = list_start_[at(l1) + 1] - b1;
-      const int b2 = list_start_[at(l2)], n2 = list_start_[at(l2) + 1] - b2;
-      const int both = std::min(n1, n2);
-      double g1 = 0, h1 = 0, g2 = 0, h2 = 0;
+    const int* order = sum_order_.data();
+    constexpr int kInFlight = 4;
+    int o = first_pair;
+    for (; o + kInFlight <= end_pair; o += kInFlight) {
+      int begin[kInFlight], count[kInFlight];
+      double gs[kInFlight] = {}, hs[kInFlight] = {};
+      for (int w = 0; w < kInFlight; ++w) {
+        const int l = pairs_[at(order[o + w])].l;
+        begin[w] = list_start_[at(l)];
+        count[w] = list_start_[at(l) + 1] - begin[w];
+      }
+      const int both = count[0];  // the shortest: the order is by length
       for (int i = 0; i < both; ++i) {
-        const double* y1 = channels + 2 * at(plot_tip[b1 + i]);
-        const double* y2 = channels + 2 * at(plot_tip[b2 + i]);
-        g1 += abundance[b1 + i] * y1[0];
-        h1 += y1[1];
-        g2 += abundance[b2 + i] * y2[0];
-        h2 += y2[1];
+        for (int w = 0; w < kInFlight; ++w) {
+          const int c = channel[begin[w] + i];
+          gs[w] += abundance[begin[w] + i] * channels[c];
+          hs[w] += channels[c + 1];
+        }
       }
-      for (int i = both; i < n1; ++i) {
-        const double* y1 = channels + 2 * at(plot_tip[b1 + i]);
-        g1 += abundance[b1 + i] * y1[0];
-        h1 += y1[1];
+      for (int w = 0; w < kInFlight; ++w) {
+        for (int i = both; i < count[w]; ++i) {
+          const int c = channel[begin[w] + i];
+          gs[w] += abundance[begin[w] + i] * channels[c];
+          hs[w] += channels[c + 1];
+        }
+        g[order[o + w] - first_pair] = gs[w];
+        h[order[o + w] - first_pair] = hs[w];
       }
-      for (int i = both; i < n2; ++i) {
-        const double* y2 = channels + 2 * at(plot_tip[b2 + i]);
-        g2 += abundance[b2 + i] * y2[0];
-        h2 += y2[1];
-      }
-      g[e - first_pair] = g1;
-      h[e - first_pair] = h1;
-      g[e + 1 - first_pair] = g2;
-      h[e + 1 - first_pair] = h2;
     }
-    if (e < end_pair) {
-      const int l = pairs_[at(e)].l;
+    for (; o < end_pair; ++o) {
+      const int l = pairs_[at(order[o])].l;
       double g1 = 0, h1 = 0;
       for (int p = list_start_[at(l)]; p < list_start_[at(l) + 1]; ++p) {
-        const double* y = channels + 2 * at(plot_tip[p]);
-        g1 += abundance[p] * y[0];
-        h1 += y[1];
+        const int c = channel[p];
+        g1 += abundance[p] * channels[c];
+        h1 += channels[c + 1];
       }
-      g[e - first_pair] = g1;
-      h[e - first_pair] = h1;
+      g[order[o] - first_pair] = g1;
+      h[order[o] - first_pair] = h1;
     }
+    int e = first_pair;
     // The rest of each pair, from its channel sums g (a d) and h (d), in the
     // order of the pairs.
     const double tipped_k = tipped[k], tips_k = tips[k];
     const double* Xk = ws.within.data() + 3 * at(k);
     const double wk = weight_[at(k)];
     const int cluster_k = ws.single_cluster[at(k)];
-    for (e = first_pair; e < end_pair; ++e) {
+    for (; e < end_pair; ++e) {
       const PlotPair& pair = pairs_[at(e)];
       const int l = pair.l;
       double zero = 0, zero_pairs = 0;
@@ -433,7 +451,13 @@ void PlacementPartition::evaluate(const core::IVector& tip_of_species, Workspace
       const double wl = weight_[at(l)];
       for (int q = 0; q < 3; ++q) {
         const float statistic = pairwise_statistic(Xk[q], Xl[q], values[q]);
-        if (pair.distance_class > 0 && statistic != MISSING_VALUE_F) sums[q]->add(pair, statistic);
+        if (pair.distance_class > 0) {
+          if (statistic != MISSING_VALUE_F) {
+            sums[q]->add_value(pair, statistic);
+          } else {
+            ws.left_out[q].push_back(e);
+          }
+        }
         if (is_missing(Xk[q]) || is_missing(Xl[q])) continue;
         within_sum[q] += wk * Xk[q] + wl * Xl[q];
         within_weight[q] += wk + wl;
@@ -458,7 +482,21 @@ void PlacementPartition::evaluate(const core::IVector& tip_of_species, Workspace
     out.among[code] = ratio_or_missing(among_sum[q], among_weight[q]);
     const double ratio = ratio_or_missing(out.within[code], out.among[code]);
     out.st[code] = is_missing(ratio) ? MISSING_VALUE_F : static_cast<float>(1.0 - ratio);
-    ws.sums[code]->finish(out.rows[code]);
+    // The positions of the pairs: those of all pairs unless the statistic
+    // left some out.
+    if (ws.left_out[q].empty()) {
+      sums[q]->take_positions(*positions_);
+    } else {
+      auto left_out = ws.left_out[q].begin();
+      for (std::size_t e = 0; e < pairs_.size(); ++e) {
+        if (left_out != ws.left_out[q].end() && *left_out == static_cast<int>(e)) {
+          ++left_out;
+        } else if (pairs_[e].distance_class > 0) {
+          sums[q]->add_position(pairs_[e]);
+        }
+      }
+    }
+    sums[q]->finish(out.rows[code]);
   }
 }
 

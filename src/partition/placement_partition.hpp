@@ -52,6 +52,7 @@ class PlacementPartition {
   struct Workspace {
     std::vector<int> tip;                   ///< [0..s] of the placement, 0 = none
     std::vector<int> plot_tip;              ///< tip of each entry of the species lists
+    std::vector<int> plot_channel;          ///< its channels' place: 2 x tip
     std::vector<int> tip_owner;             ///< per tip: a species placed there
     std::vector<double> clade_abundance;    ///< per node
     std::vector<double> clade_presence;     ///< per node
@@ -64,6 +65,7 @@ class PlacementPartition {
     std::vector<int> single_cluster;        ///< per plot: the one cluster of its species, -1 for several
     std::vector<double> pair_g, pair_h;     ///< per pair of the current plot: its channel sums
     std::unique_ptr<RegressionSums> sums[5];
+    std::vector<int> left_out[3];  ///< per statistic: pairs of a distance class whose value is missing
   };
 
   /// The kept values for the placement `tip_of_species` [0..s] (0 = no tip).
@@ -102,11 +104,13 @@ class PlacementPartition {
   std::vector<int> weighted_;       ///< plots with a weight and species
   std::vector<int> partner_start_;  ///< pairs of plot k: pairs_[partner_start_[k]..partner_start_[k+1]]
   std::vector<PlotPair> pairs_;
-  int most_partners_ = 0;            ///< the most pairs of one plot
-  std::vector<int> internal_order_;  ///< internal nodes, children first
-  std::vector<int> cluster_;         ///< per node: its highest ancestor-or-self of age 0 (itself when none)
-  bool zero_age_nodes_ = false;      ///< some internal node has age 0
-  RegressionPairs regression_;       ///< the layout of the regressions (no pairs: they are in pairs_)
+  std::vector<int> sum_order_;                 ///< per plot, its pairs by the length of l's species list
+  int most_partners_ = 0;                      ///< the most pairs of one plot
+  std::vector<int> internal_order_;            ///< internal nodes, children first
+  std::vector<int> cluster_;                   ///< per node: its highest ancestor-or-self of age 0 (itself when none)
+  bool zero_age_nodes_ = false;                ///< some internal node has age 0
+  RegressionPairs regression_;                 ///< the layout of the regressions (no pairs: they are in pairs_)
+  std::unique_ptr<RegressionSums> positions_;  ///< the positions of all pairs of a distance class
 };
 
 }  // namespace quorvel::partition
