@@ -123,6 +123,8 @@ PlacementPartition::PlacementPartition(const PlotSection& section, const core::D
     std::stable_sort(sum_order_.begin() + first, sum_order_.begin() + end,
                      [&](int a, int b) { return length(a) < length(b); });
   }
+  sum_partner_.resize(pairs_.size());
+  for (std::size_t o = 0; o < pairs_.size(); ++o) sum_partner_[o] = pairs_[at(sum_order_[o])].l;
 
   // Where each pair stands in the regressions: the pairs of a known distance
   // come in the same order k < l.
@@ -386,7 +388,7 @@ void PlacementPartition::evaluate(const core::IVector& tip_of_species, Workspace
       int begin[kInFlight], count[kInFlight];
       double gs[kInFlight] = {}, hs[kInFlight] = {};
       for (int w = 0; w < kInFlight; ++w) {
-        const int l = pairs_[at(order[o + w])].l;
+        const int l = sum_partner_[at(o + w)];
         begin[w] = list_start_[at(l)];
         count[w] = list_start_[at(l) + 1] - begin[w];
       }
@@ -409,7 +411,7 @@ void PlacementPartition::evaluate(const core::IVector& tip_of_species, Workspace
       }
     }
     for (; o < end_pair; ++o) {
-      const int l = pairs_[at(order[o])].l;
+      const int l = sum_partner_[at(o)];
       double g1 = 0, h1 = 0;
       for (int p = list_start_[at(l)]; p < list_start_[at(l) + 1]; ++p) {
         const int c = channel[p];

@@ -105,6 +105,7 @@ class PlacementPartition {
   std::vector<int> partner_start_;  ///< pairs of plot k: pairs_[partner_start_[k]..partner_start_[k+1]]
   std::vector<PlotPair> pairs_;
   std::vector<int> sum_order_;                 ///< per plot, its pairs by the length of l's species list
+  std::vector<int> sum_partner_;               ///< l of each pair in that order
   int most_partners_ = 0;                      ///< the most pairs of one plot
   std::vector<int> internal_order_;            ///< internal nodes, children first
   std::vector<int> cluster_;                   ///< per node: its highest ancestor-or-self of age 0 (itself when none)
