@@ -44,9 +44,11 @@ class PlacementPartition {
  public:
   /// `abundances` [0..n][0..s] of the section (column 0 the totals);
   /// `n_categories` for the pooled regressions; `clades` the clade view of the
-  /// tree. Everything must outlive the object.
+  /// tree. Everything must outlive the object. Up to `stored_pairs` pairs of
+  /// plots, a worker keeps the sums of all pairs (four doubles a pair at
+  /// most) and climbs the tree once per plot; beyond, twice.
   PlacementPartition(const PlotSection& section, const core::DMatrix& abundances, int data_type, int n_categories,
-                     std::shared_ptr<const phylogeny::CladeTree> clades);
+                     std::shared_ptr<const phylogeny::CladeTree> clades, std::size_t stored_pairs = 1 << 20);
 
   /// Working storage of one worker.
   struct Workspace {
@@ -63,7 +65,9 @@ class PlacementPartition {
     std::vector<double> tipped;             ///< per plot: abundance of its species with a tip
     std::vector<double> tips;               ///< per plot: number of its species with a tip
     std::vector<int> single_cluster;        ///< per plot: the one cluster of its species, -1 for several
-    std::vector<double> pair_g, pair_h;     ///< per pair of the current plot: its channel sums
+    std::vector<double> pair_g, pair_h;     ///< per pair (of all plots or of one): its channel sums
+    std::vector<double> pair_zero;          ///< per pair: its products at divergence 0
+    std::vector<double> pair_zero_pairs;    ///< per pair: their number
     std::unique_ptr<RegressionSums> sums[5];
     std::vector<int> left_out[3];  ///< per statistic: pairs of a distance class whose value is missing
   };
@@ -87,8 +91,8 @@ class PlacementPartition {
     double ln_distance = 0;
   };
 
-  void within_values(int k, Workspace& ws) const;
-  void clade_sums(int k, Workspace& ws) const;
+  void plot_clades(int k, Workspace& ws, bool within, bool siblings) const;
+  void pair_sums(int k, int base, bool shared_is_zero, Workspace& ws) const;
   void channels_down(Workspace& ws) const;
 
   const PlotSection& section_;
@@ -104,8 +108,9 @@ class PlacementPartition {
   std::vector<int> weighted_;       ///< plots with a weight and species
   std::vector<int> partner_start_;  ///< pairs of plot k: pairs_[partner_start_[k]..partner_start_[k+1]]
   std::vector<PlotPair> pairs_;
-  std::vector<int> sum_order_;                 ///< per plot, its pairs by the length of l's species list
-  std::vector<int> sum_partner_;               ///< l of each pair in that order
+  std::vector<int> sum_order_;    ///< per plot, its pairs by the length of l's species list
+  std::vector<int> sum_partner_;  ///< l of each pair in that order
+  std::size_t stored_pairs_ = 0;
   int most_partners_ = 0;                      ///< the most pairs of one plot
   std::vector<int> internal_order_;            ///< internal nodes, children first
   std::vector<int> cluster_;                   ///< per node: its highest ancestor-or-self of age 0 (itself when none)
