@@ -16,6 +16,18 @@ struct PairedSums {
     yy += yi * yi;
     xy += xi * yi;
   }
+  // The two sides of add, apart: the x side (count, x, x²) is the same for
+  // every y when the same x come in the same order.
+  void add_x(double xi) {
+    n += 1;
+    x += xi;
+    xx += xi * xi;
+  }
+  void add_y(double xi, double yi) {
+    y += yi;
+    yy += yi * yi;
+    xy += xi * yi;
+  }
   void add(const PairedSums& other) {
     n += other.n;
     x += other.x;

@@ -130,6 +130,19 @@ void RegressionSums::clear() {
   class_count_.assign(top + 1, 0);
 }
 
+void RegressionSums::take_positions(const RegressionSums& other) {
+  class_count_ = other.class_count_;
+  auto take = [](std::vector<core::PairedSums>& to, const std::vector<core::PairedSums>& from) {
+    for (std::size_t g = 0; g < to.size(); ++g) {
+      to[g].n = from[g].n;
+      to[g].x = from[g].x;
+      to[g].xx = from[g].xx;
+    }
+  };
+  take(linear_, other.linear_);
+  take(logarithmic_, other.logarithmic_);
+}
+
 void RegressionSums::finish(RegressionRow& row) {
   const int classes = pairs_.classes;
   const int top = std::max(classes, 0) + 1;

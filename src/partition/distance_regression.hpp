@@ -73,6 +73,24 @@ class RegressionSums {
     linear_[static_cast<std::size_t>(pair.set)].add(pair.distance, v);
     if (pair.distance != 0) logarithmic_[static_cast<std::size_t>(pair.set)].add(pair.ln_distance, v);
   }
+  /// add in two halves, for many statistics over the same pairs: the
+  /// positions of the pairs (counts, distances and their squares) and the
+  /// values (their sums, squares and products with the distances).
+  template <typename Pair>
+  void add_position(const Pair& pair) {
+    class_count_[static_cast<std::size_t>(pair.distance_class)] += 1;
+    linear_[static_cast<std::size_t>(pair.set)].add_x(pair.distance);
+    if (pair.distance != 0) logarithmic_[static_cast<std::size_t>(pair.set)].add_x(pair.ln_distance);
+  }
+  template <typename Pair>
+  void add_value(const Pair& pair, double v) {
+    class_sum_[static_cast<std::size_t>(pair.distance_class)] += v;
+    linear_[static_cast<std::size_t>(pair.set)].add_y(pair.distance, v);
+    if (pair.distance != 0) logarithmic_[static_cast<std::size_t>(pair.set)].add_y(pair.ln_distance, v);
+  }
+  /// Takes the positions of `other` (sums over the same layout), as if its
+  /// pairs had been added here in its order.
+  void take_positions(const RegressionSums& other);
   /// The row of the regressions of the values added.
   void finish(RegressionRow& row);
 

@@ -44,14 +44,17 @@ class PlacementPartition {
  public:
   /// `abundances` [0..n][0..s] of the section (column 0 the totals);
   /// `n_categories` for the pooled regressions; `clades` the clade view of the
-  /// tree. Everything must outlive the object.
+  /// tree. Everything must outlive the object. Up to `stored_pairs` pairs of
+  /// plots, a worker keeps the sums of all pairs (four doubles a pair at
+  /// most) and climbs the tree once per plot; beyond, twice.
   PlacementPartition(const PlotSection& section, const core::DMatrix& abundances, int data_type, int n_categories,
-                     std::shared_ptr<const phylogeny::CladeTree> clades);
+                     std::shared_ptr<const phylogeny::CladeTree> clades, std::size_t stored_pairs = 1 << 20);
 
   /// Working storage of one worker.
   struct Workspace {
     std::vector<int> tip;                   ///< [0..s] of the placement, 0 = none
     std::vector<int> plot_tip;              ///< tip of each entry of the species lists
+    std::vector<int> plot_channel;          ///< its channels' place: 2 x tip
     std::vector<int> tip_owner;             ///< per tip: a species placed there
     std::vector<double> clade_abundance;    ///< per node
     std::vector<double> clade_presence;     ///< per node
@@ -62,7 +65,11 @@ class PlacementPartition {
     std::vector<double> tipped;             ///< per plot: abundance of its species with a tip
     std::vector<double> tips;               ///< per plot: number of its species with a tip
     std::vector<int> single_cluster;        ///< per plot: the one cluster of its species, -1 for several
+    std::vector<double> pair_g, pair_h;     ///< per pair (of all plots or of one): its channel sums
+    std::vector<double> pair_zero;          ///< per pair: its products at divergence 0
+    std::vector<double> pair_zero_pairs;    ///< per pair: their number
     std::unique_ptr<RegressionSums> sums[5];
+    std::vector<int> left_out[3];  ///< per statistic: pairs of a distance class whose value is missing
   };
 
   /// The kept values for the placement `tip_of_species` [0..s] (0 = no tip).
@@ -84,8 +91,8 @@ class PlacementPartition {
     double ln_distance = 0;
   };
 
-  void within_values(int k, Workspace& ws) const;
-  void clade_sums(int k, Workspace& ws) const;
+  void plot_clades(int k, Workspace& ws, bool within, bool siblings) const;
+  void pair_sums(int k, int base, bool shared_is_zero, Workspace& ws) const;
   void channels_down(Workspace& ws) const;
 
   const PlotSection& section_;
@@ -101,10 +108,15 @@ class PlacementPartition {
   std::vector<int> weighted_;       ///< plots with a weight and species
   std::vector<int> partner_start_;  ///< pairs of plot k: pairs_[partner_start_[k]..partner_start_[k+1]]
   std::vector<PlotPair> pairs_;
-  std::vector<int> internal_order_;  ///< internal nodes, children first
-  std::vector<int> cluster_;         ///< per node: its highest ancestor-or-self of age 0 (itself when none)
-  bool zero_age_nodes_ = false;      ///< some internal node has age 0
-  RegressionPairs regression_;       ///< the layout of the regressions (no pairs: they are in pairs_)
+  std::vector<int> sum_order_;    ///< per plot, its pairs by the length of l's species list
+  std::vector<int> sum_partner_;  ///< l of each pair in that order
+  std::size_t stored_pairs_ = 0;
+  int most_partners_ = 0;                      ///< the most pairs of one plot
+  std::vector<int> internal_order_;            ///< internal nodes, children first
+  std::vector<int> cluster_;                   ///< per node: its highest ancestor-or-self of age 0 (itself when none)
+  bool zero_age_nodes_ = false;                ///< some internal node has age 0
+  RegressionPairs regression_;                 ///< the layout of the regressions (no pairs: they are in pairs_)
+  std::unique_ptr<RegressionSums> positions_;  ///< the positions of all pairs of a distance class
 };
 
 }  // namespace quorvel::partition

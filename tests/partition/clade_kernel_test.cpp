@@ -402,11 +402,14 @@ TEST(PlacementPartition, KeepsWhatTheWholePartitionGivesOnRandomTrees) {
     prepare_plot_section(section, n_classes, testing::limits({0, 1, 2.5, 3}));
 
     const PlacementPartition kernel(section, p.A, p.data_type, kCategories, clades);
-    PlacementPartition::Workspace workspace;
-    KeptPartition kept;
+    // Without room for the sums of all pairs: the same values to the bit.
+    const PlacementPartition unstored(section, p.A, p.data_type, kCategories, clades, 0);
+    PlacementPartition::Workspace workspace, unstored_workspace;
+    KeptPartition kept, unstored_kept;
     RegressionRow rows[5];
     for (int code = kStatisticP; code <= kStatisticPI; ++code) {
       kept.rows[code] = make_regression_row(section.classes.classes);
+      unstored_kept.rows[code] = make_regression_row(section.classes.classes);
       rows[code] = make_regression_row(section.classes.classes);
     }
     // The species with a tip take any tips, one each; those without stay so.
@@ -425,6 +428,7 @@ TEST(PlacementPartition, KeepsWhatTheWholePartitionGivesOnRandomTrees) {
           if (p.tips[j] != 0) p.tips[j] = tips[next++];
       }
       kernel.evaluate(p.tips, workspace, kept);
+      unstored.evaluate(p.tips, unstored_workspace, unstored_kept);
       const core::FMatrix D = table_of(p);
       PartitionWorkspace whole_workspace;
       const PartitionTables whole = run(p, table_distances(&D), whole_workspace);
@@ -432,6 +436,12 @@ TEST(PlacementPartition, KeepsWhatTheWholePartitionGivesOnRandomTrees) {
       for (int code = kStatisticP; code <= kStatisticPI; ++code) {
         SCOPED_TRACE(core::format("trial %i placement %i statistic %i n=%i s=%i type=%i mode=%i", trial, placement,
                                   code, p.n, p.s, p.data_type, p.selection.mode));
+        ASSERT_EQ(std::memcmp(&kept.within[code], &unstored_kept.within[code], sizeof(double)), 0);
+        ASSERT_EQ(std::memcmp(&kept.among[code], &unstored_kept.among[code], sizeof(double)), 0);
+        ASSERT_EQ(std::memcmp(&kept.st[code], &unstored_kept.st[code], sizeof(float)), 0);
+        ASSERT_EQ(std::memcmp(&kept.rows[code][-20], &unstored_kept.rows[code][-20],
+                              sizeof(float) * static_cast<std::size_t>(std::max(section.classes.classes, 0) + 24)),
+                  0);
         ASSERT_TRUE(near(kept.within[code], whole.interval[code](0, 0), 1e-9));
         ASSERT_TRUE(near(kept.among[code], whole.interval[code](1, 0), 1e-9));
         const float st = whole.pairwise[code](0, 0);
