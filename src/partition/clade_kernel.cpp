@@ -124,33 +124,6 @@ void clade_sums(PartitionWorkspace& ws, const int* species, const double* abunda
   }
 }
 
-// Channel totals of a pair into raw interval sums (the layout of pair_sums).
-void totals_to_raw(const PartitionWorkspace& ws, const double* total, double* raw) {
-  const int R = ws.n_intervals;
-  const int R1 = R + 1;
-  const int S = ws.slot_stride;
-  std::fill(raw, raw + 4 * R1, 0.0);
-  if (ws.value_slots) {
-    for (int v = 0; v < ws.n_slots; ++v) {
-      const double d = ws.value_of_slot[at(v)];
-      const int m = ws.interval_of_slot[at(v)];
-      raw[kRawF * R1 + m] += total[v];
-      raw[kRawM * R1 + m] += d * total[v];
-      if (d != 0.0) {
-        raw[kRawSP * R1 + m] += total[S + v];
-        raw[kRawMS * R1 + m] += d * total[S + v];
-      }
-    }
-  } else {
-    for (int m = 1; m <= R; ++m) {
-      raw[kRawF * R1 + m] = total[m - 1];
-      raw[kRawM * R1 + m] = total[S + m - 1];
-      raw[kRawSP * R1 + m] = total[2 * S + m - 1];
-      raw[kRawMS * R1 + m] = total[3 * S + m - 1];
-    }
-  }
-}
-
 }  // namespace
 
 void code_clades(PartitionWorkspace& ws, int s, const phylogeny::CladeTree& tree, const core::IVector& tips,

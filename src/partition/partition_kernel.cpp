@@ -310,9 +310,6 @@ void pair_sums(PartitionWorkspace& ws, int l, double* raw) {
     clade_pair_sums(ws, l, true, raw);
     return;
   }
-  const int R = ws.n_intervals;
-  const int R1 = R + 1;
-  const int S = ws.slot_stride;
   const int C = channel_count(ws);
   ws.pair_channels.resize(at(C));
   double* total = ws.pair_channels.data();
@@ -358,6 +355,14 @@ void pair_sums(PartitionWorkspace& ws, int l, double* raw) {
       break;
   }
 
+  totals_to_raw(ws, total, raw);
+}
+
+// Channel totals of a pair into raw interval sums (the layout of pair_sums).
+void totals_to_raw(const PartitionWorkspace& ws, const double* total, double* raw) {
+  const int R = ws.n_intervals;
+  const int R1 = R + 1;
+  const int S = ws.slot_stride;
   std::fill(raw, raw + 4 * R1, 0.0);
   if (ws.value_slots) {
     for (int v = 0; v < ws.n_slots; ++v) {

@@ -59,6 +59,11 @@ void plot_channel_sums(PartitionWorkspace& ws, int k);
 /// Raw sums of the pair (k, l) from the channels of k (second stage).
 void pair_sums(PartitionWorkspace& ws, int l, double* raw);
 
+/// Channel totals of a pair (`total`, the layout of the workspace's coding)
+/// into raw interval sums: per interval the frequency, the mean divergence
+/// and their analogues over pairs of distinct species.
+void totals_to_raw(const PartitionWorkspace& ws, const double* total, double* raw);
+
 /// The divergences of 0-based species i with every species j (0-based) and
 /// their slots (n_slots for a pair without divergence, whose divergence reads
 /// 0), under a table, rows or unit coding. Valid until the next call.

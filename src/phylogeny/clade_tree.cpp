@@ -85,16 +85,7 @@ std::string validate_clade_tree(const CladeTree& tree) {
     }
   }
   if (tree.postorder.size() != at(V)) return "the postorder does not hold every node";
-  std::vector<char> done(at(V) + 1, 0);
-  for (const int v : tree.postorder) {
-    if (v < 1 || v > V || done[at(v)]) return "the postorder holds a node twice";
-    for (int c = tree.child_start[at(v)]; c < tree.child_start[at(v) + 1]; ++c) {
-      if (!done[at(tree.children[at(c)])]) return format("node %d: before one of its children in the postorder", v);
-    }
-    done[at(v)] = 1;
-  }
-  if (tree.postorder.back() != tree.root()) return "the postorder does not end at the root";
-  return "";
+  return postorder_problem(tree.child_start, tree.children, tree.postorder, tree.root());
 }
 
 }  // namespace quorvel::phylogeny

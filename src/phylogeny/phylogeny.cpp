@@ -126,15 +126,8 @@ std::string check_tree(const Phylogeny& tree) {
     }
   }
   if (tree.postorder.size() != at(V)) return "the postorder does not hold every node (the tree is not connected)";
-  std::vector<char> done(at(V) + 1, 0);
-  for (const int v : tree.postorder) {
-    if (v < 1 || v > V || done[at(v)]) return "the postorder holds a node twice";
-    for (int c = tree.child_start[at(v)]; c < tree.child_start[at(v) + 1]; ++c) {
-      if (!done[at(tree.children[at(c)])]) return format("node %d: before one of its children in the postorder", v);
-    }
-    done[at(v)] = 1;
-  }
-  if (tree.postorder.back() != root) return "the postorder does not end at the root";
+  const std::string order = postorder_problem(tree.child_start, tree.children, tree.postorder, root);
+  if (!order.empty()) return order;
   for (const PhylogenyNode& node : tree.detached) {
     if (node.number <= T + 1 || node.number > tree.last_number || node_of_number(tree, node.number) != 0) {
       return format("detached node numbered %d", node.number);
@@ -203,6 +196,22 @@ int node_of_number(const Phylogeny& tree, int number) {
   const auto found = std::lower_bound(begin, tree.nodes.end(), number,
                                       [](const PhylogenyNode& node, int n) { return node.number < n; });
   return found != tree.nodes.end() && found->number == number ? static_cast<int>(found - tree.nodes.begin()) : 0;
+}
+
+std::string postorder_problem(const std::vector<int>& child_start, const std::vector<int>& children,
+                              const std::vector<int>& postorder, int root) {
+  using core::format;
+  const int V = static_cast<int>(postorder.size());
+  std::vector<char> done(at(V) + 1, 0);
+  for (const int v : postorder) {
+    if (v < 1 || v > V || done[at(v)]) return "the postorder holds a node twice";
+    for (int c = child_start[at(v)]; c < child_start[at(v) + 1]; ++c) {
+      if (!done[at(children[at(c)])]) return format("node %d: before one of its children in the postorder", v);
+    }
+    done[at(v)] = 1;
+  }
+  if (postorder.back() != root) return "the postorder does not end at the root";
+  return "";
 }
 
 std::string validate_phylogeny(const Phylogeny& tree) {

@@ -116,4 +116,11 @@ int node_of_number(const Phylogeny& phylogeny, int number);
 /// tree.
 std::string validate_phylogeny(const Phylogeny& phylogeny);
 
+/// For the validations of a tree and of its views: "" when `postorder`
+/// (which must hold V nodes, V >= 1) holds nodes 1..V once each, every node
+/// after its children (`child_start`, `children` as in Phylogeny) and `root`
+/// last; else a description of the first fault.
+std::string postorder_problem(const std::vector<int>& child_start, const std::vector<int>& children,
+                              const std::vector<int>& postorder, int root);
+
 }  // namespace quorvel::phylogeny
